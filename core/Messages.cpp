@@ -1,0 +1,37 @@
+#include "Messages.h"
+
+namespace quorvane {
+
+Message MessageFor(MessageId id, int port)
+{
+    switch (id) {
+    case MessageId::None:
+        return {};
+    case MessageId::ByteRange:
+        return {"超出字节范围", "警告", MessageIcon::Critical};
+    case MessageId::BcdRange:
+        return {"超出BCD码范围(0-99)", "BCD码转换", MessageIcon::Critical};
+    case MessageId::PortUnavailable:
+        return {"端口" + std::to_string(port) + "已被占用或不存在,请更换端口", "警告",
+                MessageIcon::Critical};
+    case MessageId::NeedDecimal:
+        return {"请输入数字量", "提示", MessageIcon::Warning};
+    case MessageId::NeedHex:
+        return {"请输入十六进制数", "提示", MessageIcon::Warning};
+    case MessageId::RcvTimeout:
+        return {"接收超时,请检查相关参数设置", "提示", MessageIcon::Warning};
+    case MessageId::RcvOverflow:
+        return {"接收字节数超限", "提示", MessageIcon::Warning};
+    case MessageId::BreakReceived:
+        return {"接收到Break", "提示", MessageIcon::None};
+    case MessageId::TimerIntervalRange:
+        return {"定时间隔应为0-65535之间的整数", "提示", MessageIcon::Warning};
+    case MessageId::RcvTimeoutRange:
+        return {"接收超时时间应为0-65535之间的整数", "提示", MessageIcon::Warning};
+    case MessageId::RcvMaxRange:
+        return {"最大接收字符数应为0-2147483647之间的整数", "提示", MessageIcon::Warning};
+    }
+    return {};
+}
+
+} // namespace quorvane

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+enum class MessageIcon { None, Critical, Warning };
+
+// Every message the program can show. Core functions return one of these
+// instead of showing anything; the window shows it through its message seam.
+enum class MessageId {
+    None,
+    ByteRange,      // a value outside 0..255
+    BcdRange,       // a value above 99 under BCD preprocessing
+    PortUnavailable, // the port could not be opened (needs the port number)
+    NeedDecimal,    // refused key, decimal input format
+    NeedHex,        // refused key, hexadecimal input format
+    RcvTimeout,
+    RcvOverflow,
+    BreakReceived,
+    TimerIntervalRange,
+    RcvTimeoutRange,
+    RcvMaxRange,
+};
+
+struct Message {
+    std::string text; // UTF-8, exactly as shown
+    std::string title;
+    MessageIcon icon = MessageIcon::None;
+};
+
+// The text, title and icon of a message. `port` is used only by
+// PortUnavailable, whose text names the port number.
+Message MessageFor(MessageId id, int port = 0);
+
+} // namespace quorvane

@@ -1,0 +1,158 @@
+#include "ReadNumber.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace quorvane {
+
+namespace {
+
+bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// The text with blanks, tabs and line feeds removed.
+std::string Compact(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (!IsSkipped(c)) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+int DigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
+
+// Digits in base 8 or 16 after the "&h"/"&o" prefix. Long runs saturate far
+// beyond any byte instead of overflowing.
+double ReadRadix(std::string_view digits, int base)
+{
+    double value = 0;
+    for (char c : digits) {
+        const int d = DigitValue(c);
+        if (d >= base) {
+            break;
+        }
+        if (value < 1e300) {
+            value = value * base + d;
+        }
+    }
+    return value;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+double ReadDecimal(std::string_view s)
+{
+    std::size_t i = 0;
+    std::string number;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        number.push_back(s[i]);
+        ++i;
+    }
+    bool sawDigit = false;
+    bool sawPoint = false;
+    for (; i < s.size(); ++i) {
+        if (IsDigit(s[i])) {
+            sawDigit = true;
+            number.push_back(s[i]);
+        } else if (s[i] == '.' && !sawPoint) {
+            sawPoint = true;
+            number.push_back('.');
+        } else {
+            break;
+        }
+    }
+    if (!sawDigit) {
+        return 0;
+    }
+    // An exponent counts only when at least one digit follows it.
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+            exponent.push_back(s[j]);
+            ++j;
+        }
+        const std::size_t firstDigit = j;
+        while (j < s.size() && IsDigit(s[j])) {
+            exponent.push_back(s[j]);
+            ++j;
+        }
+        if (j > firstDigit) {
+            number += exponent;
+        }
+    }
+    const char* begin = number.data();
+    if (*begin == '+') {
+        ++begin; // from_chars takes no plus sign
+    }
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, number.data() + number.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: keep the sign and the magnitude's side.
+        const bool negative = number.front() == '-';
+        const bool tiny = number.find("e-") != std::string::npos;
+        if (tiny) {
+            return negative ? -0.0 : 0.0;
+        }
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    }
+    (void)ptr;
+    return value;
+}
+
+} // namespace
+
+double ReadNumber(std::string_view text)
+{
+    const std::string s = Compact(text);
+    if (s.size() >= 2 && s[0] == '&') {
+        if (s[1] == 'h' || s[1] == 'H') {
+            return ReadRadix(std::string_view(s).substr(2), 16);
+        }
+        if (s[1] == 'o' || s[1] == 'O') {
+            return ReadRadix(std::string_view(s).substr(2), 8);
+        }
+    }
+    return ReadDecimal(s);
+}
+
+double ReadHexNumber(std::string_view text)
+{
+    std::string prefixed = "&h";
+    prefixed.append(text);
+    return ReadNumber(prefixed);
+}
+
+std::optional<std::uint8_t> ToByte(double value)
+{
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    double whole = std::floor(value);
+    const double fraction = value - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
+        whole += 1.0;
+    }
+    if (whole < 0.0 || whole > 255.0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(whole);
+}
+
+} // namespace quorvane

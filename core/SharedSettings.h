@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+// The six-slot definition of the send frame. Text slots hold hexadecimal text
+// as the user typed it (leading blanks removed); empty text leaves the byte out.
+struct FrameTemplate {
+    std::string StartByte = "00"; // slot 0
+    std::string SlaveAddr;        // slot 1
+    std::string CmdByte;          // slot 2
+    int LenOption = 1;            // slot 3: 0 "无", 1 "有" data-count byte
+    int FcsOption = 1;            // slot 4: 0 "无", 1 "有" checksum byte
+    std::string EndByte = "FF";   // slot 5
+};
+
+// The one process-wide settings record. Plain data: every window reads and
+// writes the fields directly; each writer checks what it stores.
+struct SharedSettings {
+    FrameTemplate frame;
+    int FcsMethod = 0;      // 0 XOR, 1 sum
+    int FcsStart = 0;       // 0 frame head, 1 after the start byte, 2 data area
+    int PreprocessOn = 0;   // 1 = on
+    int PreprocessKind = 0; // 0 hex-to-ASCII, 1 BCD
+    std::int32_t RcvTimeoutMs = 50;
+    std::int32_t RcvMaxChars = 150; // highest index of a reception: 151 bytes
+    int opt1 = 0;                   // send mode: 0 single, 1 timed
+    int opt2 = 1;                   // input format: 0 string, 1 decimal, 2 hex
+    bool FrameDirty = false;
+};
+
+// The process's one instance, reachable by every window.
+SharedSettings& Shared();
+
+// Fills the record with the fixed start-up defaults, in start-up order.
+// The send-mode values opt1 and opt2 are set here too: they exist from start-up.
+void ApplyStartupDefaults(SharedSettings& settings);
+
+} // namespace quorvane

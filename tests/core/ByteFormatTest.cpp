@@ -1,0 +1,95 @@
+#include "ByteFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace quorvane;
+
+namespace {
+
+class StringView : public TextSink {
+public:
+    std::string text;
+    bool IsEmpty() const override { return text.empty(); }
+    void Append(std::string_view t) override { text.append(t); }
+};
+
+struct FormatCase {
+    const char* name;
+    int mode;
+    ByteList bytes;
+    std::string text;
+};
+
+class FrameTextTable : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(FrameTextTable, RendersBytes)
+{
+    const FormatCase& c = GetParam();
+    EXPECT_EQ(FrameText(c.mode, c.bytes), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, FrameTextTable,
+    ::testing::Values(FormatCase{"String", 0, {0x00, 0x03, 0x41, 0x7E}, " \x03" "A~"},
+                      FormatCase{"Decimal", 1, {0x00, 0x03, 0x41, 0xFF}, " 0 3 65 255"},
+                      FormatCase{"Hex", 2, {0x00, 0x03, 0x41, 0xFF}, "0 3 41 FF"},
+                      FormatCase{"OneByteHex", 2, {0x07}, "7"},
+                      FormatCase{"OneByteDecimal", 1, {0x07}, " 7"},
+                      FormatCase{"HexPadsNothing", 2, {0x0A}, "A"},
+                      FormatCase{"StringNeverNul", 0, {0x48, 0x69, 0x00, 0x21}, "Hi !"},
+                      FormatCase{"StringLineBreak", 0, {0x41, 0x0D, 0x0A, 0x42}, "A\r\nB"},
+                      FormatCase{"StringEuro", 0, {0x80}, "€"},
+                      FormatCase{"StringLeadByteAlone", 0, {0xB0, 0xA1}, "\uFFFD\uFFFD"},
+                      FormatCase{"NoEntrySelected", -1, {0x01, 0x02}, ""},
+                      FormatCase{"UnknownMode", 3, {0x01}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SendView, LinesOfTheFirstExampleFrame)
+{
+    const ByteList frame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+    StringView hex;
+    StartSendLine(hex);
+    AppendFrameText(2, frame, hex);
+    EXPECT_EQ(hex.text, "  0 3 1 2 3 3 FF");
+
+    StringView dec;
+    StartSendLine(dec);
+    AppendFrameText(1, frame, dec);
+    EXPECT_EQ(dec.text, "   0 3 1 2 3 3 255");
+    StartSendLine(dec);
+    AppendFrameText(1, frame, dec);
+    EXPECT_EQ(dec.text, "   0 3 1 2 3 3 255\r\n   0 3 1 2 3 3 255");
+
+    StringView none;
+    StartSendLine(none);
+    AppendFrameText(-1, frame, none);
+    EXPECT_EQ(none.text, "  ");
+}
+
+TEST(ReceivedBytes, RenderOneByteAtATime)
+{
+    std::string dec, hex, str;
+    for (std::uint8_t b : {0x00, 0x0A, 0xFF}) {
+        AppendReceivedByte(1, b, dec);
+        AppendReceivedByte(2, b, hex);
+    }
+    EXPECT_EQ(dec, " 0 10 255");
+    EXPECT_EQ(hex, "0 A FF ");
+    for (std::uint8_t b : {0x4F, 0x00, 0x4B, 0x80, 0xC4}) {
+        AppendReceivedByte(0, b, str);
+    }
+    EXPECT_EQ(str, "OK€\uFFFD");
+    std::string none;
+    AppendReceivedByte(-1, 0x41, none);
+    EXPECT_EQ(none, "");
+}
+
+TEST(ReceivedBytes, HeaderStartsALineUnlessTheViewIsEmpty)
+{
+    EXPECT_EQ(ReceiveHeaderText(true, "09:05:07"), "09:05:07接收：");
+    EXPECT_EQ(ReceiveHeaderText(false, "23:59:59"), "\r\n23:59:59接收：");
+}
+
+} // namespace
