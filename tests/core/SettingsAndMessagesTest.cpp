@@ -72,3 +72,23 @@ TEST(Messages, TableOfTextsTitlesAndIcons)
 }
 
 } // namespace
+
+#include "WholeNumber.h"
+
+namespace {
+
+TEST(WholeNumber, DecimalDigitsWithBlanksAroundUpToTheLimit)
+{
+    EXPECT_EQ(ParseWholeNumber("100", 65535), 100);
+    EXPECT_EQ(ParseWholeNumber("  0 ", 65535), 0);
+    EXPECT_EQ(ParseWholeNumber("65535", 65535), 65535);
+    EXPECT_EQ(ParseWholeNumber("2147483647", 2147483647), 2147483647);
+    EXPECT_EQ(ParseWholeNumber("007", 65535), 7);
+    for (const char* bad : {"", "   ", "65536", "-1", "+1", "1.5", "1e3", "1 2", "&h10", "abc",
+                            "99999999999999999999999", "2147483648"}) {
+        EXPECT_FALSE(ParseWholeNumber(bad, bad[0] == '2' ? 2147483647 : 65535).has_value())
+            << bad;
+    }
+}
+
+} // namespace

@@ -1,0 +1,30 @@
+#include "AppDialogs.h"
+#include "Controls.h"
+#include "DialogResources.h"
+#include "FrmMain.h"
+#include "SharedSettings.h"
+#include "TermiosPort.h"
+
+#include <QApplication>
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    quorvane::ApplyProgramFont();
+
+    using namespace quorvane;
+    InitDialogResources();
+    QApplication::setWindowIcon(ProgramIcon());
+    // Start-up: the settings record and the send-mode state take their defaults.
+    ApplyStartupDefaults(Shared());
+
+    FrmMain frmMain(std::make_unique<TermiosPort>());
+    AppDialogs dialogs(frmMain);
+    frmMain.setDialogHost(&dialogs);
+    QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
+    frmMain.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace quorvane
+{
+
+class MainControls;
+
+// The receive settings dialog "接收参数设置": the receive time-out and the
+// receive limit. Created at opening, destroyed when it closes.
+class FrmRcvset : public QDialog
+{
+    Q_OBJECT
+public:
+    FrmRcvset(MainControls& main, QWidget* parent);
+
+    void showAndRaise();
+    void OKButton_Click();
+    void cmdcancel_Click();
+
+private:
+    MainControls& main_;
+    QLineEdit* txtRcvtime = nullptr;
+    QLineEdit* txtRcvMax = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* cmdcancel = nullptr;
+};
+
+} // namespace quorvane

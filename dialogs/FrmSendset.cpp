@@ -1,0 +1,134 @@
+#include "FrmSendset.h"
+
+#include "Controls.h"
+#include "DialogWindow.h"
+#include "MainControls.h"
+#include "MessageSeam.h"
+#include "SharedSettings.h"
+#include "WholeNumber.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quorvane
+{
+
+FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), main_(main)
+{
+    setObjectName(QStringLiteral("frmSendset"));
+    setWindowTitle(QStringLiteral("发送形式"));
+    SetUpDialogWindow(this, 258, 197);
+
+    auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 0, -2, 257, 163,
+                         QStringLiteral("发送设置"));
+    auto* frame2 = Place(new QGroupBox(QStringLiteral("发送方式"), frame1),
+                         QStringLiteral("Frame2"), 13, 16, 233, 57, QStringLiteral("发送方式"));
+    Optsend[0] =
+        MakeOption(frame2, QStringLiteral("Optsend_0"), QStringLiteral("单次发送"), 8, 16, 73);
+    Optsend[1] =
+        MakeOption(frame2, QStringLiteral("Optsend_1"), QStringLiteral("定时发送"), 8, 34, 73);
+    MakeLabelAt(frame2, QStringLiteral("Label1"), QStringLiteral("定时间隔(ms):"), 88, 36);
+    txtTimer = Place(new QLineEdit(QStringLiteral("100"), frame2), QStringLiteral("txtTimer"), 166,
+                     32, 57, 19, QStringLiteral("定时间隔"));
+    txtTimer->setEnabled(false);
+
+    auto* frame3 = Place(new QGroupBox(QStringLiteral("输入数据格式"), frame1),
+                         QStringLiteral("Frame3"), 13, 80, 233, 73, QStringLiteral("输入数据格式"));
+    const QString formats[] = {QStringLiteral("字符串"), QStringLiteral("十进制字节串(空格隔开)"),
+                               QStringLiteral("十六进制字节串(空格隔开)")};
+    for (int i = 0; i < 3; ++i) {
+        Optformat[i] =
+            MakeOption(frame3, QStringLiteral("Optformat_%1").arg(i), formats[i], 8, 16 + 16 * i);
+    }
+    Optsend[0]->setChecked(true);
+    Optformat[1]->setChecked(true);
+
+    cmdOK = MakeButton(this, QStringLiteral("cmdOK"), QStringLiteral("确定"), 87, 168, 64, 22);
+    cmdOK->setDefault(true); // answers the Enter key
+    cmdcancel =
+        MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取消"), 176, 168, 64, 22);
+
+    for (int i = 0; i < 2; ++i) {
+        connect(Optsend[i], &QRadioButton::clicked, this, [this, i] { Optsend_Click(i); });
+    }
+    for (int i = 0; i < 3; ++i) {
+        connect(Optformat[i], &QRadioButton::clicked, this, [this, i] { Optformat_Click(i); });
+    }
+    connect(cmdOK, &QPushButton::clicked, this, &FrmSendset::cmdOK_Click);
+    connect(cmdcancel, &QPushButton::clicked, this, &FrmSendset::cmdcancel_Click);
+
+    DisableWhileTimedSending(cmdOK, main_);
+}
+
+void FrmSendset::showAndRaise()
+{
+    ShowCentredOrRaise(this, true);
+}
+
+void FrmSendset::Optsend_Click(int index)
+{
+    Optsend[index]->setChecked(true);
+    txtTimer->setEnabled(index == 1);
+    pendingSend_ = index;
+}
+
+void FrmSendset::Optformat_Click(int index)
+{
+    Optformat[index]->setChecked(true);
+    pendingFormat_ = index;
+}
+
+void FrmSendset::cmdOK_Click()
+{
+    if (main_.timedSendingRunning()) {
+        return;
+    }
+    const auto interval = ParseWholeNumber(txtTimer->text().toStdString(), 65535);
+    if (!interval) {
+        MessageSeam::instance().show(MessageId::TimerIntervalRange);
+        txtTimer->setFocus();
+        return;
+    }
+    savedInterval_ = txtTimer->text();
+    SharedSettings& settings = Shared();
+    settings.opt1 = pendingSend_;
+    settings.opt2 = pendingFormat_;
+    if (settings.opt1 == 1) {
+        main_.setTimer1Interval(static_cast<int>(*interval));
+        main_.setSendCaption(QStringLiteral("开始发送"));
+    } else {
+        main_.stopTimer1();
+        main_.setSendCaption(QStringLiteral("发送"));
+    }
+    main_.setSendsetLabel(u'(' + Optsend[settings.opt1]->text() + Optformat[settings.opt2]->text() +
+                          u')');
+    settings.FrameDirty = true;
+    hide();
+}
+
+void FrmSendset::cmdcancel_Click()
+{
+    const SharedSettings& settings = Shared();
+    Optsend_Click(settings.opt1);
+    Optformat_Click(settings.opt2);
+    txtTimer->setText(savedInterval_);
+    hide();
+}
+
+void FrmSendset::reject()
+{
+    cmdcancel_Click();
+}
+
+void FrmSendset::closeEvent(QCloseEvent* event)
+{
+    // The close box acts as Cancel; the dialog is only ever hidden.
+    event->ignore();
+    cmdcancel_Click();
+}
+
+} // namespace quorvane

@@ -1,0 +1,57 @@
+#include "Controls.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quorvane
+{
+
+QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                        int w, int h)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return Place(button, name, x, y, w, h, caption);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w,
+                  int h)
+{
+    return Place(new QLabel(caption, parent), name, x, y, w, h, caption);
+}
+
+QLabel* MakeLabelAt(QWidget* parent, const QString& name, const QString& caption, int x, int y)
+{
+    auto* label = MakeLabel(parent, name, caption, x, y, 10, 10);
+    label->resize(label->sizeHint());
+    return label;
+}
+
+QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                         int w, int h)
+{
+    auto* option = new QRadioButton(caption, parent);
+    Place(option, name, x, y, w, h, caption);
+    if (w == 0) {
+        option->resize(option->sizeHint().width(), h);
+    }
+    return option;
+}
+
+} // namespace quorvane
+
+#include <QApplication>
+#include <QFont>
+
+namespace quorvane {
+
+void ApplyProgramFont()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
+} // namespace quorvane

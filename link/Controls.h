@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace quorvane
+{
+
+// Gives a control its documented object name, its fixed place in its parent
+// (x, y, width, height in pixels) and an accessible name.
+template <typename W>
+W* Place(W* widget, const QString& name, int x, int y, int w, int h, const QString& accessible)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(x, y, w, h);
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
+// A push button that never takes the Enter key unless told to.
+QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                        int w, int h);
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w,
+                  int h);
+
+// A label sized to its caption, at x, y.
+QLabel* MakeLabelAt(QWidget* parent, const QString& name, const QString& caption, int x, int y);
+
+// An option button sized to its caption unless w is given.
+QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                         int w = 0, int h = 17);
+
+} // namespace quorvane
+
+namespace quorvane {
+
+// The program's UI font: the platform's default family at 12 pixels, the size
+// the fixed layouts are drawn for.
+void ApplyProgramFont();
+
+} // namespace quorvane

@@ -1,0 +1,150 @@
+#include "FrmCom.h"
+
+#include "Controls.h"
+#include "DialogWindow.h"
+#include "MainControls.h"
+#include "PortPath.h"
+#include "SerialPort.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace quorvane
+{
+
+namespace
+{
+
+struct ListSpec {
+    const char* label;
+    QStringList items;
+    QString accessible;
+};
+
+const std::array<ListSpec, 5>& Lists()
+{
+    static const std::array<ListSpec, 5> lists = {{
+        {"通信端口:", {"COM1", "COM2", "COM3", "COM4"}, QStringLiteral("通信端口")},
+        {"波特率:", {"38400", "19200", "9600", "4800", "2400", "1200"}, QStringLiteral("波特率")},
+        {"数据位:", {"4", "5", "6", "7", "8"}, QStringLiteral("数据位")},
+        {"奇偶校验:",
+         {QStringLiteral("无"), QStringLiteral("奇校验"), QStringLiteral("偶校验")},
+         QStringLiteral("奇偶校验")},
+        {"停止位:", {"1", "1.5", "2"}, QStringLiteral("停止位")},
+    }};
+    return lists;
+}
+
+const std::array<const char*, 5> kDefaults = {"COM2", "9600", "8", "无", "1"};
+
+} // namespace
+
+FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(main)
+{
+    setObjectName(QStringLiteral("frmCom"));
+    setWindowTitle(QStringLiteral("通信参数设置"));
+    SetUpDialogWindow(this, 232, 214);
+
+    for (int i = 0; i < 5; ++i) {
+        const ListSpec& spec = Lists()[i];
+        auto* label = new QLabel(QString::fromUtf8(spec.label), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        label->setGeometry(20, 16 + 28 * i, 70, 20);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        auto* list = new QComboBox(this);
+        list->setObjectName(QStringLiteral("Combo1_%1").arg(i));
+        list->setAccessibleName(spec.accessible);
+        list->addItems(spec.items);
+        list->setGeometry(98, 16 + 28 * i, 110, 20);
+        label->setBuddy(list);
+        Combo1[i] = list;
+    }
+    // Each port shows the device it stands for on this machine.
+    for (int n = 1; n <= 4; ++n) {
+        Combo1[0]->setItemData(n - 1, QString::fromStdString(ComDevicePath(n)), Qt::ToolTipRole);
+    }
+
+    Command1 =
+        MakeButton(this, QStringLiteral("Command1"), QStringLiteral("默认"), 144, 154, 64, 22);
+    cmdok = MakeButton(this, QStringLiteral("cmdok"), QStringLiteral("确定"), 30, 184, 64, 22);
+    cmdcancel =
+        MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取消"), 138, 184, 64, 22);
+    connect(Command1, &QPushButton::clicked, this, &FrmCom::SetPortDefaults);
+    connect(cmdok, &QPushButton::clicked, this, &FrmCom::cmdok_Click);
+    connect(cmdcancel, &QPushButton::clicked, this, &FrmCom::cmdcancel_Click);
+
+    SetPortDefaults();
+}
+
+void FrmCom::showAndRaise()
+{
+    // The port list tooltips follow the current mapping.
+    for (int n = 1; n <= 4; ++n) {
+        Combo1[0]->setItemData(n - 1, QString::fromStdString(ComDevicePath(n)), Qt::ToolTipRole);
+    }
+    ShowCentredOrRaise(this, true);
+}
+
+void FrmCom::SelectText(int list, const QString& text)
+{
+    const int index = Combo1[list]->findText(text);
+    if (index >= 0) {
+        Combo1[list]->setCurrentIndex(index);
+    }
+}
+
+void FrmCom::SetPortDefaults()
+{
+    for (int i = 0; i < 5; ++i) {
+        SelectText(i, QString::fromUtf8(kDefaults[i]));
+        SavedPortTexts[i] = Combo1[i]->currentText();
+    }
+}
+
+QString FrmCom::SettingsText() const
+{
+    static const char parity[] = {'n', 'o', 'e'};
+    const int p = Combo1[3]->currentIndex();
+    return Combo1[1]->currentText() + u',' + QChar::fromLatin1(parity[p < 0 ? 0 : p]) + u',' +
+           Combo1[2]->currentText() + u',' + Combo1[4]->currentText();
+}
+
+void FrmCom::cmdok_Click()
+{
+    for (int i = 0; i < 5; ++i) {
+        SavedPortTexts[i] = Combo1[i]->currentText();
+    }
+    const QString settings = SettingsText();
+    SerialPort& port = main_.port();
+    if (port.PortOpen()) {
+        port.setPortOpen(false);
+        main_.setPortStatus(QStringLiteral("串口状态：关闭"));
+    }
+    port.setCommPort(Combo1[0]->currentIndex() + 1);
+    port.setSettings(settings.toStdString());
+    hide();
+}
+
+void FrmCom::cmdcancel_Click()
+{
+    for (int i = 0; i < 5; ++i) {
+        SelectText(i, SavedPortTexts[i]);
+    }
+    hide();
+}
+
+void FrmCom::reject()
+{
+    cmdcancel_Click();
+}
+
+void FrmCom::closeEvent(QCloseEvent* event)
+{
+    // The close box acts as Cancel; the dialog is only ever hidden.
+    event->ignore();
+    cmdcancel_Click();
+}
+
+} // namespace quorvane

@@ -1,0 +1,732 @@
+#include "FrmMain.h"
+
+#include "AppendView.h"
+#include "ByteFormat.h"
+#include "Controls.h"
+#include "FrameBuilder.h"
+#include "FrmCom.h"
+#include "IntervalTimer.h"
+#include "MessageSeam.h"
+#include "PortReference.h"
+#include "SendTextParser.h"
+#include "SerialPort.h"
+#include "SharedSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace quorvane
+{
+
+namespace
+{
+
+const QString kCaptionStart = QStringLiteral("开始发送");
+const QString kCaptionStop = QStringLiteral("停止发送");
+const QString kPortOpen = QStringLiteral("串口状态：打开");
+const QString kPortClosed = QStringLiteral("串口状态：关闭");
+
+const QStringList& ModeItems()
+{
+    static const QStringList items = {QStringLiteral("字符串"),
+                                      QStringLiteral("十进制字节串(空格隔开)"),
+                                      QStringLiteral("十六进制字节串(空格隔开)")};
+    return items;
+}
+
+QComboBox* MakeModeList(QWidget* parent, const QString& name, int x, int y, int w, int h,
+                        const QString& accessible)
+{
+    auto* list = new QComboBox(parent);
+    list->addItems(ModeItems());
+    return Place(list, name, x, y, w, h, accessible);
+}
+
+bool IsEditingShortcut(QKeyEvent* key)
+{
+    static const QKeySequence::StandardKey editing[] = {
+        QKeySequence::Copy, QKeySequence::Cut,  QKeySequence::Paste,
+        QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll};
+    for (auto k : editing) {
+        if (key->matches(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ToUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
+    : QMainWindow(parent), MSComm1_(std::move(port)), Timer1_(new IntervalTimer(this)),
+      timeRcv_(new IntervalTimer(this)),
+      timeOfDay_([] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss")); })
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenu();
+    buildStatusBar();
+    setTabOrder();
+    connectHandlers();
+    setFixedSize(424, menuBar()->sizeHint().height() + 441);
+    Form_Load();
+}
+
+FrmMain::~FrmMain()
+{
+    if (SharedPort() == MSComm1_.get()) {
+        SharedPort() = nullptr;
+    }
+}
+
+void FrmMain::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(424, 419);
+    setCentralWidget(client);
+
+    Frame1 = Place(new QGroupBox(QStringLiteral("发送区"), client), QStringLiteral("Frame1"), 9, 0,
+                   409, 223, QStringLiteral("发送区"));
+    Label1 = MakeLabel(Frame1, QStringLiteral("Label1"), QStringLiteral("发送数据(数据区):"), 8, 18,
+                       102, 17);
+    lblSendset = MakeLabel(Frame1, QStringLiteral("lblSendset"),
+                           QStringLiteral("(单次发送十进制字节串(空格隔开))"), 108, 18, 206, 15);
+    cmdSendset = MakeButton(Frame1, QStringLiteral("cmdSendset"), QStringLiteral("发送形式"), 318,
+                            12, 60, 22);
+    txtSend = Place(new QPlainTextEdit(Frame1), QStringLiteral("txtSend"), 15, 39, 385, 30,
+                    QStringLiteral("发送数据"));
+    txtSend->setTabChangesFocus(true);
+    txtSend->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Label2 = MakeLabel(Frame1, QStringLiteral("Label2"), QStringLiteral("发送帧:显示为"), 10, 82,
+                       85, 17);
+    cmbSend = MakeModeList(Frame1, QStringLiteral("cmbSend"), 96, 79, 178, 20,
+                           QStringLiteral("发送帧显示方式"));
+    cmdFrame = MakeButton(Frame1, QStringLiteral("cmdFrame"), QStringLiteral("发送帧格式"), 309, 79,
+                          72, 22);
+    txtSView = Place(new AppendView(Frame1), QStringLiteral("txtSView"), 15, 106, 385, 81,
+                     QStringLiteral("发送帧显示区"));
+    cmdSClr =
+        MakeButton(Frame1, QStringLiteral("cmdSClr"), QStringLiteral("清 空"), 111, 194, 57, 22);
+    cmdFresh =
+        MakeButton(Frame1, QStringLiteral("cmdFresh"), QStringLiteral("刷 新"), 216, 194, 57, 22);
+    cmdSend =
+        MakeButton(Frame1, QStringLiteral("cmdSend"), QStringLiteral("发 送"), 318, 194, 63, 22);
+
+    Frame2 = Place(new QGroupBox(QStringLiteral("接收区"), client), QStringLiteral("Frame2"), 8,
+                   230, 409, 188, QStringLiteral("接收区"));
+    Label4 = MakeLabel(Frame2, QStringLiteral("Label4"), QStringLiteral("接收数据:显示为"), 9, 21,
+                       97, 17);
+    cmbRcv = MakeModeList(Frame2, QStringLiteral("cmbRcv"), 108, 18, 178, 20,
+                          QStringLiteral("接收数据显示方式"));
+    cmdRcvset = MakeButton(Frame2, QStringLiteral("cmdRcvset"), QStringLiteral("接收参数设置"), 303,
+                           15, 88, 22);
+    txtRView = Place(new AppendView(Frame2), QStringLiteral("txtRView"), 16, 48, 385, 105,
+                     QStringLiteral("接收数据显示区"));
+    cmdRClr =
+        MakeButton(Frame2, QStringLiteral("cmdRClr"), QStringLiteral("清 空"), 198, 160, 61, 22);
+    cmdExit =
+        MakeButton(Frame2, QStringLiteral("cmdExit"), QStringLiteral("退 出"), 303, 160, 61, 22);
+
+    txtSend->installEventFilter(this);
+    for (AppendView* view : {txtSView, txtRView}) {
+        for (QObject* child : view->children()) {
+            child->installEventFilter(this);
+        }
+    }
+}
+
+void FrmMain::buildMenu()
+{
+    QMenu* com = menuBar()->addMenu(QStringLiteral("串口设置(&S)"));
+    com->setObjectName(QStringLiteral("Com"));
+    ComSet = com->addAction(QStringLiteral("通信设置"));
+    ComSet->setObjectName(QStringLiteral("ComSet"));
+    ComSet->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Close = com->addAction(QStringLiteral("关闭串口"));
+    Close->setObjectName(QStringLiteral("Close"));
+    Close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    help->setObjectName(QStringLiteral("help"));
+    shm = help->addAction(QStringLiteral("帮助主题"));
+    shm->setObjectName(QStringLiteral("shm"));
+    shm->setShortcut(QKeySequence(Qt::Key_F1));
+    about = help->addAction(QStringLiteral("关于..."));
+    about->setObjectName(QStringLiteral("about"));
+    for (QAction* action : {ComSet, Close, shm}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+}
+
+void FrmMain::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(22);
+    ComStatus = new QLabel(kPortClosed, bar);
+    ComStatus->setObjectName(QStringLiteral("ComStatus"));
+    ComStatus->setAccessibleName(QStringLiteral("串口状态"));
+    datePanel_ = new QLabel(bar);
+    datePanel_->setObjectName(QStringLiteral("DatePanel"));
+    datePanel_->setAccessibleName(QStringLiteral("日期"));
+    timePanel_ = new QLabel(bar);
+    timePanel_->setObjectName(QStringLiteral("TimePanel"));
+    timePanel_->setAccessibleName(QStringLiteral("时间"));
+    bar->addWidget(ComStatus, 1);
+    bar->addPermanentWidget(datePanel_);
+    bar->addPermanentWidget(timePanel_);
+
+    auto refreshClock = [this] {
+        const QDateTime now = QDateTime::currentDateTime();
+        datePanel_->setText(now.toString(QStringLiteral("yyyy-MM-dd")));
+        timePanel_->setText(now.toString(QStringLiteral("hh:mm:ss")));
+    };
+    refreshClock();
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, refreshClock);
+    clock->start(1000);
+}
+
+void FrmMain::setTabOrder()
+{
+    const QList<QWidget*> order = {cmdSendset, txtSend,  cmdFrame,  cmbSend, cmdSClr,
+                                   cmdFresh,   cmdSend,  cmdRcvset, cmbRcv,  cmdRClr,
+                                   cmdExit,    txtSView, txtRView};
+    for (int i = 0; i + 1 < order.size(); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void FrmMain::connectHandlers()
+{
+    connect(cmdSend, &QPushButton::clicked, this, &FrmMain::cmdSend_Click);
+    connect(cmdFresh, &QPushButton::clicked, this, &FrmMain::cmdFresh_Click);
+    connect(cmdSClr, &QPushButton::clicked, this, &FrmMain::cmdSClr_Click);
+    connect(cmdRClr, &QPushButton::clicked, this, &FrmMain::cmdRClr_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
+    connect(Close, &QAction::triggered, this, &FrmMain::Close_Click);
+    connect(ComSet, &QAction::triggered, this, &FrmMain::ComSet_Click);
+    connect(cmdFrame, &QPushButton::clicked, this, [this] {
+        if (dialogs_) {
+            dialogs_->showFrameDialog();
+        }
+    });
+    connect(cmdSendset, &QPushButton::clicked, this, [this] {
+        if (dialogs_) {
+            dialogs_->showSendsetDialog();
+        }
+    });
+    connect(cmdRcvset, &QPushButton::clicked, this, [this] {
+        if (dialogs_) {
+            dialogs_->showRcvsetDialog();
+        }
+    });
+    connect(about, &QAction::triggered, this, [this] {
+        if (dialogs_) {
+            dialogs_->showAbout();
+        }
+    });
+    connect(shm, &QAction::triggered, this, [this] {
+        if (dialogs_) {
+            dialogs_->showHelp();
+        }
+    });
+    connect(Timer1_, &IntervalTimer::timeout, this, &FrmMain::Timer1_Timer);
+    connect(timeRcv_, &IntervalTimer::timeout, this, &FrmMain::timeRcv_Timer);
+    connect(MSComm1_.get(), &SerialPort::OnComm, this, &FrmMain::MSComm1_OnComm);
+    connect(MSComm1_.get(), &SerialPort::closedByHangUp, this, &FrmMain::OnHangUp);
+    connect(&MessageSeam::instance(), &MessageSeam::closed, this, &FrmMain::DrainPending);
+}
+
+void FrmMain::Form_Load()
+{
+    // The views are read-only by construction.
+    cmbSend->setCurrentIndex(1);
+    cmbRcv->setCurrentIndex(1);
+    Timer1_->setEnabled(false);
+    timeRcv_->setInterval(Shared().RcvTimeoutMs);
+    timeRcv_->setEnabled(false);
+    SharedPort() = MSComm1_.get();
+    SerialPort& p = *MSComm1_;
+    p.setCommPort(2);
+    p.setSettings("9600,n,8,1");
+    p.setInputMode(SerialPort::InputModes::Binary);
+    p.setRThreshold(1);
+    p.setInputLen(0);
+    p.setOutBufferCount(0);
+    p.setInBufferCount(0);
+}
+
+void FrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void FrmMain::Form_Unload()
+{
+    Timer1_->setEnabled(false);
+    timeRcv_->setEnabled(false);
+    emit unloaded();
+}
+
+// ---- main-window controls the dialogs change ----
+
+QString FrmMain::sendCaption() const
+{
+    return cmdSend->text();
+}
+
+void FrmMain::setSendCaption(const QString& caption)
+{
+    const bool wasRunning = timedSendingRunning();
+    cmdSend->setText(caption);
+    cmdSend->setAccessibleName(caption);
+    if (wasRunning != timedSendingRunning()) {
+        emit sendState_.timedSendingChanged(timedSendingRunning());
+    }
+}
+
+void FrmMain::setSendsetLabel(const QString& caption)
+{
+    lblSendset->setText(caption);
+    lblSendset->setAccessibleName(caption);
+}
+
+void FrmMain::setTimer1Interval(int ms)
+{
+    Timer1_->setInterval(ms);
+}
+
+void FrmMain::stopTimer1()
+{
+    Timer1_->setEnabled(false);
+}
+
+void FrmMain::setTimeRcvInterval(int ms)
+{
+    timeRcv_->setInterval(ms);
+}
+
+void FrmMain::setPortStatus(const QString& text)
+{
+    ComStatus->setText(text);
+}
+
+bool FrmMain::timedSendingRunning() const
+{
+    return cmdSend->text() == kCaptionStop;
+}
+
+// ---- area buttons and menu ----
+
+void FrmMain::cmdSClr_Click()
+{
+    txtSView->clear();
+}
+
+void FrmMain::cmdRClr_Click()
+{
+    txtRView->clear();
+}
+
+void FrmMain::Close_Click()
+{
+    if (MSComm1_->PortOpen()) {
+        MSComm1_->setPortOpen(false);
+        setPortStatus(kPortClosed);
+    }
+}
+
+void FrmMain::cmdExit_Click()
+{
+    if (MSComm1_->PortOpen()) {
+        MSComm1_->setPortOpen(false);
+    }
+    close();
+}
+
+void FrmMain::ComSet_Click()
+{
+    if (!frmCom_) {
+        frmCom_ = new FrmCom(*this, this);
+    }
+    frmCom_->showAndRaise();
+}
+
+void FrmMain::OnHangUp()
+{
+    // The device went away; the port closed itself. The next frame reopens it.
+    setPortStatus(kPortClosed);
+}
+
+// ---- send cycle ----
+
+QString FrmMain::SendText() const
+{
+    // The box's line breaks are sent as CR LF.
+    QString text = txtSend->toPlainText();
+    text.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+void FrmMain::LockTimedControls(bool locked)
+{
+    for (QWidget* w : {static_cast<QWidget*>(cmdSendset), static_cast<QWidget*>(cmdFrame),
+                       static_cast<QWidget*>(cmbRcv), static_cast<QWidget*>(cmdRcvset)}) {
+        w->setEnabled(!locked);
+    }
+}
+
+void FrmMain::StopTimedSending()
+{
+    Timer1_->setEnabled(false);
+    setSendCaption(kCaptionStart);
+    LockTimedControls(false);
+}
+
+bool FrmMain::RefreshSendFrame()
+{
+    flags_ = RangeFlags{};
+    const QString text = SendText();
+    if (text.isEmpty()) {
+        return false;
+    }
+    SharedSettings& settings = Shared();
+    const ByteOutcome data = ParseSendText(ToUtf8(text), settings, flags_);
+    if (!data.ok) {
+        MessageSeam::instance().show(data.message);
+        return false;
+    }
+    const ByteOutcome frame = BuildFrame(data.bytes, settings);
+    if (!frame.ok) {
+        // A count that does not fit its byte is a byte-range failure.
+        flags_.ByteRangeError = true;
+        MessageSeam::instance().show(frame.message);
+        return false;
+    }
+    SendFrame_ = frame.bytes;
+    StartSendLine(*txtSView);
+    AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView);
+    return true;
+}
+
+void FrmMain::TransmitFrame(const ByteList& frame)
+{
+    if (frame.empty()) {
+        return; // nothing was ever built: nothing to write, nothing to await
+    }
+    SerialPort& p = *MSComm1_;
+    if (!p.PortOpen() && !p.setPortOpen(true)) {
+        MessageSeam::instance().show(MessageId::PortUnavailable, p.CommPort());
+        if (timedSendingRunning()) {
+            StopTimedSending(); // otherwise every tick raises the message again
+        }
+        return;
+    }
+    setPortStatus(kPortOpen);
+    p.Output(frame);
+    RcvCount_ = -1;
+    RcvBuffer_.clear();
+    RcvHeaderPending_ = true;
+    timeRcv_->setEnabled(true);
+}
+
+void FrmMain::cmdSend_Click()
+{
+    if (sendCaption() == kCaptionStop) {
+        Timer1_->setEnabled(false);
+        timeRcv_->setEnabled(false);
+        setSendCaption(kCaptionStart);
+        LockTimedControls(false);
+        return;
+    }
+    const QString text = SendText();
+    if (text.isEmpty()) {
+        return;
+    }
+    if (sendCaption() == kCaptionStart) {
+        setSendCaption(kCaptionStop);
+        LockTimedControls(true);
+    }
+    SharedSettings& settings = Shared();
+    if (text != LastSendText_) {
+        LastSendText_ = text;
+        settings.FrameDirty = true;
+    }
+    if (settings.FrameDirty && !RefreshSendFrame()) {
+        return; // also in timed sending: the timer stays off, no stale frame is written
+    }
+    if (flags_.ByteRangeError) {
+        MessageSeam::instance().show(MessageId::ByteRange);
+        return;
+    }
+    if (flags_.BcdRangeError) {
+        MessageSeam::instance().show(MessageId::BcdRange);
+        return;
+    }
+    TransmitFrame(SendFrame_);
+    settings.FrameDirty = false;
+    if (txtSView->IsEmpty() && !SendFrame_.empty()) {
+        StartSendLine(*txtSView);
+        AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView);
+    }
+    if (sendCaption() == kCaptionStop) {
+        Timer1_->setEnabled(true);
+    }
+}
+
+void FrmMain::Timer1_Timer()
+{
+    if (MessageSeam::instance().isOpen()) {
+        return; // ticks that fall due under a message box are dropped
+    }
+    if (sendCaption() == kCaptionStop) {
+        TransmitFrame(SendFrame_);
+    } else {
+        Timer1_->setEnabled(false);
+    }
+}
+
+void FrmMain::cmdFresh_Click()
+{
+    const QString text = SendText();
+    qsizetype first = 0;
+    while (first < text.size() && text[first] == u' ') {
+        ++first;
+    }
+    if (first == text.size()) {
+        return;
+    }
+    if (text != LastSendText_) {
+        LastSendText_ = text;
+    }
+    RefreshSendFrame();
+    Shared().FrameDirty = false;
+}
+
+// Filters the keys typed into the send box by the input format. A refused
+// key leaves the text exactly as it was.
+bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
+{
+    if (IsEditingShortcut(key) || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        return false;
+    }
+    const QString typed = key->text();
+    int k = 0;
+    if (key->key() == Qt::Key_Backspace) {
+        k = 8;
+    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        k = 13;
+    } else if (!typed.isEmpty()) {
+        k = typed.at(0).unicode();
+    } else {
+        return false; // no character: arrows, Delete, modifiers
+    }
+    const int format = Shared().opt2;
+    if (format == ModeString || k == 8 || k == 13) {
+        return false;
+    }
+    const QChar ch = typed.isEmpty() ? QChar() : typed.at(0);
+    const bool common =
+        typed.size() == 1 && ((ch.isDigit() && ch.unicode() < 128) || ch == u';' || ch == u' ');
+    if (format == ModeDecimal) {
+        if (common) {
+            return false;
+        }
+        MessageSeam::instance().show(MessageId::NeedDecimal);
+        return true;
+    }
+    const QChar upper = ch.toUpper();
+    if (common || (typed.size() == 1 && upper >= u'A' && upper <= u'F')) {
+        if (upper != ch) {
+            txtSend->insertPlainText(QString(upper));
+            return true;
+        }
+        return false;
+    }
+    MessageSeam::instance().show(MessageId::NeedHex);
+    return true;
+}
+
+// Ctrl+C copies in a text box that has a selection; anywhere else it is the
+// "关闭串口" shortcut.
+bool FrmMain::FilterCopyShortcut(QObject* watched, QKeyEvent* key)
+{
+    if (!key->matches(QKeySequence::Copy)) {
+        return false;
+    }
+    bool selection = false;
+    if (watched == txtSend) {
+        selection = txtSend->textCursor().hasSelection();
+    } else if (watched->parent() == txtSView) {
+        selection = txtSView->hasSelection();
+    } else if (watched->parent() == txtRView) {
+        selection = txtRView->hasSelection();
+    }
+    if (selection) {
+        key->accept(); // the box copies
+        return true;
+    }
+    key->ignore(); // let the menu shortcut fire
+    return true;
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        if (FilterCopyShortcut(watched, static_cast<QKeyEvent*>(event))) {
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress && watched == txtSend) {
+        return txtSend_KeyPress(static_cast<QKeyEvent*>(event));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- receive cycle ----
+
+void FrmMain::StartRcvLine(AppendView& view)
+{
+    if (!RcvHeaderPending_) {
+        return;
+    }
+    view.append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(timeOfDay_())));
+    RcvHeaderPending_ = false;
+}
+
+void FrmMain::MSComm1_OnComm()
+{
+    const int code = MSComm1_->CommEvent();
+    ByteList bytes;
+    if (code == SerialPort::comEvReceive) {
+        bytes = MSComm1_->Input();
+    }
+    if (MessageSeam::instance().isOpen() || !pending_.empty()) {
+        // Held back until the box closes; the time-out is over all the same.
+        timeRcv_->setEnabled(false);
+        pending_.push_back({PendingEvent::Comm, code, std::move(bytes)});
+        return;
+    }
+    HandleCommEvent(code, bytes);
+}
+
+void FrmMain::HandleCommEvent(int code, const ByteList& bytes)
+{
+    StartRcvLine(*txtRView);
+    timeRcv_->setEnabled(false);
+    if (code == SerialPort::comEventBreak) {
+        MessageSeam::instance().show(MessageId::BreakReceived);
+    } else if (code == SerialPort::comEvReceive) {
+        ReceiveBytes(bytes);
+    }
+}
+
+void FrmMain::ReceiveBytes(const ByteList& bytes)
+{
+    const long long limit = Shared().RcvMaxChars;
+    const int mode = cmbRcv->currentIndex();
+    std::string shown;
+    shown.reserve(bytes.size() * 4);
+    for (std::uint8_t b : bytes) {
+        ++RcvCount_;
+        if (RcvCount_ > limit) {
+            txtRView->append(shown);
+            Overflow();
+            return;
+        }
+        RcvBuffer_.push_back(b);
+        AppendReceivedByte(mode, b, shown);
+    }
+    txtRView->append(shown);
+}
+
+void FrmMain::Overflow()
+{
+    pending_.clear(); // what was held back belongs to the overflowed reception
+    MSComm1_->setPortOpen(false);
+    setPortStatus(kPortClosed);
+    MessageSeam::instance().show(MessageId::RcvOverflow);
+    if (timedSendingRunning()) {
+        Timer1_->setEnabled(false);
+        timeRcv_->setEnabled(false);
+        setSendCaption(kCaptionStart);
+        LockTimedControls(false);
+    }
+}
+
+void FrmMain::timeRcv_Timer()
+{
+    timeRcv_->setEnabled(false);
+    if (MessageSeam::instance().isOpen() || !pending_.empty()) {
+        pending_.push_back({PendingEvent::Timeout, 0, {}});
+        return;
+    }
+    HandleTimeout();
+}
+
+void FrmMain::HandleTimeout()
+{
+    timeRcv_->setEnabled(false);
+    MessageSeam::instance().show(MessageId::RcvTimeout);
+    if (timedSendingRunning()) {
+        StopTimedSending();
+    }
+}
+
+void FrmMain::DrainPending()
+{
+    if (draining_) {
+        return;
+    }
+    draining_ = true;
+    while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
+        PendingEvent next = std::move(pending_.front());
+        pending_.pop_front();
+        if (next.kind == PendingEvent::Timeout) {
+            HandleTimeout();
+        } else {
+            HandleCommEvent(next.code, next.bytes);
+        }
+    }
+    draining_ = false;
+}
+
+} // namespace quorvane

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "ByteList.h"
+#include "MainControls.h"
+#include "Outcome.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QAction;
+
+namespace quorvane {
+
+class AppendView;
+class FrmCom;
+class IntervalTimer;
+class SerialPort;
+
+// The main window: send area, receive area, status bar, the serial port and
+// the two timers. It builds and writes frames (send cycle) and collects and
+// shows what the device answers (receive cycle).
+class FrmMain : public QMainWindow, public MainControls {
+    Q_OBJECT
+public:
+    explicit FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    void setDialogHost(DialogHost* host) { dialogs_ = host; }
+    // The clock of the receive header (tests pin it).
+    void setTimeOfDay(std::function<QString()> clock) { timeOfDay_ = std::move(clock); }
+
+    // MainControls
+    QString sendCaption() const override;
+    void setSendCaption(const QString& caption) override;
+    void setSendsetLabel(const QString& caption) override;
+    void setTimer1Interval(int ms) override;
+    void stopTimer1() override;
+    void setTimeRcvInterval(int ms) override;
+    void setPortStatus(const QString& text) override;
+    SerialPort& port() override { return *MSComm1_; }
+    bool timedSendingRunning() const override;
+
+    SendStateSignal& sendState() override { return sendState_; }
+    IntervalTimer& timer1() { return *Timer1_; }
+    IntervalTimer& timeRcv() { return *timeRcv_; }
+    const ByteList& sendFrame() const { return SendFrame_; }
+
+    // Send cycle.
+    bool RefreshSendFrame();
+    void TransmitFrame(const ByteList& frame);
+    void cmdSend_Click();
+    void Timer1_Timer();
+    void cmdFresh_Click();
+
+    // Receive cycle.
+    void StartRcvLine(AppendView& view);
+    void MSComm1_OnComm();
+    void timeRcv_Timer();
+
+signals:
+    // The window has closed; the program ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct PendingEvent {
+        enum Kind { Comm, Timeout } kind;
+        int code = 0;
+        ByteList bytes;
+    };
+
+    void buildControls();
+    void buildMenu();
+    void buildStatusBar();
+    void setTabOrder();
+    void connectHandlers();
+    void Form_Load();
+    void Form_Unload();
+
+    QString SendText() const;
+    void LockTimedControls(bool locked);
+    void StopTimedSending();
+    void HandleCommEvent(int code, const ByteList& bytes);
+    void ReceiveBytes(const ByteList& bytes);
+    void Overflow();
+    void HandleTimeout();
+    void DrainPending();
+    void OnHangUp();
+
+    bool txtSend_KeyPress(QKeyEvent* key);
+    bool FilterCopyShortcut(QObject* watched, QKeyEvent* key);
+
+    void cmdSClr_Click();
+    void cmdRClr_Click();
+    void cmdExit_Click();
+    void Close_Click();
+    void ComSet_Click();
+
+    // Controls, named as documented.
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblSendset = nullptr;
+    QPushButton* cmdSendset = nullptr;
+    QPlainTextEdit* txtSend = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cmbSend = nullptr;
+    QPushButton* cmdFrame = nullptr;
+    AppendView* txtSView = nullptr;
+    QPushButton* cmdSClr = nullptr;
+    QPushButton* cmdFresh = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* cmbRcv = nullptr;
+    QPushButton* cmdRcvset = nullptr;
+    AppendView* txtRView = nullptr;
+    QPushButton* cmdRClr = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QLabel* ComStatus = nullptr;
+    QLabel* datePanel_ = nullptr;
+    QLabel* timePanel_ = nullptr;
+    QAction* ComSet = nullptr;
+    QAction* Close = nullptr;
+    QAction* shm = nullptr;
+    QAction* about = nullptr;
+
+    std::unique_ptr<SerialPort> MSComm1_;
+    IntervalTimer* Timer1_ = nullptr;
+    IntervalTimer* timeRcv_ = nullptr;
+    FrmCom* frmCom_ = nullptr;
+    DialogHost* dialogs_ = nullptr;
+    SendStateSignal sendState_;
+    std::function<QString()> timeOfDay_;
+
+    // Send state.
+    ByteList SendFrame_;
+    QString LastSendText_;
+    RangeFlags flags_;
+
+    // Receive state: the current reception, grown by what arrives.
+    ByteList RcvBuffer_;
+    long long RcvCount_ = -1;
+    bool RcvHeaderPending_ = false;
+
+    // Serial events and time-outs that fell due while a message box was open.
+    std::deque<PendingEvent> pending_;
+    bool draining_ = false;
+    bool centred_ = false;
+};
+
+} // namespace quorvane

@@ -1,0 +1,34 @@
+#include "IntervalTimer.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+IntervalTimer::IntervalTimer(QObject* parent) : QObject(parent)
+{
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &IntervalTimer::timeout);
+}
+
+void IntervalTimer::setInterval(int ms)
+{
+    interval_ = std::clamp(ms, 0, 65535);
+    apply();
+}
+
+void IntervalTimer::setEnabled(bool on)
+{
+    enabled_ = on;
+    apply();
+}
+
+void IntervalTimer::apply()
+{
+    if (enabled_ && interval_ > 0) {
+        timer_.start(interval_);
+    } else {
+        timer_.stop();
+    }
+}
+
+} // namespace quorvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+namespace quorvane {
+
+// A timer with an interval of 0..65535 ms and an on/off switch. While on it
+// raises timeout() once per interval; with interval 0 it raises nothing.
+// Switching it on while it runs restarts the interval.
+class IntervalTimer : public QObject {
+    Q_OBJECT
+public:
+    explicit IntervalTimer(QObject* parent = nullptr);
+
+    int interval() const { return interval_; }
+    void setInterval(int ms);
+    bool isEnabled() const { return enabled_; }
+    void setEnabled(bool on);
+
+signals:
+    void timeout();
+
+private:
+    void apply();
+
+    QTimer timer_;
+    int interval_ = 0;
+    bool enabled_ = false;
+};
+
+} // namespace quorvane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace quorvane {
+
+class SerialPort;
+
+// Raised when timed sending starts or stops, so open dialogs can refuse
+// their OK while it runs.
+class SendStateSignal : public QObject {
+    Q_OBJECT
+signals:
+    void timedSendingChanged(bool running);
+};
+
+// What the dialogs may change on the main window when the user confirms
+// them: the send button's caption (which carries the send state), the mode
+// label, the two timers' intervals, the port status panel and the port.
+class MainControls {
+public:
+    virtual ~MainControls() = default;
+
+    virtual QString sendCaption() const = 0;
+    virtual void setSendCaption(const QString& caption) = 0;
+    virtual void setSendsetLabel(const QString& caption) = 0;
+    virtual void setTimer1Interval(int ms) = 0;
+    virtual void stopTimer1() = 0;
+    virtual void setTimeRcvInterval(int ms) = 0;
+    virtual void setPortStatus(const QString& text) = 0;
+    virtual SerialPort& port() = 0;
+    // True while timed sending runs (caption "停止发送").
+    virtual bool timedSendingRunning() const = 0;
+    virtual SendStateSignal& sendState() = 0;
+};
+
+// How the main window asks for the dialogs it does not own. The program's
+// entry point supplies one; without it the buttons do nothing.
+class DialogHost {
+public:
+    virtual ~DialogHost() = default;
+    virtual void showFrameDialog() = 0;
+    virtual void showSendsetDialog() = 0;
+    virtual void showRcvsetDialog() = 0;
+    virtual void showAbout() = 0;
+    virtual void showHelp() = 0;
+};
+
+} // namespace quorvane

@@ -1,0 +1,59 @@
+#include "MessageSeam.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace quorvane {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MessageSeam& MessageSeam::instance()
+{
+    static MessageSeam seam;
+    return seam;
+}
+
+void MessageSeam::show(MessageId id, int port)
+{
+    if (id != MessageId::None) {
+        show(MessageFor(id, port));
+    }
+}
+
+void MessageSeam::show(const Message& message)
+{
+    ++openBoxes_;
+    if (recorder_) {
+        recorder_(message);
+    } else {
+        showBox(message);
+    }
+    --openBoxes_;
+    emit closed();
+}
+
+void MessageSeam::showBox(const Message& message)
+{
+    QMessageBox box(ToQtIcon(message.icon), QString::fromStdString(message.title),
+                    QString::fromStdString(message.text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.exec();
+}
+
+} // namespace quorvane

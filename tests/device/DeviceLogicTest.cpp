@@ -1,0 +1,398 @@
+// The building blocks of quorvane-device alone: the command line, the frame and
+// answer timing (on made-up clock readings), the outgoing byte stream, the
+// receive log line, the client presence rules and the pseudo-terminal.
+
+#include "ClientPresence.h"
+#include "Options.h"
+#include "OutgoingStream.h"
+#include "PseudoTerminal.h"
+#include "ReceiveLog.h"
+#include "Responder.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace quorvane::device;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+ParsedOptions Parse(std::vector<std::string_view> args)
+{
+    return ParseOptions(args);
+}
+
+Bytes Drain(OutgoingStream& stream)
+{
+    Bytes all;
+    std::uint8_t buffer[7];
+    while (!stream.Empty()) {
+        const std::size_t count = stream.Peek(buffer);
+        all.insert(all.end(), buffer, buffer + count);
+        stream.Consume(count);
+    }
+    return all;
+}
+
+Bytes CountingPattern(std::size_t length)
+{
+    Bytes bytes(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i & 0xFF);
+    }
+    return bytes;
+}
+
+TEST(DeviceOptions, DefaultsToEchoWithATwentyMillisecondGapAndNoExit)
+{
+    const auto parsed = Parse({});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_EQ(parsed.options.mode, Mode::Echo);
+    EXPECT_EQ(parsed.options.gap, 20ms);
+    EXPECT_EQ(parsed.options.delay, 0ms);
+    EXPECT_FALSE(parsed.options.linger.has_value());
+    EXPECT_FALSE(parsed.options.quiet);
+    EXPECT_TRUE(parsed.options.linkPath.empty());
+}
+
+TEST(DeviceOptions, ReplyBytesMaySplitOrRunTogether)
+{
+    const Bytes expected{0x06, 0x01, 0xFF};
+    for (const auto& args : std::vector<std::vector<std::string_view>>{{"reply", "06", "01", "FF"},
+                                                                       {"reply", "0601FF"},
+                                                                       {"reply", "06", "01ff"},
+                                                                       {"reply", "6", "1", "fF"}}) {
+        const auto parsed = Parse(args);
+        ASSERT_TRUE(parsed.ok()) << parsed.error;
+        EXPECT_EQ(parsed.options.mode, Mode::Reply);
+        EXPECT_EQ(parsed.options.replyBytes, expected) << args[1];
+    }
+}
+
+TEST(DeviceOptions, ReadsEveryOptionInBothSpellingsAndAnyPlace)
+{
+    const auto parsed =
+        Parse({"--gap", "5", "flood", "10000000", "--delay=7", "--link", "/tmp/com2", "--quiet"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_EQ(parsed.options.mode, Mode::Flood);
+    EXPECT_EQ(parsed.options.floodLength, 10000000u);
+    EXPECT_EQ(parsed.options.gap, 5ms);
+    EXPECT_EQ(parsed.options.delay, 7ms);
+    EXPECT_EQ(parsed.options.linkPath, "/tmp/com2");
+    EXPECT_TRUE(parsed.options.quiet);
+}
+
+TEST(DeviceOptions, ExitOnCloseIsALingerOfZero)
+{
+    EXPECT_EQ(Parse({"--exit-on-close"}).options.linger, 0ms);
+    EXPECT_EQ(Parse({"--linger", "250", "silent"}).options.linger, 250ms);
+    EXPECT_EQ(Parse({"silent"}).options.mode, Mode::Silent);
+}
+
+TEST(DeviceOptions, HelpWinsOverWhatFollows)
+{
+    EXPECT_TRUE(Parse({"--help", "--bogus"}).options.help);
+    EXPECT_TRUE(Parse({"-h"}).options.help);
+}
+
+TEST(DeviceOptions, RefusesWhatItCannotRead)
+{
+    for (const auto& args :
+         std::vector<std::vector<std::string_view>>{{"--bogus"},
+                                                    {"--gap"},
+                                                    {"--gap", "1.5"},
+                                                    {"--gap", "+3"},
+                                                    {"--linger", "-1"},
+                                                    {"--delay", "99999999999999999999"},
+                                                    {"reply"},
+                                                    {"reply", "0x06"},
+                                                    {"reply", "123"},
+                                                    {"flood"},
+                                                    {"flood", "0"},
+                                                    {"flood", "1", "2"},
+                                                    {"silent", "now"},
+                                                    {"ping"},
+                                                    {"--quiet=1"},
+                                                    {"--link", ""}}) {
+        const auto parsed = Parse(args);
+        EXPECT_FALSE(parsed.ok()) << args.front();
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(DeviceOptions, UsageExplainsTheDeviceAndHowToMapIt)
+{
+    const std::string usage = UsageText();
+    EXPECT_NE(usage.find("without hardware"), std::string::npos);
+    EXPECT_NE(usage.find("QUORVANE_COM2="), std::string::npos);
+    EXPECT_NE(usage.find("--link"), std::string::npos);
+}
+
+Options OptionsFor(Mode mode, Milliseconds gap = 20ms, Milliseconds delay = 0ms)
+{
+    Options options;
+    options.mode = mode;
+    options.gap = gap;
+    options.delay = delay;
+    options.replyBytes = {0x06, 0x07};
+    options.floodLength = 300;
+    return options;
+}
+
+const TimePoint start{};
+const Bytes frame{0x01, 0x02};
+
+TEST(DeviceResponder, EchoAnswersEachChunkAtOnce)
+{
+    Responder responder(OptionsFor(Mode::Echo));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.OnReceived(Bytes{0x0D}, start);
+    responder.ReleaseDue(start, out);
+    EXPECT_EQ(Drain(out), (Bytes{0x01, 0x02, 0x0D}));
+    EXPECT_FALSE(responder.NextDeadline().has_value());
+}
+
+TEST(DeviceResponder, EchoWaitsForTheDelay)
+{
+    Responder responder(OptionsFor(Mode::Echo, 20ms, 100ms));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    EXPECT_EQ(responder.NextDeadline(), start + 100ms);
+    responder.ReleaseDue(start + 99ms, out);
+    EXPECT_TRUE(out.Empty());
+    responder.ReleaseDue(start + 100ms, out);
+    EXPECT_EQ(Drain(out), frame);
+}
+
+TEST(DeviceResponder, ReplyComesOnceTheLineIsIdleForTheGap)
+{
+    Responder responder(OptionsFor(Mode::Reply, 20ms));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.OnReceived(frame, start + 15ms); // same frame: within the gap
+    EXPECT_EQ(responder.NextDeadline(), start + 35ms);
+    responder.ReleaseDue(start + 34ms, out);
+    EXPECT_TRUE(out.Empty());
+    responder.ReleaseDue(start + 35ms, out);
+    EXPECT_EQ(Drain(out), (Bytes{0x06, 0x07}));
+    responder.ReleaseDue(start + 500ms, out);
+    EXPECT_TRUE(out.Empty()) << "one frame, one answer";
+}
+
+TEST(DeviceResponder, DelayCountsFromTheEndOfTheFrame)
+{
+    Responder responder(OptionsFor(Mode::Reply, 20ms, 50ms));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.ReleaseDue(start + 20ms, out);
+    EXPECT_TRUE(out.Empty());
+    EXPECT_EQ(responder.NextDeadline(), start + 70ms);
+    responder.ReleaseDue(start + 70ms, out);
+    EXPECT_EQ(Drain(out), (Bytes{0x06, 0x07}));
+}
+
+TEST(DeviceResponder, FloodAnswersEachFrameWithTheCountingPattern)
+{
+    Responder responder(OptionsFor(Mode::Flood));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.ReleaseDue(start + 20ms, out);
+    responder.OnReceived(frame, start + 100ms);
+    responder.ReleaseDue(start + 120ms, out);
+    Bytes expected = CountingPattern(300);
+    expected.insert(expected.end(), expected.begin(), expected.end());
+    EXPECT_EQ(Drain(out), expected);
+}
+
+TEST(DeviceResponder, SilentNeverAnswers)
+{
+    Responder responder(OptionsFor(Mode::Silent));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    EXPECT_FALSE(responder.NextDeadline().has_value());
+    responder.ReleaseDue(start + 1s, out);
+    EXPECT_TRUE(out.Empty());
+}
+
+TEST(DeviceResponder, ResetForgetsTheFrameInProgress)
+{
+    Responder responder(OptionsFor(Mode::Reply));
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.Reset();
+    EXPECT_FALSE(responder.NextDeadline().has_value());
+    responder.ReleaseDue(start + 1s, out);
+    EXPECT_TRUE(out.Empty());
+}
+
+TEST(DeviceOutgoing, PatternContinuesAcrossPiecesAndShortWrites)
+{
+    OutgoingStream out;
+    out.Append(Answer::Fixed({0xAA, 0xBB}));
+    out.Append(Answer::Pattern(600));
+    out.Append(Answer::Fixed({0xCC}));
+    std::uint8_t first[5];
+    ASSERT_EQ(out.Peek(first), 5u);
+    EXPECT_EQ(Bytes(first, first + 5), (Bytes{0xAA, 0xBB, 0x00, 0x01, 0x02}));
+    out.Consume(3); // the port took only some of it
+    Bytes expected = CountingPattern(600);
+    expected.erase(expected.begin());
+    expected.push_back(0xCC);
+    EXPECT_EQ(Drain(out), expected);
+}
+
+TEST(DeviceOutgoing, ClearDropsEverythingAndEmptyAnswersAreSkipped)
+{
+    OutgoingStream out;
+    out.Append(Answer::Fixed({}));
+    EXPECT_TRUE(out.Empty());
+    out.Append(Answer::Pattern(10'000'000'000ull));
+    std::uint8_t buffer[4];
+    EXPECT_EQ(out.Peek(buffer), 4u);
+    out.Clear();
+    EXPECT_TRUE(out.Empty());
+    EXPECT_EQ(out.Peek(buffer), 0u);
+}
+
+TEST(DeviceReceiveLog, LineIsLocalTimeWithMillisecondsRxAndUpperCaseHex)
+{
+    const auto second = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const std::time_t calendar = std::chrono::system_clock::to_time_t(second);
+    std::tm local{};
+    ::localtime_r(&calendar, &local);
+    char clock[16];
+    std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+
+    EXPECT_EQ(ReceiveLog::Line(second + 7ms, Bytes{0x00, 0x0A, 0xFF}),
+              std::string(clock) + ".007 RX 00 0A FF");
+    EXPECT_EQ(ReceiveLog::Line(second + 999ms, Bytes{0xAB}), std::string(clock) + ".999 RX AB");
+}
+
+TEST(DevicePresence, DefaultNeverEndsTheDevice)
+{
+    ClientPresence presence(std::nullopt);
+    EXPECT_FALSE(presence.Away());
+    EXPECT_FALSE(presence.NextDeadline().has_value());
+    presence.OnHangUp(start);
+    EXPECT_TRUE(presence.Away());
+    EXPECT_FALSE(presence.ShouldExit(start + 24h));
+    EXPECT_EQ(presence.NextDeadline(), start + ClientPresence::probeInterval);
+}
+
+TEST(DevicePresence, ProbesWhileAwayAndStopsWhenTheClientIsBack)
+{
+    ClientPresence presence(std::nullopt);
+    presence.OnHangUp(start);
+    EXPECT_FALSE(presence.ProbeDue(start + 49ms));
+    EXPECT_TRUE(presence.ProbeDue(start + 50ms));
+    presence.OnProbed(start + 50ms);
+    EXPECT_EQ(presence.NextDeadline(), start + 100ms);
+    presence.OnReturn();
+    EXPECT_FALSE(presence.Away());
+    EXPECT_FALSE(presence.ProbeDue(start + 1s));
+}
+
+TEST(DevicePresence, LingerEndsTheDeviceOnlyIfNobodyReturns)
+{
+    ClientPresence presence(200ms);
+    presence.OnHangUp(start);
+    EXPECT_FALSE(presence.ShouldExit(start + 199ms));
+    presence.OnReturn();
+    EXPECT_FALSE(presence.ShouldExit(start + 1s));
+    presence.OnHangUp(start + 1s);
+    EXPECT_TRUE(presence.ShouldExit(start + 1200ms));
+
+    ClientPresence immediate(0ms);
+    immediate.OnHangUp(start);
+    EXPECT_TRUE(immediate.ShouldExit(start));
+}
+
+// A client end of the pseudo-terminal, closed on destruction.
+class SlaveEnd
+{
+public:
+    explicit SlaveEnd(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    {
+    }
+    ~SlaveEnd() { Close(); }
+    SlaveEnd(const SlaveEnd&) = delete;
+    SlaveEnd& operator=(const SlaveEnd&) = delete;
+
+    int Fd() const { return fd_; }
+    void Close()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    // True when a byte arrives within `window`.
+    bool Hears(std::chrono::milliseconds window) const
+    {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, static_cast<int>(window.count())) == 1 && (p.revents & POLLIN) != 0;
+    }
+
+private:
+    int fd_;
+};
+
+TEST(DevicePseudoTerminal, LineIsRawAndStaysRawWhenReopened)
+{
+    PseudoTerminal port;
+    for (int opening = 0; opening < 2; ++opening) {
+        SlaveEnd client(port.SlavePath());
+        ASSERT_GE(client.Fd(), 0);
+        termios line{};
+        ASSERT_EQ(::tcgetattr(client.Fd(), &line), 0);
+        EXPECT_EQ(line.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(line.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP), 0u);
+        EXPECT_EQ(line.c_oflag & OPOST, 0u);
+    }
+}
+
+TEST(DevicePseudoTerminal, ClientIsAwayOnlyAfterItClosedThePort)
+{
+    PseudoTerminal port;
+    EXPECT_FALSE(port.ClientAway()) << "nobody has come yet: nothing to report";
+    SlaveEnd client(port.SlavePath());
+    ASSERT_GE(client.Fd(), 0);
+    EXPECT_FALSE(port.ClientAway());
+    client.Close();
+    EXPECT_TRUE(port.ClientAway());
+    std::uint8_t buffer[16];
+    EXPECT_EQ(port.Read(buffer).status, PseudoTerminal::Status::ClientGone);
+    SlaveEnd next(port.SlavePath());
+    EXPECT_FALSE(port.ClientAway());
+    EXPECT_EQ(port.Read(buffer).status, PseudoTerminal::Status::WouldBlock);
+}
+
+TEST(DevicePseudoTerminal, BytesLeftUnreadDoNotReachTheNextClient)
+{
+    PseudoTerminal port;
+    SlaveEnd client(port.SlavePath());
+    ASSERT_GE(client.Fd(), 0);
+    const Bytes stale = CountingPattern(3000);
+    EXPECT_EQ(port.Write(stale).count, stale.size());
+    client.Close();
+
+    port.DiscardUnread();
+    SlaveEnd next(port.SlavePath());
+    EXPECT_FALSE(next.Hears(300ms));
+    const Bytes fresh{0x01};
+    EXPECT_EQ(port.Write(fresh).count, 1u);
+    EXPECT_TRUE(next.Hears(10s));
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+#include "DialogFixture.h"
+
+using namespace quorvane;
+
+namespace
+{
+
+class FrameDialog : public DialogTest
+{
+protected:
+    void open() { clickMain("cmdFrame"); }
+    QLineEdit* box(int i)
+    {
+        return in<QLineEdit>("frmFrame",
+                             QStringLiteral("txtframe_%1").arg(i).toLatin1().constData());
+    }
+    QComboBox* list(const char* name) { return in<QComboBox>("frmFrame", name); }
+    QRadioButton* option(const char* name) { return in<QRadioButton>("frmFrame", name); }
+    QCheckBox* check() { return in<QCheckBox>("frmFrame", "Check1"); }
+};
+
+TEST_F(FrameDialog, FirstOpeningShowsTheStartupFrame)
+{
+    open();
+    QWidget* d = dialog("frmFrame");
+    ASSERT_NE(d, nullptr);
+    Snapshot(d, "frmFrame.png");
+    EXPECT_EQ(d->windowTitle(), "发送帧格式");
+    EXPECT_EQ(d->size(), QSize(308, 267));
+    EXPECT_EQ(box(0)->text(), "00");
+    EXPECT_EQ(box(1)->text(), "");
+    EXPECT_EQ(box(2)->text(), "");
+    EXPECT_EQ(box(3)->text(), "FF");
+    EXPECT_EQ(list("cmbLen")->currentText(), "有");
+    EXPECT_EQ(list("cmbFcs")->currentText(), "有");
+    EXPECT_TRUE(option("optFcs_0")->isChecked());
+    EXPECT_TRUE(option("OptStart_0")->isChecked());
+    EXPECT_EQ(option("OptStart_1")->text(), "起始字节以后");
+    EXPECT_FALSE(check()->isChecked());
+    EXPECT_TRUE(check()->isEnabled());
+    EXPECT_FALSE(in<QGroupBox>("frmFrame", "Frame4")->isEnabled());
+    EXPECT_TRUE(option("OptHandel_0")->isChecked());
+    EXPECT_FALSE(option("OptHandel_0")->isEnabled());
+    EXPECT_EQ(
+        in<QLabel>("frmFrame", "Label9")->text(),
+        "   说明： 请在帧格式文本框内填入十六进制数据(00-FF)。若空白，表示发送帧中无此字节。");
+}
+
+TEST_F(FrameDialog, OkStoresEveryFieldAndClosesTheDialog)
+{
+    open();
+    box(0)->setText("  68");
+    box(1)->setText("01 ");
+    box(2)->setText("03");
+    box(3)->setText("16");
+    list("cmbLen")->setCurrentIndex(0);
+    clickIn("frmFrame", "optFcs_1");
+    clickIn("frmFrame", "OptStart_2");
+    clickIn("frmFrame", "Check1");
+    EXPECT_TRUE(option("OptHandel_1")->isEnabled());
+    clickIn("frmFrame", "OptHandel_1");
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(dialog("frmFrame"), nullptr) << "destroyed on close";
+    const SharedSettings& s = Shared();
+    EXPECT_EQ(s.frame.StartByte, "68");
+    EXPECT_EQ(s.frame.SlaveAddr, "01 ");
+    EXPECT_EQ(s.frame.CmdByte, "03");
+    EXPECT_EQ(s.frame.EndByte, "16");
+    EXPECT_EQ(s.frame.LenOption, 0);
+    EXPECT_EQ(s.frame.FcsOption, 1);
+    EXPECT_EQ(s.FcsMethod, 1);
+    EXPECT_EQ(s.FcsStart, 2);
+    EXPECT_EQ(s.PreprocessOn, 1);
+    EXPECT_EQ(s.PreprocessKind, 1);
+    EXPECT_TRUE(s.FrameDirty);
+
+    open(); // every opening starts from the settings
+    EXPECT_EQ(box(0)->text(), "68");
+    EXPECT_TRUE(option("OptStart_2")->isChecked());
+    EXPECT_TRUE(option("OptHandel_1")->isChecked());
+    EXPECT_TRUE(check()->isChecked());
+}
+
+TEST_F(FrameDialog, OneTextOutsideAByteStoresNothing)
+{
+    open();
+    box(0)->setText("68");
+    box(1)->setText("0FF"); // three digits, worth 255: fine
+    box(3)->setText("100");
+    clickIn("frmFrame", "optFcs_1");
+    clickIn("frmFrame", "cmdOK");
+    ASSERT_EQ(recorder.texts(), std::vector<std::string>{"超出字节范围"});
+    EXPECT_EQ(recorder.messages()[0].title, "警告");
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::Critical);
+    ASSERT_NE(dialog("frmFrame"), nullptr);
+    EXPECT_TRUE(dialog("frmFrame")->isVisible());
+    EXPECT_EQ(box(3)->text(), "100");
+    EXPECT_EQ(Shared().frame.StartByte, "00");
+    EXPECT_EQ(Shared().FcsMethod, 0);
+    EXPECT_FALSE(Shared().FrameDirty);
+
+    box(3)->setText("");
+    box(2)->setText("xyz"); // reads as 0: passes and is stored as typed
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(Shared().frame.SlaveAddr, "0FF");
+    EXPECT_EQ(Shared().frame.CmdByte, "xyz");
+    EXPECT_EQ(Shared().frame.EndByte, "");
+}
+
+TEST_F(FrameDialog, StringInputDisablesPreprocessing)
+{
+    Shared().opt2 = 0;
+    Shared().PreprocessOn = 1;
+    Shared().PreprocessKind = 1;
+    open();
+    EXPECT_FALSE(check()->isChecked());
+    EXPECT_FALSE(check()->isEnabled());
+    EXPECT_FALSE(in<QGroupBox>("frmFrame", "Frame4")->isEnabled());
+    EXPECT_TRUE(option("OptHandel_0")->isChecked()) << "kind not shown while off";
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(Shared().PreprocessOn, 0);
+    EXPECT_EQ(Shared().PreprocessKind, 1);
+}
+
+TEST_F(FrameDialog, TickingWithoutChoosingWritesTheFirstKind)
+{
+    Shared().PreprocessKind = 1;
+    open();
+    clickIn("frmFrame", "Check1");
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(Shared().PreprocessOn, 1);
+    EXPECT_EQ(Shared().PreprocessKind, 0);
+}
+
+TEST_F(FrameDialog, CancelEscAndCloseBoxWriteNothing)
+{
+    open();
+    box(0)->setText("55");
+    clickIn("frmFrame", "cmdcancel");
+    EXPECT_EQ(dialog("frmFrame"), nullptr);
+    open();
+    box(0)->setText("56");
+    QTest::keyClick(box(0), Qt::Key_Escape);
+    EXPECT_EQ(dialog("frmFrame"), nullptr);
+    open();
+    box(0)->setText("57");
+    QTest::keyClick(box(0), Qt::Key_Return); // no button answers Enter
+    ASSERT_NE(dialog("frmFrame"), nullptr);
+    dialog("frmFrame")->close();
+    EXPECT_EQ(dialog("frmFrame"), nullptr);
+    EXPECT_EQ(Shared().frame.StartByte, "00");
+    EXPECT_FALSE(Shared().FrameDirty);
+}
+
+TEST_F(FrameDialog, AskingAgainBringsTheOpenDialogToTheFront)
+{
+    open();
+    box(0)->setText("AA");
+    open();
+    EXPECT_EQ(window->findChildren<QDialog*>("frmFrame").size(), 1);
+    EXPECT_EQ(box(0)->text(), "AA") << "not reloaded";
+}
+
+TEST_F(FrameDialog, OkIsRefusedWhileTimedSendingRuns)
+{
+    open();
+    window->setTimeRcvInterval(0);
+    window->setTimer1Interval(1000);
+    window->setSendCaption(QStringLiteral("开始发送"));
+    window->findChild<QPlainTextEdit*>("txtSend")->setPlainText("1");
+    clickMain("cmdSend");
+    EXPECT_FALSE(in<QPushButton>("frmFrame", "cmdOK")->isEnabled());
+    clickMain("cmdSend");
+    EXPECT_TRUE(in<QPushButton>("frmFrame", "cmdOK")->isEnabled());
+}
+
+} // namespace

@@ -1,0 +1,72 @@
+#include "DialogFixture.h"
+
+using namespace quorvane;
+
+namespace
+{
+
+class Rcvset : public DialogTest
+{
+protected:
+    void open() { clickMain("cmdRcvset"); }
+    QLineEdit* timeout() { return in<QLineEdit>("frmRcvset", "txtRcvtime"); }
+    QLineEdit* limit() { return in<QLineEdit>("frmRcvset", "txtRcvMax"); }
+};
+
+TEST_F(Rcvset, ShowsTheLimitsAndOkWritesThem)
+{
+    open();
+    QWidget* d = dialog("frmRcvset");
+    ASSERT_NE(d, nullptr);
+    Snapshot(d, "frmRcvset.png");
+    EXPECT_EQ(d->windowTitle(), "接收参数设置");
+    EXPECT_EQ(d->size(), QSize(211, 131));
+    EXPECT_EQ(timeout()->text(), "50");
+    EXPECT_EQ(limit()->text(), "150");
+    EXPECT_EQ(in<QPushButton>("frmRcvset", "OKButton")->text(), "确 定");
+    EXPECT_EQ(in<QPushButton>("frmRcvset", "cmdcancel")->text(), "取 消");
+
+    timeout()->setText("200");
+    limit()->setText("2147483647");
+    clickIn("frmRcvset", "OKButton");
+    EXPECT_EQ(dialog("frmRcvset"), nullptr);
+    EXPECT_EQ(Shared().RcvTimeoutMs, 200);
+    EXPECT_EQ(Shared().RcvMaxChars, 2147483647);
+    EXPECT_EQ(window->timeRcv().interval(), 200);
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    EXPECT_FALSE(Shared().FrameDirty);
+
+    open();
+    EXPECT_EQ(timeout()->text(), "200");
+    EXPECT_EQ(limit()->text(), "2147483647");
+}
+
+TEST_F(Rcvset, OutOfRangeTextsAreRefusedAndNothingIsWritten)
+{
+    open();
+    timeout()->setText("70000");
+    limit()->setText("10");
+    clickIn("frmRcvset", "OKButton");
+    limit()->setText("2147483648");
+    timeout()->setText("10");
+    clickIn("frmRcvset", "OKButton");
+    EXPECT_EQ(recorder.texts(),
+              (std::vector<std::string>{"接收超时时间应为0-65535之间的整数",
+                                        "最大接收字符数应为0-2147483647之间的整数"}));
+    EXPECT_EQ(Shared().RcvTimeoutMs, 50);
+    EXPECT_EQ(Shared().RcvMaxChars, 150);
+    EXPECT_NE(dialog("frmRcvset"), nullptr);
+}
+
+TEST_F(Rcvset, CancelAndEscChangeNothing)
+{
+    open();
+    timeout()->setText("1");
+    QTest::keyClick(timeout(), Qt::Key_Return); // no button answers Enter
+    EXPECT_NE(dialog("frmRcvset"), nullptr);
+    QTest::keyClick(timeout(), Qt::Key_Escape);
+    EXPECT_EQ(dialog("frmRcvset"), nullptr);
+    EXPECT_EQ(Shared().RcvTimeoutMs, 50);
+}
+
+} // namespace

@@ -1,0 +1,185 @@
+// The tool driven as a user drives it, against quorvane-device on a
+// pseudo-terminal through the real termios port.
+#include "AppDialogs.h"
+#include "AppendView.h"
+#include "DeviceProcess.h"
+#include "DialogResources.h"
+#include "FrmMain.h"
+#include "IntervalTimer.h"
+#include "MessageRecorder.h"
+#include "SharedSettings.h"
+#include "TermiosPort.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace quorvane;
+
+namespace
+{
+
+class EndToEnd : public ::testing::Test
+{
+protected:
+    void start(const QStringList& deviceArgs)
+    {
+        ASSERT_TRUE(device.start(deviceArgs)) << "quorvane-device did not start";
+        qputenv("QUORVANE_COM2", device.path().toUtf8());
+        ApplyStartupDefaults(Shared());
+        window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
+        window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
+        dialogs = std::make_unique<AppDialogs>(*window);
+        window->setDialogHost(dialogs.get());
+        window->show();
+    }
+    void TearDown() override
+    {
+        dialogs.reset();
+        window.reset();
+        device.stop();
+        qunsetenv("QUORVANE_COM2");
+    }
+
+    template <typename T = QWidget> T* find(const char* name) const
+    {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    void typeAndSend(const char* text)
+    {
+        find<QPlainTextEdit>("txtSend")->setFocus();
+        QTest::keyClicks(find<QPlainTextEdit>("txtSend"), QString::fromLatin1(text));
+        QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    }
+    QString rcvView() const { return find<AppendView>("txtRView")->text(); }
+
+    DeviceProcess device;
+    MessageRecorder recorder;
+    std::unique_ptr<FrmMain> window;
+    std::unique_ptr<AppDialogs> dialogs;
+};
+
+const ByteList kFrame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+
+TEST_F(EndToEnd, DefaultsPutTheFrameOnTheWireAndShowTheEchoInEveryMode)
+{
+    start({"echo"});
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= kFrame.size(); }));
+    EXPECT_EQ(device.received(), kFrame);
+    EXPECT_EQ(find<AppendView>("txtSView")->text(), "   0 3 1 2 3 3 255");
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(" 255"); }));
+    EXPECT_EQ(rcvView(), "08:00:00接收： 0 3 1 2 3 3 255");
+
+    find<QComboBox>("cmbRcv")->setCurrentIndex(2);
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("FF "); }));
+    EXPECT_TRUE(rcvView().endsWith("\r\n08:00:00接收：0 3 1 2 3 3 FF "));
+
+    find<QComboBox>("cmbRcv")->setCurrentIndex(0);
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return rcvView().count("接收：") == 3 && rcvView().endsWith(QChar(0xFFFD)); }));
+    EXPECT_TRUE(rcvView().endsWith(QString::fromUtf8("\r\n08:00:00接收：\x03\x01\x02\x03\x03") +
+                                   QChar(0xFFFD)));
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(EndToEnd, SilentDeviceTimesOut)
+{
+    start({"silent"});
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+}
+
+TEST_F(EndToEnd, AnAnswerOverTheLimitClosesThePortAndShowsOneHundredFiftyOneBytes)
+{
+    start({"flood", "152"});
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收字节数超限"});
+    EXPECT_FALSE(window->port().PortOpen());
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：关闭");
+    const QString shown = rcvView().mid(rcvView().indexOf("接收：") + 3);
+    EXPECT_EQ(shown.split(' ', Qt::SkipEmptyParts).size(), 151);
+    EXPECT_TRUE(shown.endsWith(" 150"));
+}
+
+TEST_F(EndToEnd, TimedSendingWritesOneFramePerTickUntilStopped)
+{
+    start({"echo"});
+    window->setTimer1Interval(60);
+    window->setSendCaption(QStringLiteral("开始发送"));
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= 4 * kFrame.size(); }));
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    EXPECT_EQ(find<QPushButton>("cmdSend")->text(), "开始发送");
+    SpinFor(200); // let the last answers and log lines arrive
+    const ByteList wire = device.received();
+    ASSERT_EQ(wire.size() % kFrame.size(), 0u);
+    for (std::size_t i = 0; i < wire.size(); i += kFrame.size()) {
+        EXPECT_EQ(ByteList(wire.begin() + i, wire.begin() + i + kFrame.size()), kFrame);
+    }
+    SpinFor(150);
+    EXPECT_EQ(device.received().size(), wire.size()) << "nothing after the stop";
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(EndToEnd, APortHeldByAnotherOpenerGivesThePortMessage)
+{
+    start({"echo"});
+    const int holder = ::open(device.path().toUtf8().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    typeAndSend("1 2 3");
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：关闭");
+    ::close(holder);
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
+}
+
+TEST_F(EndToEnd, AFrameFormatSetInTheDialogsGoesOnTheWire)
+{
+    InitDialogResources();
+    start({"echo"});
+    QTest::mouseClick(find<QPushButton>("cmdFrame"), Qt::LeftButton);
+    auto* frame = window->findChild<QDialog*>("frmFrame");
+    ASSERT_NE(frame, nullptr);
+    const char* bytes[] = {"68", "01", "03", "16"};
+    for (int i = 0; i < 4; ++i) {
+        auto* box = frame->findChild<QLineEdit*>(QStringLiteral("txtframe_%1").arg(i));
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(bytes[i]));
+    }
+    QTest::mouseClick(frame->findChild<QRadioButton*>("optFcs_1"), Qt::LeftButton);
+    QTest::mouseClick(frame->findChild<QRadioButton*>("OptStart_1"), Qt::LeftButton);
+    QTest::mouseClick(frame->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+
+    QTest::mouseClick(find<QPushButton>("cmdSendset"), Qt::LeftButton);
+    auto* sendset = window->findChild<QDialog*>("frmSendset");
+    ASSERT_NE(sendset, nullptr);
+    QTest::mouseClick(sendset->findChild<QRadioButton*>("Optformat_2"), Qt::LeftButton);
+    QTest::mouseClick(sendset->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(find<QLabel>("lblSendset")->text(), "(单次发送十六进制字节串(空格隔开))");
+
+    typeAndSend("10 20 30");
+    const ByteList expected = {0x68, 0x01, 0x03, 0x03, 0x10, 0x20, 0x30, 0x67, 0x16};
+    ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= expected.size(); }));
+    EXPECT_EQ(device.received(), expected);
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#include "MainWindowFixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+
+using namespace quorvane;
+
+namespace {
+
+class KeyFilter : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        txtSend()->setFocus();
+    }
+    void type(const char* keys) { QTest::keyClicks(txtSend(), QString::fromUtf8(keys)); }
+    QString text() const { return txtSend()->toPlainText(); }
+};
+
+TEST_F(KeyFilter, DecimalAcceptsDigitsSemicolonBlankAndEnter)
+{
+    type("12 3;");
+    QTest::keyClick(txtSend(), Qt::Key_Return);
+    type("4");
+    QTest::keyClick(txtSend(), Qt::Key_Backspace);
+    EXPECT_EQ(text(), "12 3;\n");
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(KeyFilter, DecimalRefusesLettersAndLeavesTheTextAsItWas)
+{
+    type("12");
+    type("a");
+    EXPECT_EQ(text(), "12");
+    ASSERT_EQ(recorder.texts(), std::vector<std::string>{"请输入数字量"});
+    EXPECT_EQ(recorder.messages()[0].title, "提示");
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::Warning);
+
+    txtSend()->selectAll(); // a refused key replaces no selection
+    type("x");
+    EXPECT_EQ(text(), "12");
+    QTest::keyClick(txtSend(), Qt::Key_Escape);
+    EXPECT_EQ(recorder.messages().size(), 3u);
+}
+
+TEST_F(KeyFilter, HexEntersUpperCaseAndRefusesOthers)
+{
+    Shared().opt2 = 2;
+    type("0a ff;");
+    EXPECT_EQ(text(), "0A FF;");
+    type("g");
+    EXPECT_EQ(text(), "0A FF;");
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"请输入十六进制数"});
+}
+
+TEST_F(KeyFilter, StringFormatAcceptsEverything)
+{
+    Shared().opt2 = 0;
+    type("Hello, ");
+    QKeyEvent chinese(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("世"));
+    QApplication::sendEvent(txtSend(), &chinese);
+    type("!");
+    EXPECT_EQ(text(), "Hello, 世!");
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(KeyFilter, FormatIsReadAtEveryKey)
+{
+    Shared().opt2 = 0;
+    type("ab");
+    Shared().opt2 = 1;
+    type("1");
+    EXPECT_EQ(text(), "ab1");
+}
+
+TEST_F(KeyFilter, EditingShortcutsAreNotFiltered)
+{
+    QGuiApplication::clipboard()->setText("xyz");
+    QTest::keyClick(txtSend(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(text(), "xyz");
+    QTest::keyClick(txtSend(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(txtSend(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(text(), "");
+    QTest::keyClick(txtSend(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(), "xyz");
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+#include "MainWindowFixture.h"
+
+using namespace quorvane;
+
+namespace {
+
+class ReceiveCycle : public MainWindowTest {
+protected:
+    void sendOnce()
+    {
+        typeSend("1 2 3");
+        clickSend();
+    }
+    static ByteList Bytes(int count, std::uint8_t value = 0x41) { return ByteList(count, value); }
+};
+
+TEST_F(ReceiveCycle, AnswerUnderATimeStampedHeaderInEachMode)
+{
+    sendOnce();
+    port->raiseBytes({0x00, 0x0A, 0xFF});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 0 10 255");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+
+    find<QComboBox>("cmbRcv")->setCurrentIndex(2);
+    clickSend();
+    port->raiseBytes({0x00, 0x0A, 0xFF});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 0 10 255\r\n12:34:56接收：0 A FF ");
+
+    find<QComboBox>("cmbRcv")->setCurrentIndex(0);
+    clickSend();
+    port->raiseBytes({0x4F, 0x00, 0x4B, 0x0D, 0x0A});
+    EXPECT_TRUE(rcvView().endsWith("\r\n12:34:56接收：OK\r\n"));
+}
+
+TEST_F(ReceiveCycle, ModeChangeMidReceptionAffectsFollowingBytesOnly)
+{
+    sendOnce();
+    port->raiseBytes({0x10});
+    find<QComboBox>("cmbRcv")->setCurrentIndex(2);
+    port->raiseBytes({0x10});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 1610 ");
+}
+
+TEST_F(ReceiveCycle, TheDefaultLimitHoldsOneHundredFiftyOneBytes)
+{
+    sendOnce();
+    port->raiseBytes(Bytes(151, 7));
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_TRUE(recorder.messages().empty());
+    port->raiseBytes({8, 9});
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_EQ(status(), "串口状态：关闭");
+    ASSERT_EQ(recorder.texts(), std::vector<std::string>{"接收字节数超限"});
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(rcvView().count(" 7"), 151);
+    EXPECT_FALSE(rcvView().contains(" 8"));
+    EXPECT_EQ(cmdSend()->text(), "发 送") << "single sending is not touched";
+}
+
+TEST_F(ReceiveCycle, TheCountRunsOverAllEventsOfAReception)
+{
+    sendOnce();
+    port->raiseBytes(Bytes(100, 1));
+    ByteList second(60);
+    for (int i = 0; i < 60; ++i) {
+        second[i] = static_cast<std::uint8_t>(100 + i);
+    }
+    port->raiseBytes(second);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收字节数超限"});
+    EXPECT_TRUE(rcvView().endsWith(" 150")) << "51 bytes of the second batch";
+    EXPECT_FALSE(rcvView().contains(" 151"));
+
+    // The next frame starts a new reception on a reopened port.
+    clickSend();
+    EXPECT_TRUE(port->PortOpen());
+    port->raiseBytes({5});
+    EXPECT_TRUE(rcvView().endsWith("\r\n12:34:56接收： 5"));
+}
+
+TEST_F(ReceiveCycle, LoweredLimitOverflowsAtTheNextByte)
+{
+    sendOnce();
+    port->raiseBytes(Bytes(20));
+    Shared().RcvMaxChars = 5;
+    port->raiseBytes({1});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收字节数超限"});
+}
+
+TEST_F(ReceiveCycle, LargestLimitWorksWithoutOverflow)
+{
+    Shared().RcvMaxChars = 2147483647;
+    sendOnce();
+    for (int i = 0; i < 50; ++i) {
+        port->raiseBytes(Bytes(1000, 0xFF));
+    }
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_EQ(rcvView().count(" 255"), 50000);
+}
+
+TEST_F(ReceiveCycle, OverflowStopsTimedSending)
+{
+    chooseTimedSending(1000);
+    sendOnce();
+    ASSERT_EQ(cmdSend()->text(), "停止发送");
+    port->raiseBytes(Bytes(152));
+    EXPECT_EQ(cmdSend()->text(), "开始发送");
+    EXPECT_TRUE(lockedControlsEnabled());
+    EXPECT_FALSE(window->timer1().isEnabled());
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+}
+
+TEST_F(ReceiveCycle, SilenceTimesOut)
+{
+    sendOnce();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+    EXPECT_EQ(recorder.messages()[0].title, "提示");
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_EQ(cmdSend()->text(), "发 送");
+
+    // Late bytes are still collected, under a header written when they arrive.
+    port->raiseBytes({1});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 1");
+}
+
+TEST_F(ReceiveCycle, TimeOutStopsTimedSending)
+{
+    chooseTimedSending(1000);
+    sendOnce();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(cmdSend()->text(), "开始发送");
+    EXPECT_TRUE(lockedControlsEnabled());
+    EXPECT_FALSE(window->timer1().isEnabled());
+}
+
+TEST_F(ReceiveCycle, ClosingThePortWhileAwaitingStillTimesOut)
+{
+    sendOnce();
+    find<QAction>("Close")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+}
+
+TEST_F(ReceiveCycle, BreakAndOtherEvents)
+{
+    sendOnce();
+    port->raise(SerialPort::comEventBreak);
+    ASSERT_EQ(recorder.texts(), std::vector<std::string>{"接收到Break"});
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::None);
+    EXPECT_EQ(rcvView(), "12:34:56接收：");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+
+    clickSend();
+    port->raise(3); // a modem-line change: header and no time-out, no bytes
+    EXPECT_EQ(rcvView(), "12:34:56接收：\r\n12:34:56接收：");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    port->raise(SerialPort::comEvReceive); // nothing waiting: nothing changes
+    EXPECT_EQ(rcvView(), "12:34:56接收：\r\n12:34:56接收：");
+    EXPECT_EQ(recorder.messages().size(), 1u);
+}
+
+TEST_F(ReceiveCycle, InputUnderAnOpenBoxIsShownAfterItInOrder)
+{
+    sendOnce();
+    bool first = true;
+    QString viewWhileOpen;
+    recorder.setWhileOpen([&](const Message&) {
+        if (!first) {
+            return;
+        }
+        first = false;
+        port->raiseBytes({2});
+        port->raise(SerialPort::comEventBreak);
+        port->raiseBytes({3});
+        viewWhileOpen = rcvView();
+    });
+    port->raiseBytes({1});
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_EQ(viewWhileOpen, "12:34:56接收： 1");
+    EXPECT_EQ(rcvView(), "12:34:56接收： 1 2 3");
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"接收到Break", "接收到Break"}));
+}
+
+TEST_F(ReceiveCycle, TimeOutUnderAnOpenBoxIsHandledAfterIt)
+{
+    window->setTimeRcvInterval(20);
+    sendOnce();
+    std::size_t messagesWhileOpen = 0;
+    recorder.setWhileOpen([&](const Message& m) {
+        if (m.text == "接收到Break") {
+            window->TransmitFrame({1}); // arms the time-out under the box
+            SpinFor(80);
+            messagesWhileOpen = recorder.messages().size();
+        }
+    });
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_EQ(messagesWhileOpen, 1u);
+    EXPECT_EQ(recorder.texts(),
+              (std::vector<std::string>{"接收到Break", "接收超时,请检查相关参数设置"}));
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+#include "FakeSerialPort.h"
+
+namespace quorvane {
+
+FakeSerialPort::FakeSerialPort(QObject* parent) : SerialPort(parent) {}
+
+void FakeSerialPort::setCommPort(int port)
+{
+    commPort_ = port;
+    calls_.push_back("setCommPort " + std::to_string(port));
+}
+
+void FakeSerialPort::setSettings(const std::string& settings)
+{
+    settings_ = settings;
+    calls_.push_back("setSettings " + settings);
+}
+
+void FakeSerialPort::setInputMode(InputModes mode)
+{
+    inputMode_ = mode;
+    calls_.push_back(mode == InputModes::Binary ? "setInputMode binary" : "setInputMode text");
+}
+
+void FakeSerialPort::setRThreshold(int threshold)
+{
+    rThreshold_ = threshold;
+    calls_.push_back("setRThreshold " + std::to_string(threshold));
+}
+
+void FakeSerialPort::setInputLen(int length)
+{
+    inputLen_ = length;
+    calls_.push_back("setInputLen " + std::to_string(length));
+}
+
+void FakeSerialPort::setOutBufferCount(int count)
+{
+    calls_.push_back("setOutBufferCount " + std::to_string(count));
+}
+
+void FakeSerialPort::setInBufferCount(int count)
+{
+    calls_.push_back("setInBufferCount " + std::to_string(count));
+    if (count == 0) {
+        input_.clear();
+    }
+}
+
+bool FakeSerialPort::setPortOpen(bool open)
+{
+    if (open == open_) {
+        return true;
+    }
+    if (open && refuseOpen_) {
+        ++refusedCount_;
+        return false;
+    }
+    open_ = open;
+    ++(open ? openCount_ : closeCount_);
+    return true;
+}
+
+void FakeSerialPort::Output(const ByteList& bytes)
+{
+    if (!open_) {
+        ++outputsWhileClosed_;
+        return;
+    }
+    outputs_.push_back(bytes);
+}
+
+ByteList FakeSerialPort::Input()
+{
+    ByteList bytes;
+    bytes.swap(input_);
+    return bytes;
+}
+
+void FakeSerialPort::queueInput(const ByteList& bytes)
+{
+    input_.insert(input_.end(), bytes.begin(), bytes.end());
+}
+
+void FakeSerialPort::raise(int code)
+{
+    commEvent_ = code;
+    emit OnComm();
+}
+
+void FakeSerialPort::raiseBytes(const ByteList& bytes)
+{
+    queueInput(bytes);
+    raise(comEvReceive);
+}
+
+void FakeSerialPort::hangUp()
+{
+    if (!open_) {
+        return;
+    }
+    open_ = false;
+    ++closeCount_;
+    emit closedByHangUp();
+}
+
+ByteList FakeSerialPort::outputBytes() const
+{
+    ByteList joined;
+    for (const ByteList& bytes : outputs_) {
+        joined.insert(joined.end(), bytes.begin(), bytes.end());
+    }
+    return joined;
+}
+
+} // namespace quorvane

@@ -1,0 +1,292 @@
+#include "Options.h"
+
+#include <charconv>
+#include <string>
+#include <utility>
+
+namespace quorvane::device {
+
+namespace {
+
+constexpr std::uint64_t maxMilliseconds = 24ull * 60 * 60 * 1000;
+constexpr std::uint64_t maxFloodLength = 1'000'000'000'000ull;
+
+// A decimal count with no sign, no spaces and nothing after it, up to `max`.
+std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t max)
+{
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc{} || stop != end || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint8_t> HexDigit(char ch)
+{
+    if (ch >= '0' && ch <= '9') {
+        return static_cast<std::uint8_t>(ch - '0');
+    }
+    if (ch >= 'a' && ch <= 'f') {
+        return static_cast<std::uint8_t>(ch - 'a' + 10);
+    }
+    if (ch >= 'A' && ch <= 'F') {
+        return static_cast<std::uint8_t>(ch - 'A' + 10);
+    }
+    return std::nullopt;
+}
+
+bool AppendHexWord(std::string_view word, std::vector<std::uint8_t>& bytes)
+{
+    if (word.size() == 1) {
+        const auto digit = HexDigit(word[0]);
+        if (!digit) {
+            return false;
+        }
+        bytes.push_back(*digit);
+        return true;
+    }
+    if (word.empty() || word.size() % 2 != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < word.size(); i += 2) {
+        const auto high = HexDigit(word[i]);
+        const auto low = HexDigit(word[i + 1]);
+        if (!high || !low) {
+            return false;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(*high << 4 | *low));
+    }
+    return true;
+}
+
+// Walks the arguments once: options are applied as they come, the other
+// words are collected and read as the mode at the end.
+class ArgumentParser
+{
+public:
+    explicit ArgumentParser(std::span<const std::string_view> args) : args_(args) {}
+
+    ParsedOptions Parse()
+    {
+        for (next_ = 0; next_ < args_.size() && Ok() && !result_.options.help; ++next_) {
+            const std::string_view arg = args_[next_];
+            if (arg.size() > 1 && arg[0] == '-') {
+                ApplyOption(arg);
+            } else {
+                modeWords_.push_back(arg);
+            }
+        }
+        if (Ok() && !result_.options.help) {
+            ApplyMode();
+        }
+        return result_;
+    }
+
+private:
+    bool Ok() const { return result_.error.empty(); }
+
+    void Fail(std::string message)
+    {
+        if (Ok()) {
+            result_.error = std::move(message);
+        }
+    }
+
+    void ApplyOption(std::string_view arg)
+    {
+        std::string_view name = arg;
+        std::optional<std::string_view> inlineValue;
+        if (const auto equals = arg.find('='); equals != std::string_view::npos) {
+            name = arg.substr(0, equals);
+            inlineValue = arg.substr(equals + 1);
+        }
+        Options& options = result_.options;
+        if (name == "--help" || name == "-h") {
+            RefuseValue(name, inlineValue);
+            options.help = Ok();
+        } else if (name == "--quiet") {
+            RefuseValue(name, inlineValue);
+            options.quiet = true;
+        } else if (name == "--exit-on-close") {
+            RefuseValue(name, inlineValue);
+            options.linger = Milliseconds{0};
+        } else if (name == "--gap") {
+            SetMilliseconds(name, inlineValue, options.gap);
+        } else if (name == "--delay") {
+            SetMilliseconds(name, inlineValue, options.delay);
+        } else if (name == "--linger") {
+            Milliseconds linger{0};
+            if (SetMilliseconds(name, inlineValue, linger)) {
+                options.linger = linger;
+            }
+        } else if (name == "--link") {
+            const auto path = Value(name, inlineValue);
+            if (path && path->empty()) {
+                Fail("--link needs a path");
+            } else if (path) {
+                options.linkPath = std::string(*path);
+            }
+        } else {
+            Fail("unknown option '" + std::string(arg) + "'");
+        }
+    }
+
+    void RefuseValue(std::string_view name, std::optional<std::string_view> inlineValue)
+    {
+        if (inlineValue) {
+            Fail(std::string(name) + " takes no value");
+        }
+    }
+
+    // The value of an option: after '=' or the next argument.
+    std::optional<std::string_view> Value(std::string_view name,
+                                          std::optional<std::string_view> inlineValue)
+    {
+        if (inlineValue) {
+            return inlineValue;
+        }
+        if (next_ + 1 >= args_.size()) {
+            Fail(std::string(name) + " needs a value");
+            return std::nullopt;
+        }
+        return args_[++next_];
+    }
+
+    bool SetMilliseconds(std::string_view name, std::optional<std::string_view> inlineValue,
+                         Milliseconds& target)
+    {
+        const auto text = Value(name, inlineValue);
+        if (!text) {
+            return false;
+        }
+        const auto count = ParseCount(*text, maxMilliseconds);
+        if (!count) {
+            Fail(std::string(name) + " needs a whole number of milliseconds, not '" +
+                 std::string(*text) + "'");
+            return false;
+        }
+        target = Milliseconds{static_cast<Milliseconds::rep>(*count)};
+        return true;
+    }
+
+    void ApplyMode()
+    {
+        if (modeWords_.empty()) {
+            return;
+        }
+        const std::string_view mode = modeWords_.front();
+        const std::span<const std::string_view> rest = std::span(modeWords_).subspan(1);
+        if (mode == "echo") {
+            result_.options.mode = Mode::Echo;
+            RefuseModeArguments(mode, rest);
+        } else if (mode == "silent") {
+            result_.options.mode = Mode::Silent;
+            RefuseModeArguments(mode, rest);
+        } else if (mode == "reply") {
+            ApplyReply(rest);
+        } else if (mode == "flood") {
+            ApplyFlood(rest);
+        } else {
+            Fail("unknown mode '" + std::string(mode) + "' (echo, silent, reply, flood)");
+        }
+    }
+
+    void RefuseModeArguments(std::string_view mode, std::span<const std::string_view> rest)
+    {
+        if (!rest.empty()) {
+            Fail(std::string(mode) + " takes no arguments, got '" + std::string(rest.front()) +
+                 "'");
+        }
+    }
+
+    void ApplyReply(std::span<const std::string_view> words)
+    {
+        if (words.empty()) {
+            Fail("reply needs at least one hex byte, e.g. 'reply 06 01 FF'");
+            return;
+        }
+        auto bytes = ParseHexBytes(words);
+        if (!bytes) {
+            Fail("reply needs hex bytes such as '06 01 FF' or '0601FF'");
+            return;
+        }
+        result_.options.mode = Mode::Reply;
+        result_.options.replyBytes = std::move(*bytes);
+    }
+
+    void ApplyFlood(std::span<const std::string_view> words)
+    {
+        const auto length = words.size() == 1 ? ParseCount(words[0], maxFloodLength) : std::nullopt;
+        if (!length || *length == 0) {
+            Fail("flood needs one byte count from 1 to " + std::to_string(maxFloodLength));
+            return;
+        }
+        result_.options.mode = Mode::Flood;
+        result_.options.floodLength = *length;
+    }
+
+    std::span<const std::string_view> args_;
+    std::size_t next_ = 0;
+    std::vector<std::string_view> modeWords_;
+    ParsedOptions result_;
+};
+
+} // namespace
+
+ParsedOptions ParseOptions(std::span<const std::string_view> args)
+{
+    return ArgumentParser(args).Parse();
+}
+
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::span<const std::string_view> words)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const std::string_view word : words) {
+        if (!AppendHexWord(word, bytes)) {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+std::string UsageText()
+{
+    return R"(Usage: quorvane-device [OPTIONS] [MODE]
+
+A virtual serial device for trying Quorvane without hardware. It opens a
+pseudo-terminal, prints the path of the port end (for example /dev/pts/7) as
+its first line, and answers whatever a program writes to that port.
+
+Map one of Quorvane's COM ports to it with QUORVANE_COM<n>, e.g. for COM2:
+    QUORVANE_COM2=/dev/pts/7 quorvane
+or keep a fixed path with --link:
+    quorvane-device --link /tmp/quorvane-com2 &
+    QUORVANE_COM2=/tmp/quorvane-com2 quorvane
+
+Modes:
+  echo             write every received chunk straight back (default)
+  silent           receive and log, never answer
+  reply HEX...     answer each frame with fixed bytes: reply 06 01 FF, reply 0601FF
+  flood N          answer each frame with N bytes counting 00 01 ... FF 00 01 ...
+
+A frame is what arrives before the line stays idle for the gap time.
+
+Options:
+  --gap MS         idle time that ends a frame (default 20)
+  --delay MS       wait before answering, in echo, reply and flood (default 0)
+  --link PATH      keep a symbolic link at PATH to the port end, removed on exit
+  --linger MS      exit when a client has closed the port and none reopens it
+                   within MS milliseconds (default: keep running)
+  --exit-on-close  exit as soon as a client that had the port open closes it
+  --quiet          print only the port path, no receive log
+  -h, --help       show this help and exit
+
+Each received chunk is logged as one line: local time, RX and the bytes in hex,
+e.g. "14:03:07.218 RX 01 03 00 00". SIGINT or SIGTERM ends the device with
+status 0.
+)";
+}
+
+} // namespace quorvane::device

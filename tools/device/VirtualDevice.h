@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ClientPresence.h"
+#include "Clock.h"
+#include "Options.h"
+#include "OutgoingStream.h"
+#include "PseudoTerminal.h"
+#include "ReceiveLog.h"
+#include "Responder.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace quorvane::device {
+
+// The device's poll loop: reads what clients write to the port, logs it,
+// answers through the responder, writes answers as the port takes them, and
+// ends on a stop signal or when the client has gone for the linger time.
+// It sleeps in poll() whenever there is nothing to do.
+class VirtualDevice
+{
+public:
+    VirtualDevice(const Options& options, PseudoTerminal& port, const ReceiveLog& log, int stopFd);
+
+    // Returns when the device should end.
+    void Run();
+
+private:
+    // One pass: waits for the port, the stop pipe or the next deadline and
+    // handles what happened. False when the device should end.
+    bool Step();
+    void WaitForEvents(TimePoint now);
+    int PollTimeout(TimePoint now) const;
+    void ServePort(short events);
+    void ReadChunk(bool hungUp);
+    void WriteAnswers();
+    void ProbeForClient(TimePoint now);
+    void DrainWhileAway();
+    void OnClientGone();
+
+    PseudoTerminal& port_;
+    const ReceiveLog& log_;
+    int stopFd_;
+    Responder responder_;
+    ClientPresence presence_;
+    OutgoingStream outgoing_;
+    std::array<std::uint8_t, 4096> readBuffer_{};
+    std::array<std::uint8_t, 4096> writeBuffer_{};
+    bool stopRequested_ = false;
+};
+
+} // namespace quorvane::device
