@@ -4,6 +4,7 @@
 #include "FrmMain.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <memory>
@@ -25,6 +26,9 @@ int main(int argc, char* argv[])
     AppDialogs dialogs(frmMain);
     frmMain.setDialogHost(&dialogs);
     QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmMain,
+                     &QWidget::close);
     frmMain.show();
     return QApplication::exec();
 }
