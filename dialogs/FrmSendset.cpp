@@ -66,7 +66,9 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
 
 void FrmSendset::showAndRaise()
 {
-    ShowCentredOrRaise(this, true);
+    // Centred at the first showing; later showings keep where the user left it.
+    ShowCentredOrRaise(this, !shownBefore_);
+    shownBefore_ = true;
 }
 
 void FrmSendset::Optsend_Click(int index)
@@ -88,12 +90,17 @@ void FrmSendset::cmdOK_Click()
         return;
     }
     const auto interval = ParseWholeNumber(txtTimer->text().toStdString(), 65535);
-    if (!interval) {
+    if (!interval && pendingSend_ == 1) {
         MessageSeam::instance().show(MessageId::TimerIntervalRange);
         txtTimer->setFocus();
         return;
     }
-    savedInterval_ = txtTimer->text();
+    if (interval) {
+        savedInterval_ = txtTimer->text();
+    } else {
+        // Single sending with a box left invalid: the last good interval stays.
+        txtTimer->setText(savedInterval_);
+    }
     SharedSettings& settings = Shared();
     settings.opt1 = pendingSend_;
     settings.opt2 = pendingFormat_;

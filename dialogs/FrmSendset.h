@@ -45,6 +45,7 @@ private:
     int pendingSend_ = 0;
     int pendingFormat_ = 1;
     QString savedInterval_ = QStringLiteral("100");
+    bool shownBefore_ = false;
 };
 
 } // namespace quorvane

@@ -84,7 +84,8 @@ void FrmCom::showAndRaise()
     for (int n = 1; n <= 4; ++n) {
         Combo1[0]->setItemData(n - 1, QString::fromStdString(ComDevicePath(n)), Qt::ToolTipRole);
     }
-    ShowCentredOrRaise(this, true);
+    ShowCentredOrRaise(this, !shownBefore_);
+    shownBefore_ = true;
 }
 
 void FrmCom::SelectText(int list, const QString& text)

@@ -41,6 +41,7 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* cmdok = nullptr;
     QPushButton* cmdcancel = nullptr;
+    bool shownBefore_ = false;
 };
 
 } // namespace quorvane

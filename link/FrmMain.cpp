@@ -3,6 +3,7 @@
 #include "AppendView.h"
 #include "ByteFormat.h"
 #include "Controls.h"
+#include "CopyShortcutFilter.h"
 #include "FrameBuilder.h"
 #include "FrmCom.h"
 #include "IntervalTimer.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -151,11 +153,8 @@ void FrmMain::buildControls()
         MakeButton(Frame2, QStringLiteral("cmdExit"), QStringLiteral("退 出"), 303, 160, 61, 22);
 
     txtSend->installEventFilter(this);
-    for (AppendView* view : {txtSView, txtRView}) {
-        for (QObject* child : view->children()) {
-            child->installEventFilter(this);
-        }
-    }
+    // The Ctrl+C rule holds in every window of the program.
+    qApp->installEventFilter(new CopyShortcutFilter(this));
 }
 
 void FrmMain::buildMenu()
@@ -502,9 +501,12 @@ void FrmMain::cmdSend_Click()
         MessageSeam::instance().show(MessageId::BcdRange);
         return;
     }
+    if (SendFrame_.empty()) {
+        return; // no frame was ever built: nothing to write, the timer stays off
+    }
     TransmitFrame(SendFrame_);
     settings.FrameDirty = false;
-    if (txtSView->IsEmpty() && !SendFrame_.empty()) {
+    if (txtSView->IsEmpty()) {
         StartSendLine(*txtSView);
         AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView);
     }
@@ -542,93 +544,119 @@ void FrmMain::cmdFresh_Click()
     Shared().FrameDirty = false;
 }
 
+namespace {
+
+// How the send box takes one typed character under an input format: as it
+// is, as another character (hexadecimal letters in upper case), or not at all.
+struct CharVerdict {
+    bool accepted = true;
+    QChar entered;
+};
+
+CharVerdict JudgeTypedChar(int format, QChar ch)
+{
+    if (format == ModeString) {
+        return {true, ch};
+    }
+    const bool common = (ch >= u'0' && ch <= u'9') || ch == u';' || ch == u' ';
+    if (format == ModeDecimal) {
+        return {common, ch};
+    }
+    const QChar upper = ch.toUpper();
+    return {common || (upper >= u'A' && upper <= u'F'), upper};
+}
+
+MessageId RefusalFor(int format)
+{
+    return format == ModeDecimal ? MessageId::NeedDecimal : MessageId::NeedHex;
+}
+
+} // namespace
+
 // Filters the keys typed into the send box by the input format. A refused
 // key leaves the text exactly as it was.
 bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
 {
-    if (IsEditingShortcut(key) || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+    if (IsEditingShortcut(key)) {
         return false;
+    }
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete: // no character code
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return false;
+    default:
+        break;
     }
     const QString typed = key->text();
-    int k = 0;
-    if (key->key() == Qt::Key_Backspace) {
-        k = 8;
-    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        k = 13;
-    } else if (!typed.isEmpty()) {
-        k = typed.at(0).unicode();
-    } else {
-        return false; // no character: arrows, Delete, modifiers
+    if (typed.isEmpty()) {
+        return false; // no character: arrows, modifiers
     }
     const int format = Shared().opt2;
-    if (format == ModeString || k == 8 || k == 13) {
-        return false;
-    }
-    const QChar ch = typed.isEmpty() ? QChar() : typed.at(0);
-    const bool common =
-        typed.size() == 1 && ((ch.isDigit() && ch.unicode() < 128) || ch == u';' || ch == u' ');
-    if (format == ModeDecimal) {
-        if (common) {
-            return false;
-        }
-        MessageSeam::instance().show(MessageId::NeedDecimal);
-        return true;
-    }
-    const QChar upper = ch.toUpper();
-    if (common || (typed.size() == 1 && upper >= u'A' && upper <= u'F')) {
-        if (upper != ch) {
-            txtSend->insertPlainText(QString(upper));
+    QString entered;
+    for (QChar ch : typed) {
+        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        if (!verdict.accepted) {
+            MessageSeam::instance().show(RefusalFor(format));
             return true;
         }
-        return false;
+        entered += verdict.entered;
     }
-    MessageSeam::instance().show(MessageId::NeedHex);
-    return true;
-}
-
-// Ctrl+C copies in a text box that has a selection; anywhere else it is the
-// "关闭串口" shortcut.
-bool FrmMain::FilterCopyShortcut(QObject* watched, QKeyEvent* key)
-{
-    if (!key->matches(QKeySequence::Copy)) {
-        return false;
-    }
-    bool selection = false;
-    if (watched == txtSend) {
-        selection = txtSend->textCursor().hasSelection();
-    } else if (watched->parent() == txtSView) {
-        selection = txtSView->hasSelection();
-    } else if (watched->parent() == txtRView) {
-        selection = txtRView->hasSelection();
-    }
-    if (selection) {
-        key->accept(); // the box copies
+    if (entered != typed) {
+        txtSend->insertPlainText(entered);
         return true;
     }
-    key->ignore(); // let the menu shortcut fire
-    return true;
+    return false;
+}
+
+// Text committed by an input method goes through the same filter as keys.
+bool FrmMain::txtSend_InputMethod(QInputMethodEvent* event)
+{
+    const QString typed = event->commitString();
+    const int format = Shared().opt2;
+    if (typed.isEmpty() || format == ModeString) {
+        return false;
+    }
+    QString entered;
+    for (QChar ch : typed) {
+        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        if (!verdict.accepted) {
+            // Drop the commit (and any preedit) so the text stays as it was.
+            QInputMethodEvent nothing;
+            QCoreApplication::sendEvent(txtSend, &nothing);
+            MessageSeam::instance().show(RefusalFor(format));
+            return true;
+        }
+        entered += verdict.entered;
+    }
+    if (entered != typed) {
+        event->setCommitString(entered, event->replacementStart(), event->replacementLength());
+    }
+    return false;
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        if (FilterCopyShortcut(watched, static_cast<QKeyEvent*>(event))) {
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress && watched == txtSend) {
+    if (watched == txtSend && event->type() == QEvent::KeyPress) {
         return txtSend_KeyPress(static_cast<QKeyEvent*>(event));
+    } else if (watched == txtSend && event->type() == QEvent::InputMethod) {
+        return txtSend_InputMethod(static_cast<QInputMethodEvent*>(event));
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- receive cycle ----
 
-void FrmMain::StartRcvLine(AppendView& view)
+void FrmMain::StartRcvLine(AppendView& view, const QString& arrival)
 {
     if (!RcvHeaderPending_) {
         return;
     }
-    view.append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(timeOfDay_())));
+    const QString time = arrival.isEmpty() ? timeOfDay_() : arrival;
+    view.append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
     RcvHeaderPending_ = false;
 }
 
@@ -642,15 +670,15 @@ void FrmMain::MSComm1_OnComm()
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
         // Held back until the box closes; the time-out is over all the same.
         timeRcv_->setEnabled(false);
-        pending_.push_back({PendingEvent::Comm, code, std::move(bytes)});
+        pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
         return;
     }
     HandleCommEvent(code, bytes);
 }
 
-void FrmMain::HandleCommEvent(int code, const ByteList& bytes)
+void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
 {
-    StartRcvLine(*txtRView);
+    StartRcvLine(*txtRView, arrival);
     timeRcv_->setEnabled(false);
     if (code == SerialPort::comEventBreak) {
         MessageSeam::instance().show(MessageId::BreakReceived);
@@ -696,7 +724,7 @@ void FrmMain::timeRcv_Timer()
 {
     timeRcv_->setEnabled(false);
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
-        pending_.push_back({PendingEvent::Timeout, 0, {}});
+        pending_.push_back({PendingEvent::Timeout, 0, {}, {}});
         return;
     }
     HandleTimeout();
@@ -723,7 +751,7 @@ void FrmMain::DrainPending()
         if (next.kind == PendingEvent::Timeout) {
             HandleTimeout();
         } else {
-            HandleCommEvent(next.code, next.bytes);
+            HandleCommEvent(next.code, next.bytes, next.arrival);
         }
     }
     draining_ = false;

@@ -16,6 +16,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QAction;
+class QInputMethodEvent;
 
 namespace quorvane {
 
@@ -61,7 +62,9 @@ public:
     void cmdFresh_Click();
 
     // Receive cycle.
-    void StartRcvLine(AppendView& view);
+    // Writes the pending header; `arrival` is the time of day the bytes came
+    // (now when empty).
+    void StartRcvLine(AppendView& view, const QString& arrival = {});
     void MSComm1_OnComm();
     void timeRcv_Timer();
 
@@ -79,6 +82,7 @@ private:
         enum Kind { Comm, Timeout } kind;
         int code = 0;
         ByteList bytes;
+        QString arrival; // time of day the event came in
     };
 
     void buildControls();
@@ -92,7 +96,7 @@ private:
     QString SendText() const;
     void LockTimedControls(bool locked);
     void StopTimedSending();
-    void HandleCommEvent(int code, const ByteList& bytes);
+    void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();
     void HandleTimeout();
@@ -100,7 +104,7 @@ private:
     void OnHangUp();
 
     bool txtSend_KeyPress(QKeyEvent* key);
-    bool FilterCopyShortcut(QObject* watched, QKeyEvent* key);
+    bool txtSend_InputMethod(QInputMethodEvent* event);
 
     void cmdSClr_Click();
     void cmdRClr_Click();

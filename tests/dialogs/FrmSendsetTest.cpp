@@ -124,6 +124,19 @@ TEST_F(Sendset, AnIntervalOutsideTheTimerRangeIsRefused)
     EXPECT_EQ(window->timer1().interval(), 65535);
 }
 
+TEST_F(Sendset, SingleSendingKeepsTheLastGoodIntervalText)
+{
+    open();
+    clickIn("frmSendset", "Optsend_1");
+    timer()->setText("x1");
+    clickIn("frmSendset", "Optsend_0"); // the box is disabled now
+    clickIn("frmSendset", "cmdOK");
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_FALSE(dialog("frmSendset")->isVisible());
+    open();
+    EXPECT_EQ(timer()->text(), "100");
+}
+
 TEST_F(Sendset, OkIsRefusedWhileTimedSendingRuns)
 {
     window->setTimeRcvInterval(0);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QGuiApplication>
 
 using namespace quorvane;
@@ -43,6 +44,35 @@ TEST_F(KeyFilter, DecimalRefusesLettersAndLeavesTheTextAsItWas)
     EXPECT_EQ(text(), "12");
     QTest::keyClick(txtSend(), Qt::Key_Escape);
     EXPECT_EQ(recorder.messages().size(), 3u);
+}
+
+TEST_F(KeyFilter, DeleteAndArrowsAreNotFiltered)
+{
+    type("12");
+    QTest::keyClick(txtSend(), Qt::Key_Left);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(txtSend(), &del);
+    EXPECT_EQ(text(), "1");
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(KeyFilter, InputMethodTextIsFilteredLikeKeys)
+{
+    auto commit = [&](const QString& s) {
+        QInputMethodEvent event;
+        event.setCommitString(s);
+        QApplication::sendEvent(txtSend(), &event);
+    };
+    commit(QStringLiteral("12"));
+    commit(QStringLiteral("１"));
+    EXPECT_EQ(text(), "12");
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"请输入数字量"});
+    Shared().opt2 = 2;
+    commit(QStringLiteral(" ab"));
+    EXPECT_EQ(text(), "12 AB");
+    Shared().opt2 = 0;
+    commit(QStringLiteral("中文"));
+    EXPECT_EQ(text(), "12 AB中文");
 }
 
 TEST_F(KeyFilter, HexEntersUpperCaseAndRefusesOthers)

@@ -183,6 +183,20 @@ TEST_F(ReceiveCycle, InputUnderAnOpenBoxIsShownAfterItInOrder)
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"接收到Break", "接收到Break"}));
 }
 
+TEST_F(ReceiveCycle, HeldBackBytesKeepTheirArrivalTime)
+{
+    QString clock = QStringLiteral("10:00:00");
+    window->setTimeOfDay([&] { return clock; });
+    sendOnce();
+    recorder.setWhileOpen([&](const Message&) {
+        window->TransmitFrame({1}); // a new reception starts under the box
+        port->raiseBytes({7});
+        clock = QStringLiteral("10:00:09");
+    });
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_EQ(rcvView(), "10:00:00接收：\r\n10:00:00接收： 7");
+}
+
 TEST_F(ReceiveCycle, TimeOutUnderAnOpenBoxIsHandledAfterIt)
 {
     window->setTimeRcvInterval(20);

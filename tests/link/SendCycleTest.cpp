@@ -160,6 +160,18 @@ TEST_F(SendCycle, LineBreaksOnlyNeverWriteAnEmptyFrame)
     EXPECT_TRUE(recorder.messages().empty());
 }
 
+TEST_F(SendCycle, TimedSendingWithNoFrameEverBuiltDoesNotStartTheTimer)
+{
+    chooseTimedSending(10);
+    typeSend("\n");
+    click("cmdFresh"); // fails without a message and clears the dirty flag
+    clickSend();
+    EXPECT_FALSE(window->timer1().isEnabled());
+    EXPECT_TRUE(port->outputs().empty());
+    clickSend();
+    EXPECT_EQ(cmdSend()->text(), "开始发送");
+}
+
 TEST_F(SendCycle, MissingPortOnePerClickNothingWritten)
 {
     port->setRefuseOpen(true);
