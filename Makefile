@@ -3,10 +3,12 @@ BUILD_DIR      ?= build
 SANITIZE_DIR   ?= build-sanitize
 FUZZ_DIR       ?= build-fuzz
 BENCH_DIR      ?= build-bench
+PKG_DIR        ?= build-pkg
+PREFIX         ?= /usr/local
 FUZZ_SECONDS   ?= 100
 CMAKE_FLAGS    ?=
 
-.PHONY: all deps build test test-sanitize fuzz bench run install package clean
+.PHONY: all deps build test test-sanitize fuzz bench run build-release install package clean
 
 all: build
 
@@ -39,5 +41,25 @@ bench: deps
 run: build
 	bash scripts/run-with-device $(BUILD_DIR)/bin
 
+# install and package share a Release build without tests in $(PKG_DIR). It is
+# configured once (or again when CMAKE_FLAGS is given), so `sudo make install`
+# after a build leaves no root-owned files behind.
+build-release: deps
+	@if [ ! -f $(PKG_DIR)/build.ninja ] || [ -n "$(CMAKE_FLAGS)" ]; then \
+		echo "cmake -S . -B $(PKG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF $(CMAKE_FLAGS)"; \
+		cmake -S . -B $(PKG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF $(CMAKE_FLAGS); \
+	fi
+	cmake --build $(PKG_DIR)
+
+# make install [PREFIX=/usr/local] [DESTDIR=/staging/root]
+install: build-release
+	DESTDIR="$(DESTDIR)" cmake --install $(PKG_DIR) --prefix "$(PREFIX)" --strip
+
+# The Debian package (quorvane_<version>_<arch>.deb) in $(PKG_DIR).
+package: build-release
+	rm -f $(PKG_DIR)/quorvane_*.deb
+	cd $(PKG_DIR) && cpack -G DEB
+	@echo "package: $$(realpath $(PKG_DIR)/quorvane_*.deb)"
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(PKG_DIR)
