@@ -1,6 +1,8 @@
 #include "DeviceProcess.h"
 
 #include <QDeadlineTimer>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace quorvane
 {
@@ -17,6 +19,8 @@ bool DeviceProcess::start(const QStringList& arguments)
         return false;
     }
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // The device ends with the test, even when the test dies on an assertion.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(program, arguments);
     if (!process_.waitForStarted(5000)) {
         return false;
