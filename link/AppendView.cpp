@@ -1,70 +1,710 @@
 #include "AppendView.h"
 
-#include <QPlainTextEdit>
+#include "TextLines.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextCursor>
-#include <QVBoxLayout>
+#include <QSignalBlocker>
+#include <QtMath>
+#include <algorithm>
+#include <climits>
 
-namespace quorvane {
-
-AppendView::AppendView(QWidget* parent) : QWidget(parent), edit_(new QPlainTextEdit(this))
+namespace quorvane
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(edit_);
-    edit_->setReadOnly(true);
-    edit_->setUndoRedoEnabled(false);
-    edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setFocusProxy(edit_);
+
+namespace
+{
+
+constexpr int kLeftMargin = 4;
+constexpr int kRightMargin = 4;
+constexpr int kTopMargin = 2;
+// Bytes wrapped at once when the width changes, and per later slice: a
+// slice takes a few milliseconds, so the window stays responsive while a
+// large text is wrapped again.
+constexpr std::size_t kRelayoutNow = std::size_t{1} << 20;
+constexpr std::size_t kRelayoutSlice = std::size_t{1} << 19;
+constexpr int kAutoScrollMs = 50;
+
+bool IsBlankByte(unsigned char b)
+{
+    return b == ' ' || b == '\t';
+}
+
+std::size_t SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xF0) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return 3;
+    }
+    return 2;
+}
+
+// The text of a row as painted: tabs show as blanks.
+QString ShownText(const std::string& bytes)
+{
+    QString shown = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    shown.replace(QChar(u'\t'), QChar(u' '));
+    return shown;
+}
+
+// Calls step(byteIndex, length, width) for each character of a row.
+template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths& widths, Step step)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t ch = p[i];
+        std::size_t n = 1;
+        if (ch >= 0x80) {
+            n = DecodeUtf8(p + i, bytes.size() - i, ch);
+            if (n == 0) {
+                ch = 0xFFFD;
+                n = 1;
+            }
+        }
+        if (!step(i, n, widths(ch))) {
+            return;
+        }
+        i += n;
+    }
+}
+
+} // namespace
+
+AppendView::AppendView(QWidget* parent)
+    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    verticalScrollBar()->setSingleStep(1);
+    applyFont();
+    applyWrapWidth();
+    syncScrollBar(true);
 }
 
 AppendView::~AppendView() = default;
+
+// ---- the text ----
 
 void AppendView::append(std::string_view utf8)
 {
     if (utf8.empty()) {
         return;
     }
-    const QString piece = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    text_ += piece;
-
-    // Line breaks become paragraph breaks; the LF of a CR LF pair that was
-    // split across two appends is already shown by its CR.
-    QString shown;
-    shown.reserve(piece.size());
-    for (QChar ch : piece) {
-        if (ch == u'\n' && endsWithCr_) {
-            endsWithCr_ = false;
-            continue;
-        }
-        endsWithCr_ = ch == u'\r';
-        shown += (ch == u'\r' || ch == u'\n') ? QChar(u'\n') : ch;
+    const std::uint64_t lastStart = lines_->line(lines_->lineCount() - 1).begin;
+    lines_->append(utf8);
+    if (lines_->line(lines_->lineCount() - 1).begin == lastStart + 1) {
+        // The LF of a split CR LF: the end of the text, after the CR, is now
+        // inside the break; it moves past the LF.
+        anchor_ = anchor_ == lastStart ? lastStart + 1 : anchor_;
+        cursor_ = cursor_ == lastStart ? lastStart + 1 : cursor_;
     }
-    QTextCursor cursor(edit_->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(shown);
-    edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum());
+    syncScrollBar(!mouseSelecting_);
+    repaintRows();
 }
 
 void AppendView::clear()
 {
-    text_.clear();
-    endsWithCr_ = false;
-    edit_->clear();
+    lines_->clear();
+    relayout_.stop();
+    anchor_ = cursor_ = 0;
+    syncScrollBar(true);
+    viewport()->update();
 }
 
-QString AppendView::text() const { return text_; }
+QString AppendView::text() const
+{
+    const std::string all = lines_->bytes(0, lines_->size());
+    return QString::fromUtf8(all.data(), static_cast<qsizetype>(all.size()));
+}
 
-bool AppendView::IsEmpty() const { return text_.isEmpty(); }
+bool AppendView::IsEmpty() const
+{
+    return lines_->empty();
+}
 
-bool AppendView::hasSelection() const { return edit_->textCursor().hasSelection(); }
+bool AppendView::hasSelection() const
+{
+    return anchor_ != cursor_;
+}
 
 QString AppendView::selectedText() const
 {
-    QString t = edit_->textCursor().selectedText();
-    t.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    return t;
+    const std::string bytes = lines_->bytes(std::min(anchor_, cursor_), std::max(anchor_, cursor_));
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void AppendView::copy() const
+{
+    if (hasSelection()) {
+        QGuiApplication::clipboard()->setText(selectedText());
+    }
+}
+
+void AppendView::selectAll()
+{
+    anchor_ = 0;
+    cursor_ = lines_->line(lines_->lineCount() - 1).end;
+    viewport()->update();
+}
+
+qsizetype AppendView::visualLineCount() const
+{
+    return static_cast<qsizetype>(lines_->visualLineCount());
+}
+
+QString AppendView::visualLineText(qsizetype row) const
+{
+    if (row < 0 || row >= visualLineCount()) {
+        return {};
+    }
+    const TextLines::VisualLine line = lines_->visualLine(static_cast<std::size_t>(row));
+    const std::string bytes = lines_->bytes(line.begin, line.end);
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QPoint AppendView::pointOf(qsizetype row, qsizetype column) const
+{
+    const qsizetype shownRow = row - verticalScrollBar()->value();
+    const int y = kTopMargin + static_cast<int>(shownRow) * lineHeight_ + lineHeight_ / 2;
+    qreal x = kLeftMargin;
+    if (row >= 0 && row < visualLineCount()) {
+        const TextLines::VisualLine line = lines_->visualLine(static_cast<std::size_t>(row));
+        const std::string bytes = lines_->bytes(line.begin, line.end);
+        qsizetype index = 0;
+        ForEachChar(bytes, lines_->widths(), [&](std::size_t, std::size_t, float width) {
+            if (index++ >= column) {
+                return false;
+            }
+            x += width;
+            return true;
+        });
+    }
+    return QPoint(qCeil(x), y);
+}
+
+std::uint64_t AppendView::byteCount() const
+{
+    return lines_->size();
+}
+
+std::size_t AppendView::storageBytes() const
+{
+    return lines_->memoryBytes();
+}
+
+void AppendView::finishLayout()
+{
+    if (lines_->relayoutPending()) {
+        runRelayout(SIZE_MAX);
+    }
+}
+
+// ---- layout and scrolling ----
+
+void AppendView::applyFont()
+{
+    textFont_ = font();
+    // Character widths are measured one by one; without kerning and shaping
+    // a row is drawn exactly as wide as their sum.
+    textFont_.setKerning(false);
+    textFont_.setStyleStrategy(
+        QFont::StyleStrategy(textFont_.styleStrategy() | QFont::PreferNoShaping));
+    const QFontMetricsF metrics(textFont_);
+    lineHeight_ = std::max(1, qCeil(metrics.lineSpacing()));
+    ascent_ = metrics.ascent();
+    blankWidth_ = metrics.horizontalAdvance(QChar(u' '));
+    lines_->widths().setMeasure([metrics](char32_t ch) {
+        if (ch == U'\t') {
+            ch = U' ';
+        }
+        return static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
+    });
+}
+
+void AppendView::applyWrapWidth()
+{
+    lines_->setWrapWidth(static_cast<float>(viewport()->width() - kLeftMargin - kRightMargin));
+    if (lines_->relayoutPending()) {
+        runRelayout(kRelayoutNow);
+    }
+}
+
+// Wraps more of the pending layout; the rows in sight stay where they were
+// (or at the end, if the view was there).
+void AppendView::runRelayout(std::size_t budget)
+{
+    const bool wasAtEnd = atEnd();
+    const std::size_t top = static_cast<std::size_t>(verticalScrollBar()->value());
+    const std::uint64_t topPos =
+        top < lines_->visualLineCount() ? lines_->visualLine(top).begin : 0;
+    if (!lines_->continueRelayout(budget)) {
+        if (!relayout_.isActive()) {
+            relayout_.start(0, this);
+        }
+        return;
+    }
+    relayout_.stop();
+    syncScrollBar(wasAtEnd);
+    if (!wasAtEnd) {
+        verticalScrollBar()->setValue(
+            static_cast<int>(std::min<std::size_t>(lines_->visualLineOf(topPos), INT_MAX)));
+    }
+    viewport()->update();
+}
+
+int AppendView::visibleRows() const
+{
+    return std::max(1, (viewport()->height() - kTopMargin) / lineHeight_);
+}
+
+bool AppendView::atEnd() const
+{
+    return verticalScrollBar()->value() == verticalScrollBar()->maximum();
+}
+
+// Called on every append. The scroll bar's signals are held back: the area
+// would answer a new range by laying out its scroll bars again (through
+// posted events), which is of no use with both bars' policies fixed, and a
+// new value needs nothing but the repaint the caller asks for.
+void AppendView::syncScrollBar(bool toEnd)
+{
+    QScrollBar* bar = verticalScrollBar();
+    const int rows = visibleRows();
+    const auto count = static_cast<int>(std::min<std::size_t>(lines_->visualLineCount(), INT_MAX));
+    const int maximum = std::max(0, count - rows);
+    const int value = bar->value();
+    {
+        const QSignalBlocker quiet(bar);
+        if (bar->maximum() != maximum) {
+            bar->setRange(0, maximum);
+        }
+        if (bar->pageStep() != rows) {
+            bar->setPageStep(rows);
+        }
+        if (toEnd && bar->value() != maximum) {
+            bar->setValue(maximum);
+        }
+    }
+    if (bar->value() != value) {
+        repaintRows();
+    }
+}
+
+// Many appends between two paints ask for one repaint.
+void AppendView::repaintRows()
+{
+    if (!repaintPending_ && viewport()->isVisible()) {
+        repaintPending_ = true;
+        viewport()->update();
+    }
+}
+
+void AppendView::resizeEvent(QResizeEvent* event)
+{
+    const bool wasAtEnd = atEnd();
+    QAbstractScrollArea::resizeEvent(event);
+    applyWrapWidth();
+    syncScrollBar(wasAtEnd);
+}
+
+void AppendView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void AppendView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        applyFont();
+        lines_->rewrapAll();
+        runRelayout(kRelayoutNow);
+    }
+}
+
+void AppendView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == relayout_.timerId()) {
+        runRelayout(kRelayoutSlice);
+    } else if (event->timerId() == autoScroll_.timerId()) {
+        QScrollBar* bar = verticalScrollBar();
+        if (mousePoint_.y() < 0) {
+            bar->setValue(bar->value() - 1);
+        } else if (mousePoint_.y() >= viewport()->height()) {
+            bar->setValue(bar->value() + 1);
+        }
+        dragTo(mousePoint_);
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+// ---- painting ----
+
+void AppendView::paintEvent(QPaintEvent* event)
+{
+    repaintPending_ = false;
+    QPainter painter(viewport());
+    painter.setFont(textFont_);
+    const QPalette& colors = palette();
+    const QPalette::ColorGroup group =
+        hasFocus() && isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    const QRect dirty = event->rect();
+    const std::size_t count = lines_->visualLineCount();
+    const std::size_t first = static_cast<std::size_t>(verticalScrollBar()->value());
+    const std::uint64_t selBegin = std::min(anchor_, cursor_);
+    const std::uint64_t selEnd = std::max(anchor_, cursor_);
+    const int height = viewport()->height();
+    const qreal right = viewport()->width();
+
+    for (std::size_t row = first; row < count; ++row) {
+        const int y = kTopMargin + static_cast<int>(row - first) * lineHeight_;
+        if (y >= height || y > dirty.bottom()) {
+            break;
+        }
+        if (y + lineHeight_ <= dirty.top()) {
+            continue;
+        }
+        const TextLines::VisualLine line = lines_->visualLine(row);
+        const std::string bytes = lines_->bytes(line.begin, line.end);
+        const QString shown = ShownText(bytes);
+        const QPointF baseline(kLeftMargin, y + ascent_);
+
+        const bool lastOfLine = line.end == lines_->line(line.line).end;
+        const bool breakSelected = lastOfLine && selBegin <= line.end && selEnd > line.end;
+        const bool textSelected = selBegin < line.end && selEnd > line.begin;
+        if (!textSelected && !breakSelected) {
+            painter.setPen(colors.color(group, QPalette::Text));
+            painter.drawText(baseline, shown);
+            continue;
+        }
+        qreal x1 = kLeftMargin;
+        qreal x2 = kLeftMargin;
+        qreal x = kLeftMargin;
+        ForEachChar(bytes, lines_->widths(), [&](std::size_t i, std::size_t, float width) {
+            x += width;
+            if (line.begin + i < selBegin) {
+                x1 = x;
+            }
+            if (line.begin + i < selEnd) {
+                x2 = x;
+            }
+            return true;
+        });
+        if (breakSelected) {
+            x2 += blankWidth_; // the line break is selected too
+        }
+        x2 = std::min(x2, right);
+        const QRectF band(x1, y, x2 - x1, lineHeight_);
+        painter.fillRect(band, colors.brush(group, QPalette::Highlight));
+        painter.setPen(colors.color(group, QPalette::Text));
+        painter.drawText(baseline, shown);
+        painter.save();
+        painter.setClipRect(band);
+        painter.setPen(colors.color(group, QPalette::HighlightedText));
+        painter.drawText(baseline, shown);
+        painter.restore();
+    }
+}
+
+// ---- positions ----
+
+std::uint64_t AppendView::positionInRow(std::size_t row, qreal x) const
+{
+    const TextLines::VisualLine line = lines_->visualLine(row);
+    const std::string bytes = lines_->bytes(line.begin, line.end);
+    std::uint64_t pos = line.end;
+    qreal left = kLeftMargin;
+    ForEachChar(bytes, lines_->widths(), [&](std::size_t i, std::size_t, float width) {
+        if (x < left + width / 2) {
+            pos = line.begin + i;
+            return false;
+        }
+        left += width;
+        return true;
+    });
+    return pos;
+}
+
+std::uint64_t AppendView::positionAt(QPoint point) const
+{
+    const std::size_t count = lines_->visualLineCount();
+    const qint64 offset = point.y() - kTopMargin;
+    const qint64 shownRow =
+        offset >= 0 ? offset / lineHeight_ : (offset - lineHeight_ + 1) / lineHeight_;
+    const qint64 row = verticalScrollBar()->value() + shownRow;
+    if (row < 0) {
+        return 0;
+    }
+    if (static_cast<std::uint64_t>(row) >= count) {
+        return lines_->line(lines_->lineCount() - 1).end;
+    }
+    return positionInRow(static_cast<std::size_t>(row), point.x());
+}
+
+qreal AppendView::xOf(std::uint64_t pos) const
+{
+    const TextLines::VisualLine line = lines_->visualLine(lines_->visualLineOf(pos));
+    const std::string bytes = lines_->bytes(line.begin, std::min(pos, line.end));
+    qreal x = kLeftMargin;
+    ForEachChar(bytes, lines_->widths(), [&](std::size_t, std::size_t, float width) {
+        x += width;
+        return true;
+    });
+    return x;
+}
+
+std::uint64_t AppendView::nextPosition(std::uint64_t pos) const
+{
+    const std::size_t index = lines_->lineOf(pos);
+    const TextLines::Line& line = lines_->line(index);
+    if (pos < line.end) {
+        return std::min<std::uint64_t>(pos + SequenceLength(lines_->store().at(pos)), line.end);
+    }
+    return index + 1 < lines_->lineCount() ? lines_->line(index + 1).begin : pos;
+}
+
+std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
+{
+    const std::size_t index = lines_->lineOf(pos);
+    const TextLines::Line& line = lines_->line(index);
+    if (pos > line.begin) {
+        do {
+            --pos;
+        } while (pos > line.begin && (lines_->store().at(pos) & 0xC0) == 0x80);
+        return pos;
+    }
+    return index > 0 ? lines_->line(index - 1).end : pos;
+}
+
+void AppendView::selectWordAt(std::uint64_t pos)
+{
+    const TextLines::Line& line = lines_->line(lines_->lineOf(pos));
+    const TextStore& store = lines_->store();
+    const bool blank = pos < line.end && IsBlankByte(store.at(pos));
+    std::uint64_t begin = pos;
+    while (begin > line.begin && IsBlankByte(store.at(begin - 1)) == blank) {
+        --begin;
+    }
+    std::uint64_t end = pos;
+    while (end < line.end && IsBlankByte(store.at(end)) == blank) {
+        ++end;
+    }
+    anchor_ = begin;
+    cursor_ = end;
+    viewport()->update();
+}
+
+void AppendView::ensureVisible(std::uint64_t pos)
+{
+    QScrollBar* bar = verticalScrollBar();
+    const auto row = static_cast<int>(std::min<std::size_t>(lines_->visualLineOf(pos), INT_MAX));
+    if (row < bar->value()) {
+        bar->setValue(row);
+    } else if (row >= bar->value() + visibleRows()) {
+        bar->setValue(row - visibleRows() + 1);
+    }
+}
+
+// ---- keyboard ----
+
+bool AppendView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->matches(QKeySequence::Copy) && hasSelection()) ||
+            key->matches(QKeySequence::SelectAll)) {
+            key->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool AppendView::moveCursorByKey(QKeyEvent* key)
+{
+    const std::size_t rows = lines_->visualLineCount();
+    const std::size_t row = lines_->visualLineOf(cursor_);
+    const auto page = static_cast<std::size_t>(visibleRows());
+    std::uint64_t to = cursor_;
+    if (key->matches(QKeySequence::SelectNextChar)) {
+        to = nextPosition(cursor_);
+    } else if (key->matches(QKeySequence::SelectPreviousChar)) {
+        to = previousPosition(cursor_);
+    } else if (key->matches(QKeySequence::SelectNextLine)) {
+        to = row + 1 < rows ? positionInRow(row + 1, xOf(cursor_))
+                            : lines_->line(lines_->lineCount() - 1).end;
+    } else if (key->matches(QKeySequence::SelectPreviousLine)) {
+        to = row > 0 ? positionInRow(row - 1, xOf(cursor_)) : 0;
+    } else if (key->matches(QKeySequence::SelectNextPage)) {
+        to = positionInRow(std::min(row + page, rows - 1), xOf(cursor_));
+    } else if (key->matches(QKeySequence::SelectPreviousPage)) {
+        to = positionInRow(row > page ? row - page : 0, xOf(cursor_));
+    } else if (key->matches(QKeySequence::SelectStartOfLine)) {
+        to = lines_->visualLine(row).begin;
+    } else if (key->matches(QKeySequence::SelectEndOfLine)) {
+        to = lines_->visualLine(row).end;
+    } else if (key->matches(QKeySequence::SelectStartOfDocument)) {
+        to = 0;
+    } else if (key->matches(QKeySequence::SelectEndOfDocument)) {
+        to = lines_->line(lines_->lineCount() - 1).end;
+    } else {
+        return false;
+    }
+    cursor_ = to;
+    ensureVisible(cursor_);
+    viewport()->update();
+    return true;
+}
+
+void AppendView::keyPressEvent(QKeyEvent* key)
+{
+    if (key->matches(QKeySequence::Copy)) {
+        if (hasSelection()) {
+            copy();
+            key->accept();
+        } else {
+            key->ignore();
+        }
+        return;
+    }
+    if (key->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        key->accept();
+        return;
+    }
+    if (moveCursorByKey(key)) {
+        key->accept();
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    if (key->matches(QKeySequence::MoveToStartOfDocument)) {
+        bar->setValue(bar->minimum());
+        key->accept();
+        return;
+    }
+    if (key->matches(QKeySequence::MoveToEndOfDocument)) {
+        bar->setValue(bar->maximum());
+        key->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(key); // arrows and page keys scroll
+}
+
+// ---- mouse ----
+
+void AppendView::dragTo(QPoint point)
+{
+    const std::uint64_t to = positionAt(point);
+    if (to != cursor_) {
+        cursor_ = to;
+        viewport()->update();
+    }
+}
+
+void AppendView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const std::uint64_t pos = positionAt(event->position().toPoint());
+    cursor_ = pos;
+    if (!(event->modifiers() & Qt::ShiftModifier)) {
+        anchor_ = pos;
+    }
+    mouseSelecting_ = true;
+    mousePoint_ = event->position().toPoint();
+    viewport()->update();
+    event->accept();
+}
+
+void AppendView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!mouseSelecting_) {
+        event->ignore();
+        return;
+    }
+    mousePoint_ = event->position().toPoint();
+    dragTo(mousePoint_);
+    const bool outside = mousePoint_.y() < 0 || mousePoint_.y() >= viewport()->height();
+    if (outside && !autoScroll_.isActive()) {
+        autoScroll_.start(kAutoScrollMs, this);
+    } else if (!outside) {
+        autoScroll_.stop();
+    }
+    event->accept();
+}
+
+void AppendView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !mouseSelecting_) {
+        event->ignore();
+        return;
+    }
+    mouseSelecting_ = false;
+    autoScroll_.stop();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection()) {
+        clipboard->setText(selectedText(), QClipboard::Selection);
+    }
+    event->accept();
+}
+
+void AppendView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    selectWordAt(positionAt(event->position().toPoint()));
+    mouseSelecting_ = false;
+    event->accept();
+}
+
+QMenu* AppendView::createContextMenu()
+{
+    auto* menu = new QMenu(this);
+    QAction* copyAction = menu->addAction(QStringLiteral("复制\tCtrl+C"), this, &AppendView::copy);
+    copyAction->setEnabled(hasSelection());
+    QAction* all = menu->addAction(QStringLiteral("全选\tCtrl+A"), this, &AppendView::selectAll);
+    all->setEnabled(!IsEmpty());
+    return menu;
+}
+
+void AppendView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void AppendView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void AppendView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 } // namespace quorvane

@@ -2,18 +2,39 @@
 
 #include "TextSink.h"
 
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QFont>
+#include <QPoint>
 #include <QString>
-#include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 
-class QPlainTextEdit;
+class QMenu;
 
-namespace quorvane {
+namespace quorvane
+{
+
+class TextLines;
 
 // A read-only text view that only grows at its end: the send and receive
-// views. A CR LF pair starts a new line; so does a lone CR or LF. text()
-// returns exactly what was appended since the last clear().
-class AppendView : public QWidget, public TextSink {
+// views. A CR LF pair starts a new line; so does a lone CR or LF, and a CR LF
+// pair split across two appends is one break. text() returns exactly what was
+// appended since the last clear().
+//
+// Appending costs what the appended text costs, whatever the view already
+// holds: the text is kept in UTF-8 blocks, lines are wrapped at blanks to the
+// view's width as they grow, and only the rows in sight are painted. Each
+// append scrolls to the end, unless a mouse selection is under way.
+//
+// Text is selected with the mouse (drag, double-click for a word, Shift+click
+// to extend) or the keyboard (Ctrl+A, Shift with the arrows, Home, End and the
+// page keys) and copied with Ctrl+C or the context menu. The copy holds the
+// selected text exactly as it was appended, line breaks included as they came
+// (CR LF, CR or LF). A tab shows as one blank.
+class AppendView : public QAbstractScrollArea, public TextSink
+{
     Q_OBJECT
 public:
     explicit AppendView(QWidget* parent = nullptr);
@@ -29,10 +50,71 @@ public:
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
 
+    // What the view shows, row by row (rows are visual lines).
+    qsizetype visualLineCount() const;
+    QString visualLineText(qsizetype row) const;
+    // The point in the viewport at the left edge of a character of a row.
+    QPoint pointOf(qsizetype row, qsizetype column) const;
+    // The length of text() in UTF-8 bytes.
+    std::uint64_t byteCount() const;
+    // Bytes held for the text and its line and row indexes.
+    std::size_t storageBytes() const;
+    // Wraps everything to the current width now, if a new width is still
+    // being applied in the background.
+    void finishLayout();
+    // The context menu (复制, 全选); the caller owns it.
+    QMenu* createContextMenu();
+
+public slots:
+    void copy() const;
+    void selectAll();
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
 private:
-    QPlainTextEdit* edit_;
-    QString text_;
-    bool endsWithCr_ = false;
+    void applyFont();
+    void applyWrapWidth();
+    void runRelayout(std::size_t budget);
+    void syncScrollBar(bool toEnd);
+    void repaintRows();
+    int visibleRows() const;
+    bool atEnd() const;
+    std::uint64_t positionAt(QPoint point) const;
+    std::uint64_t positionInRow(std::size_t row, qreal x) const;
+    qreal xOf(std::uint64_t pos) const;
+    std::uint64_t nextPosition(std::uint64_t pos) const;
+    std::uint64_t previousPosition(std::uint64_t pos) const;
+    bool moveCursorByKey(QKeyEvent* key);
+    void ensureVisible(std::uint64_t pos);
+    void selectWordAt(std::uint64_t pos);
+    void dragTo(QPoint point);
+
+    std::unique_ptr<TextLines> lines_;
+    QFont textFont_;
+    int lineHeight_ = 1;
+    qreal ascent_ = 0;
+    qreal blankWidth_ = 0;
+    std::uint64_t anchor_ = 0; // where the selection began
+    std::uint64_t cursor_ = 0; // its moving end
+    bool mouseSelecting_ = false;
+    bool repaintPending_ = false; // an update of the viewport is on its way
+    QPoint mousePoint_;
+    QBasicTimer autoScroll_;
+    QBasicTimer relayout_;
 };
 
 } // namespace quorvane
