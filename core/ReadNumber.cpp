@@ -10,17 +10,30 @@ namespace {
 
 bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// The text with blanks, tabs and line feeds removed.
-std::string Compact(std::string_view text)
+bool HasSkipped(std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
     for (char c : text) {
-        if (!IsSkipped(c)) {
-            out.push_back(c);
+        if (IsSkipped(c)) {
+            return true;
         }
     }
-    return out;
+    return false;
+}
+
+// The text with blanks, tabs and line feeds removed. `storage` holds the
+// copy when one is needed; most texts have nothing to remove.
+std::string_view Compact(std::string_view text, std::string& storage)
+{
+    if (!HasSkipped(text)) {
+        return text;
+    }
+    storage.reserve(text.size());
+    for (char c : text) {
+        if (!IsSkipped(c)) {
+            storage.push_back(c);
+        }
+    }
+    return storage;
 }
 
 int DigitValue(char c)
@@ -120,13 +133,14 @@ double ReadDecimal(std::string_view s)
 
 double ReadNumber(std::string_view text)
 {
-    const std::string s = Compact(text);
+    std::string storage;
+    const std::string_view s = Compact(text, storage);
     if (s.size() >= 2 && s[0] == '&') {
         if (s[1] == 'h' || s[1] == 'H') {
-            return ReadRadix(std::string_view(s).substr(2), 16);
+            return ReadRadix(s.substr(2), 16);
         }
         if (s[1] == 'o' || s[1] == 'O') {
-            return ReadRadix(std::string_view(s).substr(2), 8);
+            return ReadRadix(s.substr(2), 8);
         }
     }
     return ReadDecimal(s);
@@ -134,19 +148,22 @@ double ReadNumber(std::string_view text)
 
 double ReadHexNumber(std::string_view text)
 {
-    std::string prefixed = "&h";
-    prefixed.append(text);
-    return ReadNumber(prefixed);
+    // The same as ReadNumber("&h" + text), without building that text.
+    std::string storage;
+    return ReadRadix(Compact(text, storage), 16);
 }
 
 std::optional<std::uint8_t> ToByte(double value)
 {
-    if (!std::isfinite(value)) {
+    // Only values from -0.5 up to (not including) 255.5 round into 0..255;
+    // the test also refuses NaN and the infinities.
+    if (!(value >= -0.5 && value < 255.5)) {
         return std::nullopt;
     }
     double whole = std::floor(value);
     const double fraction = value - whole;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
+    const bool odd = (static_cast<int>(whole) & 1) != 0;
+    if (fraction > 0.5 || (fraction == 0.5 && odd)) {
         whole += 1.0;
     }
     if (whole < 0.0 || whole > 255.0) {

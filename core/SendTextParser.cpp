@@ -4,20 +4,13 @@
 #include "Preprocess.h"
 #include "ReadNumber.h"
 
+#include <optional>
+
 namespace quorvane {
 
 namespace {
 
 bool IsSeparator(char32_t ch) { return ch == U' ' || ch == U'\r' || ch == U'\n'; }
-
-std::string ToUtf8(const std::u32string& chars)
-{
-    std::string out;
-    for (char32_t ch : chars) {
-        AppendUtf8(out, ch);
-    }
-    return out;
-}
 
 ByteOutcome ParseString(const std::u32string& chars, RangeFlags& flags)
 {
@@ -36,25 +29,78 @@ ByteOutcome ParseString(const std::u32string& chars, RangeFlags& flags)
     return ByteOutcome::Success(std::move(data));
 }
 
-ByteOutcome ParseByteString(const std::u32string& chars, const SharedSettings& settings,
+bool IsSeparatorByte(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+int DigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return 99;
+}
+
+// A token made of digits of its base only, worth at most 255, is its value;
+// that is almost every token typed. Anything else goes through ReadNumber.
+std::optional<std::uint8_t> PlainTokenByte(std::string_view token, int base)
+{
+    unsigned value = 0;
+    for (char c : token) {
+        const int digit = DigitValue(c);
+        if (digit >= base) {
+            return std::nullopt;
+        }
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > 255) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+std::optional<std::uint8_t> TokenByte(std::string_view token, int opt2)
+{
+    const int base = opt2 == ModeDecimal ? 10 : 16;
+    if (const auto plain = PlainTokenByte(token, base)) {
+        return plain;
+    }
+    return ToByte(opt2 == ModeDecimal ? ReadNumber(token) : ReadHexNumber(token));
+}
+
+// Splits the UTF-8 text into tokens in place, as SplitTokens splits its
+// characters: separators are single ASCII bytes, which never occur inside a
+// multi-byte character, and every character that is not ASCII ends a number
+// wherever it stands, so no token needs decoding or copying.
+ByteOutcome ParseByteString(std::string_view text, const SharedSettings& settings,
                             RangeFlags& flags)
 {
-    const auto tokens = SplitTokens(chars);
-    if (tokens.empty()) {
-        return ByteOutcome::Failure(); // only separators: nothing to send
-    }
     ByteList data;
-    data.reserve(tokens.size());
-    for (const auto& token : tokens) {
-        const std::string text = ToUtf8(token);
-        const double value = settings.opt2 == ModeDecimal ? ReadNumber(text) : ReadHexNumber(text);
-        const auto byte = ToByte(value);
+    data.reserve(text.size() / 2 + 1);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (IsSeparatorByte(text[at])) {
+            ++at;
+            continue;
+        }
+        const std::size_t start = at;
+        while (at < text.size() && !IsSeparatorByte(text[at])) {
+            ++at;
+        }
+        const auto byte = TokenByte(text.substr(start, at - start), settings.opt2);
         if (!byte) {
             flags.ByteRangeError = true;
             return ByteOutcome::Failure(MessageId::ByteRange);
         }
         data.push_back(*byte);
         flags.ByteRangeError = false;
+    }
+    if (data.empty()) {
+        return ByteOutcome::Failure(); // only separators: nothing to send
     }
     if (settings.PreprocessOn == 1) {
         if (settings.PreprocessKind == 0) {
@@ -65,10 +111,10 @@ ByteOutcome ParseByteString(const std::u32string& chars, const SharedSettings& s
     return ByteOutcome::Success(std::move(data));
 }
 
-bool IsBlankOfSpaces(const std::u32string& chars)
+bool IsBlankOfSpaces(std::string_view text)
 {
-    for (char32_t ch : chars) {
-        if (ch != U' ') {
+    for (char ch : text) {
+        if (ch != ' ') {
             return false;
         }
     }
@@ -102,14 +148,13 @@ ByteOutcome ParseSendText(std::string_view text, const SharedSettings& settings,
     if (text.empty()) {
         return ByteOutcome::Failure();
     }
-    const std::u32string chars = SplitChars(text);
     if (settings.opt2 == ModeString) {
-        return ParseString(chars, flags);
+        return ParseString(SplitChars(text), flags);
     }
-    if (IsBlankOfSpaces(chars)) {
+    if (IsBlankOfSpaces(text)) {
         return ByteOutcome::Failure();
     }
-    return ParseByteString(chars, settings, flags);
+    return ParseByteString(text, settings, flags);
 }
 
 } // namespace quorvane

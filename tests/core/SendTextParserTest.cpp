@@ -1,4 +1,6 @@
+#include "CodePage.h"
 #include "Preprocess.h"
+#include "ReadNumber.h"
 #include "SendTextParser.h"
 
 #include <gtest/gtest.h>
@@ -183,3 +185,46 @@ TEST(ParseSendText, TheTextIsNotChanged)
 }
 
 } // namespace
+
+// The byte-string parser splits the UTF-8 text in place and reads plain
+// digit tokens without ReadNumber. Its result must stay that of the slow
+// route: SplitTokens, then ReadNumber or ReadHexNumber and ToByte per token.
+TEST(ParseSendText, ByteStringsMatchTokenByTokenReading)
+{
+    const std::string texts[] = {
+        "0 9 10 99 255 256 0255 00000000255",    "F FF 0FF 100 fF aB",
+        "1中2 中 12€ €",                          "1\xC3 2\xFF\xFE 7\xE4\xB8",
+        "+5 -0 -0.4 -0.5 -0.6 0.5 1.5 254.5",     "1e2 1E+2 2e-1 1e 1e+ 9e999 -9e999",
+        "&h1F &HFF &o17 &O400 &h &o &hG",         "1\t2 \t \t3\t",
+        "12AB AB 7; ;1 1;",                       "1.2.3 .5 5. . +. -",
+        "99999999999999999999 123456789012345678901234567890",
+    };
+    for (const std::string& text : texts) {
+        for (int opt2 : {ModeDecimal, ModeHex}) {
+            ByteList expected;
+            bool expectedOk = true;
+            for (const std::u32string& token : SplitTokens(SplitChars(text))) {
+                std::string utf8;
+                for (char32_t ch : token) {
+                    AppendUtf8(utf8, ch);
+                }
+                const double value =
+                    opt2 == ModeDecimal ? ReadNumber(utf8) : ReadHexNumber(utf8);
+                const auto byte = ToByte(value);
+                if (!byte) {
+                    expectedOk = false;
+                    break;
+                }
+                expected.push_back(*byte);
+            }
+            RangeFlags flags;
+            const ByteOutcome out = ParseSendText(text, WithFormat(opt2), flags);
+            SCOPED_TRACE(text + (opt2 == ModeDecimal ? " (decimal)" : " (hex)"));
+            EXPECT_EQ(out.ok, expectedOk);
+            EXPECT_EQ(flags.ByteRangeError, !expectedOk);
+            if (expectedOk) {
+                EXPECT_EQ(out.bytes, expected);
+            }
+        }
+    }
+}
