@@ -1,0 +1,577 @@
+// The main window on a real port (TermiosPort) against quorvane-device.
+//   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex
+//   quorvane-bench-receive timing      timed sending every 10 ms; receive time-out at 50 ms
+#include "AppendView.h"
+#include "BenchReport.h"
+#include "ByteFormat.h"
+#include "Controls.h"
+#include "FrmMain.h"
+#include "MessageRecorder.h"
+#include "PlainTextAppendView.h"
+#include "QuietOffscreen.h"
+#include "SharedSettings.h"
+#include "TermiosPort.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace quorvane;
+using namespace quorvane::bench;
+
+namespace
+{
+
+// Shows a window and waits until it can paint.
+void ShowExposed(QWidget* window)
+{
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window)) {
+        std::fprintf(stderr, "bench: a window was not exposed\n");
+    }
+}
+
+constexpr int kRepeats = 5;
+const ByteList kFrame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+
+// quorvane-device, next to this program, as the other end of the line.
+class Device
+{
+public:
+    ~Device()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(1000);
+            }
+        }
+    }
+
+    bool start(const QStringList& arguments)
+    {
+        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvane-device"),
+                       arguments);
+        if (!process_.waitForStarted(5000)) {
+            return false;
+        }
+        const QDeadlineTimer deadline(5000);
+        while (!process_.canReadLine() && !deadline.hasExpired()) {
+            process_.waitForReadyRead(100);
+        }
+        if (!process_.canReadLine()) {
+            return false;
+        }
+        const QString path = QString::fromUtf8(process_.readLine()).trimmed();
+        qputenv("QUORVANE_COM2", path.toUtf8());
+        return !path.isEmpty();
+    }
+
+    // Bytes the device has logged as received so far.
+    std::size_t received()
+    {
+        process_.waitForReadyRead(0);
+        log_ += process_.readAllStandardOutput();
+        const QByteArray complete = log_.left(log_.lastIndexOf('\n') + 1);
+        std::size_t count = 0;
+        for (const QByteArray& line : complete.split('\n')) {
+            const int rx = line.indexOf(" RX ");
+            if (rx >= 0) {
+                count += static_cast<std::size_t>(line.mid(rx + 4).simplified().count(' ') + 1);
+            }
+        }
+        return count;
+    }
+
+private:
+    QProcess process_;
+    QByteArray log_;
+};
+
+// The real port, noting when each frame was handed to it and when the
+// write returned.
+class StampedPort : public TermiosPort
+{
+public:
+    void Output(const ByteList& bytes) override
+    {
+        const auto start = Clock::now();
+        TermiosPort::Output(bytes);
+        writes.push_back({start, Clock::now()});
+    }
+    struct Write {
+        Clock::time_point start;
+        Clock::time_point end;
+    };
+    std::vector<Write> writes;
+};
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count() * 1e3;
+}
+
+// The main window on the device's port, shown, with message boxes recorded.
+struct Window {
+    MessageRecorder recorder;
+    StampedPort* port = nullptr;
+    std::unique_ptr<FrmMain> main;
+
+    explicit Window(int rcvMode)
+    {
+        ApplyStartupDefaults(Shared());
+        auto stamped = std::make_unique<StampedPort>();
+        port = stamped.get();
+        main = std::make_unique<FrmMain>(std::move(stamped));
+        ShowExposed(main.get());
+        main->findChild<QComboBox*>(QStringLiteral("cmbRcv"))->setCurrentIndex(rcvMode);
+        main->findChild<QPlainTextEdit*>(QStringLiteral("txtSend"))
+            ->setPlainText(QStringLiteral("1"));
+    }
+    AppendView* rcvView() const { return main->findChild<AppendView*>(QStringLiteral("txtRView")); }
+    void reportMessages() const
+    {
+        for (const Message& m : recorder.messages()) {
+            std::fprintf(stderr, "bench: message box: %s\n", m.text.c_str());
+        }
+    }
+};
+
+// The longest time between two ticks of a 10 ms timer: how long the event
+// loop was kept from running.
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+            last_ = now;
+        });
+    }
+    void start()
+    {
+        last_ = Clock::now();
+        timer_.start();
+    }
+    // Up to now: a loop kept busy since the last tick counts too.
+    double longestMs() const
+    {
+        const double sinceLast = std::chrono::duration<double>(Clock::now() - last_).count();
+        return std::max(longest_, sinceLast) * 1e3;
+    }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+    double longest_ = 0;
+};
+
+// The text a flood of n bytes (00 01 .. FF 00 ..) takes in hex.
+std::uint64_t HexTextBytes(std::uint64_t n)
+{
+    const std::uint64_t whole = n / 256;
+    const std::uint64_t rest = n % 256;
+    const std::uint64_t restText = rest <= 16 ? rest * 2 : 32 + (rest - 16) * 3;
+    return whole * (16 * 2 + 240 * 3) + restText;
+}
+
+struct FloodRun {
+    bool complete = false;
+    double seconds = 0;
+    double stallMs = 0;
+};
+
+// From the click on 发送 until n bytes are received, shown in hex and painted.
+FloodRun Flood(std::uint64_t n)
+{
+    FloodRun run;
+    Device device;
+    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(n)})) {
+        std::fprintf(stderr, "bench: quorvane-device did not start\n");
+        return run;
+    }
+    Window window(ModeHex);
+    Shared().RcvMaxChars = 2147483647;
+    AppendView* view = window.rcvView();
+    const std::uint64_t expected = ReceiveHeaderText(true, "hh:mm:ss").size() + HexTextBytes(n);
+
+    QEventLoop loop;
+    QObject::connect(&window.main->port(), &SerialPort::OnComm, &loop, [&] {
+        if (view->byteCount() >= expected) {
+            loop.quit();
+        }
+    });
+    window.recorder.setWhileOpen([&](const Message&) { loop.quit(); });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    StallProbe probe;
+    const auto start = Clock::now();
+    probe.start();
+    window.main->cmdSend_Click();
+    if (window.recorder.messages().empty()) {
+        loop.exec();
+    }
+    QApplication::processEvents(); // the last paint
+    run.seconds = SecondsSince(start);
+    run.stallMs = probe.longestMs();
+    run.complete = view->byteCount() == expected && window.recorder.messages().empty();
+    window.reportMessages();
+    return run;
+}
+
+// The comparison: the same flood read by a TermiosPort and appended, in hex,
+// to the QPlainTextEdit view (no main window around it).
+std::optional<double> BaselineFlood(std::uint64_t n)
+{
+    Device device;
+    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(n)})) {
+        return std::nullopt;
+    }
+    TermiosPort port;
+    port.setCommPort(2);
+    port.setSettings("9600,n,8,1");
+    if (!port.setPortOpen(true)) {
+        return std::nullopt;
+    }
+    PlainTextAppendView view;
+    view.resize(385, 105);
+    ShowExposed(&view);
+    std::uint64_t received = 0;
+    QEventLoop loop;
+    QObject::connect(&port, &SerialPort::OnComm, &loop, [&] {
+        const ByteList bytes = port.Input();
+        std::string shown;
+        shown.reserve(bytes.size() * 3);
+        for (std::uint8_t b : bytes) {
+            AppendReceivedByte(ModeHex, b, shown);
+        }
+        view.append(shown);
+        received += bytes.size();
+        if (received >= n) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+    const auto start = Clock::now();
+    view.append(ReceiveHeaderText(true, "12:34:56"));
+    port.Output(kFrame);
+    loop.exec();
+    QApplication::processEvents();
+    const double seconds = SecondsSince(start);
+    if (received != n) {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
+std::string Power(std::uint64_t n)
+{
+    return "10^" + std::to_string(static_cast<int>(std::log10(n) + 0.5));
+}
+
+void ThroughputFigures()
+{
+    WriteSection("2. Receive throughput end to end: quorvane-device flood N, main window on "
+                 "TermiosPort, hex, from the click until all is shown");
+    const std::uint64_t sizes[] = {100000, 1000000, 10000000};
+    double firstPerByte = 0;
+    double lastPerByte = 0;
+    std::vector<Samples> stalls;
+    bool allComplete = true;
+    for (std::uint64_t n : sizes) {
+        Samples rate;
+        Samples stall;
+        for (int r = 0; r < kRepeats; ++r) {
+            const FloodRun run = Flood(n);
+            if (!run.complete) {
+                allComplete = false;
+                std::fprintf(stderr, "bench: flood of %llu bytes did not complete\n",
+                             static_cast<unsigned long long>(n));
+                continue;
+            }
+            rate.add(static_cast<double>(n) / run.seconds / 1e6);
+            stall.add(run.stallMs);
+        }
+        std::string baseline = "-";
+        std::string ratio = "-";
+        if (n == 100000) {
+            Samples base;
+            for (int r = 0; r < kRepeats; ++r) {
+                if (const auto seconds = BaselineFlood(n)) {
+                    base.add(static_cast<double>(n) / *seconds / 1e6);
+                }
+            }
+            baseline = Spread(base, 3, "MB/s") + " (port + view only)";
+            if (!base.empty()) {
+                ratio = Fixed(rate.median() / base.median(), 0) + "x faster";
+            }
+        }
+        const double perByte = 1.0 / rate.median();
+        if (firstPerByte == 0) {
+            firstPerByte = perByte;
+        }
+        lastPerByte = perByte;
+        WriteRow({"flood " + Power(n) + " bytes", Spread(rate, 1, "MB/s"), ">= 5 MB/s", baseline,
+                  ratio, Yes(!rate.empty() && rate.median() >= 5.0)});
+        stalls.push_back(stall);
+    }
+    const double growth = lastPerByte / firstPerByte;
+    WriteRow({"time per byte, 10^7 flood / 10^5 flood", Fixed(growth, 2) + "x", "<= 1.25x", "-",
+              "-", Yes(allComplete && growth <= 1.25)});
+    for (std::size_t i = 0; i < stalls.size(); ++i) {
+        WriteRow({"longest event-loop stall, flood " + Power(sizes[i]), Spread(stalls[i], 1, "ms"),
+                  "< 50 ms", "-", "-", Yes(!stalls[i].empty() && stalls[i].max() < 50.0)});
+    }
+}
+
+// ---- timing ----
+
+struct TimedRun {
+    bool ok = false;
+    double frames = 0;
+    double withinPct = 0; // intervals within 10 +- 2 ms
+    double worstMs = 10;  // the interval farthest from 10 ms
+    double longestWriteMs = 0;
+};
+
+// Timed sending every 10 ms for 10 s to the echo device: frames on the wire
+// (from the device's log) and the intervals between the moments the frames
+// were handed to the port.
+TimedRun TimedSending()
+{
+    TimedRun run;
+    Device device;
+    if (!device.start({"echo"})) {
+        return run;
+    }
+    Window window(ModeDecimal);
+    window.main->setTimer1Interval(10);
+    window.main->setSendCaption(QStringLiteral("开始发送"));
+    window.port->writes.reserve(1200);
+    QEventLoop loop;
+    QTimer stop;
+    stop.setTimerType(Qt::PreciseTimer);
+    stop.setSingleShot(true);
+    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stop.start(10000);
+    window.main->cmdSend_Click(); // the first frame, then one per tick
+    loop.exec();
+    window.main->cmdSend_Click(); // 停止发送
+    const auto& writes = window.port->writes;
+    const std::size_t frameSize = window.main->sendFrame().size();
+    if (frameSize == 0 || writes.size() < 2) {
+        return run;
+    }
+
+    const QDeadlineTimer deadline(5000);
+    while (device.received() < writes.size() * frameSize && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    run.frames = static_cast<double>(device.received()) / static_cast<double>(frameSize);
+    std::size_t within = 0;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        run.longestWriteMs = std::max(run.longestWriteMs, Ms(writes[i].end - writes[i].start));
+        if (i == 0) {
+            continue;
+        }
+        const double ms = Ms(writes[i].start - writes[i - 1].start);
+        if (std::abs(ms - 10.0) <= 2.0) {
+            ++within;
+        }
+        if (std::abs(ms - 10.0) > std::abs(run.worstMs - 10.0)) {
+            run.worstMs = ms;
+        }
+    }
+    run.withinPct = 100.0 * static_cast<double>(within) / static_cast<double>(writes.size() - 1);
+    run.ok = window.recorder.messages().empty();
+    window.reportMessages();
+    return run;
+}
+
+struct TimeoutRun {
+    bool ok = false;
+    double withinPct = 0;
+    double medianMs = 0;
+    double worstMs = 50; // the delay farthest from 50 ms
+    double longestWriteMs = 0;
+};
+
+// 200 frames to a silent device: from the end of each write to the time-out
+// message.
+TimeoutRun ReceiveTimeouts()
+{
+    constexpr int kTrials = 200;
+    TimeoutRun run;
+    Device device;
+    if (!device.start({"--quiet", "silent"})) {
+        return run;
+    }
+    Window window(ModeDecimal);
+    Clock::time_point shown;
+    bool fired = false;
+    QEventLoop* waiting = nullptr;
+    window.recorder.setWhileOpen([&](const Message&) {
+        shown = Clock::now();
+        fired = true;
+        if (waiting != nullptr) {
+            waiting->quit();
+        }
+    });
+    const std::string expected = MessageFor(MessageId::RcvTimeout).text;
+    Samples delays;
+    int within = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        fired = false;
+        QEventLoop loop;
+        waiting = &loop;
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        window.port->writes.clear();
+        window.main->TransmitFrame(kFrame);
+        if (!fired) {
+            loop.exec();
+        }
+        waiting = nullptr;
+        if (!fired || window.port->writes.size() != 1 ||
+            window.recorder.messages().back().text != expected) {
+            window.reportMessages();
+            return run;
+        }
+        const StampedPort::Write& write = window.port->writes.front();
+        run.longestWriteMs = std::max(run.longestWriteMs, Ms(write.end - write.start));
+        const double ms = Ms(shown - write.end);
+        delays.add(ms);
+        if (std::abs(ms - 50.0) <= 2.0) {
+            ++within;
+        }
+        if (std::abs(ms - 50.0) > std::abs(run.worstMs - 50.0)) {
+            run.worstMs = ms;
+        }
+    }
+    run.ok = true;
+    run.withinPct = 100.0 * within / kTrials;
+    run.medianMs = delays.median();
+    return run;
+}
+
+// The machine's own timer noise: a precise Qt timer in this process with
+// nothing else to do, 10 ms ticks for 10 s. What the timing goals can be
+// held against on a shared virtual machine.
+double BareTimerWithinPct()
+{
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(10);
+    std::vector<Clock::time_point> ticks;
+    ticks.reserve(1100);
+    QEventLoop loop;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ticks.push_back(Clock::now());
+        if (ticks.size() == 1001) {
+            loop.quit();
+        }
+    });
+    timer.start();
+    loop.exec();
+    std::size_t within = 0;
+    for (std::size_t i = 1; i < ticks.size(); ++i) {
+        if (std::abs(Ms(ticks[i] - ticks[i - 1]) - 10.0) <= 2.0) {
+            ++within;
+        }
+    }
+    return 100.0 * static_cast<double>(within) / static_cast<double>(ticks.size() - 1);
+}
+
+void TimingFigures()
+{
+    WriteSection("4. Timing: main window on TermiosPort against quorvane-device");
+    Samples frames;
+    Samples within;
+    Samples worst;
+    Samples sendWrite;
+    for (int r = 0; r < kRepeats; ++r) {
+        const TimedRun run = TimedSending();
+        if (!run.ok) {
+            std::fprintf(stderr, "bench: timed sending run failed\n");
+            continue;
+        }
+        frames.add(run.frames);
+        within.add(run.withinPct);
+        worst.add(run.worstMs);
+        sendWrite.add(run.longestWriteMs);
+    }
+    Samples bare;
+    for (int r = 0; r < kRepeats; ++r) {
+        bare.add(BareTimerWithinPct());
+    }
+    WriteRow({"timed sending 10 ms for 10 s: frames on the wire", Spread(frames, 0, "frames"),
+              "990..1010", "-", "-",
+              Yes(!frames.empty() && frames.min() >= 990 && frames.max() <= 1010)});
+    WriteRow({"timed sending: intervals between writes within 10 +- 2 ms", Spread(within, 2, "%"),
+              ">= 99 %", "-", "-", Yes(!within.empty() && within.median() >= 99.0)});
+    WriteRow({"  the same for a bare precise timer (machine noise)", Spread(bare, 2, "%"), "-", "-",
+              "-", "-"});
+    WriteRow({"timed sending: interval farthest from 10 ms", Spread(worst, 2, "ms"), "-", "-", "-",
+              "-"});
+    WriteRow({"timed sending: longest write to the pty", Spread(sendWrite, 2, "ms"), "-", "-", "-",
+              "-"});
+
+    Samples timeoutWithin;
+    Samples timeoutMedian;
+    Samples timeoutWorst;
+    Samples timeoutWrite;
+    for (int r = 0; r < kRepeats; ++r) {
+        const TimeoutRun run = ReceiveTimeouts();
+        if (!run.ok) {
+            std::fprintf(stderr, "bench: receive time-out run failed\n");
+            continue;
+        }
+        timeoutWithin.add(run.withinPct);
+        timeoutMedian.add(run.medianMs);
+        timeoutWorst.add(run.worstMs);
+        timeoutWrite.add(run.longestWriteMs);
+    }
+    WriteRow({"receive time-out 50 ms: within 50 +- 2 ms of the write (200 frames)",
+              Spread(timeoutWithin, 1, "%"), ">= 99 %", "-", "-",
+              Yes(!timeoutWithin.empty() && timeoutWithin.median() >= 99.0)});
+    WriteRow({"receive time-out: median write-to-message time", Spread(timeoutMedian, 2, "ms"), "-",
+              "-", "-", "-"});
+    WriteRow({"receive time-out: farthest from 50 ms", Spread(timeoutWorst, 2, "ms"), "-", "-", "-",
+              "-"});
+    WriteRow({"receive time-out: longest write to the pty", Spread(timeoutWrite, 2, "ms"), "-", "-",
+              "-", "-"});
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QuietOffscreenNotes();
+    QApplication app(argc, argv);
+    ApplyProgramFont();
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "throughput") {
+        ThroughputFigures();
+    } else if (mode == "timing") {
+        TimingFigures();
+    } else {
+        std::fprintf(stderr, "usage: quorvane-bench-receive throughput|timing\n");
+        return 2;
+    }
+    return 0;
+}
