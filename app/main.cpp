@@ -15,6 +15,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     quorvane::ApplyProgramFont();
+    quorvane::ApplyFrameLook();
 
     using namespace quorvane;
     InitDialogResources();

@@ -54,4 +54,16 @@ void ApplyProgramFont()
     QApplication::setFont(font);
 }
 
+void ApplyFrameLook()
+{
+    // Controls sit at fixed places from the top of their frame, a few pixels
+    // below its caption: the frame's line runs through the middle of the
+    // caption, as on the classic frames those places were laid out for, and
+    // not under it, where it would cross the first row of controls.
+    qApp->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 7px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0px 2px; background-color: palette(window); }"));
+}
+
 } // namespace quorvane

@@ -43,5 +43,7 @@ namespace quorvane {
 // The program's UI font: the platform's default family at 12 pixels, the size
 // the fixed layouts are drawn for.
 void ApplyProgramFont();
+// The look of frames (group boxes) in every window of the program.
+void ApplyFrameLook();
 
 } // namespace quorvane
