@@ -119,6 +119,9 @@ else
     echo "$depends" | grep -Eq '(^|, )libc6 \(>= [0-9]' || fail "Depends lacks a versioned libc6"
 fi
 
+echo "$(field Recommends)" | grep -Eq '(^|[,|] ?)fonts-wqy-microhei( |,|$)' ||
+    fail "Recommends lacks a Chinese font: '$(field Recommends)'"
+
 # --- the unpacked tree ----------------------------------------------------------
 mkdir -p "$work/root"
 if dpkg-deb -x "$deb" "$work/root"; then
