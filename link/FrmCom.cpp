@@ -17,15 +17,15 @@ namespace quorvane
 namespace
 {
 
-struct ListSpec {
+struct LineList {
     const char* label;
     QStringList items;
     QString accessible;
 };
 
-const std::array<ListSpec, 5>& Lists()
+const std::array<LineList, 5>& Lists()
 {
-    static const std::array<ListSpec, 5> lists = {{
+    static const std::array<LineList, 5> lists = {{
         {"通信端口:", {"COM1", "COM2", "COM3", "COM4"}, QStringLiteral("通信端口")},
         {"波特率:", {"38400", "19200", "9600", "4800", "2400", "1200"}, QStringLiteral("波特率")},
         {"数据位:", {"4", "5", "6", "7", "8"}, QStringLiteral("数据位")},
@@ -48,15 +48,15 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
     SetUpDialogWindow(this, 232, 214);
 
     for (int i = 0; i < 5; ++i) {
-        const ListSpec& spec = Lists()[i];
-        auto* label = new QLabel(QString::fromUtf8(spec.label), this);
+        const LineList& entry = Lists()[i];
+        auto* label = new QLabel(QString::fromUtf8(entry.label), this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setGeometry(20, 16 + 28 * i, 70, 20);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* list = new QComboBox(this);
         list->setObjectName(QStringLiteral("Combo1_%1").arg(i));
-        list->setAccessibleName(spec.accessible);
-        list->addItems(spec.items);
+        list->setAccessibleName(entry.accessible);
+        list->addItems(entry.items);
         list->setGeometry(98, 16 + 28 * i, 110, 20);
         label->setBuddy(list);
         Combo1[i] = list;
