@@ -36,20 +36,6 @@ std::string_view Compact(std::string_view text, std::string& storage)
     return storage;
 }
 
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 99;
-}
-
 // Digits in base 8 or 16 after the "&h"/"&o" prefix. Long runs saturate far
 // beyond any byte instead of overflowing.
 double ReadRadix(std::string_view digits, int base)
@@ -130,6 +116,20 @@ double ReadDecimal(std::string_view s)
 }
 
 } // namespace
+
+int DigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
 
 double ReadNumber(std::string_view text)
 {

@@ -18,6 +18,10 @@ double ReadNumber(std::string_view text);
 // The hexadecimal reading of a text: ReadNumber of "&h" followed by the text.
 double ReadHexNumber(std::string_view text);
 
+// The value of a digit 0-9, a-f or A-F; 99 for any other character, so that
+// it never fits a base.
+int DigitValue(char c);
+
 // Rounds to the nearest whole number, halves to the even neighbour, and
 // succeeds only inside 0..255. An empty result is a byte-range failure.
 std::optional<std::uint8_t> ToByte(double value);

@@ -31,20 +31,6 @@ ByteOutcome ParseString(const std::u32string& chars, RangeFlags& flags)
 
 bool IsSeparatorByte(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 99;
-}
-
 // A token made of digits of its base only, worth at most 255, is its value;
 // that is almost every token typed. Anything else goes through ReadNumber.
 std::optional<std::uint8_t> PlainTokenByte(std::string_view token, int base)
