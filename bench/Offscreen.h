@@ -1,9 +1,17 @@
 #pragma once
 
+#include "Controls.h"
+
+#include <QApplication>
 #include <QByteArray>
 #include <QString>
+#include <QTest>
+#include <QWidget>
 #include <QtGlobal>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
 
 namespace quorvane::bench
 {
@@ -20,6 +28,32 @@ inline void QuietOffscreenNotes()
         }
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     });
+}
+
+// Shows a window and waits until it can paint.
+inline void ShowExposed(QWidget* window)
+{
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window)) {
+        std::fprintf(stderr, "bench: a window was not exposed\n");
+    }
+}
+
+// main() of a window benchmark: the application with the program's font,
+// then the figures named by the first argument.
+inline int RunBenchMode(int argc, char** argv, const char* usage,
+                        const std::map<std::string, std::function<void()>>& modes)
+{
+    QuietOffscreenNotes();
+    QApplication app(argc, argv);
+    ApplyProgramFont();
+    const auto mode = modes.find(argc > 1 ? argv[1] : "");
+    if (mode == modes.end()) {
+        std::fprintf(stderr, "usage: %s\n", usage);
+        return 2;
+    }
+    mode->second();
+    return 0;
 }
 
 } // namespace quorvane::bench

@@ -8,7 +8,7 @@
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "PlainTextAppendView.h"
-#include "QuietOffscreen.h"
+#include "Offscreen.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 
@@ -33,15 +33,6 @@ using namespace quorvane::bench;
 
 namespace
 {
-
-// Shows a window and waits until it can paint.
-void ShowExposed(QWidget* window)
-{
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window)) {
-        std::fprintf(stderr, "bench: a window was not exposed\n");
-    }
-}
 
 constexpr int kRepeats = 5;
 const ByteList kFrame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
@@ -561,17 +552,6 @@ void TimingFigures()
 
 int main(int argc, char** argv)
 {
-    QuietOffscreenNotes();
-    QApplication app(argc, argv);
-    ApplyProgramFont();
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "throughput") {
-        ThroughputFigures();
-    } else if (mode == "timing") {
-        TimingFigures();
-    } else {
-        std::fprintf(stderr, "usage: quorvane-bench-receive throughput|timing\n");
-        return 2;
-    }
-    return 0;
+    return RunBenchMode(argc, argv, "quorvane-bench-receive throughput|timing",
+                        {{"throughput", ThroughputFigures}, {"timing", TimingFigures}});
 }

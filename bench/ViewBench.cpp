@@ -9,7 +9,7 @@
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "PlainTextAppendView.h"
-#include "QuietOffscreen.h"
+#include "Offscreen.h"
 #include "SharedSettings.h"
 
 #include <QApplication>
@@ -26,15 +26,6 @@ using namespace quorvane::bench;
 
 namespace
 {
-
-// Shows a window and waits until it can paint.
-void ShowExposed(QWidget* window)
-{
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window)) {
-        std::fprintf(stderr, "bench: a window was not exposed\n");
-    }
-}
 
 constexpr int kRepeats = 5;
 constexpr std::size_t kBatch = 256;
@@ -273,17 +264,6 @@ void ReceptionFigures()
 
 int main(int argc, char** argv)
 {
-    QuietOffscreenNotes();
-    QApplication app(argc, argv);
-    ApplyProgramFont();
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "append") {
-        AppendFigures();
-    } else if (mode == "receptions") {
-        ReceptionFigures();
-    } else {
-        std::fprintf(stderr, "usage: quorvane-bench-view append|receptions\n");
-        return 2;
-    }
-    return 0;
+    return RunBenchMode(argc, argv, "quorvane-bench-view append|receptions",
+                        {{"append", AppendFigures}, {"receptions", ReceptionFigures}});
 }
