@@ -1,4 +1,3 @@
-#include "AppDialogs.h"
 #include "Controls.h"
 #include "DialogResources.h"
 #include "FrmMain.h"
@@ -24,8 +23,6 @@ int main(int argc, char* argv[])
     ApplyStartupDefaults(Shared());
 
     FrmMain frmMain(std::make_unique<TermiosPort>());
-    AppDialogs dialogs(frmMain);
-    frmMain.setDialogHost(&dialogs);
     QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmMain,

@@ -28,6 +28,7 @@ public:
 
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
+    void Clear() override { clear(); }
 
 private:
     QPlainTextEdit* edit_;

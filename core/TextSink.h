@@ -5,12 +5,14 @@
 namespace quorvane {
 
 // An append-only text view: the send and receive views only ever grow at the
-// end. Text is UTF-8; a CR LF pair starts a new line.
+// end, and only their "清 空" buttons empty them. Text is UTF-8; a CR LF pair
+// starts a new line.
 class TextSink {
 public:
     virtual ~TextSink() = default;
     virtual bool IsEmpty() const = 0;
     virtual void Append(std::string_view text) = 0;
+    virtual void Clear() = 0;
 };
 
 } // namespace quorvane

@@ -13,6 +13,7 @@ public:
     std::string text;
     bool IsEmpty() const override { return text.empty(); }
     void Append(std::string_view t) override { text.append(t); }
+    void Clear() override { text.clear(); }
 };
 
 struct FormatCase {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "AppDialogs.h"
 #include "DialogResources.h"
 #include "FakeSerialPort.h"
 #include "FrmMain.h"
@@ -26,7 +25,7 @@
 namespace quorvane
 {
 
-// A started main window on a fake port with the program's dialog host.
+// A started main window on a fake port; its buttons open the dialogs.
 class DialogTest : public ::testing::Test
 {
 protected:
@@ -37,13 +36,10 @@ protected:
         auto fake = std::make_unique<FakeSerialPort>();
         port = fake.get();
         window = std::make_unique<FrmMain>(std::move(fake));
-        dialogs = std::make_unique<AppDialogs>(*window);
-        window->setDialogHost(dialogs.get());
         window->show();
     }
     void TearDown() override
     {
-        dialogs.reset();
         window.reset();
     }
 
@@ -86,7 +82,6 @@ protected:
     MessageRecorder recorder;
     FakeSerialPort* port = nullptr;
     std::unique_ptr<FrmMain> window;
-    std::unique_ptr<AppDialogs> dialogs;
 };
 
 } // namespace quorvane

@@ -1,6 +1,5 @@
 // The tool driven as a user drives it, against quorvane-device on a
 // pseudo-terminal through the real termios port.
-#include "AppDialogs.h"
 #include "AppendView.h"
 #include "DeviceProcess.h"
 #include "DialogResources.h"
@@ -39,13 +38,10 @@ protected:
         ApplyStartupDefaults(Shared());
         window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
         window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
-        dialogs = std::make_unique<AppDialogs>(*window);
-        window->setDialogHost(dialogs.get());
         window->show();
     }
     void TearDown() override
     {
-        dialogs.reset();
         window.reset();
         device.stop();
         qunsetenv("QUORVANE_COM2");
@@ -66,7 +62,6 @@ protected:
     DeviceProcess device;
     MessageRecorder recorder;
     std::unique_ptr<FrmMain> window;
-    std::unique_ptr<AppDialogs> dialogs;
 };
 
 const ByteList kFrame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};

@@ -1,6 +1,10 @@
 // The send and receive views: exact text, lines and wrapping, scrolling,
 // selection and copy, clearing, and large receptions.
-#include "MainWindowFixture.h"
+#include "AppendView.h"
+#include "MessageRecorder.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
@@ -393,49 +397,6 @@ TEST_F(View, OneMegabyteOnOneLineStaysCompact)
     EXPECT_GE(static_cast<double>(view.storageBytes()), characters);
     EXPECT_EQ(view.visualLineText(view.visualLineCount() - 1).size() > 0, true);
     EXPECT_EQ(bar()->value(), bar()->maximum());
-}
-
-// ---- in the main window ----
-
-using ViewsInTheWindow = MainWindowTest;
-
-TEST_F(ViewsInTheWindow, CtrlCCopiesASelectionOtherwiseClosesThePort)
-{
-    typeSend("1 2");
-    clickSend();
-    port->raiseBytes({0x4F, 0x4B});
-    ASSERT_TRUE(port->PortOpen());
-    QApplication::setActiveWindow(window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-
-    for (AppendView* view : {txtRView(), txtSView()}) {
-        view->setFocus();
-        view->selectAll();
-        QGuiApplication::clipboard()->clear();
-        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        EXPECT_TRUE(port->PortOpen()) << "Ctrl+C with a selection copies";
-        EXPECT_EQ(QGuiApplication::clipboard()->text(), view->text());
-    }
-
-    txtRView()->setFocus();
-    QTest::mouseClick(txtRView()->viewport(), Qt::LeftButton, {}, txtRView()->pointOf(0, 1));
-    ASSERT_FALSE(txtRView()->hasSelection());
-    QTest::keyClick(txtRView(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_FALSE(port->PortOpen());
-    EXPECT_EQ(status(), "串口状态：关闭");
-}
-
-TEST_F(ViewsInTheWindow, ReceptionsShowUnderTheirHeaders)
-{
-    find<QComboBox>("cmbRcv")->setCurrentIndex(2);
-    typeSend("1");
-    clickSend();
-    port->raiseBytes({0x00, 0x0A});
-    clickSend();
-    port->raiseBytes({0xFF});
-    EXPECT_EQ(txtRView()->visualLineCount(), 2);
-    EXPECT_EQ(txtRView()->visualLineText(0), "12:34:56接收：0 A ");
-    EXPECT_EQ(txtRView()->visualLineText(1), "12:34:56接收：FF ");
 }
 
 } // namespace

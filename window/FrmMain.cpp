@@ -1,11 +1,15 @@
 #include "FrmMain.h"
 
-#include "AppendView.h"
 #include "ByteFormat.h"
 #include "Controls.h"
 #include "CopyShortcutFilter.h"
 #include "FrameBuilder.h"
+#include "FrmAbout.h"
 #include "FrmCom.h"
+#include "FrmFrame.h"
+#include "FrmRcvset.h"
+#include "FrmSendset.h"
+#include "HelpWindow.h"
 #include "IntervalTimer.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
@@ -128,8 +132,8 @@ void FrmMain::buildControls()
                            QStringLiteral("发送帧显示方式"));
     cmdFrame = MakeButton(Frame1, QStringLiteral("cmdFrame"), QStringLiteral("发送帧格式"), 309, 79,
                           72, 22);
-    txtSView = Place(new AppendView(Frame1), QStringLiteral("txtSView"), 15, 106, 385, 81,
-                     QStringLiteral("发送帧显示区"));
+    txtSView = MakeTextView(Frame1, QStringLiteral("txtSView"), 15, 106, 385, 81,
+                            QStringLiteral("发送帧显示区"));
     cmdSClr =
         MakeButton(Frame1, QStringLiteral("cmdSClr"), QStringLiteral("清 空"), 111, 194, 57, 22);
     cmdFresh =
@@ -145,8 +149,8 @@ void FrmMain::buildControls()
                           QStringLiteral("接收数据显示方式"));
     cmdRcvset = MakeButton(Frame2, QStringLiteral("cmdRcvset"), QStringLiteral("接收参数设置"), 303,
                            15, 88, 22);
-    txtRView = Place(new AppendView(Frame2), QStringLiteral("txtRView"), 16, 48, 385, 105,
-                     QStringLiteral("接收数据显示区"));
+    txtRView = MakeTextView(Frame2, QStringLiteral("txtRView"), 16, 48, 385, 105,
+                            QStringLiteral("接收数据显示区"));
     cmdRClr =
         MakeButton(Frame2, QStringLiteral("cmdRClr"), QStringLiteral("清 空"), 198, 160, 61, 22);
     cmdExit =
@@ -214,7 +218,7 @@ void FrmMain::setTabOrder()
 {
     const QList<QWidget*> order = {cmdSendset, txtSend,  cmdFrame,  cmbSend, cmdSClr,
                                    cmdFresh,   cmdSend,  cmdRcvset, cmbRcv,  cmdRClr,
-                                   cmdExit,    txtSView, txtRView};
+                                   cmdExit,    txtSView.widget, txtRView.widget};
     for (int i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
@@ -229,31 +233,11 @@ void FrmMain::connectHandlers()
     connect(cmdExit, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
     connect(Close, &QAction::triggered, this, &FrmMain::Close_Click);
     connect(ComSet, &QAction::triggered, this, &FrmMain::ComSet_Click);
-    connect(cmdFrame, &QPushButton::clicked, this, [this] {
-        if (dialogs_) {
-            dialogs_->showFrameDialog();
-        }
-    });
-    connect(cmdSendset, &QPushButton::clicked, this, [this] {
-        if (dialogs_) {
-            dialogs_->showSendsetDialog();
-        }
-    });
-    connect(cmdRcvset, &QPushButton::clicked, this, [this] {
-        if (dialogs_) {
-            dialogs_->showRcvsetDialog();
-        }
-    });
-    connect(about, &QAction::triggered, this, [this] {
-        if (dialogs_) {
-            dialogs_->showAbout();
-        }
-    });
-    connect(shm, &QAction::triggered, this, [this] {
-        if (dialogs_) {
-            dialogs_->showHelp();
-        }
-    });
+    connect(cmdFrame, &QPushButton::clicked, this, &FrmMain::cmdFrame_Click);
+    connect(cmdSendset, &QPushButton::clicked, this, &FrmMain::cmdSendset_Click);
+    connect(cmdRcvset, &QPushButton::clicked, this, &FrmMain::cmdRcvset_Click);
+    connect(about, &QAction::triggered, this, &FrmMain::about_Click);
+    connect(shm, &QAction::triggered, this, &FrmMain::shm_Click);
     connect(Timer1_, &IntervalTimer::timeout, this, &FrmMain::Timer1_Timer);
     connect(timeRcv_, &IntervalTimer::timeout, this, &FrmMain::timeRcv_Timer);
     connect(MSComm1_.get(), &SerialPort::OnComm, this, &FrmMain::MSComm1_OnComm);
@@ -358,12 +342,12 @@ bool FrmMain::timedSendingRunning() const
 
 void FrmMain::cmdSClr_Click()
 {
-    txtSView->clear();
+    txtSView.text->Clear();
 }
 
 void FrmMain::cmdRClr_Click()
 {
-    txtRView->clear();
+    txtRView.text->Clear();
 }
 
 void FrmMain::Close_Click()
@@ -388,6 +372,48 @@ void FrmMain::ComSet_Click()
         frmCom_ = new FrmCom(*this, this);
     }
     frmCom_->showAndRaise();
+}
+
+// Each dialog is shown without blocking; asking for an open one brings it to
+// the front.
+void FrmMain::cmdFrame_Click()
+{
+    if (!frmFrame_) {
+        frmFrame_ = new FrmFrame(*this, this);
+    }
+    frmFrame_->showAndRaise();
+}
+
+void FrmMain::cmdSendset_Click()
+{
+    if (!frmSendset_) {
+        frmSendset_ = new FrmSendset(*this, this);
+    }
+    frmSendset_->showAndRaise();
+}
+
+void FrmMain::cmdRcvset_Click()
+{
+    if (!frmRcvset_) {
+        frmRcvset_ = new FrmRcvset(*this, this);
+    }
+    frmRcvset_->showAndRaise();
+}
+
+void FrmMain::about_Click()
+{
+    if (!frmAbout_) {
+        frmAbout_ = new FrmAbout(this);
+    }
+    frmAbout_->showAndRaise();
+}
+
+void FrmMain::shm_Click()
+{
+    if (!help_) {
+        help_ = new HelpWindow(this);
+    }
+    help_->showFromStart();
 }
 
 void FrmMain::OnHangUp()
@@ -442,8 +468,8 @@ bool FrmMain::RefreshSendFrame()
         return false;
     }
     SendFrame_ = frame.bytes;
-    StartSendLine(*txtSView);
-    AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView);
+    StartSendLine(*txtSView.text);
+    AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView.text);
     return true;
 }
 
@@ -506,9 +532,9 @@ void FrmMain::cmdSend_Click()
     }
     TransmitFrame(SendFrame_);
     settings.FrameDirty = false;
-    if (txtSView->IsEmpty()) {
-        StartSendLine(*txtSView);
-        AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView);
+    if (txtSView.text->IsEmpty()) {
+        StartSendLine(*txtSView.text);
+        AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView.text);
     }
     if (sendCaption() == kCaptionStop) {
         Timer1_->setEnabled(true);
@@ -650,13 +676,13 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 
 // ---- receive cycle ----
 
-void FrmMain::StartRcvLine(AppendView& view, const QString& arrival)
+void FrmMain::StartRcvLine(TextSink& view, const QString& arrival)
 {
     if (!RcvHeaderPending_) {
         return;
     }
     const QString time = arrival.isEmpty() ? timeOfDay_() : arrival;
-    view.append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
+    view.Append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
     RcvHeaderPending_ = false;
 }
 
@@ -678,7 +704,7 @@ void FrmMain::MSComm1_OnComm()
 
 void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
 {
-    StartRcvLine(*txtRView, arrival);
+    StartRcvLine(*txtRView.text, arrival);
     timeRcv_->setEnabled(false);
     if (code == SerialPort::comEventBreak) {
         MessageSeam::instance().show(MessageId::BreakReceived);
@@ -696,14 +722,14 @@ void FrmMain::ReceiveBytes(const ByteList& bytes)
     for (std::uint8_t b : bytes) {
         ++RcvCount_;
         if (RcvCount_ > limit) {
-            txtRView->append(shown);
+            txtRView.text->Append(shown);
             Overflow();
             return;
         }
         RcvBuffer_.push_back(b);
         AppendReceivedByte(mode, b, shown);
     }
-    txtRView->append(shown);
+    txtRView.text->Append(shown);
 }
 
 void FrmMain::Overflow()

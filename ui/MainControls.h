@@ -35,16 +35,4 @@ public:
     virtual SendStateSignal& sendState() = 0;
 };
 
-// How the main window asks for the dialogs it does not own. The program's
-// entry point supplies one; without it the buttons do nothing.
-class DialogHost {
-public:
-    virtual ~DialogHost() = default;
-    virtual void showFrameDialog() = 0;
-    virtual void showSendsetDialog() = 0;
-    virtual void showRcvsetDialog() = 0;
-    virtual void showAbout() = 0;
-    virtual void showHelp() = 0;
-};
-
 } // namespace quorvane

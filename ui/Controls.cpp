@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "AppendView.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -38,6 +40,13 @@ QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& ca
         option->resize(option->sizeHint().width(), h);
     }
     return option;
+}
+
+TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w, int h,
+                      const QString& accessible)
+{
+    auto* view = Place(new AppendView(parent), name, x, y, w, h, accessible);
+    return {view, view};
 }
 
 } // namespace quorvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextSink.h"
+
 #include <QString>
 
 class QAbstractButton;
@@ -35,6 +37,16 @@ QLabel* MakeLabelAt(QWidget* parent, const QString& name, const QString& caption
 // An option button sized to its caption unless w is given.
 QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                          int w = 0, int h = 17);
+
+// A read-only view whose text only grows at its end (the send and receive
+// views): the widget, and the text it shows.
+struct TextView {
+    QWidget* widget = nullptr;
+    TextSink* text = nullptr;
+};
+
+TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w, int h,
+                      const QString& accessible);
 
 } // namespace quorvane
 

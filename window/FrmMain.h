@@ -1,10 +1,12 @@
 #pragma once
 
 #include "ByteList.h"
+#include "Controls.h"
 #include "MainControls.h"
 #include "Outcome.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -20,8 +22,12 @@ class QInputMethodEvent;
 
 namespace quorvane {
 
-class AppendView;
+class FrmAbout;
 class FrmCom;
+class FrmFrame;
+class FrmRcvset;
+class FrmSendset;
+class HelpWindow;
 class IntervalTimer;
 class SerialPort;
 
@@ -34,7 +40,6 @@ public:
     explicit FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    void setDialogHost(DialogHost* host) { dialogs_ = host; }
     // The clock of the receive header (tests pin it).
     void setTimeOfDay(std::function<QString()> clock) { timeOfDay_ = std::move(clock); }
 
@@ -64,7 +69,7 @@ public:
     // Receive cycle.
     // Writes the pending header; `arrival` is the time of day the bytes came
     // (now when empty).
-    void StartRcvLine(AppendView& view, const QString& arrival = {});
+    void StartRcvLine(TextSink& view, const QString& arrival = {});
     void MSComm1_OnComm();
     void timeRcv_Timer();
 
@@ -111,6 +116,11 @@ private:
     void cmdExit_Click();
     void Close_Click();
     void ComSet_Click();
+    void cmdFrame_Click();
+    void cmdSendset_Click();
+    void cmdRcvset_Click();
+    void about_Click();
+    void shm_Click();
 
     // Controls, named as documented.
     QGroupBox* Frame1 = nullptr;
@@ -121,7 +131,7 @@ private:
     QLabel* Label2 = nullptr;
     QComboBox* cmbSend = nullptr;
     QPushButton* cmdFrame = nullptr;
-    AppendView* txtSView = nullptr;
+    TextView txtSView;
     QPushButton* cmdSClr = nullptr;
     QPushButton* cmdFresh = nullptr;
     QPushButton* cmdSend = nullptr;
@@ -129,7 +139,7 @@ private:
     QLabel* Label4 = nullptr;
     QComboBox* cmbRcv = nullptr;
     QPushButton* cmdRcvset = nullptr;
-    AppendView* txtRView = nullptr;
+    TextView txtRView;
     QPushButton* cmdRClr = nullptr;
     QPushButton* cmdExit = nullptr;
     QLabel* ComStatus = nullptr;
@@ -143,8 +153,15 @@ private:
     std::unique_ptr<SerialPort> MSComm1_;
     IntervalTimer* Timer1_ = nullptr;
     IntervalTimer* timeRcv_ = nullptr;
+    // The dialogs: the frame format, receive settings and About boxes live
+    // while open; the port and send mode dialogs and the help window, once
+    // built, are only hidden.
+    QPointer<FrmFrame> frmFrame_;
+    QPointer<FrmRcvset> frmRcvset_;
+    QPointer<FrmAbout> frmAbout_;
     FrmCom* frmCom_ = nullptr;
-    DialogHost* dialogs_ = nullptr;
+    FrmSendset* frmSendset_ = nullptr;
+    HelpWindow* help_ = nullptr;
     SendStateSignal sendState_;
     std::function<QString()> timeOfDay_;
 

@@ -49,6 +49,7 @@ public:
     // TextSink
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
+    void Clear() override { clear(); }
 
     // What the view shows, row by row (rows are visual lines).
     qsizetype visualLineCount() const;
