@@ -55,6 +55,64 @@ double ReadRadix(std::string_view digits, int base)
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a decimal number text (sign, digits with at most one point, an
+// optional exponent with digits) is at least 1 in magnitude, decided by where
+// its first significant digit stands and not by how it is written: "1" and
+// 309 zeros with "e-0" is huge, "0." with 323 zeros and "1" is tiny.
+bool AtLeastOne(std::string_view number)
+{
+    std::size_t i = 0;
+    if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
+        ++i;
+    }
+    // The power of ten of the first significant digit, before the exponent.
+    long long lead = 0;
+    bool found = false;
+    bool afterPoint = false;
+    long long integerDigits = 0;
+    long long zerosAfterPoint = 0;
+    for (; i < number.size() && number[i] != 'e'; ++i) {
+        const char c = number[i];
+        if (c == '.') {
+            afterPoint = true;
+            continue;
+        }
+        if (!found && c == '0') {
+            zerosAfterPoint += afterPoint ? 1 : 0;
+            continue;
+        }
+        if (!found) {
+            found = true;
+            lead = afterPoint ? -(zerosAfterPoint + 1) : 0;
+        }
+        if (!afterPoint) {
+            ++integerDigits;
+        }
+    }
+    if (!found) {
+        return false; // all zeros
+    }
+    if (integerDigits > 0) {
+        lead = integerDigits - 1;
+    }
+    // The exponent saturates: its digits may be as many as the text holds.
+    long long exponent = 0;
+    bool negativeExponent = false;
+    if (i < number.size() && number[i] == 'e') {
+        ++i;
+        if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
+            negativeExponent = number[i] == '-';
+            ++i;
+        }
+        for (; i < number.size(); ++i) {
+            if (exponent < 1'000'000'000'000LL) {
+                exponent = exponent * 10 + (number[i] - '0');
+            }
+        }
+    }
+    return lead + (negativeExponent ? -exponent : exponent) >= 0;
+}
+
 double ReadDecimal(std::string_view s)
 {
     std::size_t i = 0;
@@ -105,8 +163,7 @@ double ReadDecimal(std::string_view s)
     if (ec == std::errc::result_out_of_range) {
         // Too large or too small for a double: keep the sign and the magnitude's side.
         const bool negative = number.front() == '-';
-        const bool tiny = number.find("e-") != std::string::npos;
-        if (tiny) {
+        if (!AtLeastOne(number)) {
             return negative ? -0.0 : 0.0;
         }
         return negative ? -HUGE_VAL : HUGE_VAL;

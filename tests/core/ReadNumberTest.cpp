@@ -55,6 +55,20 @@ TEST(ReadNumber, HugeInputsDoNotOverflowIntoBytes)
     EXPECT_EQ(ToByte(ReadNumber(std::string(500, '0') + "7")), 7);
 }
 
+// Past a double's range, the number's size decides, not how it is written.
+TEST(ReadNumber, OutOfRangeSidesFollowTheMagnitude)
+{
+    const std::string zeros309(309, '0');
+    const std::string zeros323(323, '0');
+    EXPECT_FALSE(ToByte(ReadNumber("1" + zeros309 + "e-0")));
+    EXPECT_FALSE(ToByte(ReadNumber("-1" + zeros309 + "e-5")));
+    EXPECT_FALSE(ToByte(ReadNumber("0.1e99999999999999999999")));
+    EXPECT_EQ(ToByte(ReadNumber("0." + zeros323 + "1")), 0);
+    EXPECT_EQ(ToByte(ReadNumber("-0." + zeros323 + "1")), 0);
+    EXPECT_EQ(ToByte(ReadNumber("1" + zeros309 + "e-99999")), 0);
+    EXPECT_EQ(ToByte(ReadNumber("0.0000001e-99999999999999999999")), 0);
+}
+
 TEST(ReadHexNumber, PrefixesTheText)
 {
     EXPECT_DOUBLE_EQ(ReadHexNumber("68"), 0x68);
