@@ -528,8 +528,7 @@ bool AppendView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->matches(QKeySequence::Copy) && hasSelection()) ||
-            key->matches(QKeySequence::SelectAll)) {
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
             key->accept();
             return true;
         }
@@ -576,12 +575,8 @@ bool AppendView::moveCursorByKey(QKeyEvent* key)
 void AppendView::keyPressEvent(QKeyEvent* key)
 {
     if (key->matches(QKeySequence::Copy)) {
-        if (hasSelection()) {
-            copy();
-            key->accept();
-        } else {
-            key->ignore();
-        }
+        copy(); // nothing selected: nothing copied
+        key->accept();
         return;
     }
     if (key->matches(QKeySequence::SelectAll)) {

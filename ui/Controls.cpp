@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "AppendView.h"
+#include "PushButton.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,10 +13,7 @@ namespace quorvane
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                         int w, int h)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return Place(button, name, x, y, w, h, caption);
+    return Place(new PushButton(caption, parent), name, x, y, w, h, caption);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w,

@@ -24,7 +24,8 @@ W* Place(W* widget, const QString& name, int x, int y, int w, int h, const QStri
     return widget;
 }
 
-// A push button that never takes the Enter key unless told to.
+// A push button that Enter and Space press while it has the focus; it is a
+// dialog's default (answering Enter elsewhere) only when told to.
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                         int w, int h);
 

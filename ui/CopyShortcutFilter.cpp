@@ -2,6 +2,7 @@
 
 #include "AppendView.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,38 +10,24 @@
 
 namespace quorvane {
 
-bool HasSelectedText(QObject* focus)
+bool IsTextBox(const QWidget* widget)
 {
-    for (QObject* o = focus; o; o = o->parent()) {
-        if (auto* line = qobject_cast<QLineEdit*>(o)) {
-            return line->hasSelectedText();
-        }
-        if (auto* plain = qobject_cast<QPlainTextEdit*>(o)) {
-            return plain->textCursor().hasSelection();
-        }
-        if (auto* rich = qobject_cast<QTextEdit*>(o)) {
-            return rich->textCursor().hasSelection();
-        }
-        if (auto* view = qobject_cast<AppendView*>(o)) {
-            return view->hasSelection();
-        }
-        if (o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) {
-            break;
-        }
-    }
-    return false;
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
+           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const AppendView*>(widget);
 }
 
 bool CopyShortcutFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::ShortcutOverride) {
+    if (event->type() != QEvent::ShortcutOverride || !watched->isWidgetType()) {
+        // A key from the window system comes to the window first, which hands
+        // it on to its focus widget; the rule is decided there.
         return false;
     }
     auto* key = static_cast<QKeyEvent*>(event);
     if (!key->matches(QKeySequence::Copy)) {
         return false;
     }
-    if (HasSelectedText(watched)) {
+    if (IsTextBox(QApplication::focusWidget())) {
         key->accept(); // the box copies
     } else {
         key->ignore(); // the menu shortcut fires

@@ -2,11 +2,14 @@
 
 #include <QObject>
 
+class QWidget;
+
 namespace quorvane {
 
-// Decides who gets Ctrl+C in every window of the program: a text box that
-// has selected text copies it; anywhere else the key is the "关闭串口"
-// shortcut. Installed on the application.
+// Decides who gets Ctrl+C in every window of the program: a text box or view
+// that has the keyboard focus copies (nothing, when nothing is selected);
+// anywhere else the key is the "关闭串口" shortcut. Installed on the
+// application.
 class CopyShortcutFilter : public QObject {
     Q_OBJECT
 public:
@@ -16,7 +19,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-// Whether the text box that holds the focus object has selected text.
-bool HasSelectedText(QObject* focus);
+// Whether a widget is a text box or a text view, where Ctrl+C copies.
+bool IsTextBox(const QWidget* widget);
 
 } // namespace quorvane

@@ -16,6 +16,7 @@
 #include "SendTextParser.h"
 #include "SerialPort.h"
 #include "SharedSettings.h"
+#include "StatusPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,6 +127,8 @@ void FrmMain::buildControls()
                     QStringLiteral("发送数据"));
     txtSend->setTabChangesFocus(true);
     txtSend->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Only the two views have scroll bars; the box scrolls with its caret.
+    txtSend->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Label2 = MakeLabel(Frame1, QStringLiteral("Label2"), QStringLiteral("发送帧:显示为"), 10, 82,
                        85, 17);
     cmbSend = MakeModeList(Frame1, QStringLiteral("cmbSend"), 96, 79, 178, 20,
@@ -190,23 +193,18 @@ void FrmMain::buildStatusBar()
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(22);
-    ComStatus = new QLabel(kPortClosed, bar);
-    ComStatus->setObjectName(QStringLiteral("ComStatus"));
-    ComStatus->setAccessibleName(QStringLiteral("串口状态"));
-    datePanel_ = new QLabel(bar);
-    datePanel_->setObjectName(QStringLiteral("DatePanel"));
-    datePanel_->setAccessibleName(QStringLiteral("日期"));
-    timePanel_ = new QLabel(bar);
-    timePanel_->setObjectName(QStringLiteral("TimePanel"));
-    timePanel_->setAccessibleName(QStringLiteral("时间"));
+    ComStatus = new StatusPanel(QStringLiteral("ComStatus"), QStringLiteral("串口状态"), bar);
+    ComStatus->setPanelText(kPortClosed);
+    datePanel_ = new StatusPanel(QStringLiteral("DatePanel"), QStringLiteral("日期"), bar);
+    timePanel_ = new StatusPanel(QStringLiteral("TimePanel"), QStringLiteral("时间"), bar);
     bar->addWidget(ComStatus, 1);
     bar->addPermanentWidget(datePanel_);
     bar->addPermanentWidget(timePanel_);
 
     auto refreshClock = [this] {
         const QDateTime now = QDateTime::currentDateTime();
-        datePanel_->setText(now.toString(QStringLiteral("yyyy-MM-dd")));
-        timePanel_->setText(now.toString(QStringLiteral("hh:mm:ss")));
+        datePanel_->setPanelText(now.toString(QStringLiteral("yyyy-MM-dd")));
+        timePanel_->setPanelText(now.toString(QStringLiteral("hh:mm:ss")));
     };
     refreshClock();
     auto* clock = new QTimer(this);
@@ -330,7 +328,7 @@ void FrmMain::setTimeRcvInterval(int ms)
 
 void FrmMain::setPortStatus(const QString& text)
 {
-    ComStatus->setText(text);
+    ComStatus->setPanelText(text);
 }
 
 bool FrmMain::timedSendingRunning() const
@@ -507,31 +505,22 @@ void FrmMain::cmdSend_Click()
     if (text.isEmpty()) {
         return;
     }
-    if (sendCaption() == kCaptionStart) {
+    const bool starting = sendCaption() == kCaptionStart;
+    if (starting) {
         setSendCaption(kCaptionStop);
         LockTimedControls(true);
     }
-    SharedSettings& settings = Shared();
-    if (text != LastSendText_) {
-        LastSendText_ = text;
-        settings.FrameDirty = true;
-    }
-    if (settings.FrameDirty && !RefreshSendFrame()) {
-        return; // also in timed sending: the timer stays off, no stale frame is written
-    }
-    if (flags_.ByteRangeError) {
-        MessageSeam::instance().show(MessageId::ByteRange);
+    if (!FrameReadyToSend(text)) {
+        if (starting) {
+            // Nothing is sent, so timed sending does not run: the button and
+            // the dialogs say so.
+            setSendCaption(kCaptionStart);
+            LockTimedControls(false);
+        }
         return;
-    }
-    if (flags_.BcdRangeError) {
-        MessageSeam::instance().show(MessageId::BcdRange);
-        return;
-    }
-    if (SendFrame_.empty()) {
-        return; // no frame was ever built: nothing to write, the timer stays off
     }
     TransmitFrame(SendFrame_);
-    settings.FrameDirty = false;
+    Shared().FrameDirty = false;
     if (txtSView.text->IsEmpty()) {
         StartSendLine(*txtSView.text);
         AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView.text);
@@ -539,6 +528,29 @@ void FrmMain::cmdSend_Click()
     if (sendCaption() == kCaptionStop) {
         Timer1_->setEnabled(true);
     }
+}
+
+// Rebuilds the frame when the text or the format changed; false (after its
+// message, if it has one) when there is no frame to send for this text.
+bool FrmMain::FrameReadyToSend(const QString& text)
+{
+    SharedSettings& settings = Shared();
+    if (text != LastSendText_) {
+        LastSendText_ = text;
+        settings.FrameDirty = true;
+    }
+    if (settings.FrameDirty && !RefreshSendFrame()) {
+        return false; // no stale frame is written in its place
+    }
+    if (flags_.ByteRangeError) {
+        MessageSeam::instance().show(MessageId::ByteRange);
+        return false;
+    }
+    if (flags_.BcdRangeError) {
+        MessageSeam::instance().show(MessageId::BcdRange);
+        return false;
+    }
+    return !SendFrame_.empty(); // no frame was ever built: nothing to write
 }
 
 void FrmMain::Timer1_Timer()

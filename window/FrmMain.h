@@ -30,6 +30,7 @@ class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
 class SerialPort;
+class StatusPanel;
 
 // The main window: send area, receive area, status bar, the serial port and
 // the two timers. It builds and writes frames (send cycle) and collects and
@@ -101,6 +102,7 @@ private:
     QString SendText() const;
     void LockTimedControls(bool locked);
     void StopTimedSending();
+    bool FrameReadyToSend(const QString& text);
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();
@@ -142,9 +144,9 @@ private:
     TextView txtRView;
     QPushButton* cmdRClr = nullptr;
     QPushButton* cmdExit = nullptr;
-    QLabel* ComStatus = nullptr;
-    QLabel* datePanel_ = nullptr;
-    QLabel* timePanel_ = nullptr;
+    StatusPanel* ComStatus = nullptr;
+    StatusPanel* datePanel_ = nullptr;
+    StatusPanel* timePanel_ = nullptr;
     QAction* ComSet = nullptr;
     QAction* Close = nullptr;
     QAction* shm = nullptr;

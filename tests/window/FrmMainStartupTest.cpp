@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -154,7 +155,9 @@ TEST_F(Startup, ClosePortItem)
     EXPECT_EQ(status(), "untouched");
 }
 
-TEST_F(Startup, CtrlCClosesThePortUnlessABoxHasASelection)
+// Ctrl+C in a focused text box is copy, with or without a selection; with the
+// focus anywhere else it is "关闭串口".
+TEST_F(Startup, CtrlCCopiesInAFocusedBoxAndClosesThePortElsewhere)
 {
     typeSend("1 2");
     clickSend();
@@ -163,13 +166,19 @@ TEST_F(Startup, CtrlCClosesThePortUnlessABoxHasASelection)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     txtSend()->setFocus();
     txtSend()->selectAll();
+    QGuiApplication::clipboard()->clear();
     QTest::keyClick(txtSend(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_TRUE(port->PortOpen()) << "Ctrl+C with a selection copies";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "1 2");
 
     QTextCursor cursor = txtSend()->textCursor();
     cursor.clearSelection();
     txtSend()->setTextCursor(cursor);
     QTest::keyClick(txtSend(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(port->PortOpen()) << "nothing selected: nothing happens";
+
+    cmdSend()->setFocus();
+    QTest::keyClick(cmdSend(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_FALSE(port->PortOpen());
     EXPECT_EQ(status(), "串口状态：关闭");
 }

@@ -1,0 +1,100 @@
+#include "StatusPanel.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+
+namespace quorvane {
+
+namespace {
+
+// A status panel to screen readers: static text whose name and text are
+// what it shows.
+class StatusPanelAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit StatusPanelAccessible(StatusPanel* panel)
+        : QAccessibleWidget(panel, QAccessible::StaticText)
+    {
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name || t == QAccessible::Value) {
+            return shown();
+        }
+        if (t == QAccessible::Description) {
+            return widget()->accessibleDescription();
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    // QAccessibleTextInterface: the shown text, read-only, no caret.
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override
+    {
+        return shown().mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(shown().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override
+    {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+private:
+    QString shown() const { return static_cast<const QLabel*>(widget())->text(); }
+};
+
+QAccessibleInterface* StatusPanelFactory(const QString&, QObject* object)
+{
+    if (auto* panel = qobject_cast<StatusPanel*>(object)) {
+        return new StatusPanelAccessible(panel);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+StatusPanel::StatusPanel(const QString& objectName, const QString& purpose, QWidget* parent)
+    : QLabel(parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(StatusPanelFactory);
+        return true;
+    }();
+    (void)installed;
+    setObjectName(objectName);
+    setAccessibleDescription(purpose);
+}
+
+void StatusPanel::setPanelText(const QString& text)
+{
+    if (text == this->text()) {
+        return;
+    }
+    const QString old = this->text();
+    setText(text); // tells screen readers of the new name
+    if (QAccessible::isActive()) {
+        QAccessibleTextUpdateEvent event(this, 0, old, text);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+} // namespace quorvane
