@@ -48,10 +48,13 @@ FrmFrame::FrmFrame(MainControls& main, QWidget* parent) : QDialog(parent), main_
     buildTemplateColumn();
     buildOptionColumn();
 
-    auto* note = MakeLabel(this, QStringLiteral("Label9"),
-                           QStringLiteral("   说明： 请在帧格式文本框内填入十六进制数据(00-FF)。"
-                                          "若空白，表示发送帧中无此字节。"),
-                           12, 204, 281, 29);
+    // Word joiners keep "(00-FF)" on one line; screen readers get the plain text.
+    const QString noteText = QStringLiteral("   说明： 请在帧格式文本框内填入十六进制数据(00-FF)。"
+                                            "若空白，表示发送帧中无此字节。");
+    QString shown = noteText;
+    shown.replace(QStringLiteral("(00-FF)"), QStringLiteral("(00\u2060-\u2060FF)"));
+    auto* note = MakeLabel(this, QStringLiteral("Label9"), shown, 12, 204, 281, 29);
+    note->setAccessibleName(noteText);
     note->setWordWrap(true);
     cmdOK = MakeButton(this, QStringLiteral("cmdOK"), QStringLiteral("确定"), 62, 236, 64, 22);
     cmdcancel =
@@ -60,8 +63,22 @@ FrmFrame::FrmFrame(MainControls& main, QWidget* parent) : QDialog(parent), main_
     connect(cmdcancel, &QPushButton::clicked, this, &FrmFrame::cmdcancel_Click);
     DisableWhileTimedSending(cmdOK, main_);
 
+    setTabOrder();
     Form_Load();
     txtframe[0]->setFocus();
+}
+
+// The keyboard follows the eye: down the template column, down the option
+// column, then the buttons.
+void FrmFrame::setTabOrder()
+{
+    const QList<QWidget*> order = {txtframe[0], txtframe[1], txtframe[2], cmbLen,
+                                   cmbFcs,      txtframe[3], optFcs[0],   optFcs[1],
+                                   OptStart[0], OptStart[1], OptStart[2], Check1,
+                                   OptHandel[0], OptHandel[1], cmdOK,     cmdcancel};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
 }
 
 void FrmFrame::buildTemplateColumn()

@@ -31,6 +31,7 @@ public:
 private:
     void buildTemplateColumn();
     void buildOptionColumn();
+    void setTabOrder();
     void Form_Load();
     void Check1_Click();
     void ChooseOption(std::array<QRadioButton*, 3>& group, int count, int index, int& recorded);

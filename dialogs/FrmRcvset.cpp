@@ -24,12 +24,15 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
 
     auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 9, 6, 193, 85,
                          QStringLiteral("接收参数"));
-    MakeLabelAt(frame1, QStringLiteral("Label1"), QStringLiteral("接收超时时间(ms):"), 12, 21);
     txtRcvtime = Place(new QLineEdit(frame1), QStringLiteral("txtRcvtime"), 117, 18, 52, 18,
                        QStringLiteral("接收超时时间"));
-    MakeLabelAt(frame1, QStringLiteral("Label2"), QStringLiteral("最大接收字符数:"), 24, 54);
+    MakeLabelBefore(frame1, QStringLiteral("Label1"), QStringLiteral("接收超时时间(ms):"), 12, 21,
+                    txtRcvtime);
     txtRcvMax = Place(new QLineEdit(frame1), QStringLiteral("txtRcvMax"), 117, 51, 52, 18,
                       QStringLiteral("最大接收字符数"));
+    MakeLabelBefore(frame1, QStringLiteral("Label2"), QStringLiteral("最大接收字符数:"), 24, 54,
+                    txtRcvMax);
+    QWidget::setTabOrder(txtRcvtime, txtRcvMax);
     OKButton =
         MakeButton(this, QStringLiteral("OKButton"), QStringLiteral("确 定"), 27, 99, 60, 25);
     cmdcancel =

@@ -31,9 +31,10 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
         MakeOption(frame2, QStringLiteral("Optsend_0"), QStringLiteral("单次发送"), 8, 16, 73);
     Optsend[1] =
         MakeOption(frame2, QStringLiteral("Optsend_1"), QStringLiteral("定时发送"), 8, 34, 73);
-    MakeLabelAt(frame2, QStringLiteral("Label1"), QStringLiteral("定时间隔(ms):"), 88, 36);
     txtTimer = Place(new QLineEdit(QStringLiteral("100"), frame2), QStringLiteral("txtTimer"), 166,
                      32, 57, 19, QStringLiteral("定时间隔"));
+    MakeLabelBefore(frame2, QStringLiteral("Label1"), QStringLiteral("定时间隔(ms):"), 88, 36,
+                    txtTimer);
     txtTimer->setEnabled(false);
 
     auto* frame3 = Place(new QGroupBox(QStringLiteral("输入数据格式"), frame1),

@@ -29,6 +29,17 @@ QLabel* MakeLabelAt(QWidget* parent, const QString& name, const QString& caption
     return label;
 }
 
+QLabel* MakeLabelBefore(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                        const QWidget* box, int gap)
+{
+    QLabel* label = MakeLabelAt(parent, name, caption, x, y);
+    const int room = box->x() - gap - x;
+    if (label->width() > room) {
+        label->move(box->x() - gap - label->width(), y);
+    }
+    return label;
+}
+
 QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                          int w, int h)
 {

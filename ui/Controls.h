@@ -35,6 +35,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, 
 // A label sized to its caption, at x, y.
 QLabel* MakeLabelAt(QWidget* parent, const QString& name, const QString& caption, int x, int y);
 
+// A label for a box, at x, y and sized to its caption, that ends at least
+// `gap` pixels before the box: when the caption is too wide for the room it
+// moves left, never onto the box.
+QLabel* MakeLabelBefore(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                        const QWidget* box, int gap = 4);
+
 // An option button sized to its caption unless w is given.
 QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                          int w = 0, int h = 17);

@@ -1,5 +1,7 @@
 #include "DialogFixture.h"
 
+#include <QTextLayout>
+
 using namespace quorvane;
 
 namespace
@@ -42,8 +44,39 @@ TEST_F(FrameDialog, FirstOpeningShowsTheStartupFrame)
     EXPECT_TRUE(option("OptHandel_0")->isChecked());
     EXPECT_FALSE(option("OptHandel_0")->isEnabled());
     EXPECT_EQ(
-        in<QLabel>("frmFrame", "Label9")->text(),
+        in<QLabel>("frmFrame", "Label9")->text().remove(QChar(0x2060)), // word joiners
         "   说明： 请在帧格式文本框内填入十六进制数据(00-FF)。若空白，表示发送帧中无此字节。");
+}
+
+// What the eye reads in order, the keyboard visits in order; the note keeps
+// "(00-FF)" on one line.
+TEST_F(FrameDialog, TabOrderAndNoteFollowTheEye)
+{
+    open();
+    QStringList visited;
+    QWidget* w = box(0);
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            visited << w->objectName();
+        }
+        w = w->nextInFocusChain();
+    } while (w != box(0));
+    EXPECT_EQ(visited.join(u' '), "txtframe_0 txtframe_1 txtframe_2 cmbLen cmbFcs txtframe_3 "
+                                  "optFcs_0 optFcs_1 OptStart_0 OptStart_1 OptStart_2 Check1 "
+                                  "OptHandel_0 OptHandel_1 cmdOK cmdcancel");
+
+    auto* note = in<QLabel>("frmFrame", "Label9");
+    QTextLayout layout(note->text(), note->font());
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(wrapping);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(note->contentsRect().width());
+        const QString text = note->text().mid(line.textStart(), line.textLength());
+        EXPECT_EQ(text.count(u'('), text.count(u')')) << "a line ends inside (00-FF): " << text.toStdString();
+    }
+    layout.endLayout();
 }
 
 TEST_F(FrameDialog, OkStoresEveryFieldAndClosesTheDialog)

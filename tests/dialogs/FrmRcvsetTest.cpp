@@ -69,4 +69,22 @@ TEST_F(Rcvset, CancelAndEscChangeNothing)
     EXPECT_EQ(Shared().RcvTimeoutMs, 50);
 }
 
+// A label never touches the box it names.
+TEST_F(Rcvset, LabelsKeepClearOfTheirBoxes)
+{
+    clickMain("cmdRcvset");
+    clickMain("cmdSendset");
+    const std::pair<const char*, const char*> dialogs[] = {{"frmRcvset", "txtRcvtime"},
+                                                           {"frmRcvset", "txtRcvMax"},
+                                                           {"frmSendset", "txtTimer"}};
+    const char* labels[] = {"Label1", "Label2", "Label1"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = in<QLabel>(dialogs[i].first, labels[i]);
+        auto* box = in<QWidget>(dialogs[i].first, dialogs[i].second);
+        EXPECT_LE(label->x() + label->sizeHint().width() + 4, box->x()) << labels[i];
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "the caption is not cut";
+        EXPECT_GE(label->x(), 0);
+    }
+}
+
 } // namespace

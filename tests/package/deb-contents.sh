@@ -117,6 +117,8 @@ else
     echo "$depends" | grep -Eq '(^|, )libqt6widgets6 \(>= [0-9]' ||
         fail "Depends lacks a versioned libqt6widgets6"
     echo "$depends" | grep -Eq '(^|, )libc6 \(>= [0-9]' || fail "Depends lacks a versioned libc6"
+    echo "$depends" | grep -Eq '(^|, )qt6-translations-l10n(,|$| )' ||
+        fail "Depends lacks qt6-translations-l10n (Qt's texts in Chinese)"
 fi
 
 echo "$(field Recommends)" | grep -Eq '(^|[,|] ?)fonts-wqy-microhei( |,|$)' ||
