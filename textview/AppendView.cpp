@@ -1,7 +1,10 @@
 #include "AppendView.h"
 
+#include "AppendViewAccessible.h"
 #include "TextLines.h"
+#include "TextOffsets.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
@@ -10,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QtMath>
@@ -22,15 +26,16 @@ namespace quorvane
 namespace
 {
 
-constexpr int kLeftMargin = 4;
-constexpr int kRightMargin = 4;
-constexpr int kTopMargin = 2;
 // Bytes wrapped at once when the width changes, and per later slice: a
 // slice takes a few milliseconds, so the window stays responsive while a
 // large text is wrapped again.
 constexpr std::size_t kRelayoutNow = std::size_t{1} << 20;
 constexpr std::size_t kRelayoutSlice = std::size_t{1} << 19;
 constexpr int kAutoScrollMs = 50;
+// Appended text is announced to screen readers at most this often, and with
+// at most this many UTF-16 units (the newest) per announcement.
+constexpr int kAnnounceMs = 250;
+constexpr std::uint64_t kAnnouncedUnits = 16 * 1024;
 
 bool IsBlankByte(unsigned char b)
 {
@@ -84,8 +89,10 @@ template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths&
 } // namespace
 
 AppendView::AppendView(QWidget* parent)
-    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
+    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>()),
+      offsets_(std::make_unique<TextOffsets>(*lines_))
 {
+    InstallAppendViewAccessible();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
@@ -107,7 +114,11 @@ void AppendView::append(std::string_view utf8)
         return;
     }
     const std::uint64_t lastStart = lines_->line(lines_->lineCount() - 1).begin;
+    const std::uint64_t before = lines_->size();
     lines_->append(utf8);
+    if (QAccessible::isActive()) {
+        noteAppendedForScreenReaders(before);
+    }
     if (lines_->line(lines_->lineCount() - 1).begin == lastStart + 1) {
         // The LF of a split CR LF: the end of the text, after the CR, is now
         // inside the break; it moves past the LF.
@@ -120,7 +131,15 @@ void AppendView::append(std::string_view utf8)
 
 void AppendView::clear()
 {
+    const bool hadText = !lines_->empty();
     lines_->clear();
+    offsets_->reset();
+    announce_.stop();
+    if (hadText && QAccessible::isActive()) {
+        // The text is gone; its length may be more than a reader wants to hear.
+        QAccessibleTextUpdateEvent event(this, 0, QString(), QString());
+        QAccessible::updateAccessibility(&event);
+    }
     relayout_.stop();
     anchor_ = cursor_ = 0;
     syncScrollBar(true);
@@ -342,6 +361,9 @@ void AppendView::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == relayout_.timerId()) {
         runRelayout(kRelayoutSlice);
+    } else if (event->timerId() == announce_.timerId()) {
+        announce_.stop();
+        announceAppended();
     } else if (event->timerId() == autoScroll_.timerId()) {
         QScrollBar* bar = verticalScrollBar();
         if (mousePoint_.y() < 0) {
@@ -353,6 +375,41 @@ void AppendView::timerEvent(QTimerEvent* event)
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
+}
+
+// ---- screen readers ----
+
+void AppendView::noteAppendedForScreenReaders(std::uint64_t from)
+{
+    if (!announce_.isActive()) {
+        announceFrom_ = from;
+        announce_.start(kAnnounceMs, this);
+    }
+}
+
+// One announcement for everything appended since the last one: its newest
+// part, at the place where that part stands.
+void AppendView::announceAppended()
+{
+    const std::uint64_t size = lines_->size();
+    if (announceFrom_ >= size || !QAccessible::isActive()) {
+        return;
+    }
+    const std::uint64_t endUnits = offsets_->unitsBefore(size);
+    std::uint64_t fromUnits = offsets_->unitsBefore(announceFrom_);
+    std::uint64_t from = announceFrom_;
+    if (endUnits - fromUnits > kAnnouncedUnits) {
+        from = offsets_->byteAt(endUnits - kAnnouncedUnits);
+        fromUnits = offsets_->unitsBefore(from);
+    }
+    if (fromUnits > INT_MAX) {
+        return; // past what screen readers can count
+    }
+    const std::string bytes = lines_->bytes(from, size);
+    QAccessibleTextInsertEvent event(
+        this, static_cast<int>(fromUnits),
+        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    QAccessible::updateAccessibility(&event);
 }
 
 // ---- painting ----
@@ -421,6 +478,27 @@ void AppendView::paintEvent(QPaintEvent* event)
         painter.drawText(baseline, shown);
         painter.restore();
     }
+    if (hasFocus()) {
+        paintCaretAndFocus(painter, first);
+    }
+}
+
+// The keyboard focus shows as a frame inside the view's edge and a caret
+// where the keyboard selection moves from.
+void AppendView::paintCaretAndFocus(QPainter& painter, std::size_t firstRow)
+{
+    const QPalette& colors = palette();
+    painter.setPen(QPen(colors.color(QPalette::Active, QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+
+    const std::size_t row = lines_->visualLineOf(cursor_);
+    if (row < firstRow || row >= firstRow + static_cast<std::size_t>(visibleRows()) + 1) {
+        return;
+    }
+    const int y = kTopMargin + static_cast<int>(row - firstRow) * lineHeight_;
+    const int x = std::max(1, static_cast<int>(xOf(cursor_)));
+    painter.fillRect(QRect(x, y, 2, lineHeight_), colors.color(QPalette::Active, QPalette::Text));
 }
 
 // ---- positions ----

@@ -12,11 +12,13 @@
 #include <string_view>
 
 class QMenu;
+class QPainter;
 
 namespace quorvane
 {
 
 class TextLines;
+class TextOffsets;
 
 // A read-only text view that only grows at its end: the send and receive
 // views. A CR LF pair starts a new line; so does a lone CR or LF, and a CR LF
@@ -32,7 +34,11 @@ class TextLines;
 // to extend) or the keyboard (Ctrl+A, Shift with the arrows, Home, End and the
 // page keys) and copied with Ctrl+C or the context menu. The copy holds the
 // selected text exactly as it was appended, line breaks included as they came
-// (CR LF, CR or LF). A tab shows as one blank.
+// (CR LF, CR or LF). A tab shows as one blank. With the keyboard focus the
+// view shows a focus frame and its caret.
+//
+// Screen readers read it through AppendViewAccessible; what is appended is
+// announced a few times a second at most, so a flood does not swamp them.
 class AppendView : public QAbstractScrollArea, public TextSink
 {
     Q_OBJECT
@@ -87,7 +93,16 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    friend class AppendViewAccessible;
+
+    static constexpr int kLeftMargin = 4;
+    static constexpr int kRightMargin = 4;
+    static constexpr int kTopMargin = 2;
+
     void applyFont();
+    void noteAppendedForScreenReaders(std::uint64_t from);
+    void announceAppended();
+    void paintCaretAndFocus(QPainter& painter, std::size_t firstRow);
     void applyWrapWidth();
     void runRelayout(std::size_t budget);
     void syncScrollBar(bool toEnd);
@@ -105,6 +120,7 @@ private:
     void dragTo(QPoint point);
 
     std::unique_ptr<TextLines> lines_;
+    std::unique_ptr<TextOffsets> offsets_;
     QFont textFont_;
     int lineHeight_ = 1;
     qreal ascent_ = 0;
@@ -116,6 +132,8 @@ private:
     QPoint mousePoint_;
     QBasicTimer autoScroll_;
     QBasicTimer relayout_;
+    QBasicTimer announce_;          // the next announcement to screen readers
+    std::uint64_t announceFrom_ = 0; // the first byte not yet announced
 };
 
 } // namespace quorvane

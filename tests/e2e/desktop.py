@@ -1,0 +1,377 @@
+#!/usr/bin/python3
+"""The real quorvane on an X11 desktop: Xvfb, driven with xdotool, read back
+through the accessibility bus (AT-SPI), with quorvane-device (echo) on COM2.
+
+Each group of checks runs in its own Xvfb and its own D-Bus session; run it
+under dbus-run-session:
+
+    dbus-run-session -- /usr/bin/python3 desktop.py BIN_DIR GROUP
+
+Every wait polls a condition against a deadline; nothing sleeps for a fixed
+time.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyatspi
+
+DEADLINE = 20.0
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, condition, deadline=DEADLINE):
+    """Polls condition() until it returns something true; its value."""
+    end = time.monotonic() + deadline
+    last_error = None
+    while True:
+        try:
+            value = condition()
+            if value:
+                return value
+        except Exception as error:  # the tree may change under us
+            last_error = error
+        if time.monotonic() > end:
+            raise Failure(f"timed out waiting for {what}" +
+                          (f" (last error: {last_error})" if last_error else ""))
+        time.sleep(0.02)
+
+
+class Desktop:
+    """Xvfb, quorvane-device and quorvane, torn down in reverse order."""
+
+    def __init__(self, bin_dir):
+        self.bin_dir = bin_dir
+        self.processes = []
+        self.home = tempfile.mkdtemp(prefix="quorvane-desktop-")
+        self.env = dict(os.environ)
+        self.env.update({
+            "HOME": self.home,
+            "XDG_CONFIG_HOME": os.path.join(self.home, "config"),
+            "XDG_CACHE_HOME": os.path.join(self.home, "cache"),
+            "XDG_RUNTIME_DIR": self.home,
+            "LANG": "C.UTF-8",
+        })
+        self.env.pop("QT_QPA_PLATFORM", None)
+
+    def start(self):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(xvfb)
+        os.close(write_end)
+        with os.fdopen(read_end) as displays:
+            number = displays.readline().strip()
+        if not number:
+            raise Failure("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number
+
+        device = subprocess.Popen([os.path.join(self.bin_dir, "quorvane-device"), "--quiet", "echo"],
+                                  stdout=subprocess.PIPE, text=True, env=self.env)
+        self.processes.append(device)
+        path = device.stdout.readline().strip()
+        if not path:
+            raise Failure("quorvane-device did not start")
+
+        env = dict(self.env)
+        env.update({"QUORVANE_COM2": path, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                    "QT_QPA_PLATFORM": "xcb"})
+        self.app_process = subprocess.Popen([os.path.join(self.bin_dir, "quorvane")], env=env)
+        self.processes.append(self.app_process)
+        self.app = wait_for("quorvane on the accessibility bus", self._find_app)
+        self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
+        wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
+
+    def stop(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def _find_app(self):
+        if self.app_process.poll() is not None:
+            raise Failure(f"quorvane exited with {self.app_process.returncode}")
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.get_process_id() == self.app_process.pid:
+                return app
+        return None
+
+    # ---- finding ----
+
+    @staticmethod
+    def find_in(root, role, name=None):
+        return pyatspi.findDescendant(
+            root, lambda o: o is not None and o.getRoleName() == role and
+            (name is None or o.name == name))
+
+    def find(self, role, name=None, root=None):
+        return wait_for(f"{role} '{name}'", lambda: self.find_in(root or self.app, role, name))
+
+    def window(self, title):
+        """A top-level window (frame or dialog) of the program by its title."""
+        def look():
+            for child in self.app:
+                if child is not None and child.name == title and \
+                        child.getState().contains(pyatspi.STATE_SHOWING):
+                    return child
+            return None
+        return wait_for(f"window '{title}'", look)
+
+    def window_gone(self, title):
+        def gone():
+            for child in self.app:
+                if child is not None and child.name == title and \
+                        child.getState().contains(pyatspi.STATE_SHOWING):
+                    return False
+            return True
+        wait_for(f"window '{title}' to close", gone)
+
+    # ---- reading ----
+
+    @staticmethod
+    def extents(accessible):
+        return accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+
+    @staticmethod
+    def text_of(accessible):
+        text = accessible.queryText()
+        return text.getText(0, -1)
+
+    def status(self):
+        bar = self.find("status bar", root=self.main)
+        return [panel.name for panel in bar]
+
+    def port_status(self):
+        return self.status()[0]
+
+    def clipboard(self):
+        result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env,
+                                capture_output=True, text=True, timeout=10)
+        return result.stdout
+
+    def clear_clipboard(self):
+        subprocess.run(["xclip", "-i", "-selection", "clipboard"], input="", env=self.env,
+                       text=True, timeout=10)
+
+    @staticmethod
+    def focused(accessible):
+        return accessible.getState().contains(pyatspi.STATE_FOCUSED)
+
+    # ---- acting, as a person does ----
+
+    def xdotool(self, *arguments):
+        subprocess.run(["xdotool", *arguments], env=self.env, check=True, timeout=10)
+
+    def click(self, accessible, button=1, dx=None, dy=None):
+        box = self.extents(accessible)
+        x = box.x + (box.width // 2 if dx is None else dx)
+        y = box.y + (box.height // 2 if dy is None else dy)
+        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+
+    def key(self, *keys):
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", "20", text)
+
+    def focus(self, accessible):
+        """Moves the keyboard focus with Tab until it reaches accessible."""
+        for _ in range(40):
+            if self.focused(accessible):
+                return
+            self.key("Tab")
+            try:
+                wait_for("focus to move", lambda: True, 0)
+            except Failure:
+                pass
+            end = time.monotonic() + 2
+            while time.monotonic() < end and not self.focused(accessible):
+                time.sleep(0.02)
+        raise Failure(f"Tab never reached '{accessible.name}'")
+
+    def send(self, text):
+        """Types text into the send box and clicks 发 送; waits for the echo."""
+        box = self.find("text", "发送数据", self.main)
+        self.click(box)
+        wait_for("the send box to take the focus", lambda: self.focused(box))
+        self.type(text)
+        wait_for("the typed text", lambda: self.text_of(box) == text)
+        self.click(self.find("push button", "发 送", self.main))
+        wait_for("the port to open", lambda: self.port_status() == "串口状态：打开")
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---- the groups ----
+
+def copy_group(d):
+    """Ctrl+C copies from each view and from the send box with the port open;
+    with the focus on a button it closes the port."""
+    d.send("1 2")
+    receive = d.find("text", "接收数据显示区", d.main)
+    wait_for("the echo", lambda: "接收： 0 2 1 2 1 255" in d.text_of(receive))
+
+    for name in ("接收数据显示区", "发送帧显示区"):
+        view = d.find("text", name, d.main)
+        d.clear_clipboard()
+        d.click(view)
+        wait_for(f"{name} to take the focus", lambda: d.focused(view))
+        d.key("ctrl+a")
+        d.key("ctrl+c")
+        wait_for(f"the copy of {name}", lambda: d.clipboard() == d.text_of(view))
+        expect(d.port_status() == "串口状态：打开", f"Ctrl+C in {name} closed the port")
+
+    box = d.find("text", "发送数据", d.main)
+    d.clear_clipboard()
+    d.click(box)
+    wait_for("the send box to take the focus", lambda: d.focused(box))
+    d.key("ctrl+a")
+    d.key("ctrl+c")
+    wait_for("the copy of the send box", lambda: d.clipboard() == "1 2")
+    expect(d.port_status() == "串口状态：打开", "Ctrl+C in the send box closed the port")
+
+    # A dialog's text box with nothing selected keeps the key too.
+    d.click(d.find("push button", "发送帧格式", d.main))
+    dialog = d.window("发送帧格式")
+    start = d.find("text", "起始字节", dialog)
+    d.click(start)
+    wait_for("the start byte box to take the focus", lambda: d.focused(start))
+    d.key("End")
+    d.key("ctrl+c")
+    d.key("Escape")
+    d.window_gone("发送帧格式")
+    expect(d.port_status() == "串口状态：打开",
+           "Ctrl+C in a dialog's text box with nothing selected closed the port")
+
+    # Anywhere else Ctrl+C is 关闭串口.
+    d.click(box)
+    wait_for("the send box to take the focus", lambda: d.focused(box))
+    frame_button = d.find("push button", "发送帧格式", d.main)
+    d.key("Tab")
+    wait_for("the focus on 发送帧格式", lambda: d.focused(frame_button))
+    d.key("ctrl+c")
+    wait_for("the port to close", lambda: d.port_status() == "串口状态：关闭")
+
+
+def keys_group(d):
+    """Enter presses the focused button; the default button only when no
+    button has the focus; Esc cancels; Space presses the focused button."""
+    send_button = d.find("push button", "发 送", d.main)
+    mode_button = d.find("push button", "发送形式", d.main)
+
+    def open_mode_dialog():
+        d.click(mode_button)
+        return d.window("发送形式")
+
+    # Timed sending chosen, then Enter on 取消: nothing is committed.
+    dialog = open_mode_dialog()
+    d.click(d.find("radio button", "定时发送", dialog))
+    cancel = d.find("push button", "取消", dialog)
+    d.focus(cancel)
+    d.key("Return")
+    d.window_gone("发送形式")
+    expect(send_button.name == "发 送", f"Enter on 取消 confirmed the dialog ({send_button.name})")
+
+    # Esc cancels as well.
+    dialog = open_mode_dialog()
+    d.click(d.find("radio button", "定时发送", dialog))
+    d.key("Escape")
+    d.window_gone("发送形式")
+    expect(send_button.name == "发 送", "Esc confirmed the dialog")
+
+    # Enter with the focus on an option button presses the default button, OK.
+    dialog = open_mode_dialog()
+    timed = d.find("radio button", "定时发送", dialog)
+    d.click(timed)
+    wait_for("the option to take the focus", lambda: d.focused(timed))
+    d.key("Return")
+    d.window_gone("发送形式")
+    wait_for("OK to set the caption", lambda: send_button.name == "开始发送")
+
+    # Back to single sending through the dialog's focused OK and Space.
+    dialog = open_mode_dialog()
+    d.click(d.find("radio button", "单次发送", dialog))
+    ok = d.find("push button", "确定", dialog)
+    d.focus(ok)
+    d.key("space")
+    d.window_gone("发送形式")
+    wait_for("single sending", lambda: send_button.name == "发送")
+
+    # Enter on the focused send button sends.
+    box = d.find("text", "发送数据", d.main)
+    d.click(box)
+    d.type("7")
+    wait_for("the typed text", lambda: d.text_of(box) == "7")
+    d.focus(send_button)
+    d.key("Return")
+    wait_for("Enter on 发送 to send", lambda: d.port_status() == "串口状态：打开")
+
+
+def reading_group(d):
+    """A screen reader reads the views and the status panels."""
+    receive = d.find("text", "接收数据显示区", d.main)
+    sent = d.find("text", "发送帧显示区", d.main)
+    for view in (receive, sent):
+        states = view.getState()
+        expect(states.contains(pyatspi.STATE_READ_ONLY) or
+               not states.contains(pyatspi.STATE_EDITABLE), f"{view.name} is not read-only")
+    expect(d.status()[0] == "串口状态：关闭", f"status panel reads {d.status()[0]}")
+    date = d.status()[1]
+    expect(len(date) == 10 and date[4] == "-", f"date panel reads '{date}'")
+    panel = d.find("status bar", root=d.main)[0]
+    expect(d.text_of(panel) == "串口状态：关闭", "the status panel has no text")
+
+    d.send("1 2 3")
+    wait_for("the echo in the receive view",
+             lambda: d.text_of(receive).endswith("接收： 0 3 1 2 3 3 255"))
+    expect(d.text_of(sent) == "   0 3 1 2 3 3 255", f"send view reads '{d.text_of(sent)}'")
+    text = receive.queryText()
+    expect(text.characterCount == len(d.text_of(receive)), "character count")
+    line = text.getTextAtOffset(3, pyatspi.TEXT_BOUNDARY_LINE_START)
+    expect(line[0].endswith("接收： 0 3 1 2 3 3 255"), f"line at offset 3: {line}")
+    word = text.getTextAtOffset(len(d.text_of(receive)) - 1, pyatspi.TEXT_BOUNDARY_WORD_START)
+    expect(word[0].strip() == "255", f"last word: {word}")
+    expect(d.text_of(panel) == "串口状态：打开", "status panel text after the frame")
+
+
+GROUPS = {"copy": copy_group, "keys": keys_group, "reading": reading_group}
+
+
+def main():
+    bin_dir, group = sys.argv[1], sys.argv[2]
+    desktop = Desktop(bin_dir)
+    try:
+        desktop.start()
+        GROUPS[group](desktop)
+    except Failure as failure:
+        print(f"desktop {group}: FAILED: {failure}", file=sys.stderr)
+        if shutil.which("import") and "DISPLAY" in desktop.env:
+            shot = os.path.join(tempfile.gettempdir(), f"quorvane-desktop-{group}.png")
+            subprocess.run(["import", "-window", "root", shot], env=desktop.env,
+                           capture_output=True, timeout=20)
+            print(f"desktop {group}: screen saved to {shot}", file=sys.stderr)
+        return 1
+    finally:
+        desktop.stop()
+    print(f"desktop {group}: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
