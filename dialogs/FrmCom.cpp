@@ -76,8 +76,11 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
 
 void FrmCom::showAndRaise()
 {
-    // What is plugged in now decides the ports until the next showing.
-    RefreshPortMap();
+    // What is plugged in when the dialog opens decides the ports until it
+    // opens again; asking for it while it is open only raises it.
+    if (!isVisible()) {
+        RefreshPortMap();
+    }
     ShowPortDevices();
     ShowCentredOrRaise(this, !shownBefore_);
     shownBefore_ = true;

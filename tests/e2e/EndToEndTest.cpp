@@ -242,7 +242,8 @@ TEST_F(AdapterOnTheMachine, IsCom1ByItselfAndAFrameSentThereReachesIt)
     EXPECT_EQ(ComDevicePath(1), tree.byId(kLink));
     EXPECT_EQ(ports->itemText(0), "COM1");
     EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString().toStdString(),
-              "设备: " + tree.byId(kLink) + "\n说明: FTDI FT232R USB UART\n来源: 自动检测\n状态: 存在");
+              "设备: " + tree.byId(kLink) +
+                  "\n说明: FTDI FT232R USB UART\n来源: 自动检测\n状态: 存在");
     EXPECT_EQ(window->port().CommPort(), 1);
 
     typeAndSend("1 2 3");
