@@ -1,19 +1,28 @@
+#include "CommandLine.h"
 #include "Controls.h"
 #include "DialogResources.h"
 #include "FrmMain.h"
+#include "PortPath.h"
 #include "QtTranslation.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <iostream>
 #include <memory>
 
 int main(int argc, char* argv[])
 {
+    // Options are answered before a display is needed: --list-ports works without one.
+    const quorvane::CommandLine commandLine(argc, argv);
+    if (const auto status = commandLine.answerWithoutWindows(std::cout, std::cerr)) {
+        return *status;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     quorvane::InstallQtChineseTexts(app, {});
     quorvane::ApplyProgramFont();
     quorvane::ApplyFrameLook();
@@ -23,6 +32,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(ProgramIcon());
     // Start-up: the settings record and the send-mode state take their defaults.
     ApplyStartupDefaults(Shared());
+    // COM1 to COM4 keep the devices found now until the port dialog opens.
+    RefreshPortMap();
 
     FrmMain frmMain(std::make_unique<TermiosPort>());
     QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);

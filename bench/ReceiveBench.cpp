@@ -8,6 +8,7 @@
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "PlainTextAppendView.h"
+#include "PortPath.h"
 #include "Offscreen.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
@@ -68,6 +69,7 @@ public:
         }
         const QString path = QString::fromUtf8(process_.readLine()).trimmed();
         qputenv("QUORVANE_COM2", path.toUtf8());
+        RefreshPortMap();
         return !path.isEmpty();
     }
 

@@ -4,6 +4,7 @@
 #include "DialogWindow.h"
 #include "MainControls.h"
 #include "PortPath.h"
+#include "PortTexts.h"
 #include "SerialPort.h"
 
 #include <QCloseEvent>
@@ -61,11 +62,6 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
         label->setBuddy(list);
         Combo1[i] = list;
     }
-    // Each port shows the device it stands for on this machine.
-    for (int n = 1; n <= 4; ++n) {
-        Combo1[0]->setItemData(n - 1, QString::fromStdString(ComDevicePath(n)), Qt::ToolTipRole);
-    }
-
     Command1 =
         MakeButton(this, QStringLiteral("Command1"), QStringLiteral("默认"), 144, 154, 64, 22);
     cmdok = MakeButton(this, QStringLiteral("cmdok"), QStringLiteral("确定"), 30, 184, 64, 22);
@@ -80,12 +76,25 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
 
 void FrmCom::showAndRaise()
 {
-    // The port list tooltips follow the current mapping.
-    for (int n = 1; n <= 4; ++n) {
-        Combo1[0]->setItemData(n - 1, QString::fromStdString(ComDevicePath(n)), Qt::ToolTipRole);
+    // What is plugged in when the dialog opens decides the ports until it
+    // opens again; asking for it while it is open only raises it.
+    if (!isVisible()) {
+        RefreshPortMap();
     }
+    ShowPortDevices();
     ShowCentredOrRaise(this, !shownBefore_);
     shownBefore_ = true;
+}
+
+// Each port item tells which device it stands for on this machine, how that
+// was chosen and whether the device is there.
+void FrmCom::ShowPortDevices()
+{
+    const PortMap& ports = HeldPortMap();
+    for (int n = 1; n <= 4; ++n) {
+        Combo1[0]->setItemData(n - 1, QString::fromStdString(PortTooltip(ports[n - 1])),
+                               Qt::ToolTipRole);
+    }
 }
 
 void FrmCom::SelectText(int list, const QString& text)

@@ -34,6 +34,7 @@ protected:
 
 private:
     void SelectText(int list, const QString& text);
+    void ShowPortDevices();
 
     MainControls& main_;
     std::array<QComboBox*, 5> Combo1{};

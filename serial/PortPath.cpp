@@ -1,11 +1,38 @@
 #include "PortPath.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace quorvane {
 
+namespace {
+
+std::optional<PortMap>& Held()
+{
+    static std::optional<PortMap> held;
+    return held;
+}
+
+} // namespace
+
+void RefreshPortMap()
+{
+    Held() = WorkOutPortMap(CurrentSystemFolders());
+}
+
+const PortMap& HeldPortMap()
+{
+    if (!Held()) {
+        RefreshPortMap();
+    }
+    return *Held();
+}
+
 std::string ComDevicePath(int n)
 {
+    if (n >= 1 && n <= 4) {
+        return HeldPortMap()[n - 1].device;
+    }
     const std::string variable = "QUORVANE_COM" + std::to_string(n);
     const char* named = std::getenv(variable.c_str());
     if (named != nullptr && *named != '\0') {

@@ -1,11 +1,23 @@
 #pragma once
 
+#include "PortMap.h"
+
 #include <string>
 
 namespace quorvane {
 
-// The device behind COMn: the path in environment variable QUORVANE_COMn when
-// it is set and not empty, else /dev/ttyS{n-1} (COM1 is /dev/ttyS0).
+// Works out the mapping of COM1 to COM4 again (environment, port file, the
+// devices found, defaults) and holds it until the next call. The program calls
+// it at start-up and each time the port dialog opens, so a port keeps its
+// device in between, whatever is plugged in or out.
+void RefreshPortMap();
+
+// The mapping held now; worked out at the first call if nothing was yet.
+const PortMap& HeldPortMap();
+
+// The device behind COMn, the one the port opens: for COM1 to COM4 the held
+// mapping's; for any other number the path in QUORVANE_COMn when it is set
+// and not empty, else /dev/ttyS{n-1}.
 std::string ComDevicePath(int n);
 
 } // namespace quorvane

@@ -1,4 +1,6 @@
 #include "DialogFixture.h"
+#include "FakeSystemTree.h"
+#include "PortPath.h"
 
 #include <QAction>
 
@@ -38,13 +40,30 @@ TEST_F(PortDialog, FirstShowingPresentsTheStartupSettings)
     EXPECT_EQ(list(4)->itemText(1), "1.5");
 }
 
-TEST_F(PortDialog, PortItemsShowTheDeviceTheyMapTo)
+TEST_F(PortDialog, PortItemsTellTheDeviceFoundAtEachShowing)
 {
+    test::FakeSystemTree tree;
+    UseSystemFolders(tree.folders());
     qputenv("QUORVANE_COM3", "/dev/ttyUSB7");
+    const auto tooltip = [&](int i) { return list(0)->itemData(i, Qt::ToolTipRole).toString(); };
     open();
-    EXPECT_EQ(list(0)->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyS0");
-    EXPECT_EQ(list(0)->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB7");
+    EXPECT_EQ(tooltip(0).toStdString(),
+              "设备: " + tree.dev("ttyS0") + "\n来源: 默认\n状态: 不存在");
+    EXPECT_EQ(tooltip(2), "设备: /dev/ttyUSB7\n来源: 环境变量\n状态: 不存在");
+    clickIn("frmCom", "cmdcancel");
+
+    tree.addUsbAdapter("ttyACM0", "Arduino (www.arduino.cc)", "0043");
+    tree.plug("ttyACM0", "/dev/null");
+    open();
+    EXPECT_EQ(list(0)->itemText(0), "COM1");
+    EXPECT_EQ(tooltip(0).toStdString(),
+              "设备: " + tree.dev("ttyACM0") +
+                  "\n说明: Arduino (www.arduino.cc) 0043\n来源: 自动检测\n状态: 存在");
+    EXPECT_EQ(ComDevicePath(1), tree.dev("ttyACM0")) << "the port opens what the dialog shows";
+
     qunsetenv("QUORVANE_COM3");
+    UseSystemFolders(std::nullopt);
+    RefreshPortMap();
 }
 
 TEST_F(PortDialog, OkWithAClosedPortAppliesTheSettings)

@@ -3,12 +3,15 @@
 #include "AppendView.h"
 #include "DeviceProcess.h"
 #include "DialogResources.h"
+#include "FakeSystemTree.h"
 #include "FrmMain.h"
 #include "IntervalTimer.h"
 #include "MessageRecorder.h"
+#include "PortPath.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -35,6 +38,7 @@ protected:
     {
         ASSERT_TRUE(device.start(deviceArgs)) << "quorvane-device did not start";
         qputenv("QUORVANE_COM2", device.path().toUtf8());
+        RefreshPortMap();
         ApplyStartupDefaults(Shared());
         window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
         window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
@@ -45,6 +49,7 @@ protected:
         window.reset();
         device.stop();
         qunsetenv("QUORVANE_COM2");
+        RefreshPortMap();
     }
 
     template <typename T = QWidget> T* find(const char* name) const
@@ -175,6 +180,100 @@ TEST_F(EndToEnd, AFrameFormatSetInTheDialogsGoesOnTheWire)
     ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= expected.size(); }));
     EXPECT_EQ(device.received(), expected);
     EXPECT_TRUE(recorder.messages().empty());
+}
+
+// A machine with a USB serial adapter and nothing set up: no QUORVANE_COMn,
+// no port file. The adapter's node is a link to quorvane-device's pty.
+class AdapterOnTheMachine : public EndToEnd
+{
+protected:
+    void SetUp() override
+    {
+        for (int n = 1; n <= 4; ++n) {
+            qunsetenv(QStringLiteral("QUORVANE_COM%1").arg(n).toLatin1().constData());
+        }
+        savedConfig = qgetenv("XDG_CONFIG_HOME");
+        tree.makeFolder("config");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(tree.root() + "/config"));
+        tree.addUsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART");
+        UseSystemFolders(tree.folders());
+    }
+    void TearDown() override
+    {
+        EndToEnd::TearDown();
+        UseSystemFolders(std::nullopt);
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+        RefreshPortMap();
+    }
+
+    // The adapter appears as kernelName with its by-id link, behind device.
+    void plugIn(const std::string& kernelName, const DeviceProcess& behind)
+    {
+        tree.plug(kernelName, behind.path().toStdString());
+        tree.linkById(kLink, kernelName);
+    }
+    // The start-up of the program, then the port dialog: COM1 chosen.
+    void startAndChooseCom1()
+    {
+        ASSERT_TRUE(device.start({"echo"})) << "quorvane-device did not start";
+        plugIn("ttyUSB0", device);
+        RefreshPortMap();
+        ApplyStartupDefaults(Shared());
+        window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
+        window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
+        window->show();
+        window->findChild<QAction*>("ComSet")->trigger();
+        auto* dialog = window->findChild<QDialog*>("frmCom");
+        ASSERT_NE(dialog, nullptr);
+        ports = dialog->findChild<QComboBox*>("Combo1_0");
+        ports->setCurrentIndex(0);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdok"), Qt::LeftButton);
+    }
+
+    const std::string kLink = "usb-FTDI_FT232R_USB_UART_A10K3F2M-if00-port0";
+    test::FakeSystemTree tree;
+    QByteArray savedConfig;
+    QComboBox* ports = nullptr;
+};
+
+TEST_F(AdapterOnTheMachine, IsCom1ByItselfAndAFrameSentThereReachesIt)
+{
+    startAndChooseCom1();
+    EXPECT_EQ(ComDevicePath(1), tree.byId(kLink));
+    EXPECT_EQ(ports->itemText(0), "COM1");
+    EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString().toStdString(),
+              "设备: " + tree.byId(kLink) +
+                  "\n说明: FTDI FT232R USB UART\n来源: 自动检测\n状态: 存在");
+    EXPECT_EQ(window->port().CommPort(), 1);
+
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= kFrame.size(); }));
+    EXPECT_EQ(device.received(), kFrame);
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(" 255"); }));
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(AdapterOnTheMachine, PulledOutItClosesThePortAndPluggedBackInItIsCom1Again)
+{
+    startAndChooseCom1();
+    typeAndSend("1 2 3");
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(" 255"); }));
+
+    device.stop();
+    tree.remove("dev/ttyUSB0");
+    tree.remove("dev/serial/by-id/" + kLink);
+    ASSERT_TRUE(WaitUntil([&] { return !window->port().PortOpen(); }));
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：关闭");
+
+    // Back in, under another kernel name; its by-id name is the same.
+    DeviceProcess again;
+    ASSERT_TRUE(again.start({"echo"}));
+    plugIn("ttyUSB1", again);
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
+    ASSERT_TRUE(WaitUntil([&] { return again.received().size() >= kFrame.size(); }));
+    EXPECT_EQ(again.received(), kFrame);
+    window.reset();
 }
 
 } // namespace

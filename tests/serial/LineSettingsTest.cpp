@@ -1,5 +1,4 @@
 #include "LineSettings.h"
-#include "PortPath.h"
 
 #include <gtest/gtest.h>
 
@@ -222,22 +221,6 @@ TEST(LineSettingsHeld, NoticesRawModeOrMarkingNotTaken)
     EXPECT_FALSE(changed([](termios& t) { t.c_cflag &= ~CREAD; }));
     EXPECT_FALSE(changed([](termios& t) { t.c_cc[VMIN] = 1; }));
     EXPECT_TRUE(changed([](termios& t) { t.c_cflag |= HUPCL; }));
-}
-
-TEST(ComDevicePath, NamesTheSerialDeviceOrTheEnvironmentsChoice)
-{
-    unsetenv("QUORVANE_COM1");
-    unsetenv("QUORVANE_COM4");
-    EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(ComDevicePath(4), "/dev/ttyS3");
-
-    setenv("QUORVANE_COM4", "/dev/pts/7", 1);
-    EXPECT_EQ(ComDevicePath(4), "/dev/pts/7");
-    EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
-
-    setenv("QUORVANE_COM4", "", 1);
-    EXPECT_EQ(ComDevicePath(4), "/dev/ttyS3");
-    unsetenv("QUORVANE_COM4");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "PtyPair.h"
 
+#include "PortPath.h"
+
 #include <QDeadlineTimer>
 
 #include <algorithm>
@@ -105,8 +107,13 @@ ComBinding::ComBinding(int n, const std::string& path)
     : variable_("QUORVANE_COM" + std::to_string(n))
 {
     setenv(variable_.c_str(), path.c_str(), 1);
+    RefreshPortMap();
 }
 
-ComBinding::~ComBinding() { unsetenv(variable_.c_str()); }
+ComBinding::~ComBinding()
+{
+    unsetenv(variable_.c_str());
+    RefreshPortMap();
+}
 
 } // namespace quorvane::test

@@ -42,7 +42,7 @@ private:
     std::string slavePath_;
 };
 
-// Points QUORVANE_COMn at a path while it lives.
+// Points QUORVANE_COMn at a path while it lives; the held COM mapping follows.
 class ComBinding {
 public:
     ComBinding(int n, const std::string& path);

@@ -1,0 +1,134 @@
+#include "CommandLine.h"
+
+#include "PortPath.h"
+#include "PortTexts.h"
+
+#include <algorithm>
+#include <ostream>
+#include <string_view>
+
+namespace quorvane {
+
+namespace {
+
+struct Option {
+    std::string_view name;
+    // What the option's value is called in --help; empty for a switch.
+    std::string_view valueName;
+    std::string_view help;
+    void (*apply)(ProgramOptions& options, const std::string& value);
+};
+
+const Option kOptions[] = {
+    {"--list-ports", "",
+     "print the device behind COM1 to COM4, how it was chosen, its\n"
+     "description and its state, then exit",
+     [](ProgramOptions& o, const std::string&) { o.listPorts = true; }},
+    {"--help", "", "print this help and exit",
+     [](ProgramOptions& o, const std::string&) { o.help = true; }},
+    {"--version", "", "print the version and exit",
+     [](ProgramOptions& o, const std::string&) { o.version = true; }},
+};
+
+constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]...
+
+Sends protocol frames over a serial port and shows the answers. Without
+options it opens its window.
+)";
+
+constexpr std::string_view kPortRules = R"(
+COM1 to COM4 name devices chosen in this order:
+  1. the environment variable QUORVANE_COMn, when set and not empty;
+  2. the port file $XDG_CONFIG_HOME/quorvane/ports.conf (by default
+     ~/.config/quorvane/ports.conf), lines such as COM1=/dev/ttyUSB0 in a
+     [ports] section;
+  3. the serial devices found: on-board UARTs with hardware, then USB and
+     modem adapters (ttyUSB*, ttyACM*) by their /dev/serial/by-id name;
+  4. /dev/ttyS{n-1}.
+The mapping is worked out at start-up and each time the port dialog opens.
+)";
+
+const Option* FindOption(std::string_view name)
+{
+    const auto found = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                    [&](const Option& option) { return option.name == name; });
+    return found == std::end(kOptions) ? nullptr : found;
+}
+
+} // namespace
+
+CommandLine::CommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc && error_.empty(); ++i) {
+        const std::string_view argument = argv[i];
+        const auto equals = argument.find('=');
+        const std::string_view name = argument.substr(0, equals);
+        const Option* option = argument.starts_with("--") ? FindOption(name) : nullptr;
+        if (option == nullptr) {
+            error_ = argument.starts_with("-")
+                         ? "unknown option '" + std::string(argument) + "'"
+                         : "unexpected argument '" + std::string(argument) + "'";
+            break;
+        }
+        std::string value;
+        if (option->valueName.empty()) {
+            if (equals != std::string_view::npos) {
+                error_ = "option '" + std::string(name) + "' takes no value";
+                break;
+            }
+        } else if (equals != std::string_view::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            error_ = "option '" + std::string(name) + "' needs " + std::string(option->valueName);
+            break;
+        }
+        option->apply(options_, value);
+    }
+}
+
+std::string CommandLine::Usage()
+{
+    std::string text(kSummary);
+    text += "\nOptions:\n";
+    for (const Option& option : kOptions) {
+        std::string head = "  " + std::string(option.name);
+        if (!option.valueName.empty()) {
+            head += " " + std::string(option.valueName);
+        }
+        head.resize(std::max<std::size_t>(head.size() + 2, 18), ' ');
+        std::string help(option.help);
+        for (std::size_t at = help.find('\n'); at != std::string::npos;
+             at = help.find('\n', at + 1)) {
+            help.insert(at + 1, std::string(18, ' '));
+        }
+        text += head + help + "\n";
+    }
+    text += kPortRules;
+    return text;
+}
+
+std::optional<int> CommandLine::answerWithoutWindows(std::ostream& out, std::ostream& err) const
+{
+    if (!error_.empty()) {
+        err << "quorvane: " << error_ << "\n\n" << Usage();
+        return 2;
+    }
+    if (options_.help) {
+        out << Usage();
+        return 0;
+    }
+    if (options_.version) {
+        out << "quorvane " << QUORVANE_VERSION << "\n";
+        return 0;
+    }
+    if (options_.listPorts) {
+        RefreshPortMap();
+        out << PortListing(HeldPortMap());
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace quorvane

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace quorvane {
+
+// What the command line asked for. None of it changes how the windows behave.
+struct ProgramOptions {
+    bool help = false;
+    bool version = false;
+    bool listPorts = false;
+};
+
+// The program's command line, read before any window or display is touched.
+// Options live in one table (CommandLine.cpp): a new one, with or without a
+// value, is one row there plus its field in ProgramOptions, and --help lists
+// it by itself.
+class CommandLine
+{
+public:
+    CommandLine(int argc, char** argv);
+
+    const ProgramOptions& options() const { return options_; }
+    // Empty when every argument was understood.
+    const std::string& error() const { return error_; }
+
+    // The --help text.
+    static std::string Usage();
+
+    // Answers a faulty line (usage on err, status 2), --help, --version and
+    // --list-ports (on out, status 0). nullopt when the windows are to open.
+    std::optional<int> answerWithoutWindows(std::ostream& out, std::ostream& err) const;
+
+private:
+    ProgramOptions options_;
+    std::string error_;
+};
+
+} // namespace quorvane

@@ -1,0 +1,125 @@
+#include "PortMap.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+// Two paths stand for one device when they are the same path, or lead to the
+// same file (a by-id link and the node it names, two links to one node).
+bool SameDevice(const std::string& a, const std::string& b)
+{
+    namespace fs = std::filesystem;
+    if (fs::path(a).lexically_normal() == fs::path(b).lexically_normal()) {
+        return true;
+    }
+    struct stat first = {};
+    struct stat second = {};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool IsFoundDevice(const FoundDevice& device, const std::string& path)
+{
+    return SameDevice(device.path, path) || SameDevice(device.nodePath, path);
+}
+
+bool Taken(const PortMap& map, const std::string& path)
+{
+    return std::any_of(map.begin(), map.end(), [&](const ComPort& port) {
+        return !port.device.empty() && SameDevice(port.device, path);
+    });
+}
+
+std::string DefaultDevice(const PortMap& map, int n, const std::string& devFolder)
+{
+    const auto uart = [&](int k) { return devFolder + "/ttyS" + std::to_string(k); };
+    if (!Taken(map, uart(n - 1))) {
+        return uart(n - 1);
+    }
+    int k = 0;
+    while (Taken(map, uart(k))) {
+        ++k;
+    }
+    return uart(k);
+}
+
+} // namespace
+
+DeviceState DeviceStateOf(const std::string& path)
+{
+    struct stat status = {};
+    if (stat(path.c_str(), &status) != 0) {
+        return errno == EACCES ? DeviceState::NoPermission : DeviceState::Missing;
+    }
+    if (!S_ISCHR(status.st_mode)) {
+        return DeviceState::Missing;
+    }
+    if (access(path.c_str(), R_OK | W_OK) != 0) {
+        return errno == EACCES ? DeviceState::NoPermission : DeviceState::Missing;
+    }
+    return DeviceState::Present;
+}
+
+PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
+                 const std::vector<FoundDevice>& found, const std::string& devFolder)
+{
+    PortMap map;
+    for (int i = 0; i < 4; ++i) {
+        map[i].number = i + 1;
+        if (!environment[i].empty()) {
+            map[i].device = environment[i];
+            map[i].source = PortSource::Environment;
+        } else if (!portFile[i].empty()) {
+            map[i].device = portFile[i];
+            map[i].source = PortSource::PortFile;
+        }
+    }
+    std::vector<const FoundDevice*> unused;
+    for (const FoundDevice& device : found) {
+        const bool named = std::any_of(map.begin(), map.end(), [&](const ComPort& port) {
+            return !port.device.empty() && IsFoundDevice(device, port.device);
+        });
+        if (named) {
+            continue;
+        }
+        unused.push_back(&device);
+    }
+    auto next = unused.begin();
+    for (ComPort& port : map) {
+        if (port.device.empty() && next != unused.end()) {
+            port.device = (*next)->path;
+            port.source = PortSource::Found;
+            ++next;
+        }
+    }
+    for (ComPort& port : map) {
+        if (port.device.empty()) {
+            port.device = DefaultDevice(map, port.number, devFolder);
+            port.source = PortSource::Default;
+        }
+    }
+    for (ComPort& port : map) {
+        const auto same = std::find_if(found.begin(), found.end(), [&](const FoundDevice& device) {
+            return IsFoundDevice(device, port.device);
+        });
+        if (same != found.end()) {
+            port.description = same->description;
+        }
+        port.state = DeviceStateOf(port.device);
+    }
+    return map;
+}
+
+PortMap WorkOutPortMap(const SystemFolders& folders)
+{
+    return MapPorts(EnvironmentChoices(), ReadPortFile(PortFilePath()), FindSerialDevices(folders),
+                    folders.dev);
+}
+
+} // namespace quorvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "DeviceDiscovery.h"
+#include "PortFile.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// How a COMn got its device.
+enum class PortSource { Environment, PortFile, Found, Default };
+
+// What a COMn's device path is right now, seen without opening it.
+enum class DeviceState { Present, Missing, NoPermission };
+
+struct ComPort {
+    int number = 0;
+    std::string device;
+    PortSource source = PortSource::Default;
+    std::string description;
+    DeviceState state = DeviceState::Missing;
+};
+
+using PortMap = std::array<ComPort, 4>;
+
+// COM1 to COM4 in order of precedence: the environment, the port file, the
+// devices found (each filling the next free COMn, none that 1 or 2 named
+// already), then devNode/ttyS{n-1}. A default already given to another COMn
+// gives way to the lowest-numbered ttyS that no COMn has, so that no device
+// stands behind two COMn unless the user named it twice.
+PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
+                 const std::vector<FoundDevice>& found, const std::string& devFolder);
+
+// The mapping of this moment: environment, the user's port file, the devices
+// found in folders.
+PortMap WorkOutPortMap(const SystemFolders& folders);
+
+// Present when path exists as a device the user may read and write, NoPermission
+// when it exists but access is refused, else Missing (also for anything that is
+// not a character device, which can never be opened as a port).
+DeviceState DeviceStateOf(const std::string& path);
+
+} // namespace quorvane

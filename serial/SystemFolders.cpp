@@ -1,0 +1,39 @@
+#include "SystemFolders.h"
+
+#include <cstdlib>
+
+namespace quorvane {
+
+namespace {
+
+std::optional<SystemFolders>& ChosenFolders()
+{
+    static std::optional<SystemFolders> chosen;
+    return chosen;
+}
+
+} // namespace
+
+SystemFolders SystemFolders::Under(const std::string& root)
+{
+    return {root + "/sys/class/tty", root + "/dev/serial/by-id", root + "/dev"};
+}
+
+SystemFolders CurrentSystemFolders()
+{
+    if (ChosenFolders()) {
+        return *ChosenFolders();
+    }
+    const char* root = std::getenv("QUORVANE_SYSTEM_ROOT");
+    if (root != nullptr && *root != '\0') {
+        return SystemFolders::Under(root);
+    }
+    return {};
+}
+
+void UseSystemFolders(std::optional<SystemFolders> folders)
+{
+    ChosenFolders() = std::move(folders);
+}
+
+} // namespace quorvane

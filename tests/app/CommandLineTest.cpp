@@ -1,0 +1,94 @@
+// quorvane's options, given to the built program: they answer on the
+// terminal and end it without opening a window or needing a display.
+#include "FakeSystemTree.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome RunQuorvane(const QStringList& arguments, const QString& systemRoot = {})
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // No display: the options must not need one.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (!systemRoot.isEmpty()) {
+        environment.insert(QStringLiteral("QUORVANE_SYSTEM_ROOT"), systemRoot);
+    }
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("QUORVANE_BIN"), arguments);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(CommandLine, ListPortsPrintsTheMappingOfTheMachineItRunsOn)
+{
+    test::FakeSystemTree tree;
+    tree.addUart(0, "4");
+    tree.plug("ttyS0", "/dev/null");
+    tree.addUsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART");
+    tree.linkById("usb-FTDI_FT232R_USB_UART_A10K3F2M-if00-port0", "ttyUSB0");
+    const QString root = QString::fromStdString(tree.root());
+
+    const Outcome run = RunQuorvane({QStringLiteral("--list-ports")}, root);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "端口\t设备\t来源\t说明\t状态\n"
+                       "COM1\t" +
+                           root +
+                           "/dev/ttyS0\t自动检测\t-\t存在\n"
+                           "COM2\t" +
+                           root +
+                           "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3F2M-if00-port0"
+                           "\t自动检测\tFTDI FT232R USB UART\t不存在\n"
+                           "COM3\t" +
+                           root +
+                           "/dev/ttyS2\t默认\t-\t不存在\n"
+                           "COM4\t" +
+                           root + "/dev/ttyS3\t默认\t-\t不存在\n");
+}
+
+TEST(CommandLine, HelpVersionAndUnknownOptions)
+{
+    const Outcome help = RunQuorvane({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: quorvane")) << help.out.toStdString();
+    for (const char* topic :
+         {"--list-ports", "--version", "QUORVANE_COMn", "ports.conf", "/dev/serial/by-id"}) {
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(topic))) << topic;
+    }
+
+    const Outcome version = RunQuorvane({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quorvane 1.0\n");
+
+    for (const QStringList& wrong : {QStringList{"--bogus"}, QStringList{"--list-ports=all"},
+                                     QStringList{"COM1"}, QStringList{"--help", "-x"}}) {
+        SCOPED_TRACE(wrong.join(' ').toStdString());
+        const Outcome run = RunQuorvane(wrong);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.contains("Usage: quorvane"));
+    }
+}
+
+} // namespace
+} // namespace quorvane
