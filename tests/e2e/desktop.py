@@ -46,8 +46,9 @@ def wait_for(what, condition, deadline=DEADLINE):
 class Desktop:
     """Xvfb, quorvane-device and quorvane, torn down in reverse order."""
 
-    def __init__(self, bin_dir):
+    def __init__(self, bin_dir, device_mode=("echo",)):
         self.bin_dir = bin_dir
+        self.device_mode = list(device_mode)
         self.processes = []
         self.home = tempfile.mkdtemp(prefix="quorvane-desktop-")
         self.env = dict(os.environ)
@@ -74,7 +75,7 @@ class Desktop:
             raise Failure("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
 
-        device = subprocess.Popen([os.path.join(self.bin_dir, "quorvane-device"), "--quiet", "echo"],
+        device = subprocess.Popen([os.path.join(self.bin_dir, "quorvane-device"), "--quiet", *self.device_mode],
                                   stdout=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(device)
         path = device.stdout.readline().strip()
@@ -201,6 +202,19 @@ class Desktop:
             while time.monotonic() < end and not self.focused(accessible):
                 time.sleep(0.02)
         raise Failure(f"Tab never reached '{accessible.name}'")
+
+    def set_receive_limit(self, limit):
+        """Sets 最大接收字符数 through the receive settings dialog."""
+        self.click(self.find("push button", "接收参数设置", self.main))
+        dialog = self.window("接收参数设置")
+        box = self.find("text", "最大接收字符数", dialog)
+        self.click(box)
+        wait_for("the limit box to take the focus", lambda: self.focused(box))
+        self.key("ctrl+a")
+        self.type(str(limit))
+        wait_for("the typed limit", lambda: self.text_of(box) == str(limit))
+        self.click(self.find("push button", "确 定", dialog))
+        self.window_gone("接收参数设置")
 
     def send(self, text):
         """Types text into the send box and clicks 发 送; waits for the echo."""
@@ -350,12 +364,45 @@ def reading_group(d):
     expect(d.text_of(panel) == "串口状态：打开", "status panel text after the frame")
 
 
-GROUPS = {"copy": copy_group, "keys": keys_group, "reading": reading_group}
+def announce_group(d):
+    """A flood into the receive view reaches a screen reader as a few
+    announcements a second; the last one ends where the text ends."""
+    from gi.repository import GLib
+
+    events = []
+
+    def heard(event):
+        if event.source is not None and event.source.name == "接收数据显示区":
+            events.append((time.monotonic(), event.detail1, len(event.any_data or "")))
+
+    pyatspi.Registry.registerEventListener(heard, "object:text-changed:insert")
+    d.set_receive_limit(100000000)
+    receive = d.find("text", "接收数据显示区", d.main)
+    d.send("1")
+    context = GLib.MainContext.default()
+
+    def all_heard():
+        while context.iteration(False):
+            pass
+        text = receive.queryText()
+        count = text.characterCount
+        # The flood counts 00 01 ... FF; its 3000000th byte is 191.
+        return events and events[-1][1] + events[-1][2] == count and \
+            text.getText(count - 4, count) == " 191"
+    wait_for("the flood's last announcement", all_heard, 60)
+    spread = events[-1][0] - events[0][0]
+    expect(len(events) <= 4 * spread + 2,
+           f"{len(events)} announcements in {spread:.2f} s")
+    expect(all(length <= 16 * 1024 for _, _, length in events), "an announcement is too long")
+
+
+GROUPS = {"copy": copy_group, "keys": keys_group, "reading": reading_group,
+          "announce": announce_group}
 
 
 def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
-    desktop = Desktop(bin_dir)
+    desktop = Desktop(bin_dir, ("flood", "3000000") if group == "announce" else ("echo",))
     try:
         desktop.start()
         GROUPS[group](desktop)
