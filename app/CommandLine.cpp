@@ -24,6 +24,10 @@ const Option kOptions[] = {
      "print the device behind COM1 to COM4, how it was chosen, its\n"
      "description and its state, then exit",
      [](ProgramOptions& o, const std::string&) { o.listPorts = true; }},
+    {"--log", "FILE",
+     "record the session to FILE (lines appended), as 记录 -> 记录到文件...\n"
+     "does",
+     [](ProgramOptions& o, const std::string& value) { o.logFile = value; }},
     {"--help", "", "print this help and exit",
      [](ProgramOptions& o, const std::string&) { o.help = true; }},
     {"--version", "", "print the version and exit",

@@ -11,6 +11,7 @@ struct ProgramOptions {
     bool help = false;
     bool version = false;
     bool listPorts = false;
+    std::string logFile; // --log: the session record's file, from the start
 };
 
 // The program's command line, read before any window or display is touched.

@@ -41,5 +41,8 @@ int main(int argc, char* argv[])
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmMain,
                      &QWidget::close);
     frmMain.show();
+    if (!commandLine.options().logFile.empty()) {
+        frmMain.StartRecord(QString::fromLocal8Bit(commandLine.options().logFile.c_str()));
+    }
     return QApplication::exec();
 }

@@ -30,6 +30,10 @@ Message MessageFor(MessageId id, int port)
         return {"接收超时时间应为0-65535之间的整数", "提示", MessageIcon::Warning};
     case MessageId::RcvMaxRange:
         return {"最大接收字符数应为0-2147483647之间的整数", "提示", MessageIcon::Warning};
+    case MessageId::RecordOpenFailed:
+        return {"无法打开记录文件,请更换文件", "警告", MessageIcon::Critical};
+    case MessageId::RecordWriteFailed:
+        return {"写入记录文件失败,已停止记录", "警告", MessageIcon::Critical};
     }
     return {};
 }

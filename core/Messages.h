@@ -21,6 +21,8 @@ enum class MessageId {
     TimerIntervalRange,
     RcvTimeoutRange,
     RcvMaxRange,
+    RecordOpenFailed,  // the session record's file cannot be opened
+    RecordWriteFailed, // writing the session record failed; recording stopped
 };
 
 struct Message {

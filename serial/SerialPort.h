@@ -48,6 +48,8 @@ signals:
     void OnComm();
     // The device went away (hang-up); the port has closed itself.
     void closedByHangUp();
+    // The port was opened or closed, by anyone, for any reason.
+    void openChanged(bool open);
 };
 
 } // namespace quorvane

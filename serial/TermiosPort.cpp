@@ -196,6 +196,7 @@ bool TermiosPort::openDevice()
     writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, this);
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onWritable);
+    emit openChanged(true);
     return true;
 }
 
@@ -214,6 +215,7 @@ void TermiosPort::closeDevice()
     decoder_.reset();
     hangUpDue_ = false;
     ReleaseTerminal(fd);
+    emit openChanged(false);
 }
 
 void TermiosPort::Output(const ByteList& bytes)

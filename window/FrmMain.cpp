@@ -14,7 +14,9 @@
 #include "MessageSeam.h"
 #include "PortReference.h"
 #include "SendTextParser.h"
+#include "PortPath.h"
 #include "SerialPort.h"
+#include "SessionRecord.h"
 #include "SharedSettings.h"
 #include "StatusPanel.h"
 
@@ -23,6 +25,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -31,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -85,7 +90,8 @@ std::string ToUtf8(const QString& text)
 FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
     : QMainWindow(parent), MSComm1_(std::move(port)), Timer1_(new IntervalTimer(this)),
       timeRcv_(new IntervalTimer(this)),
-      timeOfDay_([] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss")); })
+      timeOfDay_([] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss")); }),
+      record_(new SessionRecord(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvane"));
@@ -103,6 +109,7 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
 
 FrmMain::~FrmMain()
 {
+    MSComm1_->disconnect(this); // the port closes after this window's parts are gone
     if (SharedPort() == MSComm1_.get()) {
         SharedPort() = nullptr;
     }
@@ -175,6 +182,12 @@ void FrmMain::buildMenu()
     Close->setObjectName(QStringLiteral("Close"));
     Close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
 
+    QMenu* log = menuBar()->addMenu(QStringLiteral("记录(&L)"));
+    log->setObjectName(QStringLiteral("Log"));
+    LogToFile = log->addAction(QStringLiteral("记录到文件..."));
+    LogToFile->setObjectName(QStringLiteral("LogToFile"));
+    LogToFile->setCheckable(true);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("help"));
     shm = help->addAction(QStringLiteral("帮助主题"));
@@ -230,6 +243,10 @@ void FrmMain::connectHandlers()
     connect(cmdRClr, &QPushButton::clicked, this, &FrmMain::cmdRClr_Click);
     connect(cmdExit, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
     connect(Close, &QAction::triggered, this, &FrmMain::Close_Click);
+    connect(LogToFile, &QAction::toggled, this, &FrmMain::LogToFile_Toggled);
+    // Shown from the event loop, not from inside the handler that wrote.
+    connect(record_, &SessionRecord::failed, this, &FrmMain::RecordFailed, Qt::QueuedConnection);
+    connect(MSComm1_.get(), &SerialPort::openChanged, this, &FrmMain::PortOpenChanged);
     connect(ComSet, &QAction::triggered, this, &FrmMain::ComSet_Click);
     connect(cmdFrame, &QPushButton::clicked, this, &FrmMain::cmdFrame_Click);
     connect(cmdSendset, &QPushButton::clicked, this, &FrmMain::cmdSendset_Click);
@@ -285,6 +302,7 @@ void FrmMain::Form_Unload()
 {
     Timer1_->setEnabled(false);
     timeRcv_->setEnabled(false);
+    record_->stop();
     emit unloaded();
 }
 
@@ -370,6 +388,66 @@ void FrmMain::ComSet_Click()
         frmCom_ = new FrmCom(*this, this);
     }
     frmCom_->showAndRaise();
+}
+
+// ---- session record ----
+
+void FrmMain::ShowRecording(bool on)
+{
+    const QSignalBlocker quiet(LogToFile);
+    LogToFile->setChecked(on);
+}
+
+void FrmMain::LogToFile_Toggled(bool on)
+{
+    if (!on) {
+        record_->stop();
+        return;
+    }
+    ShowRecording(false); // checked again once a file records
+    const QString proposed = QDir::home().filePath(
+        QDateTime::currentDateTime().toString(QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.log'")));
+    const QString path = chooseRecordFile_
+                             ? chooseRecordFile_(proposed)
+                             : QFileDialog::getSaveFileName(
+                                   this, QStringLiteral("记录到文件"), proposed,
+                                   QStringLiteral("记录文件 (*.log);;所有文件 (*)"), nullptr,
+                                   QFileDialog::DontConfirmOverwrite); // lines are appended
+    if (!path.isEmpty()) {
+        StartRecord(path);
+    }
+}
+
+bool FrmMain::StartRecord(const QString& path)
+{
+    if (!record_->start(path)) {
+        ShowRecording(false);
+        MessageSeam::instance().show(MessageId::RecordOpenFailed);
+        return false;
+    }
+    ShowRecording(true);
+    if (MSComm1_->PortOpen()) {
+        PortOpenChanged(true); // the record starts with the port as it is
+    }
+    return true;
+}
+
+void FrmMain::RecordFailed()
+{
+    ShowRecording(false);
+    MessageSeam::instance().show(MessageId::RecordWriteFailed);
+}
+
+void FrmMain::PortOpenChanged(bool open)
+{
+    const SerialPort& p = *MSComm1_;
+    const std::string port = "COM" + std::to_string(p.CommPort());
+    if (open) {
+        record_->note(RecordEvent::PortOpened, {},
+                      port + " " + ComDevicePath(p.CommPort()) + " " + p.Settings());
+    } else {
+        record_->note(RecordEvent::PortClosed, {}, port);
+    }
 }
 
 // Each dialog is shown without blocking; asking for an open one brings it to
@@ -486,6 +564,7 @@ void FrmMain::TransmitFrame(const ByteList& frame)
     }
     setPortStatus(kPortOpen);
     p.Output(frame);
+    record_->note(RecordEvent::Sent, frame);
     RcvCount_ = -1;
     RcvBuffer_.clear();
     RcvHeaderPending_ = true;
@@ -704,6 +783,11 @@ void FrmMain::MSComm1_OnComm()
     ByteList bytes;
     if (code == SerialPort::comEvReceive) {
         bytes = MSComm1_->Input();
+        if (!bytes.empty()) {
+            record_->note(RecordEvent::Received, bytes);
+        }
+    } else if (code == SerialPort::comEventBreak) {
+        record_->note(RecordEvent::Break);
     }
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
         // Held back until the box closes; the time-out is over all the same.
@@ -746,6 +830,7 @@ void FrmMain::ReceiveBytes(const ByteList& bytes)
 
 void FrmMain::Overflow()
 {
+    record_->note(RecordEvent::Overflow);
     pending_.clear(); // what was held back belongs to the overflowed reception
     MSComm1_->setPortOpen(false);
     setPortStatus(kPortClosed);
@@ -760,6 +845,7 @@ void FrmMain::Overflow()
 
 void FrmMain::timeRcv_Timer()
 {
+    record_->note(RecordEvent::Timeout);
     timeRcv_->setEnabled(false);
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
         pending_.push_back({PendingEvent::Timeout, 0, {}, {}});

@@ -30,6 +30,7 @@ class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
 class SerialPort;
+class SessionRecord;
 class StatusPanel;
 
 // The main window: send area, receive area, status bar, the serial port and
@@ -43,6 +44,18 @@ public:
 
     // The clock of the receive header (tests pin it).
     void setTimeOfDay(std::function<QString()> clock) { timeOfDay_ = std::move(clock); }
+
+    // The session record ("记录到文件..."): starts appending to the file at
+    // path, as the menu item does after its file dialog. False, after the
+    // message box, when the file cannot be opened.
+    bool StartRecord(const QString& path);
+    SessionRecord& record() { return *record_; }
+    // Asks for the record's file, given the proposed one; empty when the
+    // user cancels. A file dialog unless a test replaces it.
+    void setRecordFileChooser(std::function<QString(const QString&)> chooser)
+    {
+        chooseRecordFile_ = std::move(chooser);
+    }
 
     // MainControls
     QString sendCaption() const override;
@@ -123,6 +136,10 @@ private:
     void cmdRcvset_Click();
     void about_Click();
     void shm_Click();
+    void LogToFile_Toggled(bool on);
+    void RecordFailed();
+    void PortOpenChanged(bool open);
+    void ShowRecording(bool on);
 
     // Controls, named as documented.
     QGroupBox* Frame1 = nullptr;
@@ -150,6 +167,7 @@ private:
     QAction* ComSet = nullptr;
     QAction* Close = nullptr;
     QAction* shm = nullptr;
+    QAction* LogToFile = nullptr;
     QAction* about = nullptr;
 
     std::unique_ptr<SerialPort> MSComm1_;
@@ -166,6 +184,8 @@ private:
     HelpWindow* help_ = nullptr;
     SendStateSignal sendState_;
     std::function<QString()> timeOfDay_;
+    SessionRecord* record_ = nullptr;
+    std::function<QString(const QString&)> chooseRecordFile_;
 
     // Send state.
     ByteList SendFrame_;

@@ -72,7 +72,8 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: quorvane")) << help.out.toStdString();
     for (const char* topic :
-         {"--list-ports", "--version", "QUORVANE_COMn", "ports.conf", "/dev/serial/by-id"}) {
+         {"--list-ports", "--version", "--log FILE", "QUORVANE_COMn", "ports.conf",
+          "/dev/serial/by-id"}) {
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(topic))) << topic;
     }
 
@@ -80,8 +81,9 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quorvane 1.0\n");
 
-    for (const QStringList& wrong : {QStringList{"--bogus"}, QStringList{"--list-ports=all"},
-                                     QStringList{"COM1"}, QStringList{"--help", "-x"}}) {
+    for (const QStringList& wrong :
+         {QStringList{"--bogus"}, QStringList{"--list-ports=all"}, QStringList{"COM1"},
+          QStringList{"--help", "-x"}, QStringList{"--log"}}) {
         SCOPED_TRACE(wrong.join(' ').toStdString());
         const Outcome run = RunQuorvane(wrong);
         EXPECT_EQ(run.status, 2);

@@ -1,4 +1,5 @@
 #include "ByteFormat.h"
+#include "RecordLine.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,21 @@ TEST(ReceivedBytes, HeaderStartsALineUnlessTheViewIsEmpty)
 {
     EXPECT_EQ(ReceiveHeaderText(true, "09:05:07"), "09:05:07接收：");
     EXPECT_EQ(ReceiveHeaderText(false, "23:59:59"), "\r\n23:59:59接收：");
+}
+
+// The session record: one line per event, bytes as two hex digits each.
+TEST(RecordLine, TimeEventAndBytesOrDetail)
+{
+    const std::string t = "2026-12-07 16:53:41.023";
+    EXPECT_EQ(RecordLine(t, RecordEvent::Sent, {0x00, 0x0A, 0xFF}),
+              "2026-12-07 16:53:41.023 发送 00 0A FF\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::Received, {0x4F}), t + " 接收 4F\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::Timeout, {}), t + " 接收超时\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::Overflow, {}), t + " 接收字节数超限\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::Break, {}), t + " 接收到Break\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::PortOpened, {}, "COM2 /dev/ttyUSB0 9600,n,8,1"),
+              t + " 串口打开 COM2 /dev/ttyUSB0 9600,n,8,1\n");
+    EXPECT_EQ(RecordLine(t, RecordEvent::PortClosed, {}, "COM2"), t + " 串口关闭 COM2\n");
 }
 
 } // namespace

@@ -46,9 +46,10 @@ def wait_for(what, condition, deadline=DEADLINE):
 class Desktop:
     """Xvfb, quorvane-device and quorvane, torn down in reverse order."""
 
-    def __init__(self, bin_dir, device_mode=("echo",)):
+    def __init__(self, bin_dir, device_mode=("echo",), app_args=()):
         self.bin_dir = bin_dir
         self.device_mode = list(device_mode)
+        self.app_args = list(app_args)
         self.processes = []
         self.home = tempfile.mkdtemp(prefix="quorvane-desktop-")
         self.env = dict(os.environ)
@@ -81,11 +82,13 @@ class Desktop:
         path = device.stdout.readline().strip()
         if not path:
             raise Failure("quorvane-device did not start")
+        self.port_path = path
 
         env = dict(self.env)
         env.update({"QUORVANE_COM2": path, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                     "QT_QPA_PLATFORM": "xcb"})
-        self.app_process = subprocess.Popen([os.path.join(self.bin_dir, "quorvane")], env=env)
+        self.app_process = subprocess.Popen(
+            [os.path.join(self.bin_dir, "quorvane"), *self.app_args], env=env, cwd=self.home)
         self.processes.append(self.app_process)
         self.app = wait_for("quorvane on the accessibility bus", self._find_app)
         self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
@@ -354,6 +357,16 @@ def reading_group(d):
     d.send("1 2 3")
     wait_for("the echo in the receive view",
              lambda: d.text_of(receive).endswith("接收： 0 3 1 2 3 3 255"))
+
+    # Started with --log, the session is recorded from the first frame on.
+    def recorded():
+        with open(os.path.join(d.home, "session.log"), encoding="utf-8") as record:
+            events = [line.split(" ", 2)[2] for line in record.read().splitlines()]
+        return events[:2] == [f"串口打开 COM2 {d.port_path} 9600,n,8,1",
+                              "发送 00 03 01 02 03 03 FF"] and \
+            "".join(e[3:] for e in events[2:] if e.startswith("接收 ")).split() == \
+            "00 03 01 02 03 03 FF".split()
+    wait_for("the session record", recorded)
     expect(d.text_of(sent) == "   0 3 1 2 3 3 255", f"send view reads '{d.text_of(sent)}'")
     text = receive.queryText()
     expect(text.characterCount == len(d.text_of(receive)), "character count")
@@ -402,7 +415,9 @@ GROUPS = {"copy": copy_group, "keys": keys_group, "reading": reading_group,
 
 def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
-    desktop = Desktop(bin_dir, ("flood", "3000000") if group == "announce" else ("echo",))
+    device_mode = ("flood", "3000000") if group == "announce" else ("echo",)
+    app_args = ("--log", "session.log") if group == "reading" else ()
+    desktop = Desktop(bin_dir, device_mode, app_args)
     try:
         desktop.start()
         GROUPS[group](desktop)

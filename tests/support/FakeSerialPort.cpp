@@ -58,6 +58,7 @@ bool FakeSerialPort::setPortOpen(bool open)
     }
     open_ = open;
     ++(open ? openCount_ : closeCount_);
+    emit openChanged(open);
     return true;
 }
 
@@ -101,6 +102,7 @@ void FakeSerialPort::hangUp()
     }
     open_ = false;
     ++closeCount_;
+    emit openChanged(false);
     emit closedByHangUp();
 }
 

@@ -92,9 +92,12 @@ TEST_F(Startup, TabOrderFollowsTheLayout)
 TEST_F(Startup, MenusWithAccessKeysAndShortcuts)
 {
     const auto menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), "串口设置(&S)");
-    EXPECT_EQ(menus[1]->text(), "帮助(&H)");
+    EXPECT_EQ(menus[1]->text(), "记录(&L)");
+    EXPECT_EQ(menus[2]->text(), "帮助(&H)");
+    EXPECT_EQ(find<QAction>("LogToFile")->text(), "记录到文件...");
+    EXPECT_TRUE(find<QAction>("LogToFile")->isCheckable());
     EXPECT_EQ(find<QAction>("ComSet")->text(), "通信设置");
     EXPECT_EQ(find<QAction>("ComSet")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     EXPECT_EQ(find<QAction>("Close")->text(), "关闭串口");

@@ -1,0 +1,104 @@
+// The session record: "记录到文件..." appends one time-stamped line per event
+// to the chosen file, and stops with a message when the file fails.
+#include "MainWindowFixture.h"
+#include "PortPath.h"
+#include "SessionRecord.h"
+
+#include <QAction>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace quorvane;
+
+namespace
+{
+
+class Record : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        window->record().setClock([] { return std::string("2026-12-07 08:00:00.000"); });
+        window->setRecordFileChooser([this](const QString& proposed) {
+            proposedFile = proposed;
+            return chosenFile;
+        });
+    }
+    QAction* item() const { return find<QAction>("LogToFile"); }
+    QStringList lines() const
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath("session.log");
+    QString chosenFile = path;
+    QString proposedFile;
+};
+
+TEST_F(Record, EveryEventIsOneLineInTheChosenFile)
+{
+    item()->trigger();
+    EXPECT_TRUE(item()->isChecked());
+    EXPECT_TRUE(proposedFile.contains(QRegularExpression(R"(/quorvane-\d{8}-\d{6}\.log$)")))
+        << proposedFile.toStdString();
+
+    typeSend("1 2 3");
+    clickSend();
+    port->raiseBytes({0x4F, 0x4B});
+    port->raise(SerialPort::comEventBreak);
+    window->timeRcv_Timer();
+    Shared().RcvMaxChars = 0;
+    clickSend();
+    port->raiseBytes({0x01, 0x02}); // overflows: the port closes
+    item()->trigger();               // unchecked: the file is closed
+    EXPECT_FALSE(item()->isChecked());
+    clickSend(); // not recorded
+
+    const QString t = QStringLiteral("2026-12-07 08:00:00.000 ");
+    const QString device = QString::fromStdString(ComDevicePath(2));
+    const QStringList expected = {t + "串口打开 COM2 " + device + " 9600,n,8,1",
+                                  t + "发送 00 03 01 02 03 03 FF",
+                                  t + "接收 4F 4B",
+                                  t + "接收到Break",
+                                  t + "接收超时",
+                                  t + "发送 00 03 01 02 03 03 FF",
+                                  t + "接收 01 02",
+                                  t + "接收字节数超限",
+                                  t + "串口关闭 COM2"};
+    EXPECT_EQ(lines(), expected);
+}
+
+TEST_F(Record, ACancelledOrUnopenableFileRecordsNothing)
+{
+    chosenFile.clear(); // the file dialog cancelled
+    item()->trigger();
+    EXPECT_FALSE(item()->isChecked());
+    EXPECT_TRUE(recorder.messages().empty());
+
+    chosenFile = dir.filePath("no/such/folder/x.log");
+    item()->trigger();
+    EXPECT_FALSE(item()->isChecked());
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"无法打开记录文件,请更换文件"});
+    EXPECT_FALSE(window->record().isRecording());
+}
+
+TEST_F(Record, AWriteErrorStopsRecordingWithAMessage)
+{
+    chosenFile = "/dev/full"; // every write fails: no space left
+    item()->trigger();
+    ASSERT_TRUE(item()->isChecked());
+    typeSend("1");
+    clickSend();
+    window->close(); // the last lines are written at the latest when the window closes
+    EXPECT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"写入记录文件失败,已停止记录"});
+    EXPECT_FALSE(item()->isChecked());
+    EXPECT_FALSE(window->record().isRecording());
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+#include "SessionRecord.h"
+
+#include <QDateTime>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+constexpr std::size_t kFlushAt = 64 * 1024;
+constexpr int kFlushMs = 1000;
+
+std::string Now()
+{
+    return QDateTime::currentDateTime()
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
+        .toStdString();
+}
+
+} // namespace
+
+SessionRecord::SessionRecord(QObject* parent) : QObject(parent), clock_(Now)
+{
+    flushTimer_.setInterval(kFlushMs);
+    connect(&flushTimer_, &QTimer::timeout, this, &SessionRecord::flush);
+}
+
+SessionRecord::~SessionRecord()
+{
+    stop();
+}
+
+bool SessionRecord::start(const QString& path)
+{
+    const QByteArray name = path.toLocal8Bit();
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    stop();
+    fd_ = fd;
+    path_ = path;
+    flushTimer_.start();
+    return true;
+}
+
+void SessionRecord::stop()
+{
+    if (fd_ < 0) {
+        return;
+    }
+    flush();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    flushTimer_.stop();
+    buffer_.clear();
+}
+
+void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_view detail)
+{
+    if (fd_ < 0) {
+        return;
+    }
+    buffer_ += RecordLine(clock_(), event, bytes, detail);
+    if (buffer_.size() >= kFlushAt) {
+        flush();
+    }
+}
+
+void SessionRecord::flush()
+{
+    std::size_t written = 0;
+    while (fd_ >= 0 && written < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + written, buffer_.size() - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ::close(fd_);
+            fd_ = -1;
+            flushTimer_.stop();
+            buffer_.clear();
+            emit failed();
+            return;
+        }
+    }
+    buffer_.clear();
+}
+
+} // namespace quorvane
