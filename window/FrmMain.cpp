@@ -13,9 +13,11 @@
 #include "IntervalTimer.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
+#include "SendBox.h"
 #include "SendTextParser.h"
 #include "SerialPort.h"
 #include "SharedSettings.h"
+#include "TypedText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -122,7 +124,7 @@ void FrmMain::buildControls()
                            QStringLiteral("(单次发送十进制字节串(空格隔开))"), 108, 18, 206, 15);
     cmdSendset = MakeButton(Frame1, QStringLiteral("cmdSendset"), QStringLiteral("发送形式"), 318,
                             12, 60, 22);
-    txtSend = Place(new QPlainTextEdit(Frame1), QStringLiteral("txtSend"), 15, 39, 385, 30,
+    txtSend = Place(new SendBox(Frame1), QStringLiteral("txtSend"), 15, 39, 385, 30,
                     QStringLiteral("发送数据"));
     txtSend->setTabChangesFocus(true);
     txtSend->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -570,35 +572,6 @@ void FrmMain::cmdFresh_Click()
     Shared().FrameDirty = false;
 }
 
-namespace {
-
-// How the send box takes one typed character under an input format: as it
-// is, as another character (hexadecimal letters in upper case), or not at all.
-struct CharVerdict {
-    bool accepted = true;
-    QChar entered;
-};
-
-CharVerdict JudgeTypedChar(int format, QChar ch)
-{
-    if (format == ModeString) {
-        return {true, ch};
-    }
-    const bool common = (ch >= u'0' && ch <= u'9') || ch == u';' || ch == u' ';
-    if (format == ModeDecimal) {
-        return {common, ch};
-    }
-    const QChar upper = ch.toUpper();
-    return {common || (upper >= u'A' && upper <= u'F'), upper};
-}
-
-MessageId RefusalFor(int format)
-{
-    return format == ModeDecimal ? MessageId::NeedDecimal : MessageId::NeedHex;
-}
-
-} // namespace
-
 // Filters the keys typed into the send box by the input format. A refused
 // key leaves the text exactly as it was.
 bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
@@ -611,9 +584,10 @@ bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
     case Qt::Key_Backtab:
     case Qt::Key_Delete: // no character code
     case Qt::Key_Backspace:
+        return false;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return false;
+        return RefuseBeyondLength(1);
     default:
         break;
     }
@@ -624,12 +598,15 @@ bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
     const int format = Shared().opt2;
     QString entered;
     for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
         if (!verdict.accepted) {
             MessageSeam::instance().show(RefusalFor(format));
             return true;
         }
-        entered += verdict.entered;
+        entered += QChar(verdict.entered);
+    }
+    if (RefuseBeyondLength(entered.size())) {
+        return true;
     }
     if (entered != typed) {
         txtSend->insertPlainText(entered);
@@ -643,25 +620,41 @@ bool FrmMain::txtSend_InputMethod(QInputMethodEvent* event)
 {
     const QString typed = event->commitString();
     const int format = Shared().opt2;
-    if (typed.isEmpty() || format == ModeString) {
+    if (typed.isEmpty()) {
         return false;
     }
+    // Drops the commit (and any preedit) so the text stays as it was.
+    auto refuse = [this](MessageId message) {
+        QInputMethodEvent nothing;
+        QCoreApplication::sendEvent(txtSend, &nothing);
+        MessageSeam::instance().show(message);
+        return true;
+    };
     QString entered;
     for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
         if (!verdict.accepted) {
-            // Drop the commit (and any preedit) so the text stays as it was.
-            QInputMethodEvent nothing;
-            QCoreApplication::sendEvent(txtSend, &nothing);
-            MessageSeam::instance().show(RefusalFor(format));
-            return true;
+            return refuse(RefusalFor(format));
         }
-        entered += verdict.entered;
+        entered += QChar(verdict.entered);
+    }
+    if (!txtSend->takes(entered.size() - event->replacementLength())) {
+        return refuse(MessageId::SendTextTooLong);
     }
     if (entered != typed) {
         event->setCommitString(entered, event->replacementStart(), event->replacementLength());
     }
     return false;
+}
+
+// The send box holds at most SendBox::MaxChars characters, typed or pasted.
+bool FrmMain::RefuseBeyondLength(qsizetype typed)
+{
+    if (txtSend->takes(typed)) {
+        return false;
+    }
+    MessageSeam::instance().show(MessageId::SendTextTooLong);
+    return true;
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)

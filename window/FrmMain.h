@@ -15,7 +15,6 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QAction;
 class QInputMethodEvent;
@@ -29,6 +28,7 @@ class FrmRcvset;
 class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
+class SendBox;
 class SerialPort;
 
 // The main window: send area, receive area, status bar, the serial port and
@@ -110,6 +110,7 @@ private:
 
     bool txtSend_KeyPress(QKeyEvent* key);
     bool txtSend_InputMethod(QInputMethodEvent* event);
+    bool RefuseBeyondLength(qsizetype typed);
 
     void cmdSClr_Click();
     void cmdRClr_Click();
@@ -127,7 +128,7 @@ private:
     QLabel* Label1 = nullptr;
     QLabel* lblSendset = nullptr;
     QPushButton* cmdSendset = nullptr;
-    QPlainTextEdit* txtSend = nullptr;
+    SendBox* txtSend = nullptr;
     QLabel* Label2 = nullptr;
     QComboBox* cmbSend = nullptr;
     QPushButton* cmdFrame = nullptr;
