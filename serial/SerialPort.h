@@ -33,7 +33,8 @@ public:
 
     virtual bool PortOpen() const = 0;
     // Opening fails (returns false, nothing held) when the device is missing,
-    // not a terminal, held by another opener, or cannot take the settings.
+    // not a serial terminal, held by another opener, or cannot take the
+    // settings.
     virtual bool setPortOpen(bool open) = 0;
 
     // Queues bytes for writing; never blocks.

@@ -28,6 +28,9 @@ constexpr int kChunksPerWake = 16;
 // Sent bytes are cut off the front of the output queue once this many pile up.
 constexpr std::size_t kCompactAfter = 64 * 1024;
 
+constexpr unsigned int kTtyAuxMajor = 5;    // /dev/tty, /dev/console, /dev/ptmx
+constexpr unsigned int kBsdMasterMajor = 2; // old BSD pseudo-terminal masters
+
 bool IsPseudoTerminal(int fd)
 {
     struct stat status = {};
@@ -39,15 +42,33 @@ bool IsPseudoTerminal(int fd)
     return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
 }
 
+// Whether a terminal device can carry a serial line: not an alias of another
+// terminal (/dev/tty, /dev/console), not the pseudo-terminal multiplexer
+// (/dev/ptmx: opening it makes a new terminal whose other end nobody holds)
+// and not an old master side. Slaves are kept: virtual devices live on them.
+bool CarriesALine(dev_t device)
+{
+    const unsigned int deviceMajor = major(device);
+    return deviceMajor != kTtyAuxMajor && deviceMajor != kBsdMasterMajor;
+}
+
+// Only the master side of a Unix98 pseudo-terminal knows its number.
+bool IsPseudoTerminalMaster(int fd)
+{
+    unsigned int number = 0;
+    return ioctl(fd, TIOCGPTN, &number) == 0;
+}
+
 // Opens the terminal at path for reading and writing and takes it for this
 // opener alone: an flock on the open file description keeps out every other
 // opener that locks too (this process included), TIOCEXCL keeps out plain
-// opens by anyone but root. -1 when the path is missing, not a terminal, or
-// already taken. Nothing is created or truncated.
+// opens by anyone but root. -1 when the path is missing, not a serial
+// terminal, or already taken. Nothing is created or truncated.
 int TakeTerminal(const std::string& path)
 {
     struct stat named = {};
-    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode)) {
+    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
+        !CarriesALine(named.st_rdev)) {
         return -1;
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -55,7 +76,8 @@ int TakeTerminal(const std::string& path)
         return -1;
     }
     struct stat opened = {};
-    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1) {
+    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1 ||
+        !CarriesALine(opened.st_rdev) || IsPseudoTerminalMaster(fd)) {
         close(fd);
         return -1;
     }

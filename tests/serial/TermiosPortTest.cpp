@@ -803,5 +803,24 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
     EXPECT_TRUE(pty.receive().empty());
 }
 
+TEST(TermiosPortOpen, RefusesTerminalsThatCarryNoLine)
+{
+    constexpr int kOtherCom = 9;
+    PtyPair pty;
+    ASSERT_TRUE(pty.valid());
+    TermiosPort port;
+    port.setCommPort(kOtherCom);
+    const int descriptors = OpenDescriptors();
+    const std::string master = "/proc/self/fd/" + std::to_string(pty.master());
+    for (const std::string& path : {std::string("/dev/ptmx"), std::string("/dev/tty"), master}) {
+        SCOPED_TRACE(path);
+        ComBinding binding(kOtherCom, path);
+        EXPECT_FALSE(port.setPortOpen(true));
+        EXPECT_EQ(OpenDescriptors(), descriptors) << "a refused opening kept its descriptor";
+    }
+    ComBinding binding(kOtherCom, pty.slavePath());
+    EXPECT_TRUE(port.setPortOpen(true)) << "pty slaves are how virtual devices are reached";
+}
+
 } // namespace
 } // namespace quorvane
