@@ -3,6 +3,7 @@
 #include "ByteList.h"
 
 #include <QObject>
+#include <cstddef>
 #include <string>
 
 namespace quorvane {
@@ -28,13 +29,16 @@ public:
     virtual void setInputMode(InputModes mode) = 0;
     virtual void setRThreshold(int threshold) = 0;
     virtual void setInputLen(int length) = 0;
-    virtual void setOutBufferCount(int count) = 0; // 0 discards bytes waiting to go out
-    virtual void setInBufferCount(int count) = 0;  // 0 discards bytes waiting to be read
+    // 0 discards the bytes waiting to go out, in the program and in the driver.
+    virtual void setOutBufferCount(int count) = 0;
+    virtual void setInBufferCount(int count) = 0; // 0 discards bytes waiting to be read
+    // Bytes handed to Output that the device has not taken yet.
+    virtual std::size_t OutBufferCount() const = 0;
 
     virtual bool PortOpen() const = 0;
     // Opening fails (returns false, nothing held) when the device is missing,
     // not a serial terminal, held by another opener, or cannot take the
-    // settings.
+    // settings. Closing discards the bytes waiting to go out.
     virtual bool setPortOpen(bool open) = 0;
 
     // Queues bytes for writing; never blocks.

@@ -232,6 +232,9 @@ void TermiosPort::closeDevice()
     fd_ = -1;
     outQueue_.clear();
     outHead_ = 0;
+    // What the driver still holds would go out after the close, and a UART
+    // driver's close waits for it.
+    tcflush(fd, TCOFLUSH);
     pending_.clear();
     decoder_.reset();
     hangUpDue_ = false;

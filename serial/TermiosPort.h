@@ -29,6 +29,7 @@ public:
     void setInputLen(int length) override { inputLen_ = length; }
     void setOutBufferCount(int count) override;
     void setInBufferCount(int count) override;
+    std::size_t OutBufferCount() const override { return outQueue_.size() - outHead_; }
 
     bool PortOpen() const override { return fd_ >= 0; }
     bool setPortOpen(bool open) override;

@@ -289,6 +289,7 @@ void FrmMain::Form_Unload()
 {
     Timer1_->setEnabled(false);
     timeRcv_->setEnabled(false);
+    DiscardOutput();
     emit unloaded();
 }
 
@@ -445,8 +446,18 @@ void FrmMain::LockTimedControls(bool locked)
 void FrmMain::StopTimedSending()
 {
     Timer1_->setEnabled(false);
+    DiscardOutput();
     setSendCaption(kCaptionStart);
     LockTimedControls(false);
+}
+
+// Frames the device has not taken yet never reach it after a stop, neither
+// from the program's queue nor from the driver's.
+void FrmMain::DiscardOutput()
+{
+    if (MSComm1_->PortOpen()) {
+        MSComm1_->setOutBufferCount(0);
+    }
 }
 
 bool FrmMain::RefreshSendFrame()
@@ -501,6 +512,7 @@ void FrmMain::cmdSend_Click()
     if (sendCaption() == kCaptionStop) {
         Timer1_->setEnabled(false);
         timeRcv_->setEnabled(false);
+        DiscardOutput();
         setSendCaption(kCaptionStart);
         LockTimedControls(false);
         return;
@@ -548,11 +560,13 @@ void FrmMain::Timer1_Timer()
     if (MessageSeam::instance().isOpen()) {
         return; // ticks that fall due under a message box are dropped
     }
-    if (sendCaption() == kCaptionStop) {
-        TransmitFrame(SendFrame_);
-    } else {
+    if (sendCaption() != kCaptionStop) {
         Timer1_->setEnabled(false);
+    } else if (MSComm1_->OutBufferCount() == 0) {
+        TransmitFrame(SendFrame_);
     }
+    // else the device has not taken the last frame yet: this tick is skipped,
+    // so frames never pile up in front of a slow or stalled device.
 }
 
 void FrmMain::cmdFresh_Click()

@@ -101,6 +101,7 @@ private:
     QString SendText() const;
     void LockTimedControls(bool locked);
     void StopTimedSending();
+    void DiscardOutput();
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();

@@ -39,6 +39,9 @@ constexpr int kReceive = SerialPort::comEvReceive;
 // 1 ms polling timer of an enclosing wait running; a descriptor that stays
 // ready wakes it tens of thousands of times.
 constexpr int kIdleWakeUps = 1000;
+// What the device side of a pty already holds (its line discipline's buffer):
+// a flush of the port's output cannot take that back.
+constexpr std::size_t kDeviceSideBuffer = 4096;
 
 // A port with its event delivery reachable, fed segments as if read from the line.
 class SeamPort : public TermiosPort {
@@ -773,7 +776,9 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
 
     const ByteList marker{0xA5, 0x5A, 0xC3, 0x3C};
     ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 7)));
+    EXPECT_GT(port.OutBufferCount(), 0u);
     port.setOutBufferCount(0);
+    EXPECT_EQ(port.OutBufferCount(), 0u);
     port.Output(marker);
     ByteList atDevice;
     ASSERT_TRUE(WaitUntil([&] {
@@ -783,6 +788,7 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
                std::equal(marker.begin(), marker.end(), atDevice.end() - 4);
     }));
     EXPECT_LT(atDevice.size(), std::size_t(1) << 19) << "the discarded output still went out";
+    EXPECT_LE(atDevice.size(), kDeviceSideBuffer + marker.size()) << "the driver's was not flushed";
 
     // Closing drops queued output and raises nothing more.
     ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 8)));
@@ -799,6 +805,7 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
         return more.empty();
     });
     EXPECT_LT(afterClose.size(), std::size_t(1) << 19);
+    EXPECT_LE(afterClose.size(), kDeviceSideBuffer) << "the driver's output outlived the close";
     port.Output({0x07});
     EXPECT_TRUE(pty.receive().empty());
 }
