@@ -47,6 +47,9 @@ public:
     virtual ByteList Input() = 0;
     // The code of the event being raised: 2 bytes received, 1001 break.
     virtual int CommEvent() const = 0;
+    // While held, nothing more is read from the device: what it sends waits in
+    // the driver, and then at the device, until reading goes on. Nothing is lost.
+    virtual void setInputHeld(bool held) = 0;
 
 signals:
     // One per event, on the thread that owns the port.

@@ -27,6 +27,10 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kChunksPerWake = 16;
 // Sent bytes are cut off the front of the output queue once this many pile up.
 constexpr std::size_t kCompactAfter = 64 * 1024;
+// What is read while a handler runs a nested loop waits to be raised; at
+// this many bytes, reading stops until it has been raised, and the device
+// waits.
+constexpr std::size_t kPendingLimit = 4 * 1024 * 1024;
 
 constexpr unsigned int kTtyAuxMajor = 5;    // /dev/tty, /dev/console, /dev/ptmx
 constexpr unsigned int kBsdMasterMajor = 2; // old BSD pseudo-terminal masters
@@ -133,6 +137,14 @@ bool LineHungUp(int fd)
     return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// What a waiting segment holds: its data, or for a break the segment itself,
+// so that a line raising nothing but breaks is bounded too.
+std::size_t HeldSize(const ReceivedSegment& segment)
+{
+    return segment.kind == ReceivedSegment::Kind::Data ? segment.bytes.size()
+                                                       : sizeof(ReceivedSegment);
+}
+
 void RetireNotifier(QSocketNotifier*& notifier)
 {
     if (notifier == nullptr) {
@@ -171,10 +183,18 @@ void TermiosPort::setInBufferCount(int count)
     std::erase_if(pending_, [](const ReceivedSegment& segment) {
         return segment.kind == ReceivedSegment::Kind::Data;
     });
+    pendingSize_ = pending_.size() * sizeof(ReceivedSegment);
     if (fd_ >= 0) {
         tcflush(fd_, TCIFLUSH);
         decoder_.reset();
     }
+    updateReading();
+}
+
+void TermiosPort::setInputHeld(bool held)
+{
+    inputHeld_ = held;
+    updateReading();
 }
 
 bool TermiosPort::setPortOpen(bool open)
@@ -207,6 +227,7 @@ bool TermiosPort::openDevice()
     fd_ = fd;
     decoder_.reset();
     pending_.clear();
+    pendingSize_ = 0;
     input_.clear();
     outQueue_.clear();
     outHead_ = 0;
@@ -218,6 +239,7 @@ bool TermiosPort::openDevice()
     writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, this);
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onWritable);
+    updateReading();
     return true;
 }
 
@@ -236,6 +258,7 @@ void TermiosPort::closeDevice()
     // driver's close waits for it.
     tcflush(fd, TCOFLUSH);
     pending_.clear();
+    pendingSize_ = 0;
     decoder_.reset();
     hangUpDue_ = false;
     ReleaseTerminal(fd);
@@ -292,10 +315,13 @@ bool TermiosPort::readAvailable()
 {
     ReceivedSegments segments;
     bool hungUp = false;
-    for (int chunks = 0; chunks < kChunksPerWake;) {
+    for (int chunks = 0;
+         chunks < kChunksPerWake && !inputHeld_ && pendingSize_ < kPendingLimit;) {
         const ssize_t count = read(fd_, readBuffer_.data(), readBuffer_.size());
         if (count > 0) {
             decoder_.feed(readBuffer_.data(), static_cast<std::size_t>(count), segments);
+            queueSegments(std::move(segments));
+            segments.clear();
             ++chunks;
             continue;
         }
@@ -311,7 +337,7 @@ bool TermiosPort::readAvailable()
         hungUp = errno != EAGAIN && errno != EWOULDBLOCK;
         break;
     }
-    queueSegments(std::move(segments));
+    updateReading();
     return hungUp;
 }
 
@@ -325,9 +351,11 @@ void TermiosPort::queueSegments(ReceivedSegments segments)
             if (!pending_.empty() && pending_.back().kind == ReceivedSegment::Kind::Data) {
                 ByteList& run = pending_.back().bytes;
                 run.insert(run.end(), segment.bytes.begin(), segment.bytes.end());
+                pendingSize_ += segment.bytes.size();
                 continue;
             }
         }
+        pendingSize_ += HeldSize(segment);
         pending_.push_back(std::move(segment));
     }
 }
@@ -346,6 +374,8 @@ void TermiosPort::deliverPending()
     while (!pending_.empty()) {
         ReceivedSegment segment = std::move(pending_.front());
         pending_.pop_front();
+        pendingSize_ -= HeldSize(segment);
+        updateReading();
         if (segment.kind == ReceivedSegment::Kind::Data) {
             input_.insert(input_.end(), segment.bytes.begin(), segment.bytes.end());
             commEvent_ = comEvReceive;
@@ -359,6 +389,15 @@ void TermiosPort::deliverPending()
     }
     delivering_ = false;
     finishHangUpIfDue();
+}
+
+// Reads while the caller lets it and while what was read has mostly been
+// raised; a device that goes on sending waits meanwhile.
+void TermiosPort::updateReading()
+{
+    if (readNotifier_ != nullptr && !hangUpDue_) {
+        readNotifier_->setEnabled(!inputHeld_ && pendingSize_ < kPendingLimit);
+    }
 }
 
 // Writes from the front of the output queue until the device takes no more;

@@ -37,6 +37,7 @@ public:
     void Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
+    void setInputHeld(bool held) override;
 
 protected:
     // Raises the events for received segments in order, exactly as bytes read
@@ -52,6 +53,7 @@ private:
     bool readAvailable();
     void queueSegments(ReceivedSegments segments);
     void deliverPending();
+    void updateReading();
     bool flushOutput();
     void dropOutput();
     void beginHangUp();
@@ -70,6 +72,8 @@ private:
 
     BreakMarkDecoder decoder_;
     std::deque<ReceivedSegment> pending_;
+    std::size_t pendingSize_ = 0; // what pending_ holds, in bytes
+    bool inputHeld_ = false;
     ByteList input_;
     ByteList outQueue_;
     std::size_t outHead_ = 0;

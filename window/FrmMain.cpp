@@ -34,6 +34,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace quorvane
 {
@@ -45,6 +46,12 @@ const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
+
+// Input held back under a message box: past this many bytes the port stops
+// reading until the box has closed. Each held event counts for what it costs
+// beyond its bytes, so a line that raises nothing but breaks is bounded too.
+constexpr std::size_t kHeldBackLimit = 4 * 1024 * 1024;
+constexpr std::size_t kHeldEventSize = 128;
 
 const QStringList& ModeItems()
 {
@@ -703,10 +710,58 @@ void FrmMain::MSComm1_OnComm()
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
         // Held back until the box closes; the time-out is over all the same.
         timeRcv_->setEnabled(false);
-        pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
+        HoldBack(code, std::move(bytes));
         return;
     }
     HandleCommEvent(code, bytes);
+}
+
+// Of the bytes received under a box only as many are kept as the current
+// reception can still show, and one more to overflow it: the overflow drops
+// the rest anyway. Past a fixed amount the port stops reading until the box
+// has closed, and the device waits.
+void FrmMain::HoldBack(int code, ByteList bytes)
+{
+    if (code == SerialPort::comEvReceive) {
+        const long long canShow = std::max<long long>(Shared().RcvMaxChars - RcvCount_, 0);
+        const long long room = canShow + 1 - static_cast<long long>(heldBytes_);
+        if (room <= 0) {
+            return; // what is held already overflows the reception
+        }
+        if (static_cast<long long>(bytes.size()) > room) {
+            bytes.resize(static_cast<std::size_t>(room));
+        }
+        heldBytes_ += bytes.size();
+        PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
+        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == code) {
+            // Joined to the bytes before: the header, if any, is written at the first.
+            last->bytes.insert(last->bytes.end(), bytes.begin(), bytes.end());
+            bytes.clear();
+        } else {
+            pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
+        }
+    } else {
+        pending_.push_back({PendingEvent::Comm, code, {}, timeOfDay_()});
+    }
+    if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
+        inputHeld_ = true;
+        MSComm1_->setInputHeld(true);
+    }
+}
+
+void FrmMain::ClearHeldBack()
+{
+    pending_.clear();
+    heldBytes_ = 0;
+    ReadOn();
+}
+
+void FrmMain::ReadOn()
+{
+    if (inputHeld_) {
+        inputHeld_ = false;
+        MSComm1_->setInputHeld(false);
+    }
 }
 
 void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
@@ -741,7 +796,7 @@ void FrmMain::ReceiveBytes(const ByteList& bytes)
 
 void FrmMain::Overflow()
 {
-    pending_.clear(); // what was held back belongs to the overflowed reception
+    ClearHeldBack(); // what was held back belongs to the overflowed reception
     MSComm1_->setPortOpen(false);
     setPortStatus(kPortClosed);
     MessageSeam::instance().show(MessageId::RcvOverflow);
@@ -781,11 +836,15 @@ void FrmMain::DrainPending()
     while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
         PendingEvent next = std::move(pending_.front());
         pending_.pop_front();
+        heldBytes_ -= next.bytes.size();
         if (next.kind == PendingEvent::Timeout) {
             HandleTimeout();
         } else {
             HandleCommEvent(next.code, next.bytes, next.arrival);
         }
+    }
+    if (pending_.empty()) {
+        ReadOn();
     }
     draining_ = false;
 }

@@ -58,6 +58,8 @@ public:
     IntervalTimer& timer1() { return *Timer1_; }
     IntervalTimer& timeRcv() { return *timeRcv_; }
     const ByteList& sendFrame() const { return SendFrame_; }
+    // Received bytes held back under an open message box.
+    std::size_t heldBackBytes() const { return heldBytes_; }
 
     // Send cycle.
     bool RefreshSendFrame();
@@ -103,6 +105,9 @@ private:
     void StopTimedSending();
     void DiscardOutput();
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
+    void HoldBack(int code, ByteList bytes);
+    void ClearHeldBack();
+    void ReadOn();
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();
     void HandleTimeout();
@@ -177,8 +182,12 @@ private:
     long long RcvCount_ = -1;
     bool RcvHeaderPending_ = false;
 
-    // Serial events and time-outs that fell due while a message box was open.
+    // Serial events and time-outs that fell due while a message box was open,
+    // the received bytes among them, and whether the port was told to stop
+    // reading meanwhile.
     std::deque<PendingEvent> pending_;
+    std::size_t heldBytes_ = 0;
+    bool inputHeld_ = false;
     bool draining_ = false;
     bool centred_ = false;
 };

@@ -1,5 +1,5 @@
 // The main window on the real port against a device on a pseudo-terminal that
-// stops reading.
+// stops reading, or that never stops sending.
 #include "AppendView.h"
 #include "FrmMain.h"
 #include "MessageRecorder.h"
@@ -8,14 +8,20 @@
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
 
 using namespace quorvane;
+using namespace std::chrono_literals;
 
 namespace
 {
@@ -23,6 +29,53 @@ namespace
 // What the device side of a pty already holds (its line discipline's
 // buffer): flushing the port's output cannot take that back.
 constexpr std::size_t kDeviceSideBuffer = 4096;
+
+// Writes a stream into the device side from a thread of its own, as fast as
+// the port reads it, until the stream ends or it is told to stop.
+class StreamingDevice
+{
+public:
+    StreamingDevice(const test::PtyPair& pty, ByteList stream)
+        : stream_(std::move(stream)), writer_([this, &pty] {
+              while (!stop_ && sent_ < stream_.size()) {
+                  sent_ += pty.sendSome(stream_.data() + sent_, stream_.size() - sent_);
+                  pollfd writable{pty.master(), POLLOUT, 0};
+                  poll(&writable, 1, 10);
+              }
+          })
+    {
+    }
+    ~StreamingDevice() { finish(); }
+
+    std::size_t sent() const { return sent_; }
+    bool done() const { return sent_ == stream_.size(); }
+    // Whether nothing more went out for a while: the port stopped reading.
+    bool stalled()
+    {
+        const std::size_t now = sent_;
+        const auto at = std::chrono::steady_clock::now();
+        if (now != lastSent_) {
+            lastSent_ = now;
+            lastProgress_ = at;
+        }
+        return !done() && at - lastProgress_ > 300ms;
+    }
+    void finish()
+    {
+        stop_ = true;
+        if (writer_.joinable()) {
+            writer_.join();
+        }
+    }
+
+private:
+    ByteList stream_;
+    std::atomic<std::size_t> sent_{0};
+    std::atomic<bool> stop_{false};
+    std::size_t lastSent_ = 0;
+    std::chrono::steady_clock::time_point lastProgress_ = std::chrono::steady_clock::now();
+    std::thread writer_;
+};
 
 class DeviceOnPty : public ::testing::Test
 {
@@ -83,6 +136,59 @@ TEST_F(DeviceOnPty, StopLeavesNothingQueuedForADeviceThatStoppedReading)
     SpinFor(50);
     EXPECT_TRUE(pty.receive().empty());
     EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(DeviceOnPty, InputHeldUnderABoxIsBoundedWhileTheDeviceStreams)
+{
+    // The time-out box opens; meanwhile the device sends 2 MB.
+    std::size_t heldWhileOpen = 0;
+    recorder.setWhileOpen([&](const Message& m) {
+        if (m.text == "接收超时,请检查相关参数设置") {
+            StreamingDevice device(pty, ByteList(2 << 20, 0x41));
+            EXPECT_TRUE(WaitUntil([&] { return device.done(); }, 20000));
+            SpinFor(50);
+            heldWhileOpen = window->heldBackBytes();
+        }
+    });
+    send(QStringLiteral("1 2 3"));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.messages().size() == 2; }, 20000));
+    EXPECT_EQ(heldWhileOpen, 152u) << "what the reception can show, and the byte that overflows it";
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"接收超时,请检查相关参数设置",
+                                                          "接收字节数超限"}));
+    EXPECT_EQ(rcvView().count(" 65"), 151);
+
+    // With the largest limit the port stops reading once a few MB are held
+    // back; the device waits, and after the box everything it sent is shown.
+    Shared().RcvMaxChars = 2147483647;
+    find<QComboBox>("cmbRcv")->setCurrentIndex(0);
+    QTest::mouseClick(find<QPushButton>("cmdRClr"), Qt::LeftButton);
+    recorder.clear();
+    std::size_t sent = 0;
+    bool stalled = false;
+    recorder.setWhileOpen([&](const Message& m) {
+        if (m.text == "接收超时,请检查相关参数设置") {
+            StreamingDevice device(pty, ByteList(32 << 20, 0x41));
+            WaitUntil(
+                [&] {
+                    return device.done() ||
+                           (window->heldBackBytes() >= (std::size_t(4) << 20) && device.stalled());
+                },
+                30000);
+            stalled = !device.done();
+            heldWhileOpen = window->heldBackBytes();
+            device.finish();
+            sent = device.sent();
+        }
+    });
+    send(QStringLiteral("1 2 3"));
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }, 20000));
+    EXPECT_TRUE(stalled) << "the port read on while a box was open";
+    EXPECT_GE(heldWhileOpen, std::size_t(4) << 20);
+    EXPECT_LE(heldWhileOpen, std::size_t(6) << 20);
+    EXPECT_TRUE(WaitUntil([&] { return rcvView().count(QLatin1Char('A')) == qsizetype(sent); },
+                          20000))
+        << rcvView().count(QLatin1Char('A')) << " of " << sent << " bytes shown";
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
 }
 
 } // namespace

@@ -810,6 +810,53 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
     EXPECT_TRUE(pty.receive().empty());
 }
 
+TEST_F(PortOnPty, ReadingStopsWhileHeldOrWhileMuchWaitsToBeRaised)
+{
+    ASSERT_TRUE(port.setPortOpen(true));
+    const ByteList stream = Pattern(16 << 20, 9);
+    ByteList received;
+    std::size_t sent = 0;
+    bool nested = false;
+    bool stalled = false;
+    QObject::connect(&port, &SerialPort::OnComm, [&] {
+        const ByteList input = port.Input();
+        received.insert(received.end(), input.begin(), input.end());
+        if (nested || received.empty() || received.back() != stream[0]) {
+            return;
+        }
+        // Like a modal box: a nested loop while the device keeps sending.
+        nested = true;
+        auto progress = std::chrono::steady_clock::now();
+        WaitUntil(
+            [&] {
+                const std::size_t more = pty.sendSome(stream.data() + sent, stream.size() - sent);
+                sent += more;
+                const auto now = std::chrono::steady_clock::now();
+                if (more > 0) {
+                    progress = now;
+                }
+                stalled = now - progress > 300ms;
+                return stalled || sent == stream.size();
+            },
+            60s);
+    });
+
+    // Held: nothing is read, the device waits, nothing is lost.
+    port.setInputHeld(true);
+    ASSERT_TRUE(pty.send({0x01, 0x02}));
+    CountWakeUps(100ms);
+    EXPECT_TRUE(received.empty());
+    port.setInputHeld(false);
+    ASSERT_TRUE(WaitUntil([&] { return received.size() == 2; }));
+
+    sent = pty.sendSome(stream.data(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return nested && received.size() == 2 + sent; }, 60s));
+    EXPECT_TRUE(stalled) << "the port read on while " << sent << " bytes waited to be raised";
+    EXPECT_LT(sent, std::size_t(8) << 20);
+    EXPECT_TRUE(std::equal(received.begin() + 2, received.end(), stream.begin()))
+        << "bytes lost or out of order";
+}
+
 TEST(TermiosPortOpen, RefusesTerminalsThatCarryNoLine)
 {
     constexpr int kOtherCom = 9;

@@ -32,6 +32,7 @@ public:
     void Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
+    void setInputHeld(bool held) override { inputHeld_ = held; }
 
     // Opening fails while refusing; an open port stays open.
     void setRefuseOpen(bool refuse) { refuseOpen_ = refuse; }
@@ -46,6 +47,7 @@ public:
     // A stalled device takes nothing: what is written waits (OutBufferCount)
     // until it is discarded or the device reads again and takes it all.
     void setStalled(bool stalled);
+    bool inputHeld() const { return inputHeld_; }
 
     // Every configuration call in order, e.g. "setCommPort 2",
     // "setSettings 9600,n,8,1", "setInputMode binary", "setOutBufferCount 0".
@@ -74,6 +76,7 @@ private:
     bool open_ = false;
     bool refuseOpen_ = false;
     bool stalled_ = false;
+    bool inputHeld_ = false;
     std::size_t waiting_ = 0;
     int commEvent_ = 0;
     int openCount_ = 0;
