@@ -32,7 +32,8 @@ public:
     // 0 discards the bytes waiting to go out, in the program and in the driver.
     virtual void setOutBufferCount(int count) = 0;
     virtual void setInBufferCount(int count) = 0; // 0 discards bytes waiting to be read
-    // Bytes handed to Output that the device has not taken yet.
+    // Bytes handed to Output that still wait in the program: the driver has
+    // not taken them yet.
     virtual std::size_t OutBufferCount() const = 0;
 
     virtual bool PortOpen() const = 0;
