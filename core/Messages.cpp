@@ -18,6 +18,8 @@ Message MessageFor(MessageId id, int port)
         return {"请输入数字量", "提示", MessageIcon::Warning};
     case MessageId::NeedHex:
         return {"请输入十六进制数", "提示", MessageIcon::Warning};
+    case MessageId::SendTextTooLong:
+        return {"发送数据应不超过8192个字符", "提示", MessageIcon::Warning};
     case MessageId::RcvTimeout:
         return {"接收超时,请检查相关参数设置", "提示", MessageIcon::Warning};
     case MessageId::RcvOverflow:

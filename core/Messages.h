@@ -15,6 +15,7 @@ enum class MessageId {
     PortUnavailable, // the port could not be opened (needs the port number)
     NeedDecimal,    // refused key, decimal input format
     NeedHex,        // refused key, hexadecimal input format
+    SendTextTooLong, // a paste or key beyond the send box's length
     RcvTimeout,
     RcvOverflow,
     BreakReceived,

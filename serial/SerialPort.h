@@ -3,6 +3,7 @@
 #include "ByteList.h"
 
 #include <QObject>
+#include <cstddef>
 #include <string>
 
 namespace quorvane {
@@ -28,12 +29,17 @@ public:
     virtual void setInputMode(InputModes mode) = 0;
     virtual void setRThreshold(int threshold) = 0;
     virtual void setInputLen(int length) = 0;
-    virtual void setOutBufferCount(int count) = 0; // 0 discards bytes waiting to go out
-    virtual void setInBufferCount(int count) = 0;  // 0 discards bytes waiting to be read
+    // 0 discards the bytes waiting to go out, in the program and in the driver.
+    virtual void setOutBufferCount(int count) = 0;
+    virtual void setInBufferCount(int count) = 0; // 0 discards bytes waiting to be read
+    // Bytes handed to Output that still wait in the program: the driver has
+    // not taken them yet.
+    virtual std::size_t OutBufferCount() const = 0;
 
     virtual bool PortOpen() const = 0;
     // Opening fails (returns false, nothing held) when the device is missing,
-    // not a terminal, held by another opener, or cannot take the settings.
+    // not a serial terminal, held by another opener, or cannot take the
+    // settings. Closing discards the bytes waiting to go out.
     virtual bool setPortOpen(bool open) = 0;
 
     // Queues bytes for writing; never blocks.
@@ -42,6 +48,9 @@ public:
     virtual ByteList Input() = 0;
     // The code of the event being raised: 2 bytes received, 1001 break.
     virtual int CommEvent() const = 0;
+    // While held, nothing more is read from the device: what it sends waits in
+    // the driver, and then at the device, until reading goes on. Nothing is lost.
+    virtual void setInputHeld(bool held) = 0;
 
 signals:
     // One per event, on the thread that owns the port.

@@ -27,6 +27,13 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kChunksPerWake = 16;
 // Sent bytes are cut off the front of the output queue once this many pile up.
 constexpr std::size_t kCompactAfter = 64 * 1024;
+// What is read while a handler runs a nested loop waits to be raised; at
+// this many bytes, reading stops until it has been raised, and the device
+// waits.
+constexpr std::size_t kPendingLimit = 4 * 1024 * 1024;
+
+constexpr unsigned int kTtyAuxMajor = 5;    // /dev/tty, /dev/console, /dev/ptmx
+constexpr unsigned int kBsdMasterMajor = 2; // old BSD pseudo-terminal masters
 
 bool IsPseudoTerminal(int fd)
 {
@@ -39,15 +46,33 @@ bool IsPseudoTerminal(int fd)
     return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
 }
 
+// Whether a terminal device can carry a serial line: not an alias of another
+// terminal (/dev/tty, /dev/console), not the pseudo-terminal multiplexer
+// (/dev/ptmx: opening it makes a new terminal whose other end nobody holds)
+// and not an old master side. Slaves are kept: virtual devices live on them.
+bool CarriesALine(dev_t device)
+{
+    const unsigned int deviceMajor = major(device);
+    return deviceMajor != kTtyAuxMajor && deviceMajor != kBsdMasterMajor;
+}
+
+// Only the master side of a Unix98 pseudo-terminal knows its number.
+bool IsPseudoTerminalMaster(int fd)
+{
+    unsigned int number = 0;
+    return ioctl(fd, TIOCGPTN, &number) == 0;
+}
+
 // Opens the terminal at path for reading and writing and takes it for this
 // opener alone: an flock on the open file description keeps out every other
 // opener that locks too (this process included), TIOCEXCL keeps out plain
-// opens by anyone but root. -1 when the path is missing, not a terminal, or
-// already taken. Nothing is created or truncated.
+// opens by anyone but root. -1 when the path is missing, not a serial
+// terminal, or already taken. Nothing is created or truncated.
 int TakeTerminal(const std::string& path)
 {
     struct stat named = {};
-    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode)) {
+    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
+        !CarriesALine(named.st_rdev)) {
         return -1;
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -55,7 +80,8 @@ int TakeTerminal(const std::string& path)
         return -1;
     }
     struct stat opened = {};
-    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1) {
+    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1 ||
+        !CarriesALine(opened.st_rdev) || IsPseudoTerminalMaster(fd)) {
         close(fd);
         return -1;
     }
@@ -111,6 +137,14 @@ bool LineHungUp(int fd)
     return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// What a waiting segment holds: its data, or for a break the segment itself,
+// so that a line raising nothing but breaks is bounded too.
+std::size_t HeldSize(const ReceivedSegment& segment)
+{
+    return segment.kind == ReceivedSegment::Kind::Data ? segment.bytes.size()
+                                                       : sizeof(ReceivedSegment);
+}
+
 void RetireNotifier(QSocketNotifier*& notifier)
 {
     if (notifier == nullptr) {
@@ -149,10 +183,18 @@ void TermiosPort::setInBufferCount(int count)
     std::erase_if(pending_, [](const ReceivedSegment& segment) {
         return segment.kind == ReceivedSegment::Kind::Data;
     });
+    pendingSize_ = pending_.size() * sizeof(ReceivedSegment);
     if (fd_ >= 0) {
         tcflush(fd_, TCIFLUSH);
         decoder_.reset();
     }
+    updateReading();
+}
+
+void TermiosPort::setInputHeld(bool held)
+{
+    inputHeld_ = held;
+    updateReading();
 }
 
 bool TermiosPort::setPortOpen(bool open)
@@ -185,6 +227,7 @@ bool TermiosPort::openDevice()
     fd_ = fd;
     decoder_.reset();
     pending_.clear();
+    pendingSize_ = 0;
     input_.clear();
     outQueue_.clear();
     outHead_ = 0;
@@ -196,6 +239,7 @@ bool TermiosPort::openDevice()
     writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, this);
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onWritable);
+    updateReading();
     emit openChanged(true);
     return true;
 }
@@ -211,7 +255,11 @@ void TermiosPort::closeDevice()
     fd_ = -1;
     outQueue_.clear();
     outHead_ = 0;
+    // What the driver still holds would go out after the close, and a UART
+    // driver's close waits for it.
+    tcflush(fd, TCOFLUSH);
     pending_.clear();
+    pendingSize_ = 0;
     decoder_.reset();
     hangUpDue_ = false;
     ReleaseTerminal(fd);
@@ -269,10 +317,13 @@ bool TermiosPort::readAvailable()
 {
     ReceivedSegments segments;
     bool hungUp = false;
-    for (int chunks = 0; chunks < kChunksPerWake;) {
+    for (int chunks = 0;
+         chunks < kChunksPerWake && !inputHeld_ && pendingSize_ < kPendingLimit;) {
         const ssize_t count = read(fd_, readBuffer_.data(), readBuffer_.size());
         if (count > 0) {
             decoder_.feed(readBuffer_.data(), static_cast<std::size_t>(count), segments);
+            queueSegments(std::move(segments));
+            segments.clear();
             ++chunks;
             continue;
         }
@@ -288,7 +339,7 @@ bool TermiosPort::readAvailable()
         hungUp = errno != EAGAIN && errno != EWOULDBLOCK;
         break;
     }
-    queueSegments(std::move(segments));
+    updateReading();
     return hungUp;
 }
 
@@ -302,9 +353,11 @@ void TermiosPort::queueSegments(ReceivedSegments segments)
             if (!pending_.empty() && pending_.back().kind == ReceivedSegment::Kind::Data) {
                 ByteList& run = pending_.back().bytes;
                 run.insert(run.end(), segment.bytes.begin(), segment.bytes.end());
+                pendingSize_ += segment.bytes.size();
                 continue;
             }
         }
+        pendingSize_ += HeldSize(segment);
         pending_.push_back(std::move(segment));
     }
 }
@@ -323,6 +376,8 @@ void TermiosPort::deliverPending()
     while (!pending_.empty()) {
         ReceivedSegment segment = std::move(pending_.front());
         pending_.pop_front();
+        pendingSize_ -= HeldSize(segment);
+        updateReading();
         if (segment.kind == ReceivedSegment::Kind::Data) {
             input_.insert(input_.end(), segment.bytes.begin(), segment.bytes.end());
             commEvent_ = comEvReceive;
@@ -336,6 +391,15 @@ void TermiosPort::deliverPending()
     }
     delivering_ = false;
     finishHangUpIfDue();
+}
+
+// Reads while the caller lets it and while what was read has mostly been
+// raised; a device that goes on sending waits meanwhile.
+void TermiosPort::updateReading()
+{
+    if (readNotifier_ != nullptr && !hangUpDue_) {
+        readNotifier_->setEnabled(!inputHeld_ && pendingSize_ < kPendingLimit);
+    }
 }
 
 // Writes from the front of the output queue until the device takes no more;

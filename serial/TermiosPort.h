@@ -29,6 +29,7 @@ public:
     void setInputLen(int length) override { inputLen_ = length; }
     void setOutBufferCount(int count) override;
     void setInBufferCount(int count) override;
+    std::size_t OutBufferCount() const override { return outQueue_.size() - outHead_; }
 
     bool PortOpen() const override { return fd_ >= 0; }
     bool setPortOpen(bool open) override;
@@ -36,6 +37,7 @@ public:
     void Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
+    void setInputHeld(bool held) override;
 
 protected:
     // Raises the events for received segments in order, exactly as bytes read
@@ -51,6 +53,7 @@ private:
     bool readAvailable();
     void queueSegments(ReceivedSegments segments);
     void deliverPending();
+    void updateReading();
     bool flushOutput();
     void dropOutput();
     void beginHangUp();
@@ -69,6 +72,8 @@ private:
 
     BreakMarkDecoder decoder_;
     std::deque<ReceivedSegment> pending_;
+    std::size_t pendingSize_ = 0; // what pending_ holds, in bytes
+    bool inputHeld_ = false;
     ByteList input_;
     ByteList outQueue_;
     std::size_t outHead_ = 0;

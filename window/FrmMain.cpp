@@ -13,12 +13,14 @@
 #include "IntervalTimer.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
+#include "SendBox.h"
 #include "SendTextParser.h"
 #include "PortPath.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
 #include "SharedSettings.h"
 #include "StatusPanel.h"
+#include "TypedText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +40,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace quorvane
 {
@@ -49,6 +52,12 @@ const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
+
+// Input held back under a message box: past this many bytes the port stops
+// reading until the box has closed. Each held event counts for what it costs
+// beyond its bytes, so a line that raises nothing but breaks is bounded too.
+constexpr std::size_t kHeldBackLimit = 4 * 1024 * 1024;
+constexpr std::size_t kHeldEventSize = 128;
 
 const QStringList& ModeItems()
 {
@@ -130,7 +139,7 @@ void FrmMain::buildControls()
                            QStringLiteral("(单次发送十进制字节串(空格隔开))"), 108, 18, 206, 15);
     cmdSendset = MakeButton(Frame1, QStringLiteral("cmdSendset"), QStringLiteral("发送形式"), 318,
                             12, 60, 22);
-    txtSend = Place(new QPlainTextEdit(Frame1), QStringLiteral("txtSend"), 15, 39, 385, 30,
+    txtSend = Place(new SendBox(Frame1), QStringLiteral("txtSend"), 15, 39, 385, 30,
                     QStringLiteral("发送数据"));
     txtSend->setTabChangesFocus(true);
     txtSend->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -302,6 +311,7 @@ void FrmMain::Form_Unload()
 {
     Timer1_->setEnabled(false);
     timeRcv_->setEnabled(false);
+    DiscardOutput();
     record_->stop();
     emit unloaded();
 }
@@ -519,8 +529,18 @@ void FrmMain::LockTimedControls(bool locked)
 void FrmMain::StopTimedSending()
 {
     Timer1_->setEnabled(false);
+    DiscardOutput();
     setSendCaption(kCaptionStart);
     LockTimedControls(false);
+}
+
+// Frames the device has not taken yet never reach it after a stop, neither
+// from the program's queue nor from the driver's.
+void FrmMain::DiscardOutput()
+{
+    if (MSComm1_->PortOpen()) {
+        MSComm1_->setOutBufferCount(0);
+    }
 }
 
 bool FrmMain::RefreshSendFrame()
@@ -576,6 +596,7 @@ void FrmMain::cmdSend_Click()
     if (sendCaption() == kCaptionStop) {
         Timer1_->setEnabled(false);
         timeRcv_->setEnabled(false);
+        DiscardOutput();
         setSendCaption(kCaptionStart);
         LockTimedControls(false);
         return;
@@ -637,11 +658,13 @@ void FrmMain::Timer1_Timer()
     if (MessageSeam::instance().isOpen()) {
         return; // ticks that fall due under a message box are dropped
     }
-    if (sendCaption() == kCaptionStop) {
-        TransmitFrame(SendFrame_);
-    } else {
+    if (sendCaption() != kCaptionStop) {
         Timer1_->setEnabled(false);
+    } else if (MSComm1_->OutBufferCount() == 0) {
+        TransmitFrame(SendFrame_);
     }
+    // else the device has not taken the last frame yet: this tick is skipped,
+    // so frames never pile up in front of a slow or stalled device.
 }
 
 void FrmMain::cmdFresh_Click()
@@ -661,35 +684,6 @@ void FrmMain::cmdFresh_Click()
     Shared().FrameDirty = false;
 }
 
-namespace {
-
-// How the send box takes one typed character under an input format: as it
-// is, as another character (hexadecimal letters in upper case), or not at all.
-struct CharVerdict {
-    bool accepted = true;
-    QChar entered;
-};
-
-CharVerdict JudgeTypedChar(int format, QChar ch)
-{
-    if (format == ModeString) {
-        return {true, ch};
-    }
-    const bool common = (ch >= u'0' && ch <= u'9') || ch == u';' || ch == u' ';
-    if (format == ModeDecimal) {
-        return {common, ch};
-    }
-    const QChar upper = ch.toUpper();
-    return {common || (upper >= u'A' && upper <= u'F'), upper};
-}
-
-MessageId RefusalFor(int format)
-{
-    return format == ModeDecimal ? MessageId::NeedDecimal : MessageId::NeedHex;
-}
-
-} // namespace
-
 // Filters the keys typed into the send box by the input format. A refused
 // key leaves the text exactly as it was.
 bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
@@ -702,9 +696,10 @@ bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
     case Qt::Key_Backtab:
     case Qt::Key_Delete: // no character code
     case Qt::Key_Backspace:
+        return false;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return false;
+        return RefuseBeyondLength(1);
     default:
         break;
     }
@@ -715,12 +710,15 @@ bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
     const int format = Shared().opt2;
     QString entered;
     for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
         if (!verdict.accepted) {
             MessageSeam::instance().show(RefusalFor(format));
             return true;
         }
-        entered += verdict.entered;
+        entered += QChar(verdict.entered);
+    }
+    if (RefuseBeyondLength(entered.size())) {
+        return true;
     }
     if (entered != typed) {
         txtSend->insertPlainText(entered);
@@ -734,25 +732,41 @@ bool FrmMain::txtSend_InputMethod(QInputMethodEvent* event)
 {
     const QString typed = event->commitString();
     const int format = Shared().opt2;
-    if (typed.isEmpty() || format == ModeString) {
+    if (typed.isEmpty()) {
         return false;
     }
+    // Drops the commit (and any preedit) so the text stays as it was.
+    auto refuse = [this](MessageId message) {
+        QInputMethodEvent nothing;
+        QCoreApplication::sendEvent(txtSend, &nothing);
+        MessageSeam::instance().show(message);
+        return true;
+    };
     QString entered;
     for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch);
+        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
         if (!verdict.accepted) {
-            // Drop the commit (and any preedit) so the text stays as it was.
-            QInputMethodEvent nothing;
-            QCoreApplication::sendEvent(txtSend, &nothing);
-            MessageSeam::instance().show(RefusalFor(format));
-            return true;
+            return refuse(RefusalFor(format));
         }
-        entered += verdict.entered;
+        entered += QChar(verdict.entered);
+    }
+    if (!txtSend->takes(entered.size() - event->replacementLength())) {
+        return refuse(MessageId::SendTextTooLong);
     }
     if (entered != typed) {
         event->setCommitString(entered, event->replacementStart(), event->replacementLength());
     }
     return false;
+}
+
+// The send box holds at most SendBox::MaxChars characters, typed or pasted.
+bool FrmMain::RefuseBeyondLength(qsizetype typed)
+{
+    if (txtSend->takes(typed)) {
+        return false;
+    }
+    MessageSeam::instance().show(MessageId::SendTextTooLong);
+    return true;
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -792,10 +806,58 @@ void FrmMain::MSComm1_OnComm()
     if (MessageSeam::instance().isOpen() || !pending_.empty()) {
         // Held back until the box closes; the time-out is over all the same.
         timeRcv_->setEnabled(false);
-        pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
+        HoldBack(code, std::move(bytes));
         return;
     }
     HandleCommEvent(code, bytes);
+}
+
+// Of the bytes received under a box only as many are kept as the current
+// reception can still show, and one more to overflow it: the overflow drops
+// the rest anyway. Past a fixed amount the port stops reading until the box
+// has closed, and the device waits.
+void FrmMain::HoldBack(int code, ByteList bytes)
+{
+    if (code == SerialPort::comEvReceive) {
+        const long long canShow = std::max<long long>(Shared().RcvMaxChars - RcvCount_, 0);
+        const long long room = canShow + 1 - static_cast<long long>(heldBytes_);
+        if (room <= 0) {
+            return; // what is held already overflows the reception
+        }
+        if (static_cast<long long>(bytes.size()) > room) {
+            bytes.resize(static_cast<std::size_t>(room));
+        }
+        heldBytes_ += bytes.size();
+        PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
+        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == code) {
+            // Joined to the bytes before: the header, if any, is written at the first.
+            last->bytes.insert(last->bytes.end(), bytes.begin(), bytes.end());
+            bytes.clear();
+        } else {
+            pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
+        }
+    } else {
+        pending_.push_back({PendingEvent::Comm, code, {}, timeOfDay_()});
+    }
+    if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
+        inputHeld_ = true;
+        MSComm1_->setInputHeld(true);
+    }
+}
+
+void FrmMain::ClearHeldBack()
+{
+    pending_.clear();
+    heldBytes_ = 0;
+    ReadOn();
+}
+
+void FrmMain::ReadOn()
+{
+    if (inputHeld_) {
+        inputHeld_ = false;
+        MSComm1_->setInputHeld(false);
+    }
 }
 
 void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
@@ -831,7 +893,7 @@ void FrmMain::ReceiveBytes(const ByteList& bytes)
 void FrmMain::Overflow()
 {
     record_->note(RecordEvent::Overflow);
-    pending_.clear(); // what was held back belongs to the overflowed reception
+    ClearHeldBack(); // what was held back belongs to the overflowed reception
     MSComm1_->setPortOpen(false);
     setPortStatus(kPortClosed);
     MessageSeam::instance().show(MessageId::RcvOverflow);
@@ -872,11 +934,15 @@ void FrmMain::DrainPending()
     while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
         PendingEvent next = std::move(pending_.front());
         pending_.pop_front();
+        heldBytes_ -= next.bytes.size();
         if (next.kind == PendingEvent::Timeout) {
             HandleTimeout();
         } else {
             HandleCommEvent(next.code, next.bytes, next.arrival);
         }
+    }
+    if (pending_.empty()) {
+        ReadOn();
     }
     draining_ = false;
 }

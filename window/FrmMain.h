@@ -15,7 +15,6 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QAction;
 class QInputMethodEvent;
@@ -29,6 +28,7 @@ class FrmRcvset;
 class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
+class SendBox;
 class SerialPort;
 class SessionRecord;
 class StatusPanel;
@@ -72,6 +72,8 @@ public:
     IntervalTimer& timer1() { return *Timer1_; }
     IntervalTimer& timeRcv() { return *timeRcv_; }
     const ByteList& sendFrame() const { return SendFrame_; }
+    // Received bytes held back under an open message box.
+    std::size_t heldBackBytes() const { return heldBytes_; }
 
     // Send cycle.
     bool RefreshSendFrame();
@@ -116,7 +118,11 @@ private:
     void LockTimedControls(bool locked);
     void StopTimedSending();
     bool FrameReadyToSend(const QString& text);
+    void DiscardOutput();
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
+    void HoldBack(int code, ByteList bytes);
+    void ClearHeldBack();
+    void ReadOn();
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();
     void HandleTimeout();
@@ -125,6 +131,7 @@ private:
 
     bool txtSend_KeyPress(QKeyEvent* key);
     bool txtSend_InputMethod(QInputMethodEvent* event);
+    bool RefuseBeyondLength(qsizetype typed);
 
     void cmdSClr_Click();
     void cmdRClr_Click();
@@ -146,7 +153,7 @@ private:
     QLabel* Label1 = nullptr;
     QLabel* lblSendset = nullptr;
     QPushButton* cmdSendset = nullptr;
-    QPlainTextEdit* txtSend = nullptr;
+    SendBox* txtSend = nullptr;
     QLabel* Label2 = nullptr;
     QComboBox* cmbSend = nullptr;
     QPushButton* cmdFrame = nullptr;
@@ -197,8 +204,12 @@ private:
     long long RcvCount_ = -1;
     bool RcvHeaderPending_ = false;
 
-    // Serial events and time-outs that fell due while a message box was open.
+    // Serial events and time-outs that fell due while a message box was open,
+    // the received bytes among them, and whether the port was told to stop
+    // reading meanwhile.
     std::deque<PendingEvent> pending_;
+    std::size_t heldBytes_ = 0;
+    bool inputHeld_ = false;
     bool draining_ = false;
     bool centred_ = false;
 };

@@ -59,6 +59,7 @@ TEST(Messages, TableOfTextsTitlesAndIcons)
         {MessageId::BcdRange, "超出BCD码范围(0-99)", "BCD码转换", MessageIcon::Critical},
         {MessageId::NeedDecimal, "请输入数字量", "提示", MessageIcon::Warning},
         {MessageId::NeedHex, "请输入十六进制数", "提示", MessageIcon::Warning},
+        {MessageId::SendTextTooLong, "发送数据应不超过8192个字符", "提示", MessageIcon::Warning},
         {MessageId::RcvTimeout, "接收超时,请检查相关参数设置", "提示", MessageIcon::Warning},
         {MessageId::RcvOverflow, "接收字节数超限", "提示", MessageIcon::Warning},
         {MessageId::BreakReceived, "接收到Break", "提示", MessageIcon::None},

@@ -39,6 +39,9 @@ constexpr int kReceive = SerialPort::comEvReceive;
 // 1 ms polling timer of an enclosing wait running; a descriptor that stays
 // ready wakes it tens of thousands of times.
 constexpr int kIdleWakeUps = 1000;
+// What the device side of a pty already holds (its line discipline's buffer):
+// a flush of the port's output cannot take that back.
+constexpr std::size_t kDeviceSideBuffer = 4096;
 
 // A port with its event delivery reachable, fed segments as if read from the line.
 class SeamPort : public TermiosPort {
@@ -773,7 +776,9 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
 
     const ByteList marker{0xA5, 0x5A, 0xC3, 0x3C};
     ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 7)));
+    EXPECT_GT(port.OutBufferCount(), 0u);
     port.setOutBufferCount(0);
+    EXPECT_EQ(port.OutBufferCount(), 0u);
     port.Output(marker);
     ByteList atDevice;
     ASSERT_TRUE(WaitUntil([&] {
@@ -783,6 +788,7 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
                std::equal(marker.begin(), marker.end(), atDevice.end() - 4);
     }));
     EXPECT_LT(atDevice.size(), std::size_t(1) << 19) << "the discarded output still went out";
+    EXPECT_LE(atDevice.size(), kDeviceSideBuffer + marker.size()) << "the driver's was not flushed";
 
     // Closing drops queued output and raises nothing more.
     ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 8)));
@@ -799,8 +805,75 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
         return more.empty();
     });
     EXPECT_LT(afterClose.size(), std::size_t(1) << 19);
+    EXPECT_LE(afterClose.size(), kDeviceSideBuffer) << "the driver's output outlived the close";
     port.Output({0x07});
     EXPECT_TRUE(pty.receive().empty());
+}
+
+TEST_F(PortOnPty, ReadingStopsWhileHeldOrWhileMuchWaitsToBeRaised)
+{
+    ASSERT_TRUE(port.setPortOpen(true));
+    const ByteList stream = Pattern(16 << 20, 9);
+    ByteList received;
+    std::size_t sent = 0;
+    bool nested = false;
+    bool stalled = false;
+    QObject::connect(&port, &SerialPort::OnComm, [&] {
+        const ByteList input = port.Input();
+        received.insert(received.end(), input.begin(), input.end());
+        if (nested || received.empty() || received.back() != stream[0]) {
+            return;
+        }
+        // Like a modal box: a nested loop while the device keeps sending.
+        nested = true;
+        auto progress = std::chrono::steady_clock::now();
+        WaitUntil(
+            [&] {
+                const std::size_t more = pty.sendSome(stream.data() + sent, stream.size() - sent);
+                sent += more;
+                const auto now = std::chrono::steady_clock::now();
+                if (more > 0) {
+                    progress = now;
+                }
+                stalled = now - progress > 300ms;
+                return stalled || sent == stream.size();
+            },
+            60s);
+    });
+
+    // Held: nothing is read, the device waits, nothing is lost.
+    port.setInputHeld(true);
+    ASSERT_TRUE(pty.send({0x01, 0x02}));
+    CountWakeUps(100ms);
+    EXPECT_TRUE(received.empty());
+    port.setInputHeld(false);
+    ASSERT_TRUE(WaitUntil([&] { return received.size() == 2; }));
+
+    sent = pty.sendSome(stream.data(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return nested && received.size() == 2 + sent; }, 60s));
+    EXPECT_TRUE(stalled) << "the port read on while " << sent << " bytes waited to be raised";
+    EXPECT_LT(sent, std::size_t(8) << 20);
+    EXPECT_TRUE(std::equal(received.begin() + 2, received.end(), stream.begin()))
+        << "bytes lost or out of order";
+}
+
+TEST(TermiosPortOpen, RefusesTerminalsThatCarryNoLine)
+{
+    constexpr int kOtherCom = 9;
+    PtyPair pty;
+    ASSERT_TRUE(pty.valid());
+    TermiosPort port;
+    port.setCommPort(kOtherCom);
+    const int descriptors = OpenDescriptors();
+    const std::string master = "/proc/self/fd/" + std::to_string(pty.master());
+    for (const std::string& path : {std::string("/dev/ptmx"), std::string("/dev/tty"), master}) {
+        SCOPED_TRACE(path);
+        ComBinding binding(kOtherCom, path);
+        EXPECT_FALSE(port.setPortOpen(true));
+        EXPECT_EQ(OpenDescriptors(), descriptors) << "a refused opening kept its descriptor";
+    }
+    ComBinding binding(kOtherCom, pty.slavePath());
+    EXPECT_TRUE(port.setPortOpen(true)) << "pty slaves are how virtual devices are reached";
 }
 
 } // namespace

@@ -37,6 +37,9 @@ void FakeSerialPort::setInputLen(int length)
 void FakeSerialPort::setOutBufferCount(int count)
 {
     calls_.push_back("setOutBufferCount " + std::to_string(count));
+    if (count == 0) {
+        waiting_ = 0;
+    }
 }
 
 void FakeSerialPort::setInBufferCount(int count)
@@ -58,6 +61,7 @@ bool FakeSerialPort::setPortOpen(bool open)
     }
     open_ = open;
     ++(open ? openCount_ : closeCount_);
+    waiting_ = 0;
     emit openChanged(open);
     return true;
 }
@@ -69,6 +73,9 @@ void FakeSerialPort::Output(const ByteList& bytes)
         return;
     }
     outputs_.push_back(bytes);
+    if (stalled_) {
+        waiting_ += bytes.size();
+    }
 }
 
 ByteList FakeSerialPort::Input()
@@ -102,8 +109,17 @@ void FakeSerialPort::hangUp()
     }
     open_ = false;
     ++closeCount_;
+    waiting_ = 0;
     emit openChanged(false);
     emit closedByHangUp();
+}
+
+void FakeSerialPort::setStalled(bool stalled)
+{
+    stalled_ = stalled;
+    if (!stalled) {
+        waiting_ = 0;
+    }
 }
 
 ByteList FakeSerialPort::outputBytes() const

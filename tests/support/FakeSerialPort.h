@@ -24,6 +24,7 @@ public:
     void setInputLen(int length) override;
     void setOutBufferCount(int count) override;
     void setInBufferCount(int count) override;
+    std::size_t OutBufferCount() const override { return waiting_; }
 
     bool PortOpen() const override { return open_; }
     bool setPortOpen(bool open) override;
@@ -31,6 +32,7 @@ public:
     void Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
+    void setInputHeld(bool held) override { inputHeld_ = held; }
 
     // Opening fails while refusing; an open port stays open.
     void setRefuseOpen(bool refuse) { refuseOpen_ = refuse; }
@@ -42,6 +44,10 @@ public:
     void raiseBytes(const ByteList& bytes);
     // The device goes away: the port closes and raises closedByHangUp.
     void hangUp();
+    // A stalled device takes nothing: what is written waits (OutBufferCount)
+    // until it is discarded or the device reads again and takes it all.
+    void setStalled(bool stalled);
+    bool inputHeld() const { return inputHeld_; }
 
     // Every configuration call in order, e.g. "setCommPort 2",
     // "setSettings 9600,n,8,1", "setInputMode binary", "setOutBufferCount 0".
@@ -69,6 +75,9 @@ private:
     int inputLen_ = 0;
     bool open_ = false;
     bool refuseOpen_ = false;
+    bool stalled_ = false;
+    bool inputHeld_ = false;
+    std::size_t waiting_ = 0;
     int commEvent_ = 0;
     int openCount_ = 0;
     int closeCount_ = 0;

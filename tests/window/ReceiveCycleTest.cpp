@@ -215,4 +215,42 @@ TEST_F(ReceiveCycle, TimeOutUnderAnOpenBoxIsHandledAfterIt)
               (std::vector<std::string>{"接收到Break", "接收超时,请检查相关参数设置"}));
 }
 
+TEST_F(ReceiveCycle, InputHeldUnderABoxIsBoundedAndNothingWithinTheLimitIsLost)
+{
+    sendOnce();
+    std::size_t held = 0;
+    recorder.setWhileOpen([&](const Message& m) {
+        if (m.text != "接收到Break") {
+            return;
+        }
+        for (int i = 0; i < 10; ++i) {
+            port->raiseBytes(Bytes(100, 7));
+        }
+        held = window->heldBackBytes();
+    });
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_EQ(held, 152u) << "what the reception can show, and the byte that overflows it";
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"接收到Break", "接收字节数超限"}));
+    EXPECT_EQ(rcvView().count(" 7"), 151);
+    EXPECT_EQ(window->heldBackBytes(), 0u);
+
+    // With the largest limit the port stops reading once a few MB wait.
+    Shared().RcvMaxChars = 2147483647;
+    find<QComboBox>("cmbRcv")->setCurrentIndex(0);
+    recorder.clear();
+    sendOnce();
+    bool heldWhileOpen = false;
+    recorder.setWhileOpen([&](const Message&) {
+        for (int i = 0; i < 6 && !port->inputHeld(); ++i) {
+            port->raiseBytes(Bytes(1 << 20, 'A'));
+        }
+        heldWhileOpen = port->inputHeld();
+    });
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_TRUE(heldWhileOpen);
+    EXPECT_FALSE(port->inputHeld()) << "reading goes on when the box has closed";
+    EXPECT_EQ(rcvView().count(QLatin1Char('A')), 4 << 20);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收到Break"});
+}
+
 } // namespace

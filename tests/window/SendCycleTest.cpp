@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include <algorithm>
+
 using namespace quorvane;
 
 namespace {
@@ -280,6 +282,72 @@ TEST_F(SendCycle, TicksUnderAnOpenMessageBoxAreDropped)
     EXPECT_EQ(during, 0u);
     ASSERT_TRUE(WaitUntil([&] { return port->outputs().size() >= 3; }));
     clickSend();
+}
+
+TEST_F(SendCycle, TicksSkipWhileTheDeviceHasNotTakenTheLastFrameClicksQueue)
+{
+    window->setTimeRcvInterval(0);
+    port->setStalled(true);
+    typeSend("1 2 3");
+    clickSend();
+    clickSend(); // a click's frame waits behind the one before
+    EXPECT_EQ(port->outputs().size(), 2u);
+    EXPECT_EQ(port->OutBufferCount(), 2 * kDefaultFrame123.size());
+
+    window->setSendCaption(QStringLiteral("发送"));
+    chooseTimedSending(5);
+    clickSend();
+    EXPECT_EQ(port->outputs().size(), 3u);
+    SpinFor(60);
+    EXPECT_EQ(port->outputs().size(), 3u) << "ticks while frames wait write nothing";
+    port->setStalled(false); // the device takes everything
+    ASSERT_TRUE(WaitUntil([&] { return port->outputs().size() >= 5; }));
+    clickSend();
+}
+
+TEST_F(SendCycle, EveryStopDiscardsWhatWaitsToGoOut)
+{
+    auto discards = [&] {
+        const auto& calls = port->configurationCalls();
+        return std::count(calls.begin(), calls.end(), "setOutBufferCount 0");
+    };
+    const auto atStart = discards();
+    auto runStalled = [&] {
+        port->setStalled(true);
+        chooseTimedSending(5);
+        typeSend("1 2 3");
+        clickSend();
+        ASSERT_GT(port->OutBufferCount(), 0u);
+    };
+
+    window->setTimeRcvInterval(0);
+    runStalled();
+    clickSend(); // "停止发送"
+    EXPECT_EQ(discards(), atStart + 1);
+    EXPECT_EQ(port->OutBufferCount(), 0u);
+
+    runStalled();
+    find<QAction>("Close")->trigger(); // closing discards as well
+    EXPECT_EQ(port->OutBufferCount(), 0u);
+    clickSend();
+
+    window->setTimeRcvInterval(20);
+    runStalled();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(cmdSend()->text(), "开始发送");
+    EXPECT_EQ(port->OutBufferCount(), 0u) << "a time-out that stops timed sending";
+
+    window->setSendCaption(QStringLiteral("发送"));
+    typeSend("1 2 3");
+    clickSend();
+    const auto beforeSingleTimeOut = discards();
+    ASSERT_TRUE(WaitUntil([&] { return recorder.messages().size() == 2; }));
+    EXPECT_EQ(discards(), beforeSingleTimeOut) << "a single frame is never cut short";
+
+    window->setTimeRcvInterval(0);
+    runStalled();
+    window->close();
+    EXPECT_EQ(port->OutBufferCount(), 0u);
 }
 
 } // namespace
