@@ -166,6 +166,10 @@ class Desktop:
                                 capture_output=True, text=True, timeout=10)
         return result.stdout
 
+    def set_clipboard(self, text):
+        subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=text, env=self.env,
+                       text=True, timeout=10)
+
     def clear_clipboard(self):
         subprocess.run(["xclip", "-i", "-selection", "clipboard"], input="", env=self.env,
                        text=True, timeout=10)
@@ -409,7 +413,27 @@ def announce_group(d):
     expect(all(length <= 16 * 1024 for _, _, length in events), "an announcement is too long")
 
 
-GROUPS = {"copy": copy_group, "keys": keys_group, "reading": reading_group,
+def paste_group(d):
+    """A paste is checked like typed keys: junk is refused whole with the
+    format's message and the box stays as it was; good text goes in."""
+    box = d.find("text", "发送数据", d.main)
+    d.click(box)
+    wait_for("the send box to take the focus", lambda: d.focused(box))
+    d.type("7 ")
+    wait_for("the typed text", lambda: d.text_of(box) == "7 ")
+    d.set_clipboard("1 2 \u200f3")  # an invisible right-to-left mark
+    d.key("ctrl+v")
+    message = d.window("提示")
+    d.find("label", "请输入数字量", message)
+    d.key("Return")
+    d.window_gone("提示")
+    expect(d.text_of(box) == "7 ", f"a refused paste changed the box: '{d.text_of(box)}'")
+    d.set_clipboard("1 2\t3")
+    d.key("ctrl+v")
+    wait_for("the pasted text", lambda: d.text_of(box) == "7 1 2\t3")
+
+
+GROUPS = {"copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 
