@@ -1,5 +1,6 @@
 // The main window on a real port (TermiosPort) against quorvane-device.
-//   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex
+//   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex,
+//                                      text lines of 10^6 and 10^7 bytes shown as strings
 //   quorvane-bench-receive timing      timed sending every 10 ms; receive time-out at 50 ms
 #include "AppendView.h"
 #include "BenchReport.h"
@@ -189,19 +190,22 @@ struct FloodRun {
     double stallMs = 0;
 };
 
-// From the click on 发送 until n bytes are received, shown in hex and painted.
-FloodRun Flood(std::uint64_t n)
+// From the click on 发送 until n bytes are received, shown and painted: the
+// counting pattern in hex, or 61-byte text lines (all ASCII) as strings.
+FloodRun Flood(std::uint64_t n, int mode = ModeHex)
 {
     FloodRun run;
     Device device;
-    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(n)})) {
+    const QString pattern = mode == ModeHex ? QStringLiteral("flood") : QStringLiteral("lines");
+    if (!device.start({"--quiet", "--gap", "1", pattern, QString::number(n)})) {
         std::fprintf(stderr, "bench: quorvane-device did not start\n");
         return run;
     }
-    Window window(ModeHex);
+    Window window(mode);
     Shared().RcvMaxChars = 2147483647;
     AppendView* view = window.rcvView();
-    const std::uint64_t expected = ReceiveHeaderText(true, "hh:mm:ss").size() + HexTextBytes(n);
+    const std::uint64_t expected =
+        ReceiveHeaderText(true, "hh:mm:ss").size() + (mode == ModeHex ? HexTextBytes(n) : n);
 
     QEventLoop loop;
     QObject::connect(&window.main->port(), &SerialPort::OnComm, &loop, [&] {
@@ -276,6 +280,29 @@ std::string Power(std::uint64_t n)
     return "10^" + std::to_string(static_cast<int>(std::log10(n) + 0.5));
 }
 
+// Text lines of 61 bytes (59 characters, CR LF) shown in string display.
+void StringFloodFigures()
+{
+    for (std::uint64_t n : {std::uint64_t{1000000}, std::uint64_t{10000000}}) {
+        Samples rate;
+        Samples stall;
+        for (int r = 0; r < kRepeats; ++r) {
+            const FloodRun run = Flood(n, ModeString);
+            if (!run.complete) {
+                std::fprintf(stderr, "bench: text flood of %llu bytes did not complete\n",
+                             static_cast<unsigned long long>(n));
+                continue;
+            }
+            rate.add(static_cast<double>(n) / run.seconds / 1e6);
+            stall.add(run.stallMs);
+        }
+        WriteRow({"string display, text lines " + Power(n) + " bytes", Spread(rate, 1, "MB/s"),
+                  ">= 60 MB/s", "-", "-", Yes(!rate.empty() && rate.median() >= 60.0)});
+        WriteRow({"longest event-loop stall, text lines " + Power(n), Spread(stall, 1, "ms"),
+                  "< 50 ms", "-", "-", Yes(!stall.empty() && stall.max() < 50.0)});
+    }
+}
+
 void ThroughputFigures()
 {
     WriteSection("2. Receive throughput end to end: quorvane-device flood N, main window on "
@@ -329,6 +356,7 @@ void ThroughputFigures()
         WriteRow({"longest event-loop stall, flood " + Power(sizes[i]), Spread(stalls[i], 1, "ms"),
                   "< 50 ms", "-", "-", Yes(!stalls[i].empty() && stalls[i].max() < 50.0)});
     }
+    StringFloodFigures();
 }
 
 // ---- timing ----
