@@ -31,6 +31,9 @@ constexpr int kTopMargin = 2;
 constexpr std::size_t kRelayoutNow = std::size_t{1} << 20;
 constexpr std::size_t kRelayoutSlice = std::size_t{1} << 19;
 constexpr int kAutoScrollMs = 50;
+// A flood of appends is painted at most this often (about 60 times a
+// second): painting every batch would take most of the time of a fast line.
+constexpr qint64 kPaintIntervalMs = 16;
 
 bool IsBlankByte(unsigned char b)
 {
@@ -85,6 +88,18 @@ template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths&
 
 AppendView::AppendView(QWidget* parent)
     : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
+{
+    setUp();
+}
+
+AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      lines_(std::make_unique<TextLines>(memoryBudget, std::move(opener)))
+{
+    setUp();
+}
+
+void AppendView::setUp()
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -306,12 +321,19 @@ void AppendView::syncScrollBar(bool toEnd)
     }
 }
 
-// Many appends between two paints ask for one repaint.
+// Many appends between two paints ask for one repaint, made at once if the
+// last paint is long enough ago and otherwise when it is.
 void AppendView::repaintRows()
 {
-    if (!repaintPending_ && viewport()->isVisible()) {
-        repaintPending_ = true;
+    if (repaintPending_ || !viewport()->isVisible()) {
+        return;
+    }
+    repaintPending_ = true;
+    const qint64 wait = painted_.isValid() ? kPaintIntervalMs - painted_.elapsed() : 0;
+    if (wait <= 0) {
         viewport()->update();
+    } else {
+        paintSoon_.start(static_cast<int>(wait), this);
     }
 }
 
@@ -342,6 +364,9 @@ void AppendView::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == relayout_.timerId()) {
         runRelayout(kRelayoutSlice);
+    } else if (event->timerId() == paintSoon_.timerId()) {
+        paintSoon_.stop();
+        viewport()->update();
     } else if (event->timerId() == autoScroll_.timerId()) {
         QScrollBar* bar = verticalScrollBar();
         if (mousePoint_.y() < 0) {
@@ -360,6 +385,7 @@ void AppendView::timerEvent(QTimerEvent* event)
 void AppendView::paintEvent(QPaintEvent* event)
 {
     repaintPending_ = false;
+    painted_.start();
     QPainter painter(viewport());
     painter.setFont(textFont_);
     const QPalette& colors = palette();
@@ -473,7 +499,7 @@ qreal AppendView::xOf(std::uint64_t pos) const
 std::uint64_t AppendView::nextPosition(std::uint64_t pos) const
 {
     const std::size_t index = lines_->lineOf(pos);
-    const TextLines::Line& line = lines_->line(index);
+    const TextLines::Line line = lines_->line(index);
     if (pos < line.end) {
         return std::min<std::uint64_t>(pos + SequenceLength(lines_->store().at(pos)), line.end);
     }
@@ -483,7 +509,7 @@ std::uint64_t AppendView::nextPosition(std::uint64_t pos) const
 std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
 {
     const std::size_t index = lines_->lineOf(pos);
-    const TextLines::Line& line = lines_->line(index);
+    const TextLines::Line line = lines_->line(index);
     if (pos > line.begin) {
         do {
             --pos;
@@ -495,8 +521,8 @@ std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
 
 void AppendView::selectWordAt(std::uint64_t pos)
 {
-    const TextLines::Line& line = lines_->line(lines_->lineOf(pos));
-    const TextStore& store = lines_->store();
+    const TextLines::Line line = lines_->line(lines_->lineOf(pos));
+    const PagedStore& store = lines_->store();
     const bool blank = pos < line.end && IsBlankByte(store.at(pos));
     std::uint64_t begin = pos;
     while (begin > line.begin && IsBlankByte(store.at(begin - 1)) == blank) {

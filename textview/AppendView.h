@@ -1,9 +1,11 @@
 #pragma once
 
+#include "SpillFile.h"
 #include "TextSink.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QPoint>
 #include <QString>
@@ -33,11 +35,19 @@ class TextLines;
 // page keys) and copied with Ctrl+C or the context menu. The copy holds the
 // selected text exactly as it was appended, line breaks included as they came
 // (CR LF, CR or LF). A tab shows as one blank.
+//
+// The whole text is kept, however long the view runs: what passes a memory
+// budget waits in a temporary file and is read back when it is painted,
+// selected or copied. If that file cannot be made or written, the text stays
+// in memory. clear() gives the memory and the file space back.
 class AppendView : public QAbstractScrollArea, public TextSink
 {
     Q_OBJECT
 public:
     explicit AppendView(QWidget* parent = nullptr);
+    // A view that keeps `memoryBudget` bytes of text and indexes in memory
+    // and moves older pages to the file `opener` makes.
+    AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent = nullptr);
     ~AppendView() override;
 
     void append(std::string_view utf8);
@@ -58,8 +68,11 @@ public:
     QPoint pointOf(qsizetype row, qsizetype column) const;
     // The length of text() in UTF-8 bytes.
     std::uint64_t byteCount() const;
-    // Bytes held for the text and its line and row indexes.
+    // Bytes held in memory for the text and its line and row indexes.
     std::size_t storageBytes() const;
+    // The text and its lines, rows and positions, read without loading it
+    // all (for the accessible text).
+    const TextLines& lines() const { return *lines_; }
     // Wraps everything to the current width now, if a new width is still
     // being applied in the background.
     void finishLayout();
@@ -87,6 +100,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    void setUp();
     void applyFont();
     void applyWrapWidth();
     void runRelayout(std::size_t budget);
@@ -113,9 +127,11 @@ private:
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
     bool repaintPending_ = false; // an update of the viewport is on its way
+    QElapsedTimer painted_;       // since the last paint
     QPoint mousePoint_;
     QBasicTimer autoScroll_;
     QBasicTimer relayout_;
+    QBasicTimer paintSoon_;
 };
 
 } // namespace quorvane
