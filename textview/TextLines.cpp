@@ -27,6 +27,12 @@ bool IsBlank(char32_t ch)
     return ch == U' ' || ch == U'\t';
 }
 
+// '!' to DEL: neither a blank nor a line break nor part of a longer sequence.
+bool IsPrintableAscii(unsigned char c)
+{
+    return static_cast<unsigned char>(c - 0x21) < 0x5F;
+}
+
 // The length of the valid UTF-8 prefix of data (whole sequences only).
 std::size_t ValidPrefix(const unsigned char* data, std::size_t size)
 {
@@ -176,26 +182,34 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     std::size_t i = 0;
     while (i < size) {
-        // ASCII that goes on the row as it is, the bulk of any text: blanks,
-        // and characters of a word that still fit.
-        for (; i < size && p[i] < 0x80; ++i) {
-            const unsigned char c = p[i];
-            const float advance = ascii[c];
-            if (c == ' ' || c == '\t') {
-                s.x += advance;
+        // The bulk of any text at little cost: blanks, and words of printable
+        // ASCII as long as they fit the row.
+        while (i < size) {
+            unsigned char c = p[i];
+            if (IsPrintableAscii(c)) {
+                if (s.afterBlank) {
+                    s.afterBlank = false;
+                    s.wordStart = offset + i;
+                    s.wordLeft = s.x;
+                }
+                float x = s.x;
+                while (x + ascii[c] <= width) {
+                    x += ascii[c];
+                    if (++i == size || !IsPrintableAscii(c = p[i])) {
+                        break;
+                    }
+                }
+                s.x = x;
+                if (i < size && IsPrintableAscii(c)) {
+                    break; // c does not fit: a break is due
+                }
+            } else if (IsBlank(c)) {
+                s.x += ascii[c];
                 s.afterBlank = true;
-                continue;
+                ++i;
+            } else {
+                break;
             }
-            if (s.afterBlank) {
-                s.afterBlank = false;
-                s.wordStart = offset + i;
-                s.wordX = 0.0f;
-            }
-            if (s.x + advance > width) {
-                break; // a break may be due: the steps below decide
-            }
-            s.x += advance;
-            s.wordX += advance;
         }
         if (i == size) {
             break;
@@ -220,26 +234,25 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
         if (s.afterBlank) {
             s.afterBlank = false;
             s.wordStart = at;
-            s.wordX = 0.0f;
+            s.wordLeft = s.x;
         }
         if (s.x + advance > width && at > s.lineStart) {
             if (s.wordStart > s.lineStart) {
                 // The word moves to a line of its own.
                 layout.starts.push_back(s.wordStart);
                 s.lineStart = s.wordStart;
-                s.x = s.wordX;
+                s.x -= s.wordLeft;
+                s.wordLeft = 0.0f;
             }
             if (s.x + advance > width && at > s.lineStart) {
                 // A word wider than the line is cut before this character.
                 layout.starts.push_back(at);
                 s.lineStart = at;
                 s.x = 0.0f;
-                s.wordX = 0.0f;
             }
             s.wordStart = s.lineStart;
         }
         s.x += advance;
-        s.wordX += advance;
     }
     layout.state = s;
     layout.pos = offset + size;

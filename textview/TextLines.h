@@ -123,7 +123,7 @@ private:
         std::uint64_t lineStart = 0; // start of the visual line being filled
         std::uint64_t wordStart = 0; // start of the word after the last blank; == lineStart if none
         float x = 0;                 // width of the visual line so far
-        float wordX = 0;             // width of the word begun at wordStart
+        float wordLeft = 0;          // x where the word begun at wordStart begins
         bool afterBlank = false;
     };
     struct Layout {
