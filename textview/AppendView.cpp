@@ -129,6 +129,7 @@ void AppendView::append(std::string_view utf8)
         anchor_ = anchor_ == lastStart ? lastStart + 1 : anchor_;
         cursor_ = cursor_ == lastStart ? lastStart + 1 : cursor_;
     }
+    holdScrollBar();
     syncScrollBar(!mouseSelecting_);
     repaintRows();
 }
@@ -325,15 +326,44 @@ void AppendView::syncScrollBar(bool toEnd)
 // last paint is long enough ago and otherwise when it is.
 void AppendView::repaintRows()
 {
-    if (repaintPending_ || !viewport()->isVisible()) {
+    if (!viewport()->isVisible()) {
+        releaseScrollBar();
+        return;
+    }
+    if (repaintPending_) {
         return;
     }
     repaintPending_ = true;
     const qint64 wait = painted_.isValid() ? kPaintIntervalMs - painted_.elapsed() : 0;
     if (wait <= 0) {
-        viewport()->update();
+        paintRowsNow();
     } else {
         paintSoon_.start(static_cast<int>(wait), this);
+    }
+}
+
+void AppendView::paintRowsNow()
+{
+    releaseScrollBar();
+    viewport()->update();
+}
+
+// The scroll bar follows every append but is painted with the rows: each
+// paint of the bar paints the frame around the view too.
+void AppendView::holdScrollBar()
+{
+    if (!scrollBarHeld_) {
+        scrollBarHeld_ = true;
+        verticalScrollBar()->setUpdatesEnabled(false);
+    }
+}
+
+void AppendView::releaseScrollBar()
+{
+    if (scrollBarHeld_) {
+        scrollBarHeld_ = false;
+        verticalScrollBar()->setUpdatesEnabled(true);
+        verticalScrollBar()->update();
     }
 }
 
@@ -366,7 +396,7 @@ void AppendView::timerEvent(QTimerEvent* event)
         runRelayout(kRelayoutSlice);
     } else if (event->timerId() == paintSoon_.timerId()) {
         paintSoon_.stop();
-        viewport()->update();
+        paintRowsNow();
     } else if (event->timerId() == autoScroll_.timerId()) {
         QScrollBar* bar = verticalScrollBar();
         if (mousePoint_.y() < 0) {
@@ -386,6 +416,7 @@ void AppendView::paintEvent(QPaintEvent* event)
 {
     repaintPending_ = false;
     painted_.start();
+    releaseScrollBar();
     QPainter painter(viewport());
     painter.setFont(textFont_);
     const QPalette& colors = palette();

@@ -106,6 +106,9 @@ private:
     void runRelayout(std::size_t budget);
     void syncScrollBar(bool toEnd);
     void repaintRows();
+    void paintRowsNow();
+    void holdScrollBar();
+    void releaseScrollBar();
     int visibleRows() const;
     bool atEnd() const;
     std::uint64_t positionAt(QPoint point) const;
@@ -127,6 +130,7 @@ private:
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
     bool repaintPending_ = false; // an update of the viewport is on its way
+    bool scrollBarHeld_ = false;  // the scroll bar waits for the rows' paint
     QElapsedTimer painted_;       // since the last paint
     QPoint mousePoint_;
     QBasicTimer autoScroll_;
