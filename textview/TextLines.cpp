@@ -1,6 +1,7 @@
 #include "TextLines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace quorvane
@@ -25,6 +26,13 @@ bool IsContinuation(unsigned char b)
 bool IsBlank(char32_t ch)
 {
     return ch == U' ' || ch == U'\t';
+}
+
+// The top bit of each zero byte of w, and no other bit.
+std::uint64_t ZeroBytes(std::uint64_t w)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((w & kLow7) + kLow7) | w | kLow7);
 }
 
 // '!' to DEL: neither a blank nor a line break nor part of a longer sequence.
@@ -182,6 +190,42 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     std::size_t i = 0;
     while (i < size) {
+        // Eight spaces and printable ASCII characters at once, while all of
+        // them fit the row: no break can fall among them.
+        while (i + 8 <= size) {
+            std::uint64_t eight = 0;
+            std::memcpy(&eight, p + i, sizeof eight);
+            if constexpr (std::endian::native == std::endian::big) {
+                eight = __builtin_bswap64(eight); // byte k at bits 8k to 8k + 7
+            }
+            if ((((eight - 0x2020202020202020ull) | eight) & 0x8080808080808080ull) != 0) {
+                break; // a byte below the space or past DEL
+            }
+            const std::uint64_t spaces = ZeroBytes(eight ^ 0x2020202020202020ull);
+            const int lastSpace = spaces == 0 ? -1 : (63 - std::countl_zero(spaces)) / 8;
+            float x = s.x;
+            float left = s.wordLeft;
+            for (int k = 0; k < 8; ++k) {
+                x += ascii[(eight >> (8 * k)) & 0x7F];
+                left = k == lastSpace ? x : left;
+            }
+            if (x > width) {
+                break;
+            }
+            if (lastSpace == 7) {
+                s.afterBlank = true;
+            } else if (lastSpace >= 0) {
+                s.afterBlank = false;
+                s.wordStart = offset + i + static_cast<std::uint64_t>(lastSpace) + 1;
+                s.wordLeft = left;
+            } else if (s.afterBlank) {
+                s.afterBlank = false;
+                s.wordStart = offset + i;
+                s.wordLeft = s.x;
+            }
+            s.x = x;
+            i += 8;
+        }
         // The bulk of any text at little cost: blanks, and words of printable
         // ASCII as long as they fit the row.
         while (i < size) {
