@@ -33,7 +33,9 @@ constexpr std::size_t kRelayoutSlice = std::size_t{1} << 19;
 constexpr int kAutoScrollMs = 50;
 // A flood of appends is painted at most this often (about 60 times a
 // second): painting every batch would take most of the time of a fast line.
+// Rows are painted this long after the last append, if that comes sooner.
 constexpr qint64 kPaintIntervalMs = 16;
+constexpr qint64 kPaintQuietMs = 2;
 
 bool IsBlankByte(unsigned char b)
 {
@@ -322,23 +324,25 @@ void AppendView::syncScrollBar(bool toEnd)
     }
 }
 
-// Many appends between two paints ask for one repaint, made at once if the
-// last paint is long enough ago and otherwise when it is.
+// Many appends between two paints ask for one repaint: at once if the last
+// paint is long enough ago, otherwise once the appends pause or the interval
+// is over.
 void AppendView::repaintRows()
 {
     if (!viewport()->isVisible()) {
         releaseScrollBar();
         return;
     }
-    if (repaintPending_) {
-        return;
+    if (repaintPending_ && !paintSoon_.isActive()) {
+        return; // an update is on its way
     }
     repaintPending_ = true;
-    const qint64 wait = painted_.isValid() ? kPaintIntervalMs - painted_.elapsed() : 0;
-    if (wait <= 0) {
+    const qint64 left = painted_.isValid() ? kPaintIntervalMs - painted_.elapsed() : 0;
+    if (left <= 0) {
+        paintSoon_.stop();
         paintRowsNow();
     } else {
-        paintSoon_.start(static_cast<int>(wait), this);
+        paintSoon_.start(static_cast<int>(std::min(left, kPaintQuietMs)), Qt::PreciseTimer, this);
     }
 }
 
