@@ -188,6 +188,33 @@ std::uint64_t HexTextBytes(std::uint64_t n)
     return whole * (16 * 2 + 240 * 3) + restText;
 }
 
+// Runs the event loop until the widget has been painted once more (a view
+// may paint a flood a few milliseconds after its last append).
+void WaitForPaint(QWidget* widget)
+{
+    class PaintWatch : public QObject
+    {
+    public:
+        explicit PaintWatch(QEventLoop& loop) : loop_(loop) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                loop_.quit(); // once this paint is done
+            }
+            return false;
+        }
+
+    private:
+        QEventLoop& loop_;
+    };
+    QEventLoop loop;
+    PaintWatch watch(loop);
+    widget->installEventFilter(&watch);
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    widget->removeEventFilter(&watch);
+}
+
 struct FloodRun {
     bool complete = false;
     double seconds = 0;
@@ -226,7 +253,7 @@ FloodRun Flood(std::uint64_t n, int mode = ModeHex)
     if (window.recorder.messages().empty()) {
         loop.exec();
     }
-    QApplication::processEvents(); // the last paint
+    WaitForPaint(view->viewport()); // the last bytes shown
     run.seconds = SecondsSince(start);
     run.stallMs = probe.longestMs();
     run.complete = view->byteCount() == expected && window.recorder.messages().empty();
