@@ -1,6 +1,9 @@
 // The main window on a real port (TermiosPort) against quorvane-device.
-//   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex
+//   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex,
+//                                      text lines of 10^6 and 10^7 bytes shown as strings
 //   quorvane-bench-receive timing      timed sending every 10 ms; receive time-out at 50 ms
+//   quorvane-bench-receive memory      resident memory over 10^9 bytes in hex, the way back
+//                                      to the top, and 清 空 after 10^8 bytes
 #include "AppendView.h"
 #include "BenchReport.h"
 #include "ByteFormat.h"
@@ -19,6 +22,8 @@
 #include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -185,25 +190,55 @@ std::uint64_t HexTextBytes(std::uint64_t n)
     return whole * (16 * 2 + 240 * 3) + restText;
 }
 
+// Runs the event loop until the widget has been painted once more (a view
+// may paint a flood a few milliseconds after its last append).
+void WaitForPaint(QWidget* widget)
+{
+    class PaintWatch : public QObject
+    {
+    public:
+        explicit PaintWatch(QEventLoop& loop) : loop_(loop) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                loop_.quit(); // once this paint is done
+            }
+            return false;
+        }
+
+    private:
+        QEventLoop& loop_;
+    };
+    QEventLoop loop;
+    PaintWatch watch(loop);
+    widget->installEventFilter(&watch);
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    widget->removeEventFilter(&watch);
+}
+
 struct FloodRun {
     bool complete = false;
     double seconds = 0;
     double stallMs = 0;
 };
 
-// From the click on 发送 until n bytes are received, shown in hex and painted.
-FloodRun Flood(std::uint64_t n)
+// From the click on 发送 until n bytes are received, shown and painted: the
+// counting pattern in hex, or 61-byte text lines (all ASCII) as strings.
+FloodRun Flood(std::uint64_t n, int mode = ModeHex)
 {
     FloodRun run;
     Device device;
-    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(n)})) {
+    const QString pattern = mode == ModeHex ? QStringLiteral("flood") : QStringLiteral("lines");
+    if (!device.start({"--quiet", "--gap", "1", pattern, QString::number(n)})) {
         std::fprintf(stderr, "bench: quorvane-device did not start\n");
         return run;
     }
-    Window window(ModeHex);
+    Window window(mode);
     Shared().RcvMaxChars = 2147483647;
     AppendView* view = window.rcvView();
-    const std::uint64_t expected = ReceiveHeaderText(true, "hh:mm:ss").size() + HexTextBytes(n);
+    const std::uint64_t expected =
+        ReceiveHeaderText(true, "hh:mm:ss").size() + (mode == ModeHex ? HexTextBytes(n) : n);
 
     QEventLoop loop;
     QObject::connect(&window.main->port(), &SerialPort::OnComm, &loop, [&] {
@@ -220,7 +255,7 @@ FloodRun Flood(std::uint64_t n)
     if (window.recorder.messages().empty()) {
         loop.exec();
     }
-    QApplication::processEvents(); // the last paint
+    WaitForPaint(view->viewport()); // the last bytes shown
     run.seconds = SecondsSince(start);
     run.stallMs = probe.longestMs();
     run.complete = view->byteCount() == expected && window.recorder.messages().empty();
@@ -278,6 +313,29 @@ std::string Power(std::uint64_t n)
     return "10^" + std::to_string(static_cast<int>(std::log10(n) + 0.5));
 }
 
+// Text lines of 61 bytes (59 characters, CR LF) shown in string display.
+void StringFloodFigures()
+{
+    for (std::uint64_t n : {std::uint64_t{1000000}, std::uint64_t{10000000}}) {
+        Samples rate;
+        Samples stall;
+        for (int r = 0; r < kRepeats; ++r) {
+            const FloodRun run = Flood(n, ModeString);
+            if (!run.complete) {
+                std::fprintf(stderr, "bench: text flood of %llu bytes did not complete\n",
+                             static_cast<unsigned long long>(n));
+                continue;
+            }
+            rate.add(static_cast<double>(n) / run.seconds / 1e6);
+            stall.add(run.stallMs);
+        }
+        WriteRow({"string display, text lines " + Power(n) + " bytes", Spread(rate, 1, "MB/s"),
+                  ">= 60 MB/s", "-", "-", Yes(!rate.empty() && rate.median() >= 60.0)});
+        WriteRow({"longest event-loop stall, text lines " + Power(n), Spread(stall, 1, "ms"),
+                  "< 50 ms", "-", "-", Yes(!stall.empty() && stall.max() < 50.0)});
+    }
+}
+
 void ThroughputFigures()
 {
     WriteSection("2. Receive throughput end to end: quorvane-device flood N, main window on "
@@ -331,6 +389,153 @@ void ThroughputFigures()
         WriteRow({"longest event-loop stall, flood " + Power(sizes[i]), Spread(stalls[i], 1, "ms"),
                   "< 50 ms", "-", "-", Yes(!stalls[i].empty() && stalls[i].max() < 50.0)});
     }
+    StringFloodFigures();
+}
+
+// ---- memory on long runs ----
+
+constexpr int kMemoryRepeats = 3; // a run of 10^9 bytes takes about a minute
+constexpr double kBudgetMb = 32 * 1.048576; // the view's memory budget, 32 MiB
+
+struct MemoryRun {
+    bool complete = false;
+    std::vector<double> growthMb; // resident memory over the fresh window at each mark
+    double topPaintMs = 0;
+    bool topShown = false;
+};
+
+double GrowthMb(std::size_t fresh)
+{
+    return (static_cast<double>(ResidentBytes()) - static_cast<double>(fresh)) / 1e6;
+}
+
+// One hex flood of the last mark through the main window, noting resident
+// memory as the received bytes pass each mark; then the view is scrolled to
+// the top and painted.
+MemoryRun LongFlood(const std::vector<std::uint64_t>& marks)
+{
+    MemoryRun run;
+    Device device;
+    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(marks.back())})) {
+        return run;
+    }
+    Window window(ModeHex);
+    Shared().RcvMaxChars = 2147483647;
+    AppendView* view = window.rcvView();
+    QApplication::processEvents();
+    TrimHeap();
+    const std::size_t fresh = ResidentBytes();
+    const std::uint64_t header = ReceiveHeaderText(true, "hh:mm:ss").size();
+    std::size_t passed = 0;
+    QEventLoop loop;
+    QObject::connect(&window.main->port(), &SerialPort::OnComm, &loop, [&] {
+        while (passed < marks.size() && view->byteCount() >= header + HexTextBytes(marks[passed])) {
+            run.growthMb.push_back(GrowthMb(fresh));
+            ++passed;
+        }
+        if (passed == marks.size()) {
+            loop.quit();
+        }
+    });
+    window.recorder.setWhileOpen([&](const Message&) { loop.quit(); });
+    QTimer::singleShot(900000, &loop, &QEventLoop::quit);
+    window.main->cmdSend_Click();
+    loop.exec();
+    QApplication::processEvents();
+    run.complete = passed == marks.size() && window.recorder.messages().empty();
+    window.reportMessages();
+
+    const auto start = Clock::now();
+    view->verticalScrollBar()->setValue(0);
+    view->viewport()->repaint();
+    run.topPaintMs = SecondsSince(start) * 1e3;
+    run.topShown = view->visualLineText(0).contains(QStringLiteral("接收：0 1 2 3 4 5 6 7 8 9 A B"));
+    return run;
+}
+
+struct ClearRun {
+    bool complete = false;
+    double beforeMb = 0; // over the fresh window, after the flood
+    double afterMb = 0;  // the same after 清 空
+};
+
+ClearRun FloodAndClear(std::uint64_t n)
+{
+    ClearRun run;
+    Device device;
+    if (!device.start({"--quiet", "--gap", "1", "flood", QString::number(n)})) {
+        return run;
+    }
+    Window window(ModeHex);
+    Shared().RcvMaxChars = 2147483647;
+    AppendView* view = window.rcvView();
+    QApplication::processEvents();
+    TrimHeap();
+    const std::size_t fresh = ResidentBytes();
+    const std::uint64_t expected = ReceiveHeaderText(true, "hh:mm:ss").size() + HexTextBytes(n);
+    QEventLoop loop;
+    QObject::connect(&window.main->port(), &SerialPort::OnComm, &loop, [&] {
+        if (view->byteCount() >= expected) {
+            loop.quit();
+        }
+    });
+    window.recorder.setWhileOpen([&](const Message&) { loop.quit(); });
+    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+    window.main->cmdSend_Click();
+    loop.exec();
+    QApplication::processEvents();
+    run.complete = view->byteCount() == expected && window.recorder.messages().empty();
+    run.beforeMb = GrowthMb(fresh);
+    window.main->findChild<QPushButton*>(QStringLiteral("cmdRClr"))->click();
+    QApplication::processEvents();
+    run.afterMb = GrowthMb(fresh);
+    window.reportMessages();
+    return run;
+}
+
+void MemoryFigures()
+{
+    WriteSection("6. Memory on long runs: quorvane-device flood 10^9, main window on TermiosPort, "
+                 "hex; resident memory over the fresh window");
+    const std::vector<std::uint64_t> marks = {10000000, 100000000, 1000000000};
+    std::vector<Samples> growth(marks.size());
+    Samples topPaint;
+    bool topShown = true;
+    for (int r = 0; r < kMemoryRepeats; ++r) {
+        const MemoryRun run = LongFlood(marks);
+        if (!run.complete) {
+            std::fprintf(stderr, "bench: flood of 10^9 bytes did not complete\n");
+            continue;
+        }
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            growth[i].add(run.growthMb[i]);
+        }
+        topPaint.add(run.topPaintMs);
+        topShown = topShown && run.topShown;
+    }
+    const std::string goal = "<= " + Fixed(kBudgetMb * 1.2, 1) + " MB";
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        WriteRow({"RSS growth after " + Power(marks[i]) + " bytes in hex", Spread(growth[i], 1, "MB"),
+                  goal, "-", "-",
+                  Yes(!growth[i].empty() && growth[i].max() <= kBudgetMb * 1.2)});
+    }
+    WriteRow({"scroll to the top of 10^9 bytes and paint", Spread(topPaint, 1, "ms"), "< 100 ms",
+              "-", "-", Yes(topShown && !topPaint.empty() && topPaint.max() < 100.0)});
+
+    Samples before;
+    Samples after;
+    for (int r = 0; r < kMemoryRepeats; ++r) {
+        const ClearRun run = FloodAndClear(100000000);
+        if (!run.complete) {
+            std::fprintf(stderr, "bench: flood of 10^8 bytes did not complete\n");
+            continue;
+        }
+        before.add(run.beforeMb);
+        after.add(run.afterMb);
+    }
+    WriteRow({"RSS growth after 10^8 bytes in hex", Spread(before, 1, "MB"), "-", "-", "-", "-"});
+    WriteRow({"  the same after 清 空", Spread(after, 1, "MB"), "<= 20 MB", "-", "-",
+              Yes(!after.empty() && after.max() <= 20.0)});
 }
 
 // ---- timing ----
@@ -554,6 +759,8 @@ void TimingFigures()
 
 int main(int argc, char** argv)
 {
-    return RunBenchMode(argc, argv, "quorvane-bench-receive throughput|timing",
-                        {{"throughput", ThroughputFigures}, {"timing", TimingFigures}});
+    return RunBenchMode(argc, argv, "quorvane-bench-receive throughput|timing|memory",
+                        {{"throughput", ThroughputFigures},
+                         {"timing", TimingFigures},
+                         {"memory", MemoryFigures}});
 }

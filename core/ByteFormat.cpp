@@ -2,7 +2,9 @@
 
 #include "CodePage.h"
 
+#include <array>
 #include <charconv>
+#include <cstring>
 
 namespace quorvane {
 
@@ -23,6 +25,74 @@ void AppendHex(std::string& out, std::uint8_t b)
         out.push_back(digits[b >> 4]);
     }
     out.push_back(digits[b & 0x0F]);
+}
+
+// The text of each byte in a received-byte mode, padded to four characters,
+// and its length: " 255" in decimal, "FF " in hex.
+struct ByteTexts {
+    std::array<std::array<char, 4>, 256> text{};
+    std::array<std::uint8_t, 256> length{};
+};
+
+ByteTexts MakeByteTexts(int mode)
+{
+    ByteTexts t;
+    for (unsigned b = 0; b < 256; ++b) {
+        std::string one;
+        if (mode == ModeDecimal) {
+            one.push_back(' ');
+            AppendDecimal(one, static_cast<std::uint8_t>(b));
+        } else {
+            AppendHex(one, static_cast<std::uint8_t>(b));
+            one.push_back(' ');
+        }
+        std::memcpy(t.text[b].data(), one.data(), one.size());
+        t.length[b] = static_cast<std::uint8_t>(one.size());
+    }
+    return t;
+}
+
+void AppendByteTexts(const ByteTexts& t, const std::uint8_t* bytes, std::size_t count,
+                     std::string& out)
+{
+    const std::size_t at = out.size();
+    out.resize(at + count * 4);
+    char* p = out.data() + at;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::memcpy(p, t.text[bytes[i]].data(), 4);
+        p += t.length[bytes[i]];
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+// True when none of the eight bytes is 00 or 80 to FF: each of those turns on
+// the top bit of its byte, and a borrow only reaches bytes above one of them.
+bool AllPlainAscii(const std::uint8_t* eight)
+{
+    std::uint64_t w = 0;
+    std::memcpy(&w, eight, sizeof w);
+    return (((w - 0x0101010101010101ull) | w) & 0x8080808080808080ull) == 0;
+}
+
+// Runs of 01 to 7F go across as they are; a zero byte adds nothing and 80
+// to FF each become their own character.
+void AppendStringBytes(const std::uint8_t* bytes, std::size_t count, std::string& out)
+{
+    std::size_t i = 0;
+    while (i < count) {
+        std::size_t j = i;
+        while (j + 8 <= count && AllPlainAscii(bytes + j)) {
+            j += 8;
+        }
+        while (j < count && static_cast<std::uint8_t>(bytes[j] - 1) < 0x7F) {
+            ++j;
+        }
+        out.append(reinterpret_cast<const char*>(bytes + i), j - i);
+        if (j < count && bytes[j] != 0) {
+            AppendUtf8(out, ByteToChar(bytes[j]));
+        }
+        i = j + 1;
+    }
 }
 
 } // namespace
@@ -61,21 +131,19 @@ void AppendFrameText(int mode, const ByteList& bytes, TextSink& view)
     view.Append(FrameText(mode, bytes));
 }
 
-void AppendReceivedByte(int mode, std::uint8_t byte, std::string& out)
+void AppendReceivedBytes(int mode, const std::uint8_t* bytes, std::size_t count, std::string& out)
 {
+    static const ByteTexts decimal = MakeByteTexts(ModeDecimal);
+    static const ByteTexts hex = MakeByteTexts(ModeHex);
     switch (mode) {
     case ModeString:
-        if (byte != 0) {
-            AppendUtf8(out, ByteToChar(byte));
-        }
+        AppendStringBytes(bytes, count, out);
         break;
     case ModeDecimal:
-        out.push_back(' ');
-        AppendDecimal(out, byte);
+        AppendByteTexts(decimal, bytes, count, out);
         break;
     case ModeHex:
-        AppendHex(out, byte);
-        out.push_back(' ');
+        AppendByteTexts(hex, bytes, count, out);
         break;
     default:
         break;

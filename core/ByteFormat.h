@@ -3,6 +3,8 @@
 #include "ByteList.h"
 #include "TextSink.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,10 +22,15 @@ std::string FrameText(int mode, const ByteList& bytes);
 // Appends FrameText(mode, bytes) at the end of the send view.
 void AppendFrameText(int mode, const ByteList& bytes, TextSink& view);
 
-// Appends the text of one received byte in a display mode to `out`: 0 the
-// byte's character (00 adds nothing), 1 a space and the decimal value, 2 the
-// hex value and a space.
-void AppendReceivedByte(int mode, std::uint8_t byte, std::string& out);
+// Appends the text of received bytes in a display mode to `out`, byte by
+// byte: 0 the byte's character (00 adds nothing), 1 a space and the decimal
+// value, 2 the hex value and a space. Any other mode adds nothing.
+void AppendReceivedBytes(int mode, const std::uint8_t* bytes, std::size_t count, std::string& out);
+
+inline void AppendReceivedByte(int mode, std::uint8_t byte, std::string& out)
+{
+    AppendReceivedBytes(mode, &byte, 1, out);
+}
 
 // The header of a reception: CR LF (unless the view is empty), the time of day
 // and "接收：".

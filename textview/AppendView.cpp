@@ -2,7 +2,6 @@
 
 #include "AppendViewAccessible.h"
 #include "TextLines.h"
-#include "TextOffsets.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -36,6 +35,11 @@ constexpr int kAutoScrollMs = 50;
 // at most this many UTF-16 units (the newest) per announcement.
 constexpr int kAnnounceMs = 250;
 constexpr std::uint64_t kAnnouncedUnits = 16 * 1024;
+// A flood of appends is painted at most this often (about 60 times a
+// second): painting every batch would take most of the time of a fast line.
+// Rows are painted this long after the last append, if that comes sooner.
+constexpr qint64 kPaintIntervalMs = 16;
+constexpr qint64 kPaintQuietMs = 2;
 
 bool IsBlankByte(unsigned char b)
 {
@@ -89,8 +93,19 @@ template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths&
 } // namespace
 
 AppendView::AppendView(QWidget* parent)
-    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>()),
-      offsets_(std::make_unique<TextOffsets>(*lines_))
+    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
+{
+    setUp();
+}
+
+AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      lines_(std::make_unique<TextLines>(memoryBudget, std::move(opener)))
+{
+    setUp();
+}
+
+void AppendView::setUp()
 {
     InstallAppendViewAccessible();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -125,6 +140,7 @@ void AppendView::append(std::string_view utf8)
         anchor_ = anchor_ == lastStart ? lastStart + 1 : anchor_;
         cursor_ = cursor_ == lastStart ? lastStart + 1 : cursor_;
     }
+    holdScrollBar();
     syncScrollBar(!mouseSelecting_);
     repaintRows();
 }
@@ -133,7 +149,6 @@ void AppendView::clear()
 {
     const bool hadText = !lines_->empty();
     lines_->clear();
-    offsets_->reset();
     announce_.stop();
     if (hadText && QAccessible::isActive()) {
         // The text is gone; its length may be more than a reader wants to hear.
@@ -325,12 +340,50 @@ void AppendView::syncScrollBar(bool toEnd)
     }
 }
 
-// Many appends between two paints ask for one repaint.
+// Many appends between two paints ask for one repaint: at once if the last
+// paint is long enough ago, otherwise once the appends pause or the interval
+// is over.
 void AppendView::repaintRows()
 {
-    if (!repaintPending_ && viewport()->isVisible()) {
-        repaintPending_ = true;
-        viewport()->update();
+    if (!viewport()->isVisible()) {
+        releaseScrollBar();
+        return;
+    }
+    if (repaintPending_ && !paintSoon_.isActive()) {
+        return; // an update is on its way
+    }
+    repaintPending_ = true;
+    const qint64 left = painted_.isValid() ? kPaintIntervalMs - painted_.elapsed() : 0;
+    if (left <= 0) {
+        paintSoon_.stop();
+        paintRowsNow();
+    } else {
+        paintSoon_.start(static_cast<int>(std::min(left, kPaintQuietMs)), Qt::PreciseTimer, this);
+    }
+}
+
+void AppendView::paintRowsNow()
+{
+    releaseScrollBar();
+    viewport()->update();
+}
+
+// The scroll bar follows every append but is painted with the rows: each
+// paint of the bar paints the frame around the view too.
+void AppendView::holdScrollBar()
+{
+    if (!scrollBarHeld_) {
+        scrollBarHeld_ = true;
+        verticalScrollBar()->setUpdatesEnabled(false);
+    }
+}
+
+void AppendView::releaseScrollBar()
+{
+    if (scrollBarHeld_) {
+        scrollBarHeld_ = false;
+        verticalScrollBar()->setUpdatesEnabled(true);
+        verticalScrollBar()->update();
     }
 }
 
@@ -364,6 +417,9 @@ void AppendView::timerEvent(QTimerEvent* event)
     } else if (event->timerId() == announce_.timerId()) {
         announce_.stop();
         announceAppended();
+    } else if (event->timerId() == paintSoon_.timerId()) {
+        paintSoon_.stop();
+        paintRowsNow();
     } else if (event->timerId() == autoScroll_.timerId()) {
         QScrollBar* bar = verticalScrollBar();
         if (mousePoint_.y() < 0) {
@@ -395,12 +451,12 @@ void AppendView::announceAppended()
     if (announceFrom_ >= size || !QAccessible::isActive()) {
         return;
     }
-    const std::uint64_t endUnits = offsets_->unitsBefore(size);
-    std::uint64_t fromUnits = offsets_->unitsBefore(announceFrom_);
+    const std::uint64_t endUnits = lines_->utf16Offset(size);
+    std::uint64_t fromUnits = lines_->utf16Offset(announceFrom_);
     std::uint64_t from = announceFrom_;
     if (endUnits - fromUnits > kAnnouncedUnits) {
-        from = offsets_->byteAt(endUnits - kAnnouncedUnits);
-        fromUnits = offsets_->unitsBefore(from);
+        from = lines_->positionOfUtf16(endUnits - kAnnouncedUnits);
+        fromUnits = lines_->utf16Offset(from);
     }
     if (fromUnits > INT_MAX) {
         return; // past what screen readers can count
@@ -417,6 +473,8 @@ void AppendView::announceAppended()
 void AppendView::paintEvent(QPaintEvent* event)
 {
     repaintPending_ = false;
+    painted_.start();
+    releaseScrollBar();
     QPainter painter(viewport());
     painter.setFont(textFont_);
     const QPalette& colors = palette();
@@ -551,7 +609,7 @@ qreal AppendView::xOf(std::uint64_t pos) const
 std::uint64_t AppendView::nextPosition(std::uint64_t pos) const
 {
     const std::size_t index = lines_->lineOf(pos);
-    const TextLines::Line& line = lines_->line(index);
+    const TextLines::Line line = lines_->line(index);
     if (pos < line.end) {
         return std::min<std::uint64_t>(pos + SequenceLength(lines_->store().at(pos)), line.end);
     }
@@ -561,7 +619,7 @@ std::uint64_t AppendView::nextPosition(std::uint64_t pos) const
 std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
 {
     const std::size_t index = lines_->lineOf(pos);
-    const TextLines::Line& line = lines_->line(index);
+    const TextLines::Line line = lines_->line(index);
     if (pos > line.begin) {
         do {
             --pos;
@@ -573,8 +631,8 @@ std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
 
 void AppendView::selectWordAt(std::uint64_t pos)
 {
-    const TextLines::Line& line = lines_->line(lines_->lineOf(pos));
-    const TextStore& store = lines_->store();
+    const TextLines::Line line = lines_->line(lines_->lineOf(pos));
+    const PagedStore& store = lines_->store();
     const bool blank = pos < line.end && IsBlankByte(store.at(pos));
     std::uint64_t begin = pos;
     while (begin > line.begin && IsBlankByte(store.at(begin - 1)) == blank) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "SpillFile.h"
 #include "TextSink.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QPoint>
 #include <QString>
@@ -18,7 +20,6 @@ namespace quorvane
 {
 
 class TextLines;
-class TextOffsets;
 
 // A read-only text view that only grows at its end: the send and receive
 // views. A CR LF pair starts a new line; so does a lone CR or LF, and a CR LF
@@ -34,16 +35,24 @@ class TextOffsets;
 // to extend) or the keyboard (Ctrl+A, Shift with the arrows, Home, End and the
 // page keys) and copied with Ctrl+C or the context menu. The copy holds the
 // selected text exactly as it was appended, line breaks included as they came
-// (CR LF, CR or LF). A tab shows as one blank. With the keyboard focus the
-// view shows a focus frame and its caret.
+// (CR LF, CR or LF). A tab shows as one blank.
 //
-// Screen readers read it through AppendViewAccessible; what is appended is
-// announced a few times a second at most, so a flood does not swamp them.
+// The whole text is kept, however long the view runs: what passes a memory
+// budget waits in a temporary file and is read back when it is painted,
+// selected or copied. If that file cannot be made or written, the text stays
+// in memory. clear() gives the memory and the file space back.
+//
+// With the keyboard focus the view shows a focus frame and its caret. Screen
+// readers read it through AppendViewAccessible; what is appended is announced
+// a few times a second at most, so a flood does not swamp them.
 class AppendView : public QAbstractScrollArea, public TextSink
 {
     Q_OBJECT
 public:
     explicit AppendView(QWidget* parent = nullptr);
+    // A view that keeps `memoryBudget` bytes of text and indexes in memory
+    // and moves older pages to the file `opener` makes.
+    AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent = nullptr);
     ~AppendView() override;
 
     void append(std::string_view utf8);
@@ -64,8 +73,11 @@ public:
     QPoint pointOf(qsizetype row, qsizetype column) const;
     // The length of text() in UTF-8 bytes.
     std::uint64_t byteCount() const;
-    // Bytes held for the text and its line and row indexes.
+    // Bytes held in memory for the text and its line and row indexes.
     std::size_t storageBytes() const;
+    // The text and its lines, rows and positions, read without loading it
+    // all (for the accessible text).
+    const TextLines& lines() const { return *lines_; }
     // Wraps everything to the current width now, if a new width is still
     // being applied in the background.
     void finishLayout();
@@ -99,6 +111,7 @@ private:
     static constexpr int kRightMargin = 4;
     static constexpr int kTopMargin = 2;
 
+    void setUp();
     void applyFont();
     void noteAppendedForScreenReaders(std::uint64_t from);
     void announceAppended();
@@ -107,6 +120,9 @@ private:
     void runRelayout(std::size_t budget);
     void syncScrollBar(bool toEnd);
     void repaintRows();
+    void paintRowsNow();
+    void holdScrollBar();
+    void releaseScrollBar();
     int visibleRows() const;
     bool atEnd() const;
     std::uint64_t positionAt(QPoint point) const;
@@ -120,7 +136,6 @@ private:
     void dragTo(QPoint point);
 
     std::unique_ptr<TextLines> lines_;
-    std::unique_ptr<TextOffsets> offsets_;
     QFont textFont_;
     int lineHeight_ = 1;
     qreal ascent_ = 0;
@@ -129,9 +144,12 @@ private:
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
     bool repaintPending_ = false; // an update of the viewport is on its way
+    bool scrollBarHeld_ = false;  // the scroll bar waits for the rows' paint
+    QElapsedTimer painted_;       // since the last paint
     QPoint mousePoint_;
     QBasicTimer autoScroll_;
     QBasicTimer relayout_;
+    QBasicTimer paintSoon_;
     QBasicTimer announce_;          // the next announcement to screen readers
     std::uint64_t announceFrom_ = 0; // the first byte not yet announced
 };

@@ -2,7 +2,6 @@
 
 #include "AppendView.h"
 #include "TextLines.h"
-#include "TextOffsets.h"
 
 #include <QScrollBar>
 #include <algorithm>
@@ -37,7 +36,7 @@ std::uint64_t OutOfBreak(const TextLines& lines, std::uint64_t pos)
 }
 
 // The start of the character holding pos.
-std::uint64_t CharStart(const TextStore& store, std::uint64_t pos)
+std::uint64_t CharStart(const PagedStore& store, std::uint64_t pos)
 {
     while (pos > 0 && pos < store.size() && IsContinuation(store.at(pos))) {
         --pos;
@@ -45,7 +44,7 @@ std::uint64_t CharStart(const TextStore& store, std::uint64_t pos)
     return pos;
 }
 
-std::uint64_t CharEnd(const TextStore& store, std::uint64_t pos)
+std::uint64_t CharEnd(const PagedStore& store, std::uint64_t pos)
 {
     if (pos >= store.size()) {
         return pos;
@@ -98,12 +97,12 @@ QString AppendViewAccessible::text(QAccessible::Text t) const
 
 int AppendViewAccessible::toOffset(std::uint64_t byte) const
 {
-    return static_cast<int>(std::min<std::uint64_t>(view()->offsets_->unitsBefore(byte), INT_MAX));
+    return static_cast<int>(std::min<std::uint64_t>(view()->lines_->utf16Offset(byte), INT_MAX));
 }
 
 std::uint64_t AppendViewAccessible::toByte(int offset) const
 {
-    return view()->offsets_->byteAt(static_cast<std::uint64_t>(std::max(offset, 0)));
+    return view()->lines_->positionOfUtf16(static_cast<std::uint64_t>(std::max(offset, 0)));
 }
 
 QString AppendViewAccessible::textOfBytes(std::uint64_t begin, std::uint64_t end,
@@ -199,7 +198,7 @@ void AppendViewAccessible::pieceAt(std::uint64_t pos, QAccessible::TextBoundaryT
                                    std::uint64_t& begin, std::uint64_t& end) const
 {
     const TextLines& lines = *view()->lines_;
-    const TextStore& store = lines.store();
+    const PagedStore& store = lines.store();
     const std::uint64_t size = lines.size();
     const std::size_t lineIndex = lines.lineOf(pos);
     const TextLines::Line& line = lines.line(lineIndex);

@@ -1,6 +1,7 @@
 #include "TextLines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace quorvane
@@ -27,11 +28,32 @@ bool IsBlank(char32_t ch)
     return ch == U' ' || ch == U'\t';
 }
 
+// The top bit of each zero byte of w, and no other bit.
+std::uint64_t ZeroBytes(std::uint64_t w)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((w & kLow7) + kLow7) | w | kLow7);
+}
+
+// '!' to DEL: neither a blank nor a line break nor part of a longer sequence.
+bool IsPrintableAscii(unsigned char c)
+{
+    return static_cast<unsigned char>(c - 0x21) < 0x5F;
+}
+
 // The length of the valid UTF-8 prefix of data (whole sequences only).
 std::size_t ValidPrefix(const unsigned char* data, std::size_t size)
 {
     std::size_t i = 0;
     while (i < size) {
+        if (i + 8 <= size) {
+            std::uint64_t eight = 0;
+            std::memcpy(&eight, data + i, sizeof eight);
+            if ((eight & 0x8080808080808080ull) == 0) {
+                i += 8; // eight ASCII bytes at once
+                continue;
+            }
+        }
         if (data[i] < 0x80) {
             ++i;
             continue;
@@ -44,6 +66,22 @@ std::size_t ValidPrefix(const unsigned char* data, std::size_t size)
         i += n;
     }
     return size;
+}
+
+// The UTF-16 units of valid UTF-8 bytes, each counted at its lead byte.
+std::uint64_t Utf16Units(const char* data, std::size_t size)
+{
+    std::uint64_t units = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        units += static_cast<unsigned>(!IsContinuation(b)) + static_cast<unsigned>(b >= 0xF0);
+    }
+    return units;
+}
+
+std::uint64_t Same(std::uint64_t v)
+{
+    return v;
 }
 
 } // namespace
@@ -93,44 +131,6 @@ std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, char32_t& ch
     return n;
 }
 
-// ---- TextStore ----
-
-void TextStore::append(const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const std::size_t used = static_cast<std::size_t>(size_ & (kBlockSize - 1));
-        if (used == 0 && (size_ >> kBlockBits) == blocks_.size()) {
-            // Not zeroed: only the bytes written are ever touched.
-            blocks_.emplace_back(new char[kBlockSize]);
-        }
-        const std::size_t room = kBlockSize - used;
-        const std::size_t n = std::min(room, size);
-        std::memcpy(blocks_[size_ >> kBlockBits].get() + used, data, n);
-        size_ += n;
-        data += n;
-        size -= n;
-    }
-}
-
-void TextStore::clear()
-{
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-    size_ = 0;
-}
-
-void TextStore::copy(std::uint64_t begin, std::uint64_t end, std::string& out) const
-{
-    end = std::min(end, size_);
-    while (begin < end) {
-        const std::size_t used = static_cast<std::size_t>(begin & (kBlockSize - 1));
-        const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize - used, end - begin));
-        out.append(blocks_[begin >> kBlockBits].get() + used, n);
-        begin += n;
-    }
-}
-
 // ---- GlyphWidths ----
 
 void GlyphWidths::setMeasure(Measure measure)
@@ -155,10 +155,12 @@ float GlyphWidths::other(char32_t ch)
 
 // ---- TextLines ----
 
-TextLines::TextLines()
+TextLines::TextLines(std::size_t memoryBudget, SpillOpener opener)
+    : pool_(memoryBudget, std::move(opener)), store_(pool_), lines_(pool_),
+      current_(std::make_unique<Layout>(pool_))
 {
     lines_.push_back({0, 0});
-    resetLayout(current_, kMinWrapWidth);
+    resetLayout(*current_, kMinWrapWidth);
 }
 
 void TextLines::beginLine(Layout& layout, std::size_t line, std::uint64_t start)
@@ -172,10 +174,10 @@ void TextLines::beginLine(Layout& layout, std::size_t line, std::uint64_t start)
 
 void TextLines::resetLayout(Layout& layout, float width) const
 {
-    std::deque<std::uint64_t>().swap(layout.starts);
-    std::deque<std::uint64_t>().swap(layout.firstRows);
+    layout.starts.clear();
+    layout.firstRows.clear();
     layout.width = width;
-    beginLine(layout, 0, lines_.front().begin);
+    beginLine(layout, 0, lines_[0].begin);
 }
 
 // Wraps the bytes at [offset, offset + size) of the line being wrapped; data
@@ -184,9 +186,78 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
 {
     WrapState s = layout.state;
     const float width = layout.width;
+    const float* ascii = widths_.ascii();
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     std::size_t i = 0;
     while (i < size) {
+        // Eight spaces and printable ASCII characters at once, while all of
+        // them fit the row: no break can fall among them.
+        while (i + 8 <= size) {
+            std::uint64_t eight = 0;
+            std::memcpy(&eight, p + i, sizeof eight);
+            if constexpr (std::endian::native == std::endian::big) {
+                eight = __builtin_bswap64(eight); // byte k at bits 8k to 8k + 7
+            }
+            if ((((eight - 0x2020202020202020ull) | eight) & 0x8080808080808080ull) != 0) {
+                break; // a byte below the space or past DEL
+            }
+            const std::uint64_t spaces = ZeroBytes(eight ^ 0x2020202020202020ull);
+            const int lastSpace = spaces == 0 ? -1 : (63 - std::countl_zero(spaces)) / 8;
+            float x = s.x;
+            float left = s.wordLeft;
+            for (int k = 0; k < 8; ++k) {
+                x += ascii[(eight >> (8 * k)) & 0x7F];
+                left = k == lastSpace ? x : left;
+            }
+            if (x > width) {
+                break;
+            }
+            if (lastSpace == 7) {
+                s.afterBlank = true;
+            } else if (lastSpace >= 0) {
+                s.afterBlank = false;
+                s.wordStart = offset + i + static_cast<std::uint64_t>(lastSpace) + 1;
+                s.wordLeft = left;
+            } else if (s.afterBlank) {
+                s.afterBlank = false;
+                s.wordStart = offset + i;
+                s.wordLeft = s.x;
+            }
+            s.x = x;
+            i += 8;
+        }
+        // The bulk of any text at little cost: blanks, and words of printable
+        // ASCII as long as they fit the row.
+        while (i < size) {
+            unsigned char c = p[i];
+            if (IsPrintableAscii(c)) {
+                if (s.afterBlank) {
+                    s.afterBlank = false;
+                    s.wordStart = offset + i;
+                    s.wordLeft = s.x;
+                }
+                float x = s.x;
+                while (x + ascii[c] <= width) {
+                    x += ascii[c];
+                    if (++i == size || !IsPrintableAscii(c = p[i])) {
+                        break;
+                    }
+                }
+                s.x = x;
+                if (i < size && IsPrintableAscii(c)) {
+                    break; // c does not fit: a break is due
+                }
+            } else if (IsBlank(c)) {
+                s.x += ascii[c];
+                s.afterBlank = true;
+                ++i;
+            } else {
+                break;
+            }
+        }
+        if (i == size) {
+            break;
+        }
         char32_t ch = p[i];
         std::size_t n = 1;
         if (ch >= 0x80) {
@@ -207,26 +278,25 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
         if (s.afterBlank) {
             s.afterBlank = false;
             s.wordStart = at;
-            s.wordX = 0.0f;
+            s.wordLeft = s.x;
         }
         if (s.x + advance > width && at > s.lineStart) {
             if (s.wordStart > s.lineStart) {
                 // The word moves to a line of its own.
                 layout.starts.push_back(s.wordStart);
                 s.lineStart = s.wordStart;
-                s.x = s.wordX;
+                s.x -= s.wordLeft;
+                s.wordLeft = 0.0f;
             }
             if (s.x + advance > width && at > s.lineStart) {
                 // A word wider than the line is cut before this character.
                 layout.starts.push_back(at);
                 s.lineStart = at;
                 s.x = 0.0f;
-                s.wordX = 0.0f;
             }
             s.wordStart = s.lineStart;
         }
         s.x += advance;
-        s.wordX += advance;
     }
     layout.state = s;
     layout.pos = offset + size;
@@ -236,14 +306,14 @@ void TextLines::appendRun(const char* data, std::size_t size)
 {
     const std::uint64_t offset = store_.size();
     store_.append(data, size);
-    lines_.back().end = store_.size();
-    feed(current_, data, size, offset);
+    lines_.setBack({lines_.back().begin, store_.size()});
+    feed(*current_, data, size, offset);
 }
 
 void TextLines::openLine(std::uint64_t start)
 {
     lines_.push_back({start, start});
-    beginLine(current_, lines_.size() - 1, start);
+    beginLine(*current_, lines_.size() - 1, start);
 }
 
 // The LF of a CR LF pair arrived after the CR had already opened a new,
@@ -251,10 +321,10 @@ void TextLines::openLine(std::uint64_t start)
 void TextLines::moveEmptyLastLine(std::uint64_t start)
 {
     const std::size_t last = lines_.size() - 1;
-    lines_.back() = {start, start};
-    for (Layout* layout : {&current_, relayout_.get()}) {
+    lines_.setBack({start, start});
+    for (Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr && layout->line == last) {
-            layout->starts.back() = start;
+            layout->starts.setBack(start);
             layout->state = WrapState{start, start, 0.0f, 0.0f, false};
             layout->pos = start;
         }
@@ -294,11 +364,18 @@ void TextLines::append(std::string_view utf8)
         i = 1;
     }
     endsWithCr_ = false;
+    // The next CR and the next LF from i on (n if none), each looked for
+    // again once passed.
+    const auto next = [&](std::size_t from, char c) {
+        const void* at = std::memchr(p + from, c, n - from);
+        return at != nullptr ? static_cast<std::size_t>(static_cast<const char*>(at) - p) : n;
+    };
+    std::size_t cr = next(i, '\r');
+    std::size_t lf = next(i, '\n');
     while (i < n) {
-        std::size_t j = i;
-        while (j < n && p[j] != '\r' && p[j] != '\n') {
-            ++j;
-        }
+        cr = cr < i ? next(i, '\r') : cr;
+        lf = lf < i ? next(i, '\n') : lf;
+        const std::size_t j = std::min(cr, lf);
         if (j > i) {
             appendRun(p + i, j - i);
         }
@@ -321,12 +398,16 @@ void TextLines::append(std::string_view utf8)
 
 void TextLines::clear()
 {
-    store_.clear();
-    std::deque<Line>().swap(lines_);
-    lines_.push_back({0, 0});
     const float width = wrapWidth();
     relayout_.reset();
-    resetLayout(current_, width);
+    current_->starts.clear();
+    current_->firstRows.clear();
+    lines_.clear();
+    store_.clear();
+    pool_.reset();
+    std::vector<std::uint64_t>().swap(pageUtf16_);
+    lines_.push_back({0, 0});
+    resetLayout(*current_, width);
     endsWithCr_ = false;
 }
 
@@ -342,27 +423,75 @@ std::string TextLines::bytes(std::uint64_t begin, std::uint64_t end) const
 
 std::size_t TextLines::lineOf(std::uint64_t pos) const
 {
-    const auto it = std::upper_bound(lines_.begin(), lines_.end(), pos,
-                                     [](std::uint64_t p, const Line& l) { return p < l.begin; });
-    return it == lines_.begin() ? 0 : static_cast<std::size_t>(it - lines_.begin()) - 1;
+    const std::size_t n = lines_.countUpTo(pos, [](const Line& l) { return l.begin; });
+    return n == 0 ? 0 : n - 1;
 }
 
 TextLines::VisualLine TextLines::visualLine(std::size_t v) const
 {
-    const auto& rows = current_.firstRows;
-    const auto it = std::upper_bound(rows.begin(), rows.end(), std::uint64_t{v});
-    const std::size_t line = static_cast<std::size_t>(it - rows.begin()) - 1;
+    const Layout& layout = *current_;
+    const auto& rows = layout.firstRows;
+    const std::size_t line = rows.countUpTo(v, Same) - 1;
     const bool lastOfLine =
-        v + 1 >= current_.starts.size() || (line + 1 < rows.size() && v + 1 >= rows[line + 1]);
-    const std::uint64_t end = lastOfLine ? lines_[line].end : current_.starts[v + 1];
-    return {current_.starts[v], end, line};
+        v + 1 >= layout.starts.size() || (line + 1 < rows.size() && v + 1 >= rows[line + 1]);
+    const std::uint64_t begin = layout.starts[v];
+    const std::uint64_t end = lastOfLine ? lines_[line].end : layout.starts[v + 1];
+    return {begin, std::max(begin, end), line};
 }
 
 std::size_t TextLines::visualLineOf(std::uint64_t pos) const
 {
-    const auto& starts = current_.starts;
-    const auto it = std::upper_bound(starts.begin(), starts.end(), pos);
-    return it == starts.begin() ? 0 : static_cast<std::size_t>(it - starts.begin()) - 1;
+    const std::size_t n = current_->starts.countUpTo(pos, Same);
+    return n == 0 ? 0 : n - 1;
+}
+
+std::uint64_t TextLines::utf16BeforePage(std::size_t page) const
+{
+    if (pageUtf16_.empty()) {
+        pageUtf16_.push_back(0);
+    }
+    while (pageUtf16_.size() <= page) {
+        const std::size_t counted = pageUtf16_.size() - 1;
+        pageUtf16_.push_back(pageUtf16_.back() +
+                             Utf16Units(store_.page(counted), PagedStore::kPageBytes));
+    }
+    return pageUtf16_[page];
+}
+
+std::uint64_t TextLines::utf16Offset(std::uint64_t pos) const
+{
+    pos = std::min(pos, size());
+    const auto page = static_cast<std::size_t>(pos >> PagePool::kPageBits);
+    const auto within = static_cast<std::size_t>(pos & (PagedStore::kPageBytes - 1));
+    const std::uint64_t before = utf16BeforePage(page);
+    return within == 0 ? before : before + Utf16Units(store_.page(page), within);
+}
+
+std::uint64_t TextLines::positionOfUtf16(std::uint64_t offset) const
+{
+    const auto fullPages = static_cast<std::size_t>(size() >> PagePool::kPageBits);
+    utf16BeforePage(fullPages);
+    const auto counted = pageUtf16_.begin() + static_cast<std::ptrdiff_t>(fullPages) + 1;
+    std::size_t page =
+        static_cast<std::size_t>(std::upper_bound(pageUtf16_.begin(), counted, offset) -
+                                 pageUtf16_.begin()) - 1;
+    std::uint64_t units = pageUtf16_[page];
+    for (std::uint64_t pos = std::uint64_t{page} << PagePool::kPageBits; pos < size(); ++page) {
+        const char* data = store_.page(page);
+        const auto stop = static_cast<std::size_t>(
+            std::min<std::uint64_t>(PagedStore::kPageBytes, size() - pos));
+        for (std::size_t i = 0; i < stop; ++i, ++pos) {
+            const auto b = static_cast<unsigned char>(data[i]);
+            if (!IsContinuation(b)) {
+                const unsigned width = b >= 0xF0 ? 2 : 1;
+                if (units + width > offset) {
+                    return pos; // also for the second unit of a surrogate pair
+                }
+                units += width;
+            }
+        }
+    }
+    return size();
 }
 
 void TextLines::setWrapWidth(float width)
@@ -373,17 +502,17 @@ void TextLines::setWrapWidth(float width)
     }
     if (empty()) {
         relayout_.reset();
-        resetLayout(current_, width);
+        resetLayout(*current_, width);
         return;
     }
-    relayout_ = std::make_unique<Layout>();
+    relayout_ = std::make_unique<Layout>(pool_);
     resetLayout(*relayout_, width);
 }
 
 void TextLines::rewrapAll()
 {
     const float width = wrapWidth();
-    relayout_ = std::make_unique<Layout>();
+    relayout_ = std::make_unique<Layout>(pool_);
     resetLayout(*relayout_, width);
 }
 
@@ -396,7 +525,7 @@ bool TextLines::continueRelayout(std::size_t budget)
     std::int64_t left = static_cast<std::int64_t>(budget);
     std::string chunk;
     for (;;) {
-        const Line& line = lines_[layout.line];
+        const Line line = lines_[layout.line];
         if (layout.pos < line.end) {
             if (left <= 0) {
                 return false;
@@ -422,17 +551,16 @@ bool TextLines::continueRelayout(std::size_t budget)
         }
         break; // caught up with the end of the text
     }
-    current_ = std::move(layout);
-    relayout_.reset();
+    current_ = std::move(relayout_);
     return true;
 }
 
 std::size_t TextLines::memoryBytes() const
 {
-    std::size_t bytes = store_.memoryBytes() + lines_.size() * sizeof(Line);
-    for (const Layout* layout : {&current_, static_cast<const Layout*>(relayout_.get())}) {
+    std::size_t bytes = pool_.memoryBytes() + lines_.indexBytes();
+    for (const Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr) {
-            bytes += (layout->starts.size() + layout->firstRows.size()) * sizeof(std::uint64_t);
+            bytes += layout->starts.indexBytes() + layout->firstRows.indexBytes();
         }
     }
     return bytes;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "PagedArray.h"
+#include "PagedStore.h"
+#include "SpillFile.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,30 +16,6 @@
 namespace quorvane
 {
 
-// The bytes of a view, in blocks of fixed size so that growing never moves
-// what is already held. Offsets run over the whole text.
-class TextStore
-{
-public:
-    static constexpr unsigned kBlockBits = 16;
-    static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
-
-    void append(const char* data, std::size_t size);
-    void clear();
-    std::uint64_t size() const { return size_; }
-    unsigned char at(std::uint64_t offset) const
-    {
-        return static_cast<unsigned char>(blocks_[offset >> kBlockBits][offset & (kBlockSize - 1)]);
-    }
-    // Appends the bytes [begin, end) to out.
-    void copy(std::uint64_t begin, std::uint64_t end, std::string& out) const;
-    std::size_t memoryBytes() const { return blocks_.size() * kBlockSize; }
-
-private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::uint64_t size_ = 0;
-};
-
 // The width in pixels of each character, measured once: a table for ASCII,
 // a hash for the others.
 class GlyphWidths
@@ -46,6 +25,7 @@ public:
 
     void setMeasure(Measure measure);
     float operator()(char32_t ch) { return ch < 128 ? ascii_[ch] : other(ch); }
+    const float* ascii() const { return ascii_; }
 
 private:
     float other(char32_t ch);
@@ -72,9 +52,16 @@ private:
 // Positions are byte offsets into the text. A position never falls inside a
 // line break; the stored text keeps every byte appended, breaks included, so
 // text() gives back exactly what was appended.
+//
+// The text, its lines and its rows are kept in pages of one PagePool: the
+// newest within a memory budget, older pages in a temporary file, read back
+// on demand. A search for a line or row reads one page of each index.
 class TextLines
 {
 public:
+    // Text and indexes held in memory per view; the rest waits on disk.
+    static constexpr std::size_t kMemoryBudget = std::size_t{32} << 20;
+
     struct Line {
         std::uint64_t begin; // first byte of the line
         std::uint64_t end;   // its line break (or the end of the text)
@@ -85,31 +72,33 @@ public:
         std::size_t line; // the logical line it belongs to
     };
 
-    TextLines();
+    explicit TextLines(std::size_t memoryBudget = kMemoryBudget,
+                       SpillOpener opener = CacheSpillOpener());
 
     // Valid UTF-8 is kept as is; a byte that does not start a valid sequence
     // is kept as U+FFFD.
     void append(std::string_view utf8);
+    // Empties the text and gives its memory and its file space back.
     void clear();
 
-    const TextStore& store() const { return store_; }
+    const PagedStore& store() const { return store_; }
     std::uint64_t size() const { return store_.size(); }
     bool empty() const { return store_.size() == 0; }
     std::string bytes(std::uint64_t begin, std::uint64_t end) const;
 
     std::size_t lineCount() const { return lines_.size(); }
-    const Line& line(std::size_t i) const { return lines_[i]; }
+    Line line(std::size_t i) const { return lines_[i]; }
     // The logical line holding a position.
     std::size_t lineOf(std::uint64_t pos) const;
 
-    std::size_t visualLineCount() const { return current_.starts.size(); }
+    std::size_t visualLineCount() const { return current_->starts.size(); }
     VisualLine visualLine(std::size_t v) const;
     // The visual line a position shows on (a position where a line wraps
     // belongs to the line below).
     std::size_t visualLineOf(std::uint64_t pos) const;
 
     GlyphWidths& widths() { return widths_; }
-    float wrapWidth() const { return relayout_ ? relayout_->width : current_.width; }
+    float wrapWidth() const { return relayout_ ? relayout_->width : current_->width; }
     // Starts wrapping everything again when the width changes.
     void setWrapWidth(float width);
     // Wraps everything again at the same width (the character widths changed).
@@ -119,7 +108,15 @@ public:
     // caught up and replaced the current one.
     bool continueRelayout(std::size_t budget);
 
-    // Bytes held: the text blocks and every index.
+    // Positions as UTF-16 offsets, as QString counts them: the offset of a
+    // position, and the position of the character holding an offset (the
+    // whole character for either unit of a surrogate pair; the end of the
+    // text past it). The count of each full page is taken the first time
+    // it is asked for, never while appending.
+    std::uint64_t utf16Offset(std::uint64_t pos) const;
+    std::uint64_t positionOfUtf16(std::uint64_t offset) const;
+
+    // Bytes held in memory: the pages of the text and of every index.
     std::size_t memoryBytes() const;
 
 private:
@@ -127,13 +124,14 @@ private:
         std::uint64_t lineStart = 0; // start of the visual line being filled
         std::uint64_t wordStart = 0; // start of the word after the last blank; == lineStart if none
         float x = 0;                 // width of the visual line so far
-        float wordX = 0;             // width of the word begun at wordStart
+        float wordLeft = 0;          // x where the word begun at wordStart begins
         bool afterBlank = false;
     };
     struct Layout {
+        explicit Layout(PagePool& pool) : starts(pool), firstRows(pool) {}
         float width = 0;
-        std::deque<std::uint64_t> starts;    // first byte of each visual line
-        std::deque<std::uint64_t> firstRows; // first visual line of each logical line
+        PagedArray<std::uint64_t> starts;    // first byte of each visual line
+        PagedArray<std::uint64_t> firstRows; // first visual line of each logical line
         WrapState state;
         std::size_t line = 0;  // logical line being wrapped
         std::uint64_t pos = 0; // next byte to wrap
@@ -145,13 +143,16 @@ private:
     void openLine(std::uint64_t start);
     void moveEmptyLastLine(std::uint64_t start);
     void resetLayout(Layout& layout, float width) const;
+    std::uint64_t utf16BeforePage(std::size_t page) const;
 
-    TextStore store_;
-    std::deque<Line> lines_;
-    Layout current_;
+    PagePool pool_; // before the stores: they give their pages back to it
+    PagedStore store_;
+    PagedArray<Line> lines_;
+    std::unique_ptr<Layout> current_;
     std::unique_ptr<Layout> relayout_;
     GlyphWidths widths_;
     bool endsWithCr_ = false;
+    mutable std::vector<std::uint64_t> pageUtf16_; // UTF-16 units before each page counted
 };
 
 // The length of the UTF-8 sequence at data[0..size), or 0 when it is not a

@@ -586,7 +586,6 @@ void FrmMain::TransmitFrame(const ByteList& frame)
     p.Output(frame);
     record_->note(RecordEvent::Sent, frame);
     RcvCount_ = -1;
-    RcvBuffer_.clear();
     RcvHeaderPending_ = true;
     timeRcv_->setEnabled(true);
 }
@@ -873,21 +872,18 @@ void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& ar
 
 void FrmMain::ReceiveBytes(const ByteList& bytes)
 {
-    const long long limit = Shared().RcvMaxChars;
-    const int mode = cmbRcv->currentIndex();
+    // The bytes that still fit the reception; the first one past the limit
+    // overflows it, and the rest of the batch is dropped with it.
+    const auto fit = static_cast<std::size_t>(std::clamp<long long>(
+        Shared().RcvMaxChars - RcvCount_, 0, static_cast<long long>(bytes.size())));
     std::string shown;
-    shown.reserve(bytes.size() * 4);
-    for (std::uint8_t b : bytes) {
-        ++RcvCount_;
-        if (RcvCount_ > limit) {
-            txtRView.text->Append(shown);
-            Overflow();
-            return;
-        }
-        RcvBuffer_.push_back(b);
-        AppendReceivedByte(mode, b, shown);
-    }
+    AppendReceivedBytes(cmbRcv->currentIndex(), bytes.data(), fit, shown);
+    RcvCount_ += static_cast<long long>(fit);
     txtRView.text->Append(shown);
+    if (fit < bytes.size()) {
+        ++RcvCount_;
+        Overflow();
+    }
 }
 
 void FrmMain::Overflow()

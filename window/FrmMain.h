@@ -199,8 +199,9 @@ private:
     QString LastSendText_;
     RangeFlags flags_;
 
-    // Receive state: the current reception, grown by what arrives.
-    ByteList RcvBuffer_;
+    // Receive state: the index of the last byte of the current reception.
+    // Only its count bounds a reception; the bytes themselves live in the
+    // receive view, so a reception of any size costs nothing more here.
     long long RcvCount_ = -1;
     bool RcvHeaderPending_ = false;
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace quorvane;
 
@@ -86,6 +88,36 @@ TEST(ReceivedBytes, RenderOneByteAtATime)
     std::string none;
     AppendReceivedByte(-1, 0x41, none);
     EXPECT_EQ(none, "");
+}
+
+// A batch renders as its bytes one by one, whatever runs of plain ASCII,
+// zero bytes and bytes from 80 up it mixes.
+TEST(ReceivedBytes, RenderABatchAsItsBytesOneByOne)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int round = 0; round < 3; ++round) {
+        for (int b = 0; b < 256; ++b) {
+            bytes.push_back(static_cast<std::uint8_t>(round == 1 ? 255 - b : b));
+        }
+        bytes.insert(bytes.end(), 13 + round, 'a');
+    }
+    std::string dec, hex, str;
+    for (std::uint8_t b : bytes) {
+        char text[8];
+        dec += std::string(text, std::snprintf(text, sizeof text, " %u", b));
+        hex += std::string(text, std::snprintf(text, sizeof text, "%X ", b));
+        str += b == 0 ? "" : b < 0x80 ? std::string(1, static_cast<char>(b)) : b == 0x80 ? "€" : "\uFFFD";
+    }
+    for (std::size_t from : {std::size_t{0}, std::size_t{3}}) {
+        std::string got[3];
+        for (int mode = 0; mode < 3; ++mode) {
+            got[mode] = "x";
+            AppendReceivedBytes(mode, bytes.data() + from, bytes.size() - from, got[mode]);
+        }
+        EXPECT_EQ(got[0], "x" + (from == 0 ? str : str.substr(2)));
+        EXPECT_EQ(got[1], "x" + dec.substr(from == 0 ? 0 : 6));
+        EXPECT_EQ(got[2], "x" + hex.substr(from == 0 ? 0 : 6));
+    }
 }
 
 TEST(ReceivedBytes, HeaderStartsALineUnlessTheViewIsEmpty)

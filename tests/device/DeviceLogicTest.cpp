@@ -119,6 +119,8 @@ TEST(DeviceOptions, RefusesWhatItCannotRead)
                                                     {"flood"},
                                                     {"flood", "0"},
                                                     {"flood", "1", "2"},
+                                                    {"lines"},
+                                                    {"lines", "0"},
                                                     {"silent", "now"},
                                                     {"ping"},
                                                     {"--quiet=1"},
@@ -212,6 +214,20 @@ TEST(DeviceResponder, FloodAnswersEachFrameWithTheCountingPattern)
     Bytes expected = CountingPattern(300);
     expected.insert(expected.end(), expected.begin(), expected.end());
     EXPECT_EQ(Drain(out), expected);
+}
+
+// Text lines for string display: 59 characters and CR LF, cut at the count.
+TEST(DeviceResponder, LinesAnswersEachFrameWithTextLines)
+{
+    const auto parsed = Parse({"lines", "150"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    Responder responder(parsed.options);
+    OutgoingStream out;
+    responder.OnReceived(frame, start);
+    responder.ReleaseDue(start + 20ms, out);
+    const std::string line = "The quick brown fox jumps over the lazy dog. 0123456789 ABC\r\n";
+    const std::string text = line + line + line.substr(0, 28);
+    EXPECT_EQ(Drain(out), Bytes(text.begin(), text.end()));
 }
 
 TEST(DeviceResponder, SilentNeverAnswers)

@@ -259,6 +259,12 @@ TEST_F(View, EachAppendScrollsToTheEnd)
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, view.pointOf(12, 2));
     view.append("\r\nafter");
     EXPECT_EQ(bar()->value(), bar()->maximum());
+
+    // The bar is painted with the rows, a little later, never left unpainted.
+    EXPECT_TRUE(WaitUntil([&] { return bar()->updatesEnabled(); }));
+    view.hide();
+    view.append("\r\nhidden");
+    EXPECT_TRUE(bar()->updatesEnabled());
 }
 
 // ---- selection and copy ----

@@ -6,17 +6,29 @@
 
 namespace quorvane::device {
 
-// One answer to the client: fixed bytes, or a run of the counting pattern
-// 00 01 ... FF 00 01 ... of a given length, made up as it is written so a
-// flood of millions of bytes never sits in memory.
+// One line of the text pattern: 59 characters and CR LF.
+inline constexpr char kTextLine[] = "The quick brown fox jumps over the lazy dog. 0123456789 ABC\r\n";
+inline constexpr std::uint64_t kTextLineLength = sizeof kTextLine - 1;
+
+// One answer to the client: fixed bytes, or a run of a pattern of a given
+// length (the counting pattern 00 01 ... FF 00 01 ..., or text lines), made
+// up as it is written so a flood of millions of bytes never sits in memory.
 struct Answer {
     std::vector<std::uint8_t> bytes;
     std::uint64_t patternLength = 0;
+    bool textLines = false; // the pattern is kTextLine over and over
 
     static Answer Fixed(std::vector<std::uint8_t> bytes) { return Answer{std::move(bytes), 0}; }
     static Answer Pattern(std::uint64_t length) { return Answer{{}, length}; }
+    static Answer Lines(std::uint64_t length) { return Answer{{}, length, true}; }
 
     std::uint64_t Length() const { return bytes.empty() ? patternLength : bytes.size(); }
+    // Byte `offset` of the pattern.
+    std::uint8_t PatternByte(std::uint64_t offset) const
+    {
+        return textLines ? static_cast<std::uint8_t>(kTextLine[offset % kTextLineLength])
+                         : static_cast<std::uint8_t>(offset & 0xFF);
+    }
 };
 
 } // namespace quorvane::device

@@ -186,10 +186,10 @@ private:
             RefuseModeArguments(mode, rest);
         } else if (mode == "reply") {
             ApplyReply(rest);
-        } else if (mode == "flood") {
-            ApplyFlood(rest);
+        } else if (mode == "flood" || mode == "lines") {
+            ApplyFlood(mode, rest);
         } else {
-            Fail("unknown mode '" + std::string(mode) + "' (echo, silent, reply, flood)");
+            Fail("unknown mode '" + std::string(mode) + "' (echo, silent, reply, flood, lines)");
         }
     }
 
@@ -216,14 +216,15 @@ private:
         result_.options.replyBytes = std::move(*bytes);
     }
 
-    void ApplyFlood(std::span<const std::string_view> words)
+    void ApplyFlood(std::string_view mode, std::span<const std::string_view> words)
     {
         const auto length = words.size() == 1 ? ParseCount(words[0], maxFloodLength) : std::nullopt;
         if (!length || *length == 0) {
-            Fail("flood needs one byte count from 1 to " + std::to_string(maxFloodLength));
+            Fail(std::string(mode) + " needs one byte count from 1 to " +
+                 std::to_string(maxFloodLength));
             return;
         }
-        result_.options.mode = Mode::Flood;
+        result_.options.mode = mode == "flood" ? Mode::Flood : Mode::Lines;
         result_.options.floodLength = *length;
     }
 
@@ -270,12 +271,14 @@ Modes:
   silent           receive and log, never answer
   reply HEX...     answer each frame with fixed bytes: reply 06 01 FF, reply 0601FF
   flood N          answer each frame with N bytes counting 00 01 ... FF 00 01 ...
+  lines N          answer each frame with N bytes of text: lines of 59 characters
+                   and CR LF
 
 A frame is what arrives before the line stays idle for the gap time.
 
 Options:
   --gap MS         idle time that ends a frame (default 20)
-  --delay MS       wait before answering, in echo, reply and flood (default 0)
+  --delay MS       wait before answering, in echo, reply, flood and lines (default 0)
   --link PATH      keep a symbolic link at PATH to the port end, removed on exit
   --linger MS      exit when a client has closed the port and none reopens it
                    within MS milliseconds (default: keep running)

@@ -17,13 +17,14 @@ enum class Mode {
     Silent, // receive and log only
     Reply,  // fixed bytes after each frame
     Flood,  // a run of the counting pattern after each frame
+    Lines,  // a run of text lines after each frame
 };
 
 // Everything the command line chooses.
 struct Options {
     Mode mode = Mode::Echo;
     std::vector<std::uint8_t> replyBytes; // Mode::Reply
-    std::uint64_t floodLength = 0;        // Mode::Flood
+    std::uint64_t floodLength = 0;        // Mode::Flood and Mode::Lines
     Milliseconds gap{20};                 // idle time that ends a frame
     Milliseconds delay{0};                // wait before answering
     std::optional<Milliseconds> linger;   // none: keep running while clients come and go

@@ -15,7 +15,7 @@ void CopyAnswerBytes(const Answer& answer, std::uint64_t from, std::span<std::ui
         return;
     }
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = static_cast<std::uint8_t>((from + i) & 0xFF);
+        out[i] = answer.PatternByte(from + i);
     }
 }
 

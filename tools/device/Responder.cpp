@@ -21,6 +21,7 @@ void Responder::OnReceived(std::span<const std::uint8_t> chunk, TimePoint now)
         break;
     case Mode::Reply:
     case Mode::Flood:
+    case Mode::Lines:
         frameEnd_ = now + gap_;
         break;
     case Mode::Silent:
@@ -65,6 +66,9 @@ Answer Responder::FrameAnswer() const
 {
     if (mode_ == Mode::Flood) {
         return Answer::Pattern(floodLength_);
+    }
+    if (mode_ == Mode::Lines) {
+        return Answer::Lines(floodLength_);
     }
     return Answer::Fixed(replyBytes_);
 }

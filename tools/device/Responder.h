@@ -12,9 +12,9 @@
 
 namespace quorvane::device {
 
-// Decides what the device answers and when. Echo answers every chunk; reply
-// and flood answer every frame, a frame being what arrived before the line
-// stayed idle for the gap time. Each answer is held back by the delay.
+// Decides what the device answers and when. Echo answers every chunk; reply,
+// flood and lines answer every frame, a frame being what arrived before the
+// line stayed idle for the gap time. Each answer is held back by the delay.
 class Responder
 {
 public:

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "SpillFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quorvane
+{
+
+class PagedStore;
+
+// The memory of one view's paged stores: pages of kPageBytes, no more of
+// them in memory than a budget allows. When a new page would pass the
+// budget, the oldest full page of any store moves to a SpillFile. Pages read
+// back from the file stay in a small cache, the least recently used leaving
+// first. If the file fails, pages simply stay in memory.
+class PagePool
+{
+public:
+    static constexpr unsigned kPageBits = 16;
+    static constexpr std::size_t kPageBytes = std::size_t{1} << kPageBits;
+
+    PagePool(std::size_t budgetBytes, SpillOpener opener);
+    ~PagePool();
+    PagePool(const PagePool&) = delete;
+    PagePool& operator=(const PagePool&) = delete;
+
+    void attach(PagedStore* store);
+    void detach(PagedStore* store);
+
+    // A page for the end of a store, and the order in which it was taken;
+    // older pages move out first if the budget is spent.
+    char* takePage(std::uint64_t& order);
+    void givePage(char* page);
+    // Writes a page to the file: its slot, or -1 if it has to stay.
+    std::int64_t spill(const char* page) { return file_.write(page); }
+    // A page that moved out, read back; valid until the next readBack.
+    const char* readBack(std::uint64_t slot);
+    void releaseSlot(std::uint64_t slot);
+
+    // Bytes of the pages held in memory, the cache included.
+    std::size_t memoryBytes() const { return (inMemory_ + cache_.size()) * kPageBytes; }
+    // Once every store is empty: closes the file and gives the cache and
+    // the freed heap back to the system.
+    void reset();
+
+private:
+    bool spillOldest();
+
+    struct Cached {
+        std::uint64_t slot;
+        char* data;
+        std::uint64_t used;
+    };
+
+    std::size_t cacheLimit_;
+    std::size_t inMemoryLimit_; // pages at the ends of the stores
+    std::size_t inMemory_ = 0;
+    std::uint64_t order_ = 0;
+    std::uint64_t clock_ = 0;
+    std::vector<PagedStore*> stores_;
+    std::vector<Cached> cache_;
+    SpillFile file_;
+};
+
+} // namespace quorvane
