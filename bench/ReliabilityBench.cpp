@@ -149,7 +149,7 @@ Samples TypingInAFullBox(bool blanks)
 
 void PasteFigures()
 {
-    WriteSection("6. Send box: 20 MB pasted (Ctrl+V) in each input format; typing in a box "
+    WriteSection("7. Send box: 20 MB pasted (Ctrl+V) in each input format; typing in a box "
                  "filled to its length (" +
                  std::to_string(SendBox::MaxChars) + " characters)");
     constexpr qsizetype k20MB = 20 * 1024 * 1024;
@@ -365,7 +365,7 @@ BoxRun BoxOpenUnderAStreamingDevice(std::int32_t limit)
 
 void QueueFigures()
 {
-    WriteSection("7. Queues: timed sending 1 ms, 261-byte frame, into a pty nobody reads; the "
+    WriteSection("8. Queues: timed sending 1 ms, 261-byte frame, into a pty nobody reads; the "
                  "time-out box held open 5 s while the device streams");
     Samples waiting;
     Samples growth;
