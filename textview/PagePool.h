@@ -21,6 +21,8 @@ class PagePool
 public:
     static constexpr unsigned kPageBits = 16;
     static constexpr std::size_t kPageBytes = std::size_t{1} << kPageBits;
+    // Pages are carved from chunks of this size (a huge page on x86-64).
+    static constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
 
     PagePool(std::size_t budgetBytes, SpillOpener opener);
     ~PagePool();
@@ -48,6 +50,8 @@ public:
 
 private:
     bool spillOldest();
+    void mapChunk();
+    void unmapChunks();
 
     struct Cached {
         std::uint64_t slot;
@@ -62,6 +66,8 @@ private:
     std::uint64_t clock_ = 0;
     std::vector<PagedStore*> stores_;
     std::vector<Cached> cache_;
+    std::vector<char*> chunks_;
+    std::vector<char*> free_; // pages of the chunks not in use
     SpillFile file_;
 };
 
