@@ -1,6 +1,7 @@
 // The main window on a real port (TermiosPort) against quorvane-device.
 //   quorvane-bench-receive throughput  floods of 10^5, 10^6 and 10^7 bytes shown in hex,
 //                                      text lines of 10^6 and 10^7 bytes shown as strings
+//   quorvane-bench-receive strings     the text lines alone
 //   quorvane-bench-receive timing      timed sending every 10 ms; receive time-out at 50 ms
 //   quorvane-bench-receive memory      resident memory over 10^9 bytes in hex, the way back
 //                                      to the top, and 清 空 after 10^8 bytes
@@ -812,8 +813,9 @@ void AccessibilityFigures()
 int main(int argc, char** argv)
 {
     return RunBenchMode(argc, argv,
-                        "quorvane-bench-receive throughput|timing|memory|accessibility",
+                        "quorvane-bench-receive throughput|strings|timing|memory|accessibility",
                         {{"throughput", ThroughputFigures},
+                         {"strings", StringFloodFigures},
                          {"timing", TimingFigures},
                          {"memory", MemoryFigures},
                          {"accessibility", AccessibilityFigures}});

@@ -39,7 +39,7 @@ constexpr std::uint64_t kAnnouncedUnits = 16 * 1024;
 // second): painting every batch would take most of the time of a fast line.
 // Rows are painted this long after the last append, if that comes sooner.
 constexpr qint64 kPaintIntervalMs = 16;
-constexpr qint64 kPaintQuietMs = 2;
+constexpr qint64 kPaintQuietMs = 1;
 
 bool IsBlankByte(unsigned char b)
 {
