@@ -36,8 +36,21 @@ Message MessageFor(MessageId id, int port)
         return {"无法打开记录文件,请更换文件", "警告", MessageIcon::Critical};
     case MessageId::RecordWriteFailed:
         return {"写入记录文件失败,已停止记录", "警告", MessageIcon::Critical};
+    case MessageId::CopyTooLarge:
+        return {"选中内容过大,请缩小选择范围或使用记录到文件", "提示", MessageIcon::Warning};
+    case MessageId::BaudRateRange:
+        return {"波特率应为50-4000000之间的整数", "提示", MessageIcon::Warning};
+    case MessageId::SetupInvalid:
+        return SetupInvalidMessage({});
+    case MessageId::SetupSaveFailed:
+        return {"无法保存配置文件", "警告", MessageIcon::Critical};
     }
     return {};
+}
+
+Message SetupInvalidMessage(const std::string& problem)
+{
+    return {"配置文件无效: " + problem, "提示", MessageIcon::Warning};
 }
 
 } // namespace quorvane

@@ -24,6 +24,10 @@ enum class MessageId {
     RcvMaxRange,
     RecordOpenFailed,  // the session record's file cannot be opened
     RecordWriteFailed, // writing the session record failed; recording stopped
+    CopyTooLarge,      // a selection too large to copy
+    BaudRateRange,     // a custom baud rate outside 50..4000000
+    SetupInvalid,      // a setup file that cannot be opened (needs the first problem)
+    SetupSaveFailed,   // a setup file that could not be written
 };
 
 struct Message {
@@ -35,5 +39,8 @@ struct Message {
 // The text, title and icon of a message. `port` is used only by
 // PortUnavailable, whose text names the port number.
 Message MessageFor(MessageId id, int port = 0);
+
+// "配置文件无效: " and the first problem found in the file.
+Message SetupInvalidMessage(const std::string& problem);
 
 } // namespace quorvane

@@ -21,6 +21,12 @@ void ApplyStartupDefaults(SharedSettings& settings)
     settings.FcsStart = 0;
     settings.PreprocessOn = 0;
     settings.PreprocessKind = 0;
+    // Beyond the documented record: nothing new is chosen at start-up.
+    settings.FcsByteOrder = FcsHighFirst;
+    settings.CheckReply = false;
+    settings.ShowMillis = false;
+    settings.TextEncoding = EncodingSingleByte;
+    settings.LineBreak = BreakCrLf;
 }
 
 } // namespace quorvane

@@ -16,11 +16,38 @@ struct FrameTemplate {
     std::string EndByte = "FF";   // slot 5
 };
 
+// FcsMethod values: the documented XOR and sum, then the multi-byte checks,
+// numbered after them so stored values keep their meaning.
+enum FcsMethodId : int {
+    FcsXor = 0,
+    FcsSum = 1,
+    FcsCrc16Modbus = 2,
+    FcsCrc16CcittFalse = 3,
+    FcsCrc16Xmodem = 4,
+    FcsCrc16Ibm = 5,
+    FcsCrc8 = 6,
+    FcsCrc8Maxim = 7,
+    FcsCrc32 = 8,
+    FcsLrc = 9,
+    FcsSum16 = 10,
+    FcsMethodCount = 11,
+};
+
+// Byte order of a check wider than one byte.
+enum FcsByteOrderId : int { FcsLowFirst = 0, FcsHighFirst = 1 };
+
+// How string text becomes bytes and bytes become text.
+enum TextEncodingId : int { EncodingSingleByte = 0, EncodingGbk = 1, EncodingUtf8 = 2 };
+
+// The line break typed in the string format.
+enum LineBreakId : int { BreakCrLf = 0, BreakLf = 1, BreakCr = 2 };
+
 // The one process-wide settings record. Plain data: every window reads and
 // writes the fields directly; each writer checks what it stores.
 struct SharedSettings {
     FrameTemplate frame;
-    int FcsMethod = 0;      // 0 XOR, 1 sum
+    int FcsMethod = 0;      // 0 XOR, 1 sum, then FcsMethodId
+    int FcsByteOrder = FcsHighFirst; // checks of 2 or 4 bytes
     int FcsStart = 0;       // 0 frame head, 1 after the start byte, 2 data area
     int PreprocessOn = 0;   // 1 = on
     int PreprocessKind = 0; // 0 hex-to-ASCII, 1 BCD
@@ -28,6 +55,10 @@ struct SharedSettings {
     std::int32_t RcvMaxChars = 150; // highest index of a reception: 151 bytes
     int opt1 = 0;                   // send mode: 0 single, 1 timed
     int opt2 = 1;                   // input format: 0 string, 1 decimal, 2 hex
+    bool CheckReply = false;        // "校验应答": each reception checked as a frame
+    bool ShowMillis = false;        // "显示毫秒": headers to the millisecond
+    int TextEncoding = EncodingSingleByte; // string input and string display
+    int LineBreak = BreakCrLf;              // a line break typed in string input
     bool FrameDirty = false;
 };
 

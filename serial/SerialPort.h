@@ -3,7 +3,9 @@
 #include "ByteList.h"
 
 #include <QObject>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace quorvane {
@@ -18,6 +20,19 @@ public:
     static constexpr int comEventBreak = 1001;
 
     enum class InputModes { Text, Binary };
+    // Flow control, used at the next opening: none, RTS/CTS (CRTSCTS) or
+    // XON/XOFF (IXON | IXOFF).
+    enum class Handshaking { None, RtsCts, XonXoff };
+    // The four input lines of the modem; `known` is false on a port that has
+    // none (a pseudo-terminal).
+    struct ModemLines {
+        bool known = false;
+        bool cts = false;
+        bool dsr = false;
+        bool dcd = false;
+        bool ri = false;
+        bool operator==(const ModemLines&) const = default;
+    };
 
     explicit SerialPort(QObject* parent = nullptr) : QObject(parent) {}
     ~SerialPort() override = default;
@@ -29,7 +44,8 @@ public:
     virtual void setInputMode(InputModes mode) = 0;
     virtual void setRThreshold(int threshold) = 0;
     virtual void setInputLen(int length) = 0;
-    // 0 discards the bytes waiting to go out, in the program and in the driver.
+    // 0 discards the frames that have not started to go out; the frame on
+    // the wire finishes.
     virtual void setOutBufferCount(int count) = 0;
     virtual void setInBufferCount(int count) = 0; // 0 discards bytes waiting to be read
     // Bytes handed to Output that still wait in the program: the driver has
@@ -42,8 +58,9 @@ public:
     // settings. Closing discards the bytes waiting to go out.
     virtual bool setPortOpen(bool open) = 0;
 
-    // Queues bytes for writing; never blocks.
-    virtual void Output(const ByteList& bytes) = 0;
+    // Queues one frame for writing; never blocks. False when the port cannot
+    // take it (closed, or the device is hanging up): nothing was written.
+    virtual bool Output(const ByteList& bytes) = 0;
     // Every byte received and not yet read, oldest first; consumes them.
     virtual ByteList Input() = 0;
     // The code of the event being raised: 2 bytes received, 1001 break.
@@ -52,6 +69,38 @@ public:
     // the driver, and then at the device, until reading goes on. Nothing is lost.
     virtual void setInputHeld(bool held) = 0;
 
+    // Beyond the documented component: flow control, the two output lines
+    // (asserted at opening; switched at once on an open port), the four input
+    // lines, a break held on the line, the rate the driver set.
+    virtual void setHandshaking(Handshaking handshaking) { (void)handshaking; }
+    virtual Handshaking handshaking() const { return Handshaking::None; }
+    virtual void setDTREnable(bool on) { (void)on; }
+    virtual bool DTREnable() const { return true; }
+    virtual void setRTSEnable(bool on) { (void)on; }
+    virtual bool RTSEnable() const { return true; }
+    virtual ModemLines modemLines() const { return {}; }
+    // Holds the line in break (true) or lets it go (false); false when the
+    // port is closed or cannot carry a break.
+    virtual bool setBreak(bool on)
+    {
+        (void)on;
+        return false;
+    }
+    // The baud rate the driver set at the last opening (0 while closed).
+    virtual unsigned BaudRate() const { return 0; }
+    // Monotonic times (steady clock): when the last byte of the latest frame
+    // was handed to the driver (none while it is still on its way), and when
+    // the bytes of the event being raised were read from the device.
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual TimePoint LastFrameHandedOver() const { return lastOut_; }
+    virtual TimePoint LastReadAt() const { return std::chrono::steady_clock::now(); }
+    // Closing lets the frame on the wire finish in the background; true until
+    // it has (or its time is up).
+    virtual bool Draining() const { return false; }
+
+protected:
+    TimePoint lastOut_{};
+
 signals:
     // One per event, on the thread that owns the port.
     void OnComm();
@@ -59,6 +108,8 @@ signals:
     void closedByHangUp();
     // The port was opened or closed, by anyone, for any reason.
     void openChanged(bool open);
+    // A closed port has finished sending its last frame (Draining() false).
+    void drained();
 };
 
 } // namespace quorvane

@@ -269,17 +269,22 @@ void TermiosPort::closeDevice()
     emit openChanged(false);
 }
 
-void TermiosPort::Output(const ByteList& bytes)
+bool TermiosPort::Output(const ByteList& bytes)
 {
-    if (fd_ < 0 || hangUpDue_ || bytes.empty()) {
-        return;
+    if (fd_ < 0 || hangUpDue_) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
     }
     outQueue_.insert(outQueue_.end(), bytes.begin(), bytes.end());
     if (!flushOutput()) {
         // Closing from inside Output would surprise the caller; the event
         // loop finishes it.
         QTimer::singleShot(0, this, &TermiosPort::finishHangUpIfDue);
+        return false;
     }
+    return true;
 }
 
 ByteList TermiosPort::Input()

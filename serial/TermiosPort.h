@@ -34,7 +34,7 @@ public:
     bool PortOpen() const override { return fd_ >= 0; }
     bool setPortOpen(bool open) override;
 
-    void Output(const ByteList& bytes) override;
+    bool Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
     void setInputHeld(bool held) override;

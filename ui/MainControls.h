@@ -33,6 +33,8 @@ public:
     // True while timed sending runs (caption "停止发送").
     virtual bool timedSendingRunning() const = 0;
     virtual SendStateSignal& sendState() = 0;
+    // The port dialog has handed new settings to the port (after its OK).
+    virtual void portSettingsApplied() {}
 };
 
 } // namespace quorvane

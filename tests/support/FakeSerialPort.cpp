@@ -66,16 +66,19 @@ bool FakeSerialPort::setPortOpen(bool open)
     return true;
 }
 
-void FakeSerialPort::Output(const ByteList& bytes)
+bool FakeSerialPort::Output(const ByteList& bytes)
 {
     if (!open_) {
         ++outputsWhileClosed_;
-        return;
+        return false;
     }
     outputs_.push_back(bytes);
     if (stalled_) {
         waiting_ += bytes.size();
+    } else {
+        lastOut_ = std::chrono::steady_clock::now();
     }
+    return true;
 }
 
 ByteList FakeSerialPort::Input()

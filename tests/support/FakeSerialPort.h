@@ -29,7 +29,7 @@ public:
     bool PortOpen() const override { return open_; }
     bool setPortOpen(bool open) override;
 
-    void Output(const ByteList& bytes) override;
+    bool Output(const ByteList& bytes) override;
     ByteList Input() override;
     int CommEvent() const override { return commEvent_; }
     void setInputHeld(bool held) override { inputHeld_ = held; }
