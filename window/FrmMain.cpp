@@ -1,9 +1,7 @@
 #include "FrmMain.h"
 
-#include "ByteFormat.h"
 #include "Controls.h"
 #include "CopyShortcutFilter.h"
-#include "FrameBuilder.h"
 #include "FrmAbout.h"
 #include "FrmCom.h"
 #include "FrmFrame.h"
@@ -13,8 +11,9 @@
 #include "IntervalTimer.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
+#include "ReceiveCycle.h"
+#include "SendCycle.h"
 #include "SendBox.h"
-#include "SendTextParser.h"
 #include "PortPath.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
@@ -48,16 +47,8 @@ namespace quorvane
 namespace
 {
 
-const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
-const QString kPortOpen = QStringLiteral("串口状态：打开");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
-
-// Input held back under a message box: past this many bytes the port stops
-// reading until the box has closed. Each held event counts for what it costs
-// beyond its bytes, so a line that raises nothing but breaks is bounded too.
-constexpr std::size_t kHeldBackLimit = 4 * 1024 * 1024;
-constexpr std::size_t kHeldEventSize = 128;
 
 const QStringList& ModeItems()
 {
@@ -88,12 +79,6 @@ bool IsEditingShortcut(QKeyEvent* key)
     return false;
 }
 
-std::string ToUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 } // namespace
 
 FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
@@ -108,6 +93,7 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     buildControls();
+    buildCycles();
     buildMenu();
     buildStatusBar();
     setTabOrder();
@@ -178,6 +164,21 @@ void FrmMain::buildControls()
     txtSend->installEventFilter(this);
     // The Ctrl+C rule holds in every window of the program.
     qApp->installEventFilter(new CopyShortcutFilter(this));
+}
+
+void FrmMain::buildCycles()
+{
+    receive_ = new ReceiveCycle(
+        {*this, *Timer1_, *timeRcv_, *record_, *txtRView.text,
+         [this] { return cmbRcv->currentIndex(); }, [this] { return timeOfDay_(); },
+         [this](bool locked) { LockTimedControls(locked); },
+         [this] { send_->StopTimedSending(); }},
+        this);
+    send_ = new SendCycle({*this, *Timer1_, *timeRcv_, *record_, *receive_, *txtSView.text,
+                           [this] { return SendText(); },
+                           [this] { return cmbSend->currentIndex(); },
+                           [this](bool locked) { LockTimedControls(locked); }},
+                          this);
 }
 
 void FrmMain::buildMenu()
@@ -266,7 +267,7 @@ void FrmMain::connectHandlers()
     connect(timeRcv_, &IntervalTimer::timeout, this, &FrmMain::timeRcv_Timer);
     connect(MSComm1_.get(), &SerialPort::OnComm, this, &FrmMain::MSComm1_OnComm);
     connect(MSComm1_.get(), &SerialPort::closedByHangUp, this, &FrmMain::OnHangUp);
-    connect(&MessageSeam::instance(), &MessageSeam::closed, this, &FrmMain::DrainPending);
+    connect(&MessageSeam::instance(), &MessageSeam::closed, receive_, &ReceiveCycle::DrainPending);
 }
 
 void FrmMain::Form_Load()
@@ -311,7 +312,7 @@ void FrmMain::Form_Unload()
 {
     Timer1_->setEnabled(false);
     timeRcv_->setEnabled(false);
-    DiscardOutput();
+    send_->DiscardOutput();
     record_->stop();
     emit unloaded();
 }
@@ -526,162 +527,12 @@ void FrmMain::LockTimedControls(bool locked)
     }
 }
 
-void FrmMain::StopTimedSending()
-{
-    Timer1_->setEnabled(false);
-    DiscardOutput();
-    setSendCaption(kCaptionStart);
-    LockTimedControls(false);
-}
-
-// Frames the device has not taken yet never reach it after a stop, neither
-// from the program's queue nor from the driver's.
-void FrmMain::DiscardOutput()
-{
-    if (MSComm1_->PortOpen()) {
-        MSComm1_->setOutBufferCount(0);
-    }
-}
-
-bool FrmMain::RefreshSendFrame()
-{
-    flags_ = RangeFlags{};
-    const QString text = SendText();
-    if (text.isEmpty()) {
-        return false;
-    }
-    SharedSettings& settings = Shared();
-    const ByteOutcome data = ParseSendText(ToUtf8(text), settings, flags_);
-    if (!data.ok) {
-        MessageSeam::instance().show(data.message);
-        return false;
-    }
-    const ByteOutcome frame = BuildFrame(data.bytes, settings);
-    if (!frame.ok) {
-        // A count that does not fit its byte is a byte-range failure.
-        flags_.ByteRangeError = true;
-        MessageSeam::instance().show(frame.message);
-        return false;
-    }
-    SendFrame_ = frame.bytes;
-    StartSendLine(*txtSView.text);
-    AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView.text);
-    return true;
-}
-
-void FrmMain::TransmitFrame(const ByteList& frame)
-{
-    if (frame.empty()) {
-        return; // nothing was ever built: nothing to write, nothing to await
-    }
-    SerialPort& p = *MSComm1_;
-    if (!p.PortOpen() && !p.setPortOpen(true)) {
-        MessageSeam::instance().show(MessageId::PortUnavailable, p.CommPort());
-        if (timedSendingRunning()) {
-            StopTimedSending(); // otherwise every tick raises the message again
-        }
-        return;
-    }
-    setPortStatus(kPortOpen);
-    p.Output(frame);
-    record_->note(RecordEvent::Sent, frame);
-    RcvCount_ = -1;
-    RcvHeaderPending_ = true;
-    timeRcv_->setEnabled(true);
-}
-
-void FrmMain::cmdSend_Click()
-{
-    if (sendCaption() == kCaptionStop) {
-        Timer1_->setEnabled(false);
-        timeRcv_->setEnabled(false);
-        DiscardOutput();
-        setSendCaption(kCaptionStart);
-        LockTimedControls(false);
-        return;
-    }
-    const QString text = SendText();
-    if (text.isEmpty()) {
-        return;
-    }
-    const bool starting = sendCaption() == kCaptionStart;
-    if (starting) {
-        setSendCaption(kCaptionStop);
-        LockTimedControls(true);
-    }
-    if (!FrameReadyToSend(text)) {
-        if (starting) {
-            // Nothing is sent, so timed sending does not run: the button and
-            // the dialogs say so.
-            setSendCaption(kCaptionStart);
-            LockTimedControls(false);
-        }
-        return;
-    }
-    TransmitFrame(SendFrame_);
-    Shared().FrameDirty = false;
-    if (txtSView.text->IsEmpty()) {
-        StartSendLine(*txtSView.text);
-        AppendFrameText(cmbSend->currentIndex(), SendFrame_, *txtSView.text);
-    }
-    if (sendCaption() == kCaptionStop) {
-        Timer1_->setEnabled(true);
-    }
-}
-
-// Rebuilds the frame when the text or the format changed; false (after its
-// message, if it has one) when there is no frame to send for this text.
-bool FrmMain::FrameReadyToSend(const QString& text)
-{
-    SharedSettings& settings = Shared();
-    if (text != LastSendText_) {
-        LastSendText_ = text;
-        settings.FrameDirty = true;
-    }
-    if (settings.FrameDirty && !RefreshSendFrame()) {
-        return false; // no stale frame is written in its place
-    }
-    if (flags_.ByteRangeError) {
-        MessageSeam::instance().show(MessageId::ByteRange);
-        return false;
-    }
-    if (flags_.BcdRangeError) {
-        MessageSeam::instance().show(MessageId::BcdRange);
-        return false;
-    }
-    return !SendFrame_.empty(); // no frame was ever built: nothing to write
-}
-
-void FrmMain::Timer1_Timer()
-{
-    if (MessageSeam::instance().isOpen()) {
-        return; // ticks that fall due under a message box are dropped
-    }
-    if (sendCaption() != kCaptionStop) {
-        Timer1_->setEnabled(false);
-    } else if (MSComm1_->OutBufferCount() == 0) {
-        TransmitFrame(SendFrame_);
-    }
-    // else the device has not taken the last frame yet: this tick is skipped,
-    // so frames never pile up in front of a slow or stalled device.
-}
-
-void FrmMain::cmdFresh_Click()
-{
-    const QString text = SendText();
-    qsizetype first = 0;
-    while (first < text.size() && text[first] == u' ') {
-        ++first;
-    }
-    if (first == text.size()) {
-        return;
-    }
-    if (text != LastSendText_) {
-        LastSendText_ = text;
-    }
-    RefreshSendFrame();
-    Shared().FrameDirty = false;
-}
+const ByteList& FrmMain::sendFrame() const { return send_->sendFrame(); }
+bool FrmMain::RefreshSendFrame() { return send_->RefreshSendFrame(); }
+void FrmMain::TransmitFrame(const ByteList& frame) { send_->TransmitFrame(frame); }
+void FrmMain::cmdSend_Click() { send_->cmdSend_Click(); }
+void FrmMain::Timer1_Timer() { send_->Timer1_Timer(); }
+void FrmMain::cmdFresh_Click() { send_->cmdFresh_Click(); }
 
 // Filters the keys typed into the send box by the input format. A refused
 // key leaves the text exactly as it was.
@@ -780,167 +631,12 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 
 // ---- receive cycle ----
 
+std::size_t FrmMain::heldBackBytes() const { return receive_->heldBackBytes(); }
 void FrmMain::StartRcvLine(TextSink& view, const QString& arrival)
 {
-    if (!RcvHeaderPending_) {
-        return;
-    }
-    const QString time = arrival.isEmpty() ? timeOfDay_() : arrival;
-    view.Append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
-    RcvHeaderPending_ = false;
+    receive_->StartRcvLine(view, arrival);
 }
-
-void FrmMain::MSComm1_OnComm()
-{
-    const int code = MSComm1_->CommEvent();
-    ByteList bytes;
-    if (code == SerialPort::comEvReceive) {
-        bytes = MSComm1_->Input();
-        if (!bytes.empty()) {
-            record_->note(RecordEvent::Received, bytes);
-        }
-    } else if (code == SerialPort::comEventBreak) {
-        record_->note(RecordEvent::Break);
-    }
-    if (MessageSeam::instance().isOpen() || !pending_.empty()) {
-        // Held back until the box closes; the time-out is over all the same.
-        timeRcv_->setEnabled(false);
-        HoldBack(code, std::move(bytes));
-        return;
-    }
-    HandleCommEvent(code, bytes);
-}
-
-// Of the bytes received under a box only as many are kept as the current
-// reception can still show, and one more to overflow it: the overflow drops
-// the rest anyway. Past a fixed amount the port stops reading until the box
-// has closed, and the device waits.
-void FrmMain::HoldBack(int code, ByteList bytes)
-{
-    if (code == SerialPort::comEvReceive) {
-        const long long canShow = std::max<long long>(Shared().RcvMaxChars - RcvCount_, 0);
-        const long long room = canShow + 1 - static_cast<long long>(heldBytes_);
-        if (room <= 0) {
-            return; // what is held already overflows the reception
-        }
-        if (static_cast<long long>(bytes.size()) > room) {
-            bytes.resize(static_cast<std::size_t>(room));
-        }
-        heldBytes_ += bytes.size();
-        PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
-        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == code) {
-            // Joined to the bytes before: the header, if any, is written at the first.
-            last->bytes.insert(last->bytes.end(), bytes.begin(), bytes.end());
-            bytes.clear();
-        } else {
-            pending_.push_back({PendingEvent::Comm, code, std::move(bytes), timeOfDay_()});
-        }
-    } else {
-        pending_.push_back({PendingEvent::Comm, code, {}, timeOfDay_()});
-    }
-    if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
-        inputHeld_ = true;
-        MSComm1_->setInputHeld(true);
-    }
-}
-
-void FrmMain::ClearHeldBack()
-{
-    pending_.clear();
-    heldBytes_ = 0;
-    ReadOn();
-}
-
-void FrmMain::ReadOn()
-{
-    if (inputHeld_) {
-        inputHeld_ = false;
-        MSComm1_->setInputHeld(false);
-    }
-}
-
-void FrmMain::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
-{
-    StartRcvLine(*txtRView.text, arrival);
-    timeRcv_->setEnabled(false);
-    if (code == SerialPort::comEventBreak) {
-        MessageSeam::instance().show(MessageId::BreakReceived);
-    } else if (code == SerialPort::comEvReceive) {
-        ReceiveBytes(bytes);
-    }
-}
-
-void FrmMain::ReceiveBytes(const ByteList& bytes)
-{
-    // The bytes that still fit the reception; the first one past the limit
-    // overflows it, and the rest of the batch is dropped with it.
-    const auto fit = static_cast<std::size_t>(std::clamp<long long>(
-        Shared().RcvMaxChars - RcvCount_, 0, static_cast<long long>(bytes.size())));
-    std::string shown;
-    AppendReceivedBytes(cmbRcv->currentIndex(), bytes.data(), fit, shown);
-    RcvCount_ += static_cast<long long>(fit);
-    txtRView.text->Append(shown);
-    if (fit < bytes.size()) {
-        ++RcvCount_;
-        Overflow();
-    }
-}
-
-void FrmMain::Overflow()
-{
-    record_->note(RecordEvent::Overflow);
-    ClearHeldBack(); // what was held back belongs to the overflowed reception
-    MSComm1_->setPortOpen(false);
-    setPortStatus(kPortClosed);
-    MessageSeam::instance().show(MessageId::RcvOverflow);
-    if (timedSendingRunning()) {
-        Timer1_->setEnabled(false);
-        timeRcv_->setEnabled(false);
-        setSendCaption(kCaptionStart);
-        LockTimedControls(false);
-    }
-}
-
-void FrmMain::timeRcv_Timer()
-{
-    record_->note(RecordEvent::Timeout);
-    timeRcv_->setEnabled(false);
-    if (MessageSeam::instance().isOpen() || !pending_.empty()) {
-        pending_.push_back({PendingEvent::Timeout, 0, {}, {}});
-        return;
-    }
-    HandleTimeout();
-}
-
-void FrmMain::HandleTimeout()
-{
-    timeRcv_->setEnabled(false);
-    MessageSeam::instance().show(MessageId::RcvTimeout);
-    if (timedSendingRunning()) {
-        StopTimedSending();
-    }
-}
-
-void FrmMain::DrainPending()
-{
-    if (draining_) {
-        return;
-    }
-    draining_ = true;
-    while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
-        PendingEvent next = std::move(pending_.front());
-        pending_.pop_front();
-        heldBytes_ -= next.bytes.size();
-        if (next.kind == PendingEvent::Timeout) {
-            HandleTimeout();
-        } else {
-            HandleCommEvent(next.code, next.bytes, next.arrival);
-        }
-    }
-    if (pending_.empty()) {
-        ReadOn();
-    }
-    draining_ = false;
-}
+void FrmMain::MSComm1_OnComm() { receive_->MSComm1_OnComm(); }
+void FrmMain::timeRcv_Timer() { receive_->timeRcv_Timer(); }
 
 } // namespace quorvane

@@ -3,12 +3,10 @@
 #include "ByteList.h"
 #include "Controls.h"
 #include "MainControls.h"
-#include "Outcome.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -28,6 +26,8 @@ class FrmRcvset;
 class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
+class ReceiveCycle;
+class SendCycle;
 class SendBox;
 class SerialPort;
 class SessionRecord;
@@ -71,9 +71,9 @@ public:
     SendStateSignal& sendState() override { return sendState_; }
     IntervalTimer& timer1() { return *Timer1_; }
     IntervalTimer& timeRcv() { return *timeRcv_; }
-    const ByteList& sendFrame() const { return SendFrame_; }
+    const ByteList& sendFrame() const;
     // Received bytes held back under an open message box.
-    std::size_t heldBackBytes() const { return heldBytes_; }
+    std::size_t heldBackBytes() const;
 
     // Send cycle.
     bool RefreshSendFrame();
@@ -99,14 +99,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct PendingEvent {
-        enum Kind { Comm, Timeout } kind;
-        int code = 0;
-        ByteList bytes;
-        QString arrival; // time of day the event came in
-    };
-
     void buildControls();
+    void buildCycles();
     void buildMenu();
     void buildStatusBar();
     void setTabOrder();
@@ -116,17 +110,6 @@ private:
 
     QString SendText() const;
     void LockTimedControls(bool locked);
-    void StopTimedSending();
-    bool FrameReadyToSend(const QString& text);
-    void DiscardOutput();
-    void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
-    void HoldBack(int code, ByteList bytes);
-    void ClearHeldBack();
-    void ReadOn();
-    void ReceiveBytes(const ByteList& bytes);
-    void Overflow();
-    void HandleTimeout();
-    void DrainPending();
     void OnHangUp();
 
     bool txtSend_KeyPress(QKeyEvent* key);
@@ -192,26 +175,10 @@ private:
     SendStateSignal sendState_;
     std::function<QString()> timeOfDay_;
     SessionRecord* record_ = nullptr;
+    ReceiveCycle* receive_ = nullptr;
+    SendCycle* send_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
-    // Send state.
-    ByteList SendFrame_;
-    QString LastSendText_;
-    RangeFlags flags_;
-
-    // Receive state: the index of the last byte of the current reception.
-    // Only its count bounds a reception; the bytes themselves live in the
-    // receive view, so a reception of any size costs nothing more here.
-    long long RcvCount_ = -1;
-    bool RcvHeaderPending_ = false;
-
-    // Serial events and time-outs that fell due while a message box was open,
-    // the received bytes among them, and whether the port was told to stop
-    // reading meanwhile.
-    std::deque<PendingEvent> pending_;
-    std::size_t heldBytes_ = 0;
-    bool inputHeld_ = false;
-    bool draining_ = false;
     bool centred_ = false;
 };
 

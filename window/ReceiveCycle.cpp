@@ -1,0 +1,213 @@
+#include "ReceiveCycle.h"
+
+#include "ByteFormat.h"
+#include "IntervalTimer.h"
+#include "MainControls.h"
+#include "MessageSeam.h"
+#include "SerialPort.h"
+#include "SessionRecord.h"
+#include "SharedSettings.h"
+#include "TextSink.h"
+
+#include <algorithm>
+#include <string>
+
+namespace quorvane {
+
+namespace {
+
+const QString kPortClosed = QStringLiteral("串口状态：关闭");
+
+// Input held back under a message box: past this many bytes the port stops
+// reading until the box has closed. Each held event counts for what it costs
+// beyond its bytes, so a line that raises nothing but breaks is bounded too.
+constexpr std::size_t kHeldBackLimit = 4 * 1024 * 1024;
+constexpr std::size_t kHeldEventSize = 128;
+
+std::string ToUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
+{
+}
+
+void ReceiveCycle::Arm()
+{
+    RcvCount_ = -1;
+    RcvHeaderPending_ = true;
+    parts_.timeRcv.setEnabled(true);
+}
+
+void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
+{
+    if (!RcvHeaderPending_) {
+        return;
+    }
+    const QString time = arrival.isEmpty() ? parts_.timeOfDay() : arrival;
+    view.Append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
+    RcvHeaderPending_ = false;
+}
+
+bool ReceiveCycle::Holding() const
+{
+    return MessageSeam::instance().isOpen() || !pending_.empty();
+}
+
+void ReceiveCycle::MSComm1_OnComm()
+{
+    SerialPort& port = parts_.main.port();
+    const int code = port.CommEvent();
+    ByteList bytes;
+    if (code == SerialPort::comEvReceive) {
+        bytes = port.Input();
+        if (!bytes.empty()) {
+            parts_.record.note(RecordEvent::Received, bytes);
+        }
+    } else if (code == SerialPort::comEventBreak) {
+        parts_.record.note(RecordEvent::Break);
+    }
+    if (Holding()) {
+        // Held back until the box closes; the time-out is over all the same.
+        parts_.timeRcv.setEnabled(false);
+        HoldBack(code, std::move(bytes));
+        return;
+    }
+    HandleCommEvent(code, bytes);
+}
+
+// Of the bytes received under a box only as many are kept as the current
+// reception can still show, and one more to overflow it: the overflow drops
+// the rest anyway. Past a fixed amount the port stops reading until the box
+// has closed, and the device waits.
+void ReceiveCycle::HoldBack(int code, ByteList bytes)
+{
+    if (code == SerialPort::comEvReceive) {
+        const long long canShow = std::max<long long>(Shared().RcvMaxChars - RcvCount_, 0);
+        const long long room = canShow + 1 - static_cast<long long>(heldBytes_);
+        if (room <= 0) {
+            return; // what is held already overflows the reception
+        }
+        if (static_cast<long long>(bytes.size()) > room) {
+            bytes.resize(static_cast<std::size_t>(room));
+        }
+        heldBytes_ += bytes.size();
+        PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
+        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == code) {
+            // Joined to the bytes before: the header, if any, is written at the first.
+            last->bytes.insert(last->bytes.end(), bytes.begin(), bytes.end());
+            bytes.clear();
+        } else {
+            pending_.push_back({PendingEvent::Comm, code, std::move(bytes), parts_.timeOfDay()});
+        }
+    } else {
+        pending_.push_back({PendingEvent::Comm, code, {}, parts_.timeOfDay()});
+    }
+    if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
+        inputHeld_ = true;
+        parts_.main.port().setInputHeld(true);
+    }
+}
+
+void ReceiveCycle::ClearHeldBack()
+{
+    pending_.clear();
+    heldBytes_ = 0;
+    ReadOn();
+}
+
+void ReceiveCycle::ReadOn()
+{
+    if (inputHeld_) {
+        inputHeld_ = false;
+        parts_.main.port().setInputHeld(false);
+    }
+}
+
+void ReceiveCycle::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
+{
+    StartRcvLine(parts_.view, arrival);
+    parts_.timeRcv.setEnabled(false);
+    if (code == SerialPort::comEventBreak) {
+        MessageSeam::instance().show(MessageId::BreakReceived);
+    } else if (code == SerialPort::comEvReceive) {
+        ReceiveBytes(bytes);
+    }
+}
+
+void ReceiveCycle::ReceiveBytes(const ByteList& bytes)
+{
+    // The bytes that still fit the reception; the first one past the limit
+    // overflows it, and the rest of the batch is dropped with it.
+    const auto fit = static_cast<std::size_t>(std::clamp<long long>(
+        Shared().RcvMaxChars - RcvCount_, 0, static_cast<long long>(bytes.size())));
+    std::string shown;
+    AppendReceivedBytes(parts_.displayMode(), bytes.data(), fit, shown);
+    RcvCount_ += static_cast<long long>(fit);
+    parts_.view.Append(shown);
+    if (fit < bytes.size()) {
+        ++RcvCount_;
+        Overflow();
+    }
+}
+
+void ReceiveCycle::Overflow()
+{
+    parts_.record.note(RecordEvent::Overflow);
+    ClearHeldBack(); // what was held back belongs to the overflowed reception
+    parts_.main.port().setPortOpen(false);
+    parts_.main.setPortStatus(kPortClosed);
+    MessageSeam::instance().show(MessageId::RcvOverflow);
+    if (parts_.main.timedSendingRunning()) {
+        parts_.timeRcv.setEnabled(false);
+        parts_.stopTimedSending();
+    }
+}
+
+void ReceiveCycle::timeRcv_Timer()
+{
+    parts_.record.note(RecordEvent::Timeout);
+    parts_.timeRcv.setEnabled(false);
+    if (Holding()) {
+        pending_.push_back({PendingEvent::Timeout, 0, {}, {}});
+        return;
+    }
+    HandleTimeout();
+}
+
+void ReceiveCycle::HandleTimeout()
+{
+    parts_.timeRcv.setEnabled(false);
+    MessageSeam::instance().show(MessageId::RcvTimeout);
+    if (parts_.main.timedSendingRunning()) {
+        parts_.stopTimedSending();
+    }
+}
+
+void ReceiveCycle::DrainPending()
+{
+    if (draining_) {
+        return;
+    }
+    draining_ = true;
+    while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
+        PendingEvent next = std::move(pending_.front());
+        pending_.pop_front();
+        heldBytes_ -= next.bytes.size();
+        if (next.kind == PendingEvent::Timeout) {
+            HandleTimeout();
+        } else {
+            HandleCommEvent(next.code, next.bytes, next.arrival);
+        }
+    }
+    if (pending_.empty()) {
+        ReadOn();
+    }
+    draining_ = false;
+}
+
+} // namespace quorvane

@@ -1,0 +1,189 @@
+#include "SendCycle.h"
+
+#include "ByteFormat.h"
+#include "FrameBuilder.h"
+#include "IntervalTimer.h"
+#include "MainControls.h"
+#include "MessageSeam.h"
+#include "ReceiveCycle.h"
+#include "SendTextParser.h"
+#include "SerialPort.h"
+#include "SessionRecord.h"
+#include "SharedSettings.h"
+#include "TextSink.h"
+
+#include <string>
+
+namespace quorvane {
+
+namespace {
+
+const QString kCaptionStart = QStringLiteral("开始发送");
+const QString kCaptionStop = QStringLiteral("停止发送");
+const QString kPortOpen = QStringLiteral("串口状态：打开");
+
+std::string ToUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts)) {}
+
+void SendCycle::StopTimedSending()
+{
+    parts_.Timer1.setEnabled(false);
+    DiscardOutput();
+    parts_.main.setSendCaption(kCaptionStart);
+    parts_.lockTimedControls(false);
+}
+
+void SendCycle::DiscardOutput()
+{
+    SerialPort& port = parts_.main.port();
+    if (port.PortOpen()) {
+        port.setOutBufferCount(0);
+    }
+}
+
+bool SendCycle::RefreshSendFrame()
+{
+    flags_ = RangeFlags{};
+    const QString text = parts_.sendText();
+    if (text.isEmpty()) {
+        return false;
+    }
+    SharedSettings& settings = Shared();
+    const ByteOutcome data = ParseSendText(ToUtf8(text), settings, flags_);
+    if (!data.ok) {
+        MessageSeam::instance().show(data.message);
+        return false;
+    }
+    const ByteOutcome frame = BuildFrame(data.bytes, settings);
+    if (!frame.ok) {
+        // A count that does not fit its byte is a byte-range failure.
+        flags_.ByteRangeError = true;
+        MessageSeam::instance().show(frame.message);
+        return false;
+    }
+    SendFrame_ = frame.bytes;
+    StartSendLine(parts_.view);
+    AppendFrameText(parts_.displayMode(), SendFrame_, parts_.view);
+    return true;
+}
+
+void SendCycle::TransmitFrame(const ByteList& frame)
+{
+    if (frame.empty()) {
+        return; // nothing was ever built: nothing to write, nothing to await
+    }
+    SerialPort& p = parts_.main.port();
+    if (!p.PortOpen() && !p.setPortOpen(true)) {
+        MessageSeam::instance().show(MessageId::PortUnavailable, p.CommPort());
+        if (parts_.main.timedSendingRunning()) {
+            StopTimedSending(); // otherwise every tick raises the message again
+        }
+        return;
+    }
+    parts_.main.setPortStatus(kPortOpen);
+    p.Output(frame);
+    parts_.record.note(RecordEvent::Sent, frame);
+    parts_.receive.Arm();
+}
+
+void SendCycle::cmdSend_Click()
+{
+    if (parts_.main.sendCaption() == kCaptionStop) {
+        parts_.Timer1.setEnabled(false);
+        parts_.timeRcv.setEnabled(false);
+        DiscardOutput();
+        parts_.main.setSendCaption(kCaptionStart);
+        parts_.lockTimedControls(false);
+        return;
+    }
+    const QString text = parts_.sendText();
+    if (text.isEmpty()) {
+        return;
+    }
+    const bool starting = parts_.main.sendCaption() == kCaptionStart;
+    if (starting) {
+        parts_.main.setSendCaption(kCaptionStop);
+        parts_.lockTimedControls(true);
+    }
+    if (!FrameReadyToSend(text)) {
+        if (starting) {
+            // Nothing is sent, so timed sending does not run: the button and
+            // the dialogs say so.
+            parts_.main.setSendCaption(kCaptionStart);
+            parts_.lockTimedControls(false);
+        }
+        return;
+    }
+    TransmitFrame(SendFrame_);
+    Shared().FrameDirty = false;
+    if (parts_.view.IsEmpty()) {
+        StartSendLine(parts_.view);
+        AppendFrameText(parts_.displayMode(), SendFrame_, parts_.view);
+    }
+    if (parts_.main.sendCaption() == kCaptionStop) {
+        parts_.Timer1.setEnabled(true);
+    }
+}
+
+// Rebuilds the frame when the text or the format changed; false (after its
+// message, if it has one) when there is no frame to send for this text.
+bool SendCycle::FrameReadyToSend(const QString& text)
+{
+    SharedSettings& settings = Shared();
+    if (text != LastSendText_) {
+        LastSendText_ = text;
+        settings.FrameDirty = true;
+    }
+    if (settings.FrameDirty && !RefreshSendFrame()) {
+        return false; // no stale frame is written in its place
+    }
+    if (flags_.ByteRangeError) {
+        MessageSeam::instance().show(MessageId::ByteRange);
+        return false;
+    }
+    if (flags_.BcdRangeError) {
+        MessageSeam::instance().show(MessageId::BcdRange);
+        return false;
+    }
+    return !SendFrame_.empty(); // no frame was ever built: nothing to write
+}
+
+void SendCycle::Timer1_Timer()
+{
+    if (MessageSeam::instance().isOpen()) {
+        return; // ticks that fall due under a message box are dropped
+    }
+    if (parts_.main.sendCaption() != kCaptionStop) {
+        parts_.Timer1.setEnabled(false);
+    } else if (parts_.main.port().OutBufferCount() == 0) {
+        TransmitFrame(SendFrame_);
+    }
+    // else the device has not taken the last frame yet: this tick is skipped,
+    // so frames never pile up in front of a slow or stalled device.
+}
+
+void SendCycle::cmdFresh_Click()
+{
+    const QString text = parts_.sendText();
+    qsizetype first = 0;
+    while (first < text.size() && text[first] == u' ') {
+        ++first;
+    }
+    if (first == text.size()) {
+        return;
+    }
+    if (text != LastSendText_) {
+        LastSendText_ = text;
+    }
+    RefreshSendFrame();
+    Shared().FrameDirty = false;
+}
+
+} // namespace quorvane
