@@ -18,6 +18,9 @@ void IntervalTimer::setInterval(int ms)
 
 void IntervalTimer::setEnabled(bool on)
 {
+    if (on && enabled_) {
+        return; // already running: the interval runs on from where it started
+    }
     enabled_ = on;
     apply();
 }

@@ -7,7 +7,9 @@ namespace quorvane {
 
 // A timer with an interval of 0..65535 ms and an on/off switch. While on it
 // raises timeout() once per interval; with interval 0 it raises nothing.
-// Switching it on while it runs restarts the interval.
+// Switching it on while it runs does not restart the interval (the receive
+// time-out counts from the first frame still unanswered); a new interval
+// starts afresh.
 class IntervalTimer : public QObject {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace quorvane {
 
@@ -55,6 +56,19 @@ void MessageSeam::showBox(const Message& message)
                     QApplication::activeWindow());
     box.setObjectName(QStringLiteral("messageBox"));
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    // A box the window manager let the user minimise would block the window
+    // with nothing on screen: it comes back while the window it blocks is shown.
+    QTimer watch;
+    watch.setInterval(250);
+    QObject::connect(&watch, &QTimer::timeout, &box, [&box] {
+        const QWidget* owner = box.parentWidget();
+        if (box.isMinimized() && (owner == nullptr || !owner->isMinimized())) {
+            box.showNormal();
+            box.raise();
+            box.activateWindow();
+        }
+    });
+    watch.start();
     box.exec();
 }
 

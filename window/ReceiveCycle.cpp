@@ -24,6 +24,12 @@ const QString kPortClosed = QStringLiteral("串口状态：关闭");
 constexpr std::size_t kHeldBackLimit = 4 * 1024 * 1024;
 constexpr std::size_t kHeldEventSize = 128;
 
+// Breaks that follow one another (or the closing of their box) within this
+// time are one burst, and a burst raises one box: a line at the wrong baud
+// rate looks like a stream of breaks, and the user must still reach the
+// window after one click.
+constexpr qint64 kBreakBurstQuietMs = 500;
+
 std::string ToUtf8(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -34,6 +40,11 @@ std::string ToUtf8(const QString& text)
 
 ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
 {
+}
+
+void ReceiveCycle::EndBreakBurst()
+{
+    breakBurst_ = false;
 }
 
 void ReceiveCycle::Arm()
@@ -104,6 +115,14 @@ void ReceiveCycle::HoldBack(int code, ByteList bytes)
         } else {
             pending_.push_back({PendingEvent::Comm, code, std::move(bytes), parts_.timeOfDay()});
         }
+    } else if (code == SerialPort::comEventBreak) {
+        // One box for every break held back: the first one held, or the
+        // break box that is open now, stands for them all.
+        if (breakBoxOpen_ || breakHeld_) {
+            return;
+        }
+        breakHeld_ = true;
+        pending_.push_back({PendingEvent::Comm, code, {}, parts_.timeOfDay()});
     } else {
         pending_.push_back({PendingEvent::Comm, code, {}, parts_.timeOfDay()});
     }
@@ -116,6 +135,7 @@ void ReceiveCycle::HoldBack(int code, ByteList bytes)
 void ReceiveCycle::ClearHeldBack()
 {
     pending_.clear();
+    breakHeld_ = false;
     heldBytes_ = 0;
     ReadOn();
 }
@@ -133,10 +153,23 @@ void ReceiveCycle::HandleCommEvent(int code, const ByteList& bytes, const QStrin
     StartRcvLine(parts_.view, arrival);
     parts_.timeRcv.setEnabled(false);
     if (code == SerialPort::comEventBreak) {
-        MessageSeam::instance().show(MessageId::BreakReceived);
+        ShowBreak();
     } else if (code == SerialPort::comEvReceive) {
         ReceiveBytes(bytes);
     }
+}
+
+void ReceiveCycle::ShowBreak()
+{
+    if (breakBurst_ && sinceBreak_.elapsed() < kBreakBurstQuietMs) {
+        sinceBreak_.restart(); // counted in the record, shown by the burst's box
+        return;
+    }
+    breakBurst_ = true;
+    breakBoxOpen_ = true;
+    MessageSeam::instance().show(MessageId::BreakReceived);
+    breakBoxOpen_ = false;
+    sinceBreak_.restart();
 }
 
 void ReceiveCycle::ReceiveBytes(const ByteList& bytes)
@@ -198,6 +231,9 @@ void ReceiveCycle::DrainPending()
         PendingEvent next = std::move(pending_.front());
         pending_.pop_front();
         heldBytes_ -= next.bytes.size();
+        if (next.kind == PendingEvent::Comm && next.code == SerialPort::comEventBreak) {
+            breakHeld_ = false;
+        }
         if (next.kind == PendingEvent::Timeout) {
             HandleTimeout();
         } else {

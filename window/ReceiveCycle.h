@@ -2,6 +2,7 @@
 
 #include "ByteList.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -41,6 +42,8 @@ public:
     // A frame was written: a new reception starts, with its header pending
     // and the time-out running.
     void Arm();
+    // The user sent a frame: the next break raises its box even in a burst.
+    void EndBreakBurst();
 
     // Writes the pending header; `arrival` is the time of day the bytes came
     // (now when empty).
@@ -66,6 +69,7 @@ private:
     void HoldBack(int code, ByteList bytes);
     void ClearHeldBack();
     void ReadOn();
+    void ShowBreak();
     void ReceiveBytes(const ByteList& bytes);
     void Overflow();
     void HandleTimeout();
@@ -85,6 +89,13 @@ private:
     std::size_t heldBytes_ = 0;
     bool inputHeld_ = false;
     bool draining_ = false;
+
+    // The current burst of breaks, whether its box is open now, and whether
+    // a break waits among the held-back events.
+    bool breakBurst_ = false;
+    bool breakBoxOpen_ = false;
+    bool breakHeld_ = false;
+    QElapsedTimer sinceBreak_;
 };
 
 } // namespace quorvane

@@ -21,6 +21,7 @@ namespace {
 const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
+const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
 std::string ToUtf8(const QString& text)
 {
@@ -81,16 +82,26 @@ void SendCycle::TransmitFrame(const ByteList& frame)
     }
     SerialPort& p = parts_.main.port();
     if (!p.PortOpen() && !p.setPortOpen(true)) {
-        MessageSeam::instance().show(MessageId::PortUnavailable, p.CommPort());
-        if (parts_.main.timedSendingRunning()) {
-            StopTimedSending(); // otherwise every tick raises the message again
-        }
+        RefuseFrame();
+        return;
+    }
+    if (!p.Output(frame)) {
+        // The device is going away under the frame: it was not written.
+        parts_.main.setPortStatus(kPortClosed);
+        RefuseFrame();
         return;
     }
     parts_.main.setPortStatus(kPortOpen);
-    p.Output(frame);
     parts_.record.note(RecordEvent::Sent, frame);
     parts_.receive.Arm();
+}
+
+void SendCycle::RefuseFrame()
+{
+    MessageSeam::instance().show(MessageId::PortUnavailable, parts_.main.port().CommPort());
+    if (parts_.main.timedSendingRunning()) {
+        StopTimedSending(); // otherwise every tick raises the message again
+    }
 }
 
 void SendCycle::cmdSend_Click()
@@ -121,6 +132,7 @@ void SendCycle::cmdSend_Click()
         }
         return;
     }
+    parts_.receive.EndBreakBurst();
     TransmitFrame(SendFrame_);
     Shared().FrameDirty = false;
     if (parts_.view.IsEmpty()) {

@@ -51,6 +51,8 @@ public:
 
 private:
     bool FrameReadyToSend(const QString& text);
+    // The port could not take the frame: its message, and timed sending stops.
+    void RefuseFrame();
 
     Parts parts_;
     ByteList SendFrame_;

@@ -59,6 +59,7 @@ void SessionRecord::stop()
     }
     flushTimer_.stop();
     buffer_.clear();
+    breaks_ = 0;
 }
 
 void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_view detail)
@@ -66,14 +67,35 @@ void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_v
     if (fd_ < 0) {
         return;
     }
+    if (event == RecordEvent::Break && detail.empty()) {
+        // A line that raises nothing but breaks (a wrong baud rate) gives
+        // one line per run of them, stamped with the first: "接收到Break ×N".
+        if (breaks_ == 0) {
+            firstBreak_ = clock_();
+        }
+        ++breaks_;
+        return;
+    }
+    writeBreaks();
     buffer_ += RecordLine(clock_(), event, bytes, detail);
     if (buffer_.size() >= kFlushAt) {
         flush();
     }
 }
 
+void SessionRecord::writeBreaks()
+{
+    if (breaks_ == 0) {
+        return;
+    }
+    const std::string count = breaks_ > 1 ? "×" + std::to_string(breaks_) : std::string();
+    buffer_ += RecordLine(firstBreak_, RecordEvent::Break, {}, count);
+    breaks_ = 0;
+}
+
 void SessionRecord::flush()
 {
+    writeBreaks();
     std::size_t written = 0;
     while (fd_ >= 0 && written < buffer_.size()) {
         const ssize_t n = ::write(fd_, buffer_.data() + written, buffer_.size() - written);

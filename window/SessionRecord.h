@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,12 +44,15 @@ signals:
 
 private:
     void flush();
+    void writeBreaks();
 
     int fd_ = -1;
     QString path_;
     std::string buffer_;
     QTimer flushTimer_;
     std::function<std::string()> clock_;
+    std::uint64_t breaks_ = 0; // breaks not yet written, since firstBreak_
+    std::string firstBreak_;
 };
 
 } // namespace quorvane

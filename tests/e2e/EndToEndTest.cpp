@@ -102,6 +102,17 @@ TEST_F(EndToEnd, SilentDeviceTimesOut)
     typeAndSend("1 2 3");
     ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+
+    // Timed sending every 100 ms, time-out 200 ms: the first unanswered frame
+    // still stops it.
+    recorder.clear();
+    window->setTimeRcvInterval(200);
+    window->setTimer1Interval(100);
+    window->setSendCaption(QStringLiteral("开始发送"));
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+    EXPECT_EQ(find<QPushButton>("cmdSend")->text(), "开始发送");
 }
 
 TEST_F(EndToEnd, AnAnswerOverTheLimitClosesThePortAndShowsOneHundredFiftyOneBytes)
@@ -126,14 +137,27 @@ TEST_F(EndToEnd, TimedSendingWritesOneFramePerTickUntilStopped)
     ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= 4 * kFrame.size(); }));
     QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
     EXPECT_EQ(find<QPushButton>("cmdSend")->text(), "开始发送");
-    SpinFor(200); // let the last answers and log lines arrive
+    const std::size_t framesAtStop = device.received().size() / kFrame.size();
+
+    // A marker sent after the stop comes after everything timed sending wrote.
+    window->setSendCaption(QStringLiteral("发送"));
+    find<QPlainTextEdit>("txtSend")->setPlainText(QStringLiteral("9"));
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    const ByteList marker = {0x00, 0x01, 0x09, 0x08, 0xFF};
+    ASSERT_TRUE(WaitUntil([&] {
+        const ByteList wire = device.received();
+        return wire.size() >= marker.size() &&
+               ByteList(wire.end() - static_cast<std::ptrdiff_t>(marker.size()), wire.end()) ==
+                   marker;
+    }));
     const ByteList wire = device.received();
-    ASSERT_EQ(wire.size() % kFrame.size(), 0u);
-    for (std::size_t i = 0; i < wire.size(); i += kFrame.size()) {
+    const std::size_t timed = wire.size() - marker.size();
+    ASSERT_EQ(timed % kFrame.size(), 0u) << "whole frames only";
+    for (std::size_t i = 0; i < timed; i += kFrame.size()) {
         EXPECT_EQ(ByteList(wire.begin() + i, wire.begin() + i + kFrame.size()), kFrame);
     }
-    SpinFor(150);
-    EXPECT_EQ(device.received().size(), wire.size()) << "nothing after the stop";
+    // What was on its way at the stop may still arrive; nothing is sent after it.
+    EXPECT_LE(timed / kFrame.size(), framesAtStop + 2);
     EXPECT_TRUE(recorder.messages().empty());
 }
 

@@ -101,4 +101,32 @@ TEST_F(Record, AWriteErrorStopsRecordingWithAMessage)
     EXPECT_FALSE(window->record().isRecording());
 }
 
+// A line at the wrong baud rate looks like a storm of breaks: it raises one
+// box, the user's next frame starts afresh, and the record counts them all.
+TEST_F(Record, ABreakStormRaisesOneBoxAndIsCountedInOneLine)
+{
+    item()->trigger();
+    typeSend("1 2 3");
+    clickSend();
+    recorder.setWhileOpen([&](const Message&) {
+        for (int i = 0; i < 500; ++i) {
+            port->raise(SerialPort::comEventBreak); // under the open box
+        }
+    });
+    for (int i = 0; i < 1001 - 500; ++i) {
+        port->raise(SerialPort::comEventBreak); // the first opens the box, the rest follow it
+    }
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收到Break"});
+
+    recorder.setWhileOpen({});
+    clickSend();
+    port->raise(SerialPort::comEventBreak);
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"接收到Break", "接收到Break"}));
+    item()->trigger();
+    const QString t = QStringLiteral("2026-12-07 08:00:00.000 ");
+    EXPECT_EQ(lines().mid(2, 3),
+              (QStringList{t + "接收到Break ×1001", t + "发送 00 03 01 02 03 03 FF",
+                           t + "接收到Break"}));
+}
+
 } // namespace
