@@ -17,6 +17,8 @@ std::string_view EventWord(RecordEvent event)
         return "接收字节数超限";
     case RecordEvent::Break:
         return "接收到Break";
+    case RecordEvent::BreakSent:
+        return "发送Break";
     case RecordEvent::PortOpened:
         return "串口打开";
     case RecordEvent::PortClosed:

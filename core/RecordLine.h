@@ -14,6 +14,7 @@ enum class RecordEvent {
     Timeout,    // no answer within the receive time-out
     Overflow,   // a reception past its byte limit
     Break,      // a break on the line
+    BreakSent,  // a break the user put on the line
     PortOpened,
     PortClosed,
 };

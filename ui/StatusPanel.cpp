@@ -59,7 +59,7 @@ public:
     }
 
 private:
-    QString shown() const { return static_cast<const QLabel*>(widget())->text(); }
+    QString shown() const { return static_cast<const StatusPanel*>(widget())->fullText(); }
 };
 
 QAccessibleInterface* StatusPanelFactory(const QString&, QObject* object)
@@ -86,13 +86,20 @@ StatusPanel::StatusPanel(const QString& objectName, const QString& purpose, QWid
 
 void StatusPanel::setPanelText(const QString& text)
 {
-    if (text == this->text()) {
+    setPanelTexts(text, text);
+}
+
+void StatusPanel::setPanelTexts(const QString& shown, const QString& full)
+{
+    if (shown == text() && full == full_) {
         return;
     }
-    const QString old = this->text();
-    setText(text); // tells screen readers of the new name
-    if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent event(this, 0, old, text);
+    const QString old = full_;
+    full_ = full;
+    setToolTip(full == shown ? QString() : full);
+    setText(shown); // tells screen readers of the new name
+    if (QAccessible::isActive() && old != full) {
+        QAccessibleTextUpdateEvent event(this, 0, old, full);
         QAccessible::updateAccessibility(&event);
     }
 }

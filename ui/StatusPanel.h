@@ -14,6 +14,13 @@ public:
 
     // Shows a new text and tells screen readers.
     void setPanelText(const QString& text);
+    // Shows a short form (it may be rich text) where room is scarce; screen
+    // readers and the tooltip get the full words.
+    void setPanelTexts(const QString& shown, const QString& full);
+    QString fullText() const { return full_; }
+
+private:
+    QString full_;
 };
 
 } // namespace quorvane

@@ -9,6 +9,8 @@
 #include "FrmSendset.h"
 #include "HelpWindow.h"
 #include "IntervalTimer.h"
+#include "LinePanel.h"
+#include "PortMenu.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
 #include "ReceiveCycle.h"
@@ -191,6 +193,7 @@ void FrmMain::buildMenu()
     Close = com->addAction(QStringLiteral("关闭串口"));
     Close->setObjectName(QStringLiteral("Close"));
     Close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    portMenu_ = new PortMenu({*this, *send_, *receive_, *record_}, com, Close);
 
     QMenu* log = menuBar()->addMenu(QStringLiteral("记录(&L)"));
     log->setObjectName(QStringLiteral("Log"));
@@ -223,6 +226,8 @@ void FrmMain::buildStatusBar()
     bar->addWidget(ComStatus, 1);
     bar->addPermanentWidget(datePanel_);
     bar->addPermanentWidget(timePanel_);
+    linePanel_ = new LinePanel(*MSComm1_, bar);
+    bar->addPermanentWidget(linePanel_);
 
     auto refreshClock = [this] {
         const QDateTime now = QDateTime::currentDateTime();
@@ -363,6 +368,12 @@ void FrmMain::setPortStatus(const QString& text)
 bool FrmMain::timedSendingRunning() const
 {
     return cmdSend->text() == kCaptionStop;
+}
+
+void FrmMain::portSettingsApplied()
+{
+    portMenu_->PortSettingsApplied();
+    linePanel_->refresh();
 }
 
 // ---- area buttons and menu ----

@@ -26,6 +26,8 @@ class FrmRcvset;
 class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
+class LinePanel;
+class PortMenu;
 class ReceiveCycle;
 class SendCycle;
 class SendBox;
@@ -67,6 +69,7 @@ public:
     void setPortStatus(const QString& text) override;
     SerialPort& port() override { return *MSComm1_; }
     bool timedSendingRunning() const override;
+    void portSettingsApplied() override;
 
     SendStateSignal& sendState() override { return sendState_; }
     IntervalTimer& timer1() { return *Timer1_; }
@@ -154,6 +157,7 @@ private:
     StatusPanel* ComStatus = nullptr;
     StatusPanel* datePanel_ = nullptr;
     StatusPanel* timePanel_ = nullptr;
+    LinePanel* linePanel_ = nullptr;
     QAction* ComSet = nullptr;
     QAction* Close = nullptr;
     QAction* shm = nullptr;
@@ -177,6 +181,7 @@ private:
     SessionRecord* record_ = nullptr;
     ReceiveCycle* receive_ = nullptr;
     SendCycle* send_ = nullptr;
+    PortMenu* portMenu_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
     bool centred_ = false;

@@ -47,6 +47,12 @@ void ReceiveCycle::EndBreakBurst()
     breakBurst_ = false;
 }
 
+void ReceiveCycle::Listen()
+{
+    RcvCount_ = -1;
+    RcvHeaderPending_ = true;
+}
+
 void ReceiveCycle::Arm()
 {
     RcvCount_ = -1;

@@ -42,6 +42,9 @@ public:
     // A frame was written: a new reception starts, with its header pending
     // and the time-out running.
     void Arm();
+    // The port was opened to listen: a reception starts with its header
+    // pending, without a time-out.
+    void Listen();
     // The user sent a frame: the next break raises its box even in a burst.
     void EndBreakBurst();
 

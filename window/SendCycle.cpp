@@ -81,8 +81,7 @@ void SendCycle::TransmitFrame(const ByteList& frame)
         return; // nothing was ever built: nothing to write, nothing to await
     }
     SerialPort& p = parts_.main.port();
-    if (!p.PortOpen() && !p.setPortOpen(true)) {
-        RefuseFrame();
+    if (!OpenPortForUse()) {
         return;
     }
     if (!p.Output(frame)) {
@@ -94,6 +93,16 @@ void SendCycle::TransmitFrame(const ByteList& frame)
     parts_.main.setPortStatus(kPortOpen);
     parts_.record.note(RecordEvent::Sent, frame);
     parts_.receive.Arm();
+}
+
+bool SendCycle::OpenPortForUse()
+{
+    SerialPort& p = parts_.main.port();
+    if (!p.PortOpen() && !p.setPortOpen(true)) {
+        RefuseFrame();
+        return false;
+    }
+    return true;
 }
 
 void SendCycle::RefuseFrame()

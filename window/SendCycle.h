@@ -36,6 +36,9 @@ public:
 
     explicit SendCycle(Parts parts, QObject* parent = nullptr);
 
+    // Opens the port if it is closed, as a frame written does; false, after
+    // the port message (timed sending stops), when it cannot be opened.
+    bool OpenPortForUse();
     bool RefreshSendFrame();
     void TransmitFrame(const ByteList& frame);
     void cmdSend_Click();

@@ -1,0 +1,103 @@
+#include "LinePanel.h"
+
+#include "PortPath.h"
+#include "SerialPort.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kPollMs = 100;
+
+struct LineState {
+    const char* name;
+    bool on;
+};
+
+QString FullLines(const SerialPort::ModemLines& lines)
+{
+    if (!lines.known) {
+        return QStringLiteral("—");
+    }
+    const LineState states[] = {
+        {"CTS", lines.cts}, {"DSR", lines.dsr}, {"DCD", lines.dcd}, {"RI", lines.ri}};
+    QStringList words;
+    for (const LineState& s : states) {
+        words << QString::fromLatin1(s.name) + (s.on ? QStringLiteral("●") : QStringLiteral("○"));
+    }
+    return words.join(u' ');
+}
+
+// The line names, lit when asserted and grey when not.
+QString ShortLines(const SerialPort::ModemLines& lines)
+{
+    if (!lines.known) {
+        return QStringLiteral("—");
+    }
+    const LineState states[] = {
+        {"CTS", lines.cts}, {"DSR", lines.dsr}, {"DCD", lines.dcd}, {"RI", lines.ri}};
+    QStringList words;
+    for (const LineState& s : states) {
+        words << (s.on ? QStringLiteral("<b>%1</b>")
+                       : QStringLiteral("<span style=\"color:#999\">%1</span>"))
+                     .arg(QString::fromLatin1(s.name));
+    }
+    return words.join(u' ');
+}
+
+} // namespace
+
+QString SettingsAsSet(const std::string& settings, unsigned rateSet)
+{
+    const QString text = QString::fromStdString(settings);
+    const qsizetype comma = text.indexOf(u',');
+    const unsigned asked = text.left(comma).toUInt();
+    if (rateSet == 0 || asked == 0) {
+        return text;
+    }
+    const double off = std::abs(static_cast<double>(rateSet) - asked) / asked;
+    if (off <= 0.02) {
+        return text;
+    }
+    return text.left(comma) + QStringLiteral("→") + QString::number(rateSet) +
+           (comma < 0 ? QString() : text.mid(comma));
+}
+
+LinePanel::LinePanel(SerialPort& port, QWidget* parent)
+    : StatusPanel(QStringLiteral("LinePanel"), QStringLiteral("串口设备与线路"), parent),
+      port_(port)
+{
+    setTextFormat(Qt::RichText);
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, &LinePanel::refresh);
+    connect(&port_, &SerialPort::openChanged, this, &LinePanel::portOpenChanged);
+    portOpenChanged(port_.PortOpen());
+}
+
+void LinePanel::portOpenChanged(bool open)
+{
+    if (open) {
+        poll_.start();
+    } else {
+        poll_.stop();
+    }
+    refresh();
+}
+
+void LinePanel::refresh()
+{
+    if (!port_.PortOpen()) {
+        setPanelTexts({}, {});
+        return;
+    }
+    const SerialPort::ModemLines lines = port_.modemLines();
+    const QString settings = SettingsAsSet(port_.Settings(), port_.BaudRate());
+    const QString device = QString::fromStdString(ComDevicePath(port_.CommPort()));
+    setPanelTexts(settings.toHtmlEscaped() + u' ' + ShortLines(lines),
+                  device + u' ' + settings + QStringLiteral("  ") + FullLines(lines));
+}
+
+} // namespace quorvane
