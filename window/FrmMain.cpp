@@ -10,6 +10,7 @@
 #include "HelpWindow.h"
 #include "IntervalTimer.h"
 #include "LinePanel.h"
+#include "MainLayout.h"
 #include "PortMenu.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
@@ -93,14 +94,18 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     buildControls();
     buildCycles();
     buildMenu();
     buildStatusBar();
     setTabOrder();
     connectHandlers();
-    setFixedSize(424, menuBar()->sizeHint().height() + 441);
+    // Opens at the documented size, which is also the least it can take;
+    // the size is not remembered.
+    const QSize opening(424, menuBar()->sizeHint().height() + 441);
+    setMinimumSize(opening);
+    resize(opening);
     Form_Load();
 }
 
@@ -116,7 +121,7 @@ void FrmMain::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(424, 419);
+    client->resize(MainLayout::kDocumentedClient);
     setCentralWidget(client);
 
     Frame1 = Place(new QGroupBox(QStringLiteral("发送区"), client), QStringLiteral("Frame1"), 9, 0,
@@ -162,6 +167,22 @@ void FrmMain::buildControls()
         MakeButton(Frame2, QStringLiteral("cmdRClr"), QStringLiteral("清 空"), 198, 160, 61, 22);
     cmdExit =
         MakeButton(Frame2, QStringLiteral("cmdExit"), QStringLiteral("退 出"), 303, 160, 61, 22);
+
+    using L = MainLayout;
+    layout_ = new MainLayout(
+        client,
+        {Frame1,
+         {{Label1}, {lblSendset}, {cmdSendset, L::Right}, {txtSend, L::Widen | L::Box},
+          {Label2, L::BelowBox}, {cmbSend, L::BelowBox}, {cmdFrame, L::Right | L::BelowBox},
+          {txtSView.widget, L::Widen | L::BelowBox | L::Lengthen},
+          {cmdSClr, L::Right | L::BelowBox | L::Bottom},
+          {cmdFresh, L::Right | L::BelowBox | L::Bottom},
+          {cmdSend, L::Right | L::BelowBox | L::Bottom}},
+         txtSView.widget},
+        {Frame2,
+         {{Label4}, {cmbRcv}, {cmdRcvset, L::Right}, {txtRView.widget, L::Widen | L::Lengthen},
+          {cmdRClr, L::Right | L::Bottom}, {cmdExit, L::Right | L::Bottom}},
+         txtRView.widget});
 
     txtSend->installEventFilter(this);
     // The Ctrl+C rule holds in every window of the program.

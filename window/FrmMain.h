@@ -27,6 +27,7 @@ class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
 class LinePanel;
+class MainLayout;
 class PortMenu;
 class ReceiveCycle;
 class SendCycle;
@@ -182,6 +183,7 @@ private:
     ReceiveCycle* receive_ = nullptr;
     SendCycle* send_ = nullptr;
     PortMenu* portMenu_ = nullptr;
+    MainLayout* layout_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
     bool centred_ = false;

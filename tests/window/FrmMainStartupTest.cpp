@@ -68,6 +68,40 @@ TEST_F(Startup, ControlsStandAtTheirPositions)
     }
 }
 
+TEST_F(Startup, TheWindowGrowsItsViewsAndNeverShrinksBelowItsSize)
+{
+    const QSize documented = window->size();
+    EXPECT_EQ(window->minimumSize(), documented);
+    auto edgesOf = [&](const char* name) {
+        const QWidget* w = find(name);
+        const QRect group = w->parentWidget()->rect();
+        return std::pair{group.right() - w->geometry().right(),
+                         group.bottom() - w->geometry().bottom()};
+    };
+    const auto sendButton = edgesOf("cmdSend");
+    const auto exitButton = edgesOf("cmdExit");
+    const QRect send = find("txtSView")->geometry();
+    const QRect receive = find("txtRView")->geometry();
+
+    window->resize(documented + QSize(600, 400));
+    ASSERT_TRUE(WaitUntil([&] { return window->centralWidget()->width() == 424 + 600; }));
+    const QRect sendGrown = find("txtSView")->geometry();
+    const QRect receiveGrown = find("txtRView")->geometry();
+    EXPECT_EQ(sendGrown.width(), send.width() + 600);
+    EXPECT_EQ(receiveGrown.width(), receive.width() + 600);
+    EXPECT_GT(sendGrown.height(), send.height());
+    EXPECT_GT(receiveGrown.height() - receive.height(), 2 * (sendGrown.height() - send.height()));
+    EXPECT_GT(find("txtSend")->height(), 30) << "the send box takes a few more lines";
+    EXPECT_EQ(edgesOf("cmdSend"), sendButton);
+    EXPECT_EQ(edgesOf("cmdExit"), exitButton);
+    EXPECT_EQ(find("cmdSendset")->x(), 318 + 600);
+
+    window->resize(documented - QSize(100, 100));
+    ASSERT_TRUE(WaitUntil([&] { return window->centralWidget()->width() == 424; }));
+    EXPECT_EQ(find("txtRView")->geometry(), receive);
+    EXPECT_EQ(find("txtSView")->geometry(), send);
+}
+
 TEST_F(Startup, TabOrderFollowsTheLayout)
 {
     const char* order[] = {"cmdSendset", "txtSend",  "cmdFrame",  "cmbSend", "cmdSClr",
