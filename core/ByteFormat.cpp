@@ -1,6 +1,7 @@
 #include "ByteFormat.h"
 
 #include "CodePage.h"
+#include "HexCharRows.h"
 
 #include <array>
 #include <charconv>
@@ -101,6 +102,9 @@ void StartSendLine(TextSink& view) { view.Append(view.IsEmpty() ? "  " : "\r\n  
 
 std::string FrameText(int mode, const ByteList& bytes)
 {
+    if (mode == ModeHexChars) {
+        return HexCharFrame(bytes, "  ");
+    }
     std::string out;
     out.reserve(bytes.size() * 4);
     for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -15,6 +15,9 @@ enum DisplayMode : int {
     ModeString = 0,  // "字符串"
     ModeDecimal = 1, // "十进制字节串(空格隔开)"
     ModeHex = 2,     // "十六进制字节串(空格隔开)"
+    // Beyond the three: the display modes' fourth item, rows of 16 bytes in
+    // hex with their characters ("十六进制+字符"). Never an input format.
+    ModeHexChars = 3,
 };
 
 } // namespace quorvane

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"StringEuro", 0, {0x80}, "€"},
                       FormatCase{"StringLeadByteAlone", 0, {0xB0, 0xA1}, "\uFFFD\uFFFD"},
                       FormatCase{"NoEntrySelected", -1, {0x01, 0x02}, ""},
-                      FormatCase{"UnknownMode", 3, {0x01}, ""}),
+                      FormatCase{"UnknownMode", 4, {0x01}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SendView, LinesOfTheFirstExampleFrame)
