@@ -545,9 +545,13 @@ void FrmMain::OnHangUp()
 
 QString FrmMain::SendText() const
 {
-    // The box's line breaks are sent as CR LF.
+    // The box's line breaks are sent as CR LF, or as the break chosen for
+    // string input.
+    static const QString breaks[] = {QStringLiteral("\r\n"), QStringLiteral("\n"),
+                                     QStringLiteral("\r")};
+    const int chosen = Shared().LineBreak;
     QString text = txtSend->toPlainText();
-    text.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+    text.replace(QChar(u'\n'), breaks[chosen >= 0 && chosen < 3 ? chosen : 0]);
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include "SerialPort.h"
 #include "SessionRecord.h"
 #include "SharedSettings.h"
+#include "TextCodec.h"
 #include "TextSink.h"
 
 #include <algorithm>
@@ -51,12 +52,12 @@ void ReceiveCycle::Listen()
 {
     RcvCount_ = -1;
     RcvHeaderPending_ = true;
+    decoderEncoding_ = -1; // a character cut off by the last reception is dropped
 }
 
 void ReceiveCycle::Arm()
 {
-    RcvCount_ = -1;
-    RcvHeaderPending_ = true;
+    Listen();
     parts_.timeRcv.setEnabled(true);
 }
 
@@ -184,14 +185,33 @@ void ReceiveCycle::ReceiveBytes(const ByteList& bytes)
     // overflows it, and the rest of the batch is dropped with it.
     const auto fit = static_cast<std::size_t>(std::clamp<long long>(
         Shared().RcvMaxChars - RcvCount_, 0, static_cast<long long>(bytes.size())));
-    std::string shown;
-    AppendReceivedBytes(parts_.displayMode(), bytes.data(), fit, shown);
+    ShowBytes(bytes.data(), fit);
     RcvCount_ += static_cast<long long>(fit);
-    parts_.view.Append(shown);
     if (fit < bytes.size()) {
         ++RcvCount_;
         Overflow();
     }
+}
+
+// Bytes in the receive view's display mode. In string display with GBK or
+// UTF-8 a character split across two reads is joined.
+void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    const int mode = parts_.displayMode();
+    const int encoding = Shared().TextEncoding;
+    if (mode == ModeString && encoding != EncodingSingleByte) {
+        if (decoderEncoding_ != encoding) {
+            decoder_.reset(encoding);
+            decoderEncoding_ = encoding;
+        }
+        QString text = decoder_.decode(bytes, count);
+        text.remove(QChar(0)); // a zero byte adds nothing, as in single-byte text
+        parts_.view.Append(ToUtf8(text));
+        return;
+    }
+    std::string shown;
+    AppendReceivedBytes(mode, bytes, count, shown);
+    parts_.view.Append(shown);
 }
 
 void ReceiveCycle::Overflow()

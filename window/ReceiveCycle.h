@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteList.h"
+#include "TextCodec.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -74,6 +75,7 @@ private:
     void ReadOn();
     void ShowBreak();
     void ReceiveBytes(const ByteList& bytes);
+    void ShowBytes(const std::uint8_t* bytes, std::size_t count);
     void Overflow();
     void HandleTimeout();
 
@@ -99,6 +101,10 @@ private:
     bool breakBoxOpen_ = false;
     bool breakHeld_ = false;
     QElapsedTimer sinceBreak_;
+
+    // String display in GBK or UTF-8 (-1: to be started afresh).
+    StreamDecoder decoder_;
+    int decoderEncoding_ = -1;
 };
 
 } // namespace quorvane

@@ -10,6 +10,7 @@
 #include "SerialPort.h"
 #include "SessionRecord.h"
 #include "SharedSettings.h"
+#include "TextCodec.h"
 #include "TextSink.h"
 
 #include <string>
@@ -57,7 +58,7 @@ bool SendCycle::RefreshSendFrame()
         return false;
     }
     SharedSettings& settings = Shared();
-    const ByteOutcome data = ParseSendText(ToUtf8(text), settings, flags_);
+    const ByteOutcome data = ParseData(text);
     if (!data.ok) {
         MessageSeam::instance().show(data.message);
         return false;
@@ -70,9 +71,39 @@ bool SendCycle::RefreshSendFrame()
         return false;
     }
     SendFrame_ = frame.bytes;
-    StartSendLine(parts_.view);
-    AppendFrameText(parts_.displayMode(), SendFrame_, parts_.view);
+    ShowFrame();
     return true;
+}
+
+// Text in string format becomes bytes by the chosen encoding: one byte per
+// character in the single-byte code page, or the character's GBK or UTF-8
+// bytes.
+ByteOutcome SendCycle::ParseData(const QString& text)
+{
+    const SharedSettings& settings = Shared();
+    if (settings.opt2 != ModeString || settings.TextEncoding == EncodingSingleByte) {
+        return ParseSendText(ToUtf8(text), settings, flags_);
+    }
+    std::optional<ByteList> bytes = EncodeText(settings.TextEncoding, text);
+    if (!bytes) {
+        flags_.ByteRangeError = true; // a character the encoding has no code for
+        return ByteOutcome::Failure(MessageId::ByteRange);
+    }
+    return ByteOutcome::Success(std::move(*bytes));
+}
+
+void SendCycle::ShowFrame()
+{
+    StartSendLine(parts_.view);
+    const int mode = parts_.displayMode();
+    const int encoding = Shared().TextEncoding;
+    if (mode == ModeString && encoding != EncodingSingleByte) {
+        QString text = DecodeBytes(encoding, SendFrame_);
+        text.replace(QChar(0), QChar(u' '));
+        parts_.view.Append(ToUtf8(text));
+    } else {
+        AppendFrameText(mode, SendFrame_, parts_.view);
+    }
 }
 
 void SendCycle::TransmitFrame(const ByteList& frame)
@@ -145,8 +176,7 @@ void SendCycle::cmdSend_Click()
     TransmitFrame(SendFrame_);
     Shared().FrameDirty = false;
     if (parts_.view.IsEmpty()) {
-        StartSendLine(parts_.view);
-        AppendFrameText(parts_.displayMode(), SendFrame_, parts_.view);
+        ShowFrame();
     }
     if (parts_.main.sendCaption() == kCaptionStop) {
         parts_.Timer1.setEnabled(true);

@@ -269,3 +269,41 @@ TEST_F(ReceiveCycle, AnUnansweredFrameTimesOutWhateverIsSentAfterIt)
 }
 
 } // namespace
+
+namespace {
+
+// String input and string display in GBK and UTF-8: a character becomes its
+// bytes, one split across two reads is joined, an invalid byte is one "�".
+TEST_F(ReceiveCycle, TextInTheChosenEncodingBothWays)
+{
+    Shared().opt2 = 0;
+    Shared().TextEncoding = EncodingGbk;
+    Shared().LineBreak = BreakLf;
+    find<QComboBox>("cmbSend")->setCurrentIndex(0);
+    find<QComboBox>("cmbRcv")->setCurrentIndex(0);
+    typeSend(QStringLiteral("你好\nA"));
+    clickSend();
+    const ByteList data = {0xC4, 0xE3, 0xBA, 0xC3, 0x0A, 0x41};
+    ASSERT_EQ(port->outputs().size(), 1u);
+    EXPECT_EQ(ByteList(port->outputs()[0].begin() + 2, port->outputs()[0].end() - 2), data);
+    EXPECT_TRUE(sendView().startsWith(QStringLiteral("  \u0000\u0006你好").replace(QChar(0), u' ')));
+    port->raiseBytes({0xC4});
+    port->raiseBytes({0xE3, 0xFF, 0x41});
+    EXPECT_EQ(rcvView(), QStringLiteral("12:34:56接收：你\uFFFDA"));
+
+    Shared().TextEncoding = EncodingUtf8;
+    typeSend(QStringLiteral("☃"));
+    clickSend();
+    EXPECT_EQ(port->outputs().back(), (ByteList{0x00, 0x03, 0xE2, 0x98, 0x83, 0x03 ^ 0xE2 ^ 0x98 ^ 0x83, 0xFF}));
+    port->raiseBytes({0xE2, 0x98});
+    port->raiseBytes({0x83, 0xC3, 0x28});
+    EXPECT_TRUE(rcvView().endsWith(QStringLiteral("接收：☃\uFFFD(")));
+
+    Shared().TextEncoding = EncodingGbk;
+    Shared().FrameDirty = true;    // as the send-mode dialog's OK leaves it
+    typeSend(QStringLiteral("☃")); // no GBK code: refused as out of range
+    clickSend();
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"超出字节范围"});
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ByteList.h"
+
+#include <QString>
+#include <QStringDecoder>
+#include <optional>
+
+namespace quorvane {
+
+// Text in the encoding chosen for string input and string display, GBK or
+// UTF-8 (the single-byte code page is the core's own).
+
+// The bytes of a send text; nothing when a character has no code in the
+// encoding.
+std::optional<ByteList> EncodeText(int encoding, const QString& text);
+
+// The text of whole bytes (a frame): invalid bytes show as U+FFFD, one each.
+QString DecodeBytes(int encoding, const ByteList& bytes);
+
+// Bytes that arrive in pieces: a character split across two reads is
+// joined, and invalid bytes show as U+FFFD, one each.
+class StreamDecoder {
+public:
+    // Starts afresh (a new reception, another encoding).
+    void reset(int encoding);
+    QString decode(const std::uint8_t* bytes, std::size_t count);
+
+private:
+    int encoding_ = -1;
+    QStringDecoder decoder_;
+};
+
+} // namespace quorvane
