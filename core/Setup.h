@@ -1,0 +1,87 @@
+#pragma once
+
+#include "SharedSettings.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// A send text kept under a name, sent later with its own input format.
+struct SavedCommand {
+    std::string name; // UTF-8, not empty
+    std::string text; // UTF-8, line breaks as typed
+    int format = 1;   // 0 string, 1 decimal, 2 hex (as opt2)
+
+    bool operator==(const SavedCommand&) const = default;
+};
+
+// Everything the user sets for one device, as plain data. The defaults are
+// the program's start-up defaults, so a fresh record applied changes nothing.
+// The record holds no file name, program or device path: the port is a COMn
+// number, mapped to a device only when it is opened.
+struct Setup {
+    // Frame format (the frame dialog's fields, stored as it stores them).
+    std::string StartByte = "00"; // hexadecimal text, leading blanks removed
+    std::string SlaveAddr;
+    std::string CmdByte;
+    std::string EndByte = "FF";
+    int LenOption = 1; // 0/1
+    int FcsOption = 1; // 0/1
+    int FcsMethod = 0; // 0..FcsMethodCount-1
+    int FcsStart = 0;  // 0..2
+    int FcsByteOrder = FcsHighFirst;
+    int PreprocessOn = 0;   // 0/1
+    int PreprocessKind = 0; // 0 hex-to-ASCII, 1 BCD
+
+    // Receive settings.
+    int RcvTimeoutMs = 50; // 0..65535
+    int RcvMaxChars = 150; // 0..2147483647
+    bool CheckReply = false;
+    bool ShowMillis = false;
+
+    // Send mode.
+    int opt1 = 0;         // 0 single, 1 timed
+    int opt2 = 1;         // input format: 0 string, 1 decimal, 2 hex
+    int IntervalMs = 100; // 0..65535
+    int TextEncoding = EncodingSingleByte;
+    int LineBreak = BreakCrLf;
+
+    // Port: a COMn number, never a device path.
+    int Port = 2;               // 1..16
+    int BaudRate = 9600;        // 50..4000000
+    char Parity = 'n';          // 'n', 'o', 'e'
+    int DataBits = 8;           // 4..8
+    std::string StopBits = "1"; // "1", "1.5", "2"
+    int Handshaking = 0;        // 0 none, 1 RTS/CTS, 2 XON/XOFF
+    bool Dtr = true;
+    bool Rts = true;
+
+    // View modes of the send and receive views, 0..3 (3 shows hex and characters).
+    int SendViewMode = 1;
+    int ReceiveViewMode = 1;
+
+    std::string SendText; // the send box, UTF-8
+    std::vector<SavedCommand> Commands;
+
+    bool operator==(const Setup&) const = default;
+};
+
+// Limits a setup must keep. Text lengths count characters as the send box
+// does: a character beyond U+FFFF counts as two.
+inline constexpr std::size_t kSetupMaxCommands = 1000;
+inline constexpr std::size_t kSetupMaxTextChars = 8192;
+inline constexpr std::size_t kSetupMaxNameChars = 200;
+inline constexpr std::size_t kSetupMaxByteTextChars = 32767; // a one-line box's length
+inline constexpr std::size_t kSetupMaxFileBytes = 1 << 20;
+
+// Copies the fields the settings record shares with a setup (frame, receive,
+// send mode and text handling) from the record into the setup.
+void CollectSharedSettings(const SharedSettings& from, Setup& into);
+
+// Copies the same fields back into the record and marks the frame as changed,
+// as confirming the frame or send-mode dialog does.
+void ApplySharedSettings(const Setup& from, SharedSettings& into);
+
+} // namespace quorvane

@@ -1,0 +1,83 @@
+#include "SetupText.h"
+
+#include "SetupFields.h"
+#include "SetupReader.h"
+#include "SetupValue.h"
+
+namespace quorvane {
+
+namespace {
+
+void AppendLine(std::string& out, std::string_view key, std::string_view value)
+{
+    out += key;
+    out += '=';
+    out += value;
+    out += '\n';
+}
+
+void AppendSection(std::string& out, std::string_view name)
+{
+    out += '[';
+    out += name;
+    out += "]\n";
+}
+
+void AppendCommands(std::string& out, const std::vector<SavedCommand>& commands)
+{
+    AppendSection(out, "commands");
+    AppendLine(out, "count", std::to_string(commands.size()));
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const std::string prefix = std::to_string(i + 1) + ".";
+        AppendLine(out, prefix + "name", EscapeSetupValue(commands[i].name));
+        AppendLine(out, prefix + "text", EscapeSetupValue(commands[i].text));
+        AppendLine(out, prefix + "format", std::to_string(commands[i].format));
+    }
+}
+
+// A last line without its line break counts as if it had one: the writer
+// always ends a line, so whatever opened can be written and opened again.
+bool TooLarge(std::string_view text)
+{
+    const std::size_t ending = text.ends_with('\n') ? 0 : 1;
+    return text.size() > kSetupMaxFileBytes - ending;
+}
+
+} // namespace
+
+// No blank lines between sections: the written text is then never longer
+// than any file that reads as the same record.
+std::string WriteSetupText(const Setup& setup)
+{
+    std::string out = "[quorvane]\nversion=1\n";
+    std::string_view section;
+    for (const SetupField& field : SetupFields()) {
+        if (field.section != section) {
+            section = field.section;
+            AppendSection(out, section);
+        }
+        AppendLine(out, field.key, WriteSetupField(field, setup));
+    }
+    AppendCommands(out, setup.Commands);
+    return out;
+}
+
+SetupReading ReadSetupText(std::string_view text)
+{
+    if (TooLarge(text)) {
+        return {std::nullopt, "文件过大"};
+    }
+    SetupReader reader(text);
+    std::string problem = reader.read();
+    if (!problem.empty()) {
+        return {std::nullopt, std::move(problem)};
+    }
+    return {reader.setup(), {}};
+}
+
+std::string SetupSaveProblem(const Setup& setup)
+{
+    return ReadSetupText(WriteSetupText(setup)).problem;
+}
+
+} // namespace quorvane

@@ -1,0 +1,176 @@
+#include "SetupText.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+// The test base class has a member named Setup, which would hide the record.
+using Record = quorvane::Setup;
+
+namespace {
+
+// The text of the default record: pins every key name, so files written by
+// this version keep opening in later ones.
+const std::string kDefaultText = "[quorvane]\nversion=1\n"
+                                 "[frame]\nStartByte=00\nSlaveAddr=\nCmdByte=\nEndByte=FF\n"
+                                 "LenOption=1\nFcsOption=1\nFcsMethod=0\nFcsStart=0\n"
+                                 "FcsByteOrder=1\nPreprocessOn=0\nPreprocessKind=0\n"
+                                 "[receive]\nRcvTimeoutMs=50\nRcvMaxChars=150\nCheckReply=0\n"
+                                 "ShowMillis=0\n"
+                                 "[send]\nmode=0\nformat=1\ninterval=100\nencoding=0\n"
+                                 "linebreak=0\ntext=\n"
+                                 "[port]\nport=2\nbaud=9600\nparity=n\ndatabits=8\nstopbits=1\n"
+                                 "handshake=0\ndtr=1\nrts=1\n"
+                                 "[display]\nsend=1\nreceive=1\n"
+                                 "[commands]\ncount=0\n";
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+std::string Repeated(const std::string& piece, std::size_t times)
+{
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) {
+        out += piece;
+    }
+    return out;
+}
+
+TEST(Setup, DefaultsAreTheStartupDefaults)
+{
+    SharedSettings startup;
+    startup.frame = FrameTemplate{"12", "34", "56", 0, 0, "78"};
+    startup.RcvTimeoutMs = 7;
+    ApplyStartupDefaults(startup);
+    Record collected;
+    collected.LineBreak = BreakCr;
+    CollectSharedSettings(startup, collected);
+    EXPECT_EQ(collected, Record{});
+    // The port dialog's start: COM2, 9600, 8 data bits, no parity, 1 stop bit.
+    const Record s;
+    EXPECT_EQ(std::tie(s.Port, s.BaudRate, s.DataBits, s.Parity, s.StopBits),
+              std::tuple(2, 9600, 8, 'n', std::string("1")));
+    EXPECT_EQ(WriteSetupText(s), kDefaultText);
+
+    SharedSettings applied;
+    ApplySharedSettings(Record{}, applied);
+    Record again;
+    CollectSharedSettings(applied, again);
+    EXPECT_EQ(again, Record{});
+    EXPECT_TRUE(applied.FrameDirty);
+}
+
+TEST(Setup, EveryFieldSurvivesTheRoundTrip)
+{
+    const std::string nasty = "  line one\r\nline two\n\t= ; # [x] \\ \\n 中文 €  ";
+    Record s;
+    s.StartByte = "68";
+    s.SlaveAddr = "1\\2";
+    s.CmdByte = "7 f";
+    s.EndByte = "F;#=[";
+    s.LenOption = 0;
+    s.FcsOption = 0;
+    s.FcsMethod = FcsSum16;
+    s.FcsStart = 2;
+    s.FcsByteOrder = FcsLowFirst;
+    s.PreprocessOn = 1;
+    s.PreprocessKind = 1;
+    s.RcvTimeoutMs = 65535;
+    s.RcvMaxChars = 2147483647;
+    s.CheckReply = s.ShowMillis = true;
+    s.opt1 = 1;
+    s.opt2 = 0;
+    s.IntervalMs = 0;
+    s.TextEncoding = EncodingUtf8;
+    s.LineBreak = BreakLf;
+    s.Port = 16;
+    s.BaudRate = 4000000;
+    s.Parity = 'e';
+    s.DataBits = 4;
+    s.StopBits = "1.5";
+    s.Handshaking = 2;
+    s.Dtr = s.Rts = false;
+    s.SendViewMode = 3;
+    s.ReceiveViewMode = 0;
+    s.SendText = nasty + std::string(1, '\0') + "\x7f";
+    s.Commands = {{nasty.substr(2, 8), nasty, 0}, {"读=写;", "", 2}, {"\\", "\\\\", 1}};
+    const std::string text = WriteSetupText(s);
+    const SetupReading back = ReadSetupText(text);
+    ASSERT_TRUE(back.setup) << back.problem;
+    EXPECT_EQ(*back.setup, s);
+    EXPECT_EQ(SetupSaveProblem(s), "");
+    EXPECT_NE(text.find("1.name=line one\n"), std::string::npos);
+    EXPECT_NE(text.find("text=\\s\\sline one\\r\\nline two\\n\\t= ; # [x] \\\\ \\\\n 中文 €\\s\\s"),
+              std::string::npos);
+}
+
+TEST(Setup, HandEditedFileReadsTheSame)
+{
+    std::string text = "\xEF\xBB\xBF; saved by hand\r\n" + kDefaultText;
+    text = Replaced(text, "baud=9600\n", "  baud =\t0009600 \r\n\n# fast\n");
+    text = Replaced(text, "StartByte=00\n", "StartByte=\\s 00\n");
+    const SetupReading r = ReadSetupText(text);
+    ASSERT_TRUE(r.setup) << r.problem;
+    EXPECT_EQ(*r.setup, Record{});
+}
+
+TEST(Setup, BadFilesAreRefusedWhole)
+{
+    const std::string withCommands =
+        Replaced(kDefaultText, "count=0\n", "count=2\n1.name=a\n1.text=b\n1.format=1\n2.name=c\n");
+    const std::string tooMany = Replaced(kDefaultText, "count=0\n", "count=1001\n");
+    struct Row {
+        std::string text;
+        const char* problem;
+    };
+    const Row rows[] = {
+        {"", "不是Quorvane配置文件"},
+        {"\x89PNG\r\n\x1a\n", "不是Quorvane配置文件"},
+        {"[quorvane]\n[frame]\n", "缺少版本号"},
+        {Replaced(kDefaultText, "version=1", "version=7"), "不支持的版本 7"},
+        {kDefaultText.substr(0, kDefaultText.find("[display]")), "缺少节 [display]"},
+        {Replaced(kDefaultText, "dtr=1\n", ""), "[port] 缺少 dtr"},
+        {withCommands, "[commands] 缺少 2.text"},
+        {Replaced(withCommands, "count=2", "count=1"), "[commands] 未知的键 2.name"},
+        {Replaced(kDefaultText, "baud=9600", "baud=5000001"),
+         "[port] baud=5000001 超出范围(50-4000000)"},
+        {Replaced(kDefaultText, "port=2", "port=0"), "[port] port=0 超出范围(1-16)"},
+        {Replaced(kDefaultText, "FcsMethod=0", "FcsMethod=11"),
+         "[frame] FcsMethod=11 超出范围(0-10)"},
+        {Replaced(kDefaultText, "RcvMaxChars=150", "RcvMaxChars=99999999999999999999999"),
+         "[receive] RcvMaxChars=99999999999999999999999 超出范围(0-2147483647)"},
+        {Replaced(kDefaultText, "dtr=1", "dtr=2"), "[port] dtr=2 超出范围(0-1)"},
+        {Replaced(kDefaultText, "interval=100", "interval=-1"), "[send] interval=-1 不是整数"},
+        {Replaced(kDefaultText, "baud=9600", "baud=96 00"), "[port] baud=96 00 不是整数"},
+        {Replaced(kDefaultText, "parity=n", "parity=N"), "[port] parity=N 无效(n/o/e)"},
+        {Replaced(kDefaultText, "stopbits=1", "stopbits=1.0"), "[port] stopbits=1.0 无效(1/1.5/2)"},
+        {Replaced(kDefaultText, "StartByte=00", "StartByte=1FF"),
+         "[frame] StartByte=1FF 超出字节范围"},
+        {Replaced(kDefaultText, "text=", "text=\\q"), "[send] text 转义无效"},
+        {Replaced(kDefaultText, "text=", "text=" + std::string(8193, 'a')),
+         "发送数据超过8192个字符"},
+        {Replaced(kDefaultText, "text=", "text=a" + Repeated("\xF0\x9F\x98\x80", 4096)),
+         "发送数据超过8192个字符"},
+        {tooMany, "命令过多(超过1000条)"},
+        {Replaced(withCommands, "2.name=c", "1001.name=c"), "命令过多(超过1000条)"},
+        {Replaced(withCommands, "1.name=a", "1.name="), "[commands] 1.name 为空"},
+        {kDefaultText + ";" + std::string(kSetupMaxFileBytes - kDefaultText.size(), 'x'),
+         "文件过大"},
+        {Replaced(kDefaultText, "rts=1\n", "rts=1\nbaud=9600\n"), "[port] baud 重复"},
+        {Replaced(kDefaultText, "[port]", "[port]\n[frame]"), "节 [frame] 重复"},
+        {Replaced(kDefaultText, "baud=", "bauds="), "[port] 未知的键 bauds"},
+        {Replaced(kDefaultText, "[display]", "[device]\npath=/dev/ttyS0"), "未知的节 [device]"},
+        {Replaced(kDefaultText, "[display]", "garbage\n[display]"), "第 36 行无法识别"},
+        {Replaced(kDefaultText, "rts=1", "rts=\xC0\x80"), "第 35 行不是UTF-8文本"},
+    };
+    for (const Row& row : rows) {
+        const SetupReading r = ReadSetupText(row.text);
+        EXPECT_FALSE(r.setup) << row.problem;
+        EXPECT_EQ(r.problem, row.problem);
+    }
+}
+
+} // namespace
