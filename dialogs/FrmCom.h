@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SerialPort.h"
+
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -8,16 +10,21 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-namespace quorvane {
+namespace quorvane
+{
 
+class FrmCustomBaud;
 class MainControls;
 
-// The port settings dialog "通信参数设置": port number and line settings.
-// Built at its first showing and only hidden afterwards, so it keeps its
-// selections; it never reads them back from the port.
-class FrmCom : public QDialog {
+// The port settings dialog "通信参数设置": port number, line settings and
+// flow control. Built at its first showing and only hidden afterwards, so it
+// keeps its selections; it never reads them back from the port.
+class FrmCom : public QDialog
+{
     Q_OBJECT
 public:
+    static constexpr int kListCount = 6; // port, baud, data, parity, stop, flow control
+
     FrmCom(MainControls& main, QWidget* parent);
 
     void showAndRaise();
@@ -28,20 +35,39 @@ public:
     // The settings text "baud,parity,data,stop" of the current selections.
     QString SettingsText() const;
 
+    // For setups: the index of the first text its list cannot take (0 port
+    // ... 5 flow control), or -1. A baud text may be any whole rate from 50
+    // to 4000000; it becomes the custom item when the list does not hold it.
+    int FirstInvalidSelection(const std::array<QString, kListCount>& texts) const;
+    // Selects the six texts and confirms them as "确定" does. Returns -1, or
+    // the first bad index as above, and then nothing changes.
+    int ConfirmSelections(const std::array<QString, kListCount>& texts);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
 private:
+    void BuildLists();
     void SelectText(int list, const QString& text);
-    void ShowPortDevices();
+    bool SelectBaud(const QString& text);
+    int PlaceCustomRate(const QString& rate);
+    int CustomEntryIndex() const;
+    void BaudChosen(int index);
+    void AskCustomRate();
+    void DropCustomRateBox();
+    void ShowPortItems();
+    SerialPort::Handshaking ChosenHandshaking() const;
 
     MainControls& main_;
-    std::array<QComboBox*, 5> Combo1{};
-    std::array<QString, 5> SavedPortTexts;
+    std::array<QComboBox*, kListCount> Combo1{};
+    std::array<QString, kListCount> SavedPortTexts;
     QPushButton* Command1 = nullptr;
     QPushButton* cmdok = nullptr;
     QPushButton* cmdcancel = nullptr;
+    FrmCustomBaud* customBaud_ = nullptr; // built at the first "自定义..."
+    QString lastBaudText_;                // the rate selected before "自定义..." was chosen
+    bool hasCustomRate_ = false;          // the baud list holds a typed rate
     bool shownBefore_ = false;
 };
 

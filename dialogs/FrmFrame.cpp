@@ -1,5 +1,6 @@
 #include "FrmFrame.h"
 
+#include "CaptionLabel.h"
 #include "Controls.h"
 #include "DialogWindow.h"
 #include "MainControls.h"
@@ -7,6 +8,7 @@
 #include "ReadNumber.h"
 #include "SharedSettings.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 namespace quorvane
 {
@@ -37,6 +40,33 @@ QComboBox* MakePresenceList(QWidget* parent, const QString& name, int y, const Q
     return Place(list, name, 66, y, 58, 20, accessible);
 }
 
+// The checks beyond XOR and sum, in the order of FcsMethodId from
+// FcsCrc16Modbus on, with the byte order each is usually sent in.
+struct OtherCheck {
+    const char* name;
+    bool multiByte;
+    int usualOrder;
+};
+
+constexpr OtherCheck kOtherChecks[] = {
+    {"CRC-16/Modbus", true, FcsLowFirst},  {"CRC-16/CCITT-FALSE", true, FcsHighFirst},
+    {"CRC-16/XMODEM", true, FcsHighFirst}, {"CRC-16/IBM", true, FcsHighFirst},
+    {"CRC-8", false, FcsHighFirst},        {"CRC-8/MAXIM", false, FcsHighFirst},
+    {"CRC-32", true, FcsHighFirst},        {"LRC", false, FcsHighFirst},
+    {"16位求和", true, FcsHighFirst},
+};
+static_assert(std::size(kOtherChecks) == FcsMethodCount - FcsCrc16Modbus);
+
+bool IsOtherCheck(int method)
+{
+    return method >= FcsCrc16Modbus && method < FcsMethodCount;
+}
+
+bool IsMultiByte(int method)
+{
+    return IsOtherCheck(method) && kOtherChecks[method - FcsCrc16Modbus].multiByte;
+}
+
 } // namespace
 
 FrmFrame::FrmFrame(MainControls& main, QWidget* parent) : QDialog(parent), main_(main)
@@ -44,9 +74,12 @@ FrmFrame::FrmFrame(MainControls& main, QWidget* parent) : QDialog(parent), main_
     setObjectName(QStringLiteral("frmFrame"));
     setWindowTitle(QStringLiteral("发送帧格式"));
     setAttribute(Qt::WA_DeleteOnClose);
-    SetUpDialogWindow(this, 308, 267);
+    // Wider than the documented 308: the further checks stand in a column
+    // of their own on the right.
+    SetUpDialogWindow(this, 486, 267);
     buildTemplateColumn();
     buildOptionColumn();
+    buildOtherCheckColumn();
 
     // Word joiners keep "(00-FF)" on one line; screen readers get the plain text.
     const QString noteText = QStringLiteral("   说明： 请在帧格式文本框内填入十六进制数据(00-FF)。"
@@ -72,10 +105,12 @@ FrmFrame::FrmFrame(MainControls& main, QWidget* parent) : QDialog(parent), main_
 // column, then the buttons.
 void FrmFrame::setTabOrder()
 {
-    const QList<QWidget*> order = {txtframe[0], txtframe[1], txtframe[2], cmbLen,
-                                   cmbFcs,      txtframe[3], optFcs[0],   optFcs[1],
-                                   OptStart[0], OptStart[1], OptStart[2], Check1,
-                                   OptHandel[0], OptHandel[1], cmdOK,     cmdcancel};
+    // The further checks follow the first two, as they are one choice.
+    const QList<QWidget*> order = {txtframe[0],  txtframe[1],  txtframe[2],    cmbLen,
+                                   cmbFcs,       txtframe[3],  optFcs[0],      optFcs[1],
+                                   optFcs[2],    cmbFcsMethod, optFcsOrder[0], optFcsOrder[1],
+                                   OptStart[0],  OptStart[1],  OptStart[2],    Check1,
+                                   OptHandel[0], OptHandel[1], cmdOK,          cmdcancel};
     for (qsizetype i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
@@ -130,7 +165,10 @@ void FrmFrame::buildOptionColumn()
 
     Check1 = Place(new QCheckBox(this), QStringLiteral("Check1"), 152, 129, 16, 16,
                    QStringLiteral("数据区各字节预处理"));
-    MakeLabelAt(this, QStringLiteral("Label10"), QStringLiteral("数据区各字节预处理"), 170, 130);
+    auto* caption =
+        Place(new CaptionLabel(QStringLiteral("数据区各字节预处理"), Check1, this),
+              QStringLiteral("Label10"), 170, 130, 10, 10, QStringLiteral("数据区各字节预处理"));
+    caption->resize(caption->sizeHint());
     Frame4 = Place(new QGroupBox(QStringLiteral("转换为"), this), QStringLiteral("Frame4"), 153,
                    144, 148, 52, QStringLiteral("转换为"));
     OptHandel[0] = MakeOption(Frame4, QStringLiteral("OptHandel_0"),
@@ -144,13 +182,92 @@ void FrmFrame::buildOptionColumn()
     Frame4->setEnabled(false);
 
     for (int i = 0; i < 2; ++i) {
-        connect(optFcs[i], &QRadioButton::clicked, this, [this, i] { fcsMethodIndex_ = i; });
+        connect(optFcs[i], &QRadioButton::clicked, this, [this, i] { ChooseFcsMethod(i); });
         connect(OptHandel[i], &QRadioButton::clicked, this, [this, i] { handelIndex_ = i; });
     }
     for (int i = 0; i < 3; ++i) {
         connect(OptStart[i], &QRadioButton::clicked, this, [this, i] { fcsStartIndex_ = i; });
     }
     connect(Check1, &QCheckBox::toggled, this, &FrmFrame::Check1_Click);
+}
+
+// A third checksum option with the list of further checks beside it, and
+// the byte order of the checks wider than one byte.
+void FrmFrame::buildOtherCheckColumn()
+{
+    auto* frame5 = Place(new QGroupBox(this), QStringLiteral("Frame5"), 308, 6, 170, 69,
+                         QStringLiteral("其他校验"));
+    optFcs[2] = MakeOption(frame5, QStringLiteral("optFcs_2"), QStringLiteral("其他校验"), 9, 14);
+    cmbFcsMethod = Place(new QComboBox(frame5), QStringLiteral("cmbFcsMethod"), 9, 37, 152, 22,
+                         QStringLiteral("其他校验方法"));
+    for (const OtherCheck& check : kOtherChecks) {
+        cmbFcsMethod->addItem(QString::fromUtf8(check.name));
+    }
+    // The three options are one choice across their two frames.
+    auto* methods = new QButtonGroup(this);
+    for (QRadioButton* option : optFcs) {
+        methods->addButton(option);
+    }
+
+    frame6 = Place(new QGroupBox(QStringLiteral("字节顺序"), this), QStringLiteral("Frame6"), 308,
+                   81, 170, 48, QStringLiteral("字节顺序"));
+    optFcsOrder[FcsLowFirst] =
+        MakeOption(frame6, QStringLiteral("optFcsOrder_0"), QStringLiteral("低字节在前"), 9, 12);
+    optFcsOrder[FcsHighFirst] =
+        MakeOption(frame6, QStringLiteral("optFcsOrder_1"), QStringLiteral("高字节在前"), 9, 30);
+    ChooseByteOrder(FcsHighFirst);
+    frame6->setEnabled(false);
+
+    const auto otherCheckChosen = [this](int index) {
+        if (index >= 0) {
+            ChooseFcsMethod(FcsCrc16Modbus + index);
+        }
+    };
+    connect(optFcs[2], &QRadioButton::clicked, this,
+            [this, otherCheckChosen] { otherCheckChosen(cmbFcsMethod->currentIndex()); });
+    // activated also answers choosing the item the list already shows.
+    connect(cmbFcsMethod, &QComboBox::activated, this, otherCheckChosen);
+    connect(cmbFcsMethod, &QComboBox::currentIndexChanged, this, otherCheckChosen);
+    for (int i = 0; i < 2; ++i) {
+        connect(optFcsOrder[i], &QRadioButton::clicked, this, [this, i] { byteOrderIndex_ = i; });
+    }
+}
+
+// A method newly chosen brings its usual byte order; the order can be
+// chosen only for checks wider than one byte.
+void FrmFrame::ChooseFcsMethod(int method)
+{
+    const bool changed = method != fcsMethodIndex_;
+    fcsMethodIndex_ = method;
+    optFcs[IsOtherCheck(method) ? 2 : method]->setChecked(true);
+    if (changed && IsMultiByte(method)) {
+        ChooseByteOrder(kOtherChecks[method - FcsCrc16Modbus].usualOrder);
+    }
+    frame6->setEnabled(IsMultiByte(method));
+}
+
+void FrmFrame::ChooseByteOrder(int order)
+{
+    if (order == FcsLowFirst || order == FcsHighFirst) {
+        optFcsOrder[order]->setChecked(true);
+        byteOrderIndex_ = order;
+    }
+}
+
+// Opening shows the stored method and the stored byte order, not the
+// method's usual one.
+void FrmFrame::ShowStoredFcsMethod(int method, int order)
+{
+    if (IsOtherCheck(method)) {
+        const QSignalBlocker quiet(cmbFcsMethod);
+        cmbFcsMethod->setCurrentIndex(method - FcsCrc16Modbus);
+        optFcs[2]->setChecked(true);
+        fcsMethodIndex_ = method;
+    } else {
+        ChooseOption(optFcs, 2, method, fcsMethodIndex_);
+    }
+    ChooseByteOrder(order);
+    frame6->setEnabled(IsMultiByte(fcsMethodIndex_));
 }
 
 void FrmFrame::ChooseOption(std::array<QRadioButton*, 3>& group, int count, int index,
@@ -171,7 +288,7 @@ void FrmFrame::Form_Load()
     txtframe[3]->setText(QString::fromStdString(s.frame.EndByte));
     cmbLen->setCurrentIndex(s.frame.LenOption);
     cmbFcs->setCurrentIndex(s.frame.FcsOption);
-    ChooseOption(optFcs, 2, s.FcsMethod, fcsMethodIndex_);
+    ShowStoredFcsMethod(s.FcsMethod, s.FcsByteOrder);
     ChooseOption(OptStart, 3, s.FcsStart, fcsStartIndex_);
     Check1->setChecked(s.PreprocessOn == 1);
     Check1_Click();
@@ -222,6 +339,9 @@ void FrmFrame::cmdOK_Click()
     s.frame.LenOption = cmbLen->currentIndex();
     s.frame.FcsOption = cmbFcs->currentIndex();
     s.FcsMethod = fcsMethodIndex_;
+    if (IsMultiByte(fcsMethodIndex_)) {
+        s.FcsByteOrder = byteOrderIndex_;
+    }
     s.FcsStart = fcsStartIndex_;
     s.PreprocessOn = Check1->isChecked() ? 1 : 0;
     if (Check1->isChecked()) {

@@ -7,6 +7,7 @@
 #include "SharedSettings.h"
 #include "WholeNumber.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +21,8 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
     setObjectName(QStringLiteral("frmRcvset"));
     setWindowTitle(QStringLiteral("接收参数设置"));
     setAttribute(Qt::WA_DeleteOnClose);
-    SetUpDialogWindow(this, 211, 131);
+    // Taller than the documented 131: the two check boxes stand under the buttons.
+    SetUpDialogWindow(this, 211, 156);
 
     auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 9, 6, 193, 85,
                          QStringLiteral("接收参数"));
@@ -37,6 +39,12 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
         MakeButton(this, QStringLiteral("OKButton"), QStringLiteral("确 定"), 27, 99, 60, 25);
     cmdcancel =
         MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取 消"), 117, 99, 60, 25);
+    chkCheckReply =
+        Place(new QCheckBox(QStringLiteral("校验应答"), this), QStringLiteral("chkCheckReply"), 27,
+              133, 84, 17, QStringLiteral("校验应答"));
+    chkShowMillis =
+        Place(new QCheckBox(QStringLiteral("显示毫秒"), this), QStringLiteral("chkShowMillis"), 117,
+              133, 84, 17, QStringLiteral("显示毫秒"));
     connect(OKButton, &QPushButton::clicked, this, &FrmRcvset::OKButton_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmRcvset::cmdcancel_Click);
     DisableWhileTimedSending(OKButton, main_);
@@ -44,6 +52,8 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
     const SharedSettings& s = Shared();
     txtRcvtime->setText(QString::number(s.RcvTimeoutMs));
     txtRcvMax->setText(QString::number(s.RcvMaxChars));
+    chkCheckReply->setChecked(s.CheckReply);
+    chkShowMillis->setChecked(s.ShowMillis);
 }
 
 void FrmRcvset::showAndRaise()
@@ -71,6 +81,8 @@ void FrmRcvset::OKButton_Click()
     SharedSettings& s = Shared();
     s.RcvTimeoutMs = static_cast<std::int32_t>(*timeout);
     s.RcvMaxChars = static_cast<std::int32_t>(*limit);
+    s.CheckReply = chkCheckReply->isChecked();
+    s.ShowMillis = chkShowMillis->isChecked();
     main_.setTimeRcvInterval(s.RcvTimeoutMs);
     close();
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -11,7 +12,8 @@ namespace quorvane
 class MainControls;
 
 // The receive settings dialog "接收参数设置": the receive time-out and the
-// receive limit. Created at opening, destroyed when it closes.
+// receive limit, whether receptions are checked as reply frames and whether
+// their headers show milliseconds. Created at opening, destroyed when it closes.
 class FrmRcvset : public QDialog
 {
     Q_OBJECT
@@ -26,6 +28,8 @@ private:
     MainControls& main_;
     QLineEdit* txtRcvtime = nullptr;
     QLineEdit* txtRcvMax = nullptr;
+    QCheckBox* chkCheckReply = nullptr;
+    QCheckBox* chkShowMillis = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* cmdcancel = nullptr;
 };

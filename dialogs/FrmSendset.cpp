@@ -8,6 +8,7 @@
 #include "WholeNumber.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,11 +18,25 @@
 namespace quorvane
 {
 
+namespace
+{
+
+constexpr int kChoiceCount = 3; // items of each of the two lists
+
+// A stored list choice, or the documented default when it is none.
+int ListIndexOf(int value)
+{
+    return value >= 0 && value < kChoiceCount ? value : 0;
+}
+
+} // namespace
+
 FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), main_(main)
 {
     setObjectName(QStringLiteral("frmSendset"));
     setWindowTitle(QStringLiteral("发送形式"));
-    SetUpDialogWindow(this, 258, 197);
+    // Taller than the documented 197: the two lists stand under the buttons.
+    SetUpDialogWindow(this, 258, 226);
 
     auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 0, -2, 257, 163,
                          QStringLiteral("发送设置"));
@@ -53,6 +68,8 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
     cmdcancel =
         MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取消"), 176, 168, 64, 22);
 
+    buildTextLists();
+
     for (int i = 0; i < 2; ++i) {
         connect(Optsend[i], &QRadioButton::clicked, this, [this, i] { Optsend_Click(i); });
     }
@@ -63,6 +80,30 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
     connect(cmdcancel, &QPushButton::clicked, this, &FrmSendset::cmdcancel_Click);
 
     DisableWhileTimedSending(cmdOK, main_);
+}
+
+// How string text becomes bytes and which bytes a typed line break gives.
+void FrmSendset::buildTextLists()
+{
+    cmbEncoding = Place(new QComboBox(this), QStringLiteral("cmbEncoding"), 72, 198, 70, 20,
+                        QStringLiteral("字符编码"));
+    cmbEncoding->addItems(
+        {QStringLiteral("单字节"), QStringLiteral("GBK"), QStringLiteral("UTF-8")});
+    MakeLabelBefore(this, QStringLiteral("Label2"), QStringLiteral("字符编码:"), 13, 201,
+                    cmbEncoding);
+    cmbLineBreak = Place(new QComboBox(this), QStringLiteral("cmbLineBreak"), 192, 198, 62, 20,
+                         QStringLiteral("换行符"));
+    cmbLineBreak->addItems({QStringLiteral("CR LF"), QStringLiteral("LF"), QStringLiteral("CR")});
+    MakeLabelBefore(this, QStringLiteral("Label3"), QStringLiteral("换行符:"), 148, 201,
+                    cmbLineBreak);
+    ShowCommittedTextChoices();
+}
+
+void FrmSendset::ShowCommittedTextChoices()
+{
+    const SharedSettings& settings = Shared();
+    cmbEncoding->setCurrentIndex(ListIndexOf(settings.TextEncoding));
+    cmbLineBreak->setCurrentIndex(ListIndexOf(settings.LineBreak));
 }
 
 void FrmSendset::showAndRaise()
@@ -105,6 +146,8 @@ void FrmSendset::cmdOK_Click()
     SharedSettings& settings = Shared();
     settings.opt1 = pendingSend_;
     settings.opt2 = pendingFormat_;
+    settings.TextEncoding = cmbEncoding->currentIndex();
+    settings.LineBreak = cmbLineBreak->currentIndex();
     if (settings.opt1 == 1) {
         main_.setTimer1Interval(static_cast<int>(*interval));
         main_.setSendCaption(QStringLiteral("开始发送"));
@@ -124,7 +167,43 @@ void FrmSendset::cmdcancel_Click()
     Optsend_Click(settings.opt1);
     Optformat_Click(settings.opt2);
     txtTimer->setText(savedInterval_);
+    ShowCommittedTextChoices();
     hide();
+}
+
+int FrmSendset::FirstInvalidChoice(const SendsetChoices& choices) const
+{
+    const bool taken[] = {
+        choices.mode == 0 || choices.mode == 1,
+        choices.format >= 0 && choices.format < 3,
+        ParseWholeNumber(choices.interval.toStdString(), 65535).has_value(),
+        choices.encoding >= 0 && choices.encoding < kChoiceCount,
+        choices.lineBreak >= 0 && choices.lineBreak < kChoiceCount,
+    };
+    for (int i = 0; i < 5; ++i) {
+        if (!taken[i]) {
+            return i;
+        }
+    }
+    return kCommitted;
+}
+
+int FrmSendset::ConfirmChoices(const SendsetChoices& choices)
+{
+    if (main_.timedSendingRunning()) {
+        return kRefusedWhileSending;
+    }
+    const int bad = FirstInvalidChoice(choices);
+    if (bad != kCommitted) {
+        return bad;
+    }
+    Optsend_Click(choices.mode);
+    Optformat_Click(choices.format);
+    txtTimer->setText(choices.interval);
+    cmbEncoding->setCurrentIndex(choices.encoding);
+    cmbLineBreak->setCurrentIndex(choices.lineBreak);
+    cmdOK_Click();
+    return kCommitted;
 }
 
 void FrmSendset::reject()

@@ -5,6 +5,7 @@
 #include <array>
 
 class QButtonGroup;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -15,9 +16,20 @@ namespace quorvane
 
 class MainControls;
 
+// What a setup commits through the send mode dialog: the indices of the
+// option groups and lists, and the interval text.
+struct SendsetChoices {
+    int mode = 0;   // Optsend
+    int format = 1; // Optformat
+    QString interval = QStringLiteral("100");
+    int encoding = 0;  // cmbEncoding, a TextEncodingId
+    int lineBreak = 0; // cmbLineBreak, a LineBreakId
+};
+
 // The send mode dialog "发送形式": single or timed sending with its interval,
-// and the input format of the send text. The committed choices are opt1 and
-// opt2 of the settings record. Built at its first opening, only hidden after.
+// the input format of the send text, and how string text becomes bytes. The
+// committed choices are opt1, opt2, TextEncoding and LineBreak of the settings
+// record. Built at its first opening, only hidden after.
 class FrmSendset : public QDialog
 {
     Q_OBJECT
@@ -28,6 +40,16 @@ public:
     void cmdOK_Click();
     void cmdcancel_Click();
 
+    static constexpr int kCommitted = -1;
+    static constexpr int kRefusedWhileSending = -2;
+    // For setups: kCommitted, or the first item the dialog cannot take
+    // (0 mode, 1 format, 2 interval: a whole number 0 to 65535, 3 encoding,
+    // 4 line break).
+    int FirstInvalidChoice(const SendsetChoices& choices) const;
+    // Chooses and commits them as OK does: kCommitted, the first bad item as
+    // above (nothing changes), or kRefusedWhileSending while timed sending runs.
+    int ConfirmChoices(const SendsetChoices& choices);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -35,11 +57,15 @@ protected:
 private:
     void Optsend_Click(int index);
     void Optformat_Click(int index);
+    void buildTextLists();
+    void ShowCommittedTextChoices();
 
     MainControls& main_;
     std::array<QRadioButton*, 2> Optsend{};
     std::array<QRadioButton*, 3> Optformat{};
     QLineEdit* txtTimer = nullptr;
+    QComboBox* cmbEncoding = nullptr;
+    QComboBox* cmbLineBreak = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdcancel = nullptr;
     int pendingSend_ = 0;

@@ -1,5 +1,7 @@
 #include "HelpWindow.h"
 
+#include "DialogWindow.h"
+
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -26,6 +28,7 @@ void HelpWindow::showFromStart()
 {
     browser_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
     browser_->verticalScrollBar()->setValue(0);
+    RestoreIfMinimised(this);
     show();
     raise();
     activateWindow();

@@ -15,8 +15,16 @@ void SetUpDialogWindow(QDialog* dialog, int clientWidth, int clientHeight)
     dialog->setFixedSize(clientWidth, clientHeight);
 }
 
+void RestoreIfMinimised(QWidget* window)
+{
+    if (window->windowState() & Qt::WindowMinimized) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
+}
+
 void ShowCentredOrRaise(QDialog* dialog, bool centre)
 {
+    RestoreIfMinimised(dialog);
     if (dialog->isVisible()) {
         dialog->raise();
         dialog->activateWindow();

@@ -11,8 +11,14 @@ namespace quorvane
 void SetUpDialogWindow(QDialog* dialog, int clientWidth, int clientHeight);
 
 // Shows a modeless dialog, centred on the screen the first time, or brings
-// it to the front when it is already visible.
+// it to the front when it is already visible. A dialog the window manager
+// minimised is restored first: otherwise asking for it again would leave it
+// out of sight.
 void ShowCentredOrRaise(QDialog* dialog, bool centre);
+
+// Takes a window out of the minimised state, keeping any other state
+// (a maximised help window stays maximised).
+void RestoreIfMinimised(QWidget* window);
 
 } // namespace quorvane
 

@@ -33,15 +33,16 @@ protected:
     {
         InitDialogResources();
         ApplyStartupDefaults(Shared());
-        auto fake = std::make_unique<FakeSerialPort>();
+        auto fake = makePort();
         port = fake.get();
         window = std::make_unique<FrmMain>(std::move(fake));
         window->show();
     }
-    void TearDown() override
+    virtual std::unique_ptr<FakeSerialPort> makePort()
     {
-        window.reset();
+        return std::make_unique<FakeSerialPort>();
     }
+    void TearDown() override { window.reset(); }
 
     // The dialog with this object name, if it exists (visible or hidden).
     QWidget* dialog(const char* name) const

@@ -1,3 +1,4 @@
+#include "FrmCom.h"
 #include "DialogFixture.h"
 #include "FakeSystemTree.h"
 #include "PortPath.h"
@@ -9,9 +10,24 @@ using namespace quorvane;
 namespace
 {
 
+// Remembers the flow control it was given.
+class HandshakingPort : public FakeSerialPort
+{
+public:
+    void setHandshaking(Handshaking handshaking) override { handshaking_ = handshaking; }
+    Handshaking handshaking() const override { return handshaking_; }
+
+private:
+    Handshaking handshaking_ = Handshaking::None;
+};
+
 class PortDialog : public DialogTest
 {
 protected:
+    std::unique_ptr<FakeSerialPort> makePort() override
+    {
+        return std::make_unique<HandshakingPort>();
+    }
     void open() { window->findChild<QAction*>("ComSet")->trigger(); }
     QComboBox* list(int i)
     {
@@ -29,12 +45,18 @@ TEST_F(PortDialog, FirstShowingPresentsTheStartupSettings)
     ASSERT_NE(d, nullptr);
     Snapshot(d, "frmCom.png");
     EXPECT_EQ(d->windowTitle(), "通信参数设置");
-    const char* expected[] = {"COM2", "9600", "8", "无", "1"};
-    for (int i = 0; i < 5; ++i) {
+    const char* expected[] = {"COM2", "9600", "8", "无", "1", "无"};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(list(i)->currentText(), QString::fromUtf8(expected[i]));
         EXPECT_FALSE(list(i)->isEditable());
     }
-    EXPECT_EQ(list(1)->count(), 6);
+    QStringList rates;
+    for (int i = 0; i < list(1)->count(); ++i) {
+        rates << list(1)->itemText(i);
+    }
+    EXPECT_EQ(rates.join(u' '), "921600 460800 230400 115200 57600 38400 19200 9600 4800 2400 "
+                                "1200 600 300 自定义...");
+    EXPECT_EQ(list(5)->itemText(2), "XON/XOFF");
     EXPECT_EQ(list(2)->itemText(0), "4");
     EXPECT_EQ(list(3)->itemText(2), "偶校验");
     EXPECT_EQ(list(4)->itemText(1), "1.5");
@@ -128,6 +150,66 @@ TEST_F(PortDialog, CancelRestoresTheSavedSelections)
     open();
     EXPECT_EQ(list(2)->currentText(), "8");
     EXPECT_EQ(window->findChildren<QDialog*>("frmCom").size(), 1);
+}
+
+TEST_F(PortDialog, ACustomRateIsAskedForAndKeptLikeAnyOther)
+{
+    open();
+    const auto ask = [&](const char* typed, Qt::Key key = Qt::Key_Return) {
+        select(1, "自定义...");
+        auto* box = in<QLineEdit>("frmCom", "txtBaud");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->window()->windowTitle(), "自定义波特率");
+        box->setText(QString::fromLatin1(typed));
+        QTest::keyClick(box, key);
+    };
+    ask("4000001");
+    ASSERT_EQ(recorder.texts(), std::vector<std::string>{"波特率应为50-4000000之间的整数"});
+    EXPECT_EQ(recorder.messages()[0].icon, MessageIcon::Warning);
+    auto* box = in<QLineEdit>("frmCom", "txtBaud");
+    ASSERT_TRUE(box && box->isVisible()) << "a refused rate keeps the box open";
+    box->setText(" 250000 ");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(list(1)->currentText(), "250000");
+    EXPECT_EQ(list(1)->itemText(13), "250000") << "just above 自定义...";
+    clickIn("frmCom", "cmdok");
+    EXPECT_EQ(port->Settings(), "250000,n,8,1");
+
+    open();
+    ask("300000"); // replaces the first custom rate
+    EXPECT_EQ(list(1)->count(), 15);
+    EXPECT_EQ(list(1)->itemText(13), "300000");
+    clickIn("frmCom", "cmdcancel");
+    open();
+    EXPECT_EQ(list(1)->currentText(), "250000") << "取消 brings back the confirmed rate";
+    ask("1200", Qt::Key_Escape);
+    EXPECT_EQ(list(1)->currentText(), "250000") << "a cancelled box restores the selection";
+}
+
+TEST_F(PortDialog, FlowControlGoesToThePortAndSetupsConfirmLikeOk)
+{
+    open();
+    select(5, "RTS/CTS");
+    clickIn("frmCom", "cmdok");
+    EXPECT_EQ(port->handshaking(), SerialPort::Handshaking::RtsCts);
+    EXPECT_EQ(port->Settings(), "9600,n,8,1");
+
+    auto* d = window->findChild<FrmCom*>("frmCom");
+    using Texts = std::array<QString, 6>;
+    const std::pair<Texts, int> bad[] = {{{"COM5", "9600", "8", "无", "1", "无"}, 0},
+                                         {{"COM1", "49", "8", "无", "1", "无"}, 1},
+                                         {{"COM1", "9600", "9", "无", "1", "无"}, 2},
+                                         {{"COM1", "9600", "8", "无", "1", "DTR"}, 5}};
+    for (const auto& [texts, index] : bad) {
+        EXPECT_EQ(d->ConfirmSelections(texts), index);
+    }
+    EXPECT_EQ(port->CommPort(), 2) << "a refused setup changes nothing";
+    EXPECT_EQ(d->ConfirmSelections({"COM3", "250000", "7", "偶校验", "2", "XON/XOFF"}), -1);
+    EXPECT_EQ(port->CommPort(), 3);
+    EXPECT_EQ(port->Settings(), "250000,e,7,2");
+    EXPECT_EQ(port->handshaking(), SerialPort::Handshaking::XonXoff);
+    open();
+    EXPECT_EQ(list(1)->currentText(), "250000");
 }
 
 } // namespace

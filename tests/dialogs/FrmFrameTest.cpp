@@ -28,7 +28,7 @@ TEST_F(FrameDialog, FirstOpeningShowsTheStartupFrame)
     ASSERT_NE(d, nullptr);
     Snapshot(d, "frmFrame.png");
     EXPECT_EQ(d->windowTitle(), "发送帧格式");
-    EXPECT_EQ(d->size(), QSize(308, 267));
+    EXPECT_EQ(d->size(), QSize(486, 267));
     EXPECT_EQ(box(0)->text(), "00");
     EXPECT_EQ(box(1)->text(), "");
     EXPECT_EQ(box(2)->text(), "");
@@ -62,7 +62,8 @@ TEST_F(FrameDialog, TabOrderAndNoteFollowTheEye)
         w = w->nextInFocusChain();
     } while (w != box(0));
     EXPECT_EQ(visited.join(u' '), "txtframe_0 txtframe_1 txtframe_2 cmbLen cmbFcs txtframe_3 "
-                                  "optFcs_0 optFcs_1 OptStart_0 OptStart_1 OptStart_2 Check1 "
+                                  "optFcs_0 optFcs_1 optFcs_2 cmbFcsMethod optFcsOrder_0 "
+                                  "optFcsOrder_1 OptStart_0 OptStart_1 OptStart_2 Check1 "
                                   "OptHandel_0 OptHandel_1 cmdOK cmdcancel");
 
     auto* note = in<QLabel>("frmFrame", "Label9");
@@ -205,6 +206,60 @@ TEST_F(FrameDialog, OkIsRefusedWhileTimedSendingRuns)
     EXPECT_FALSE(in<QPushButton>("frmFrame", "cmdOK")->isEnabled());
     clickMain("cmdSend");
     EXPECT_TRUE(in<QPushButton>("frmFrame", "cmdOK")->isEnabled());
+}
+
+// Choosing a further check selects its option and brings the byte order it
+// is usually sent in; the order can be chosen for the wider checks only.
+TEST_F(FrameDialog, FurtherChecksBringTheirUsualByteOrder)
+{
+    open();
+    auto* order = in<QGroupBox>("frmFrame", "Frame6");
+    EXPECT_FALSE(order->isEnabled());
+    const struct {
+        const char* method;
+        bool multiByte;
+        const char* usual;
+    } rows[] = {{"CRC-16/CCITT-FALSE", true, "optFcsOrder_1"},
+                {"CRC-16/Modbus", true, "optFcsOrder_0"},
+                {"CRC-8", false, "optFcsOrder_0"}, // kept from before
+                {"16位求和", true, "optFcsOrder_1"}};
+    for (const auto& row : rows) {
+        list("cmbFcsMethod")->setCurrentText(QString::fromUtf8(row.method));
+        EXPECT_TRUE(option("optFcs_2")->isChecked()) << row.method;
+        EXPECT_EQ(order->isEnabled(), row.multiByte) << row.method;
+        EXPECT_TRUE(option(row.usual)->isChecked()) << row.method;
+    }
+    list("cmbFcsMethod")->setCurrentText("CRC-16/Modbus");
+    clickIn("frmFrame", "optFcsOrder_1");
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(Shared().FcsMethod, FcsCrc16Modbus);
+    EXPECT_EQ(Shared().FcsByteOrder, FcsHighFirst);
+    ASSERT_EQ(dialog("frmFrame"), nullptr);
+
+    open(); // the stored order, not the usual one
+    EXPECT_EQ(list("cmbFcsMethod")->currentText(), "CRC-16/Modbus");
+    EXPECT_TRUE(option("optFcsOrder_1")->isChecked());
+    clickIn("frmFrame", "optFcs_0");
+    EXPECT_FALSE(in<QGroupBox>("frmFrame", "Frame6")->isEnabled());
+    clickIn("frmFrame", "cmdOK");
+    EXPECT_EQ(Shared().FcsMethod, FcsXor);
+}
+
+TEST_F(FrameDialog, ClickingTheCaptionClicksTheCheckBox)
+{
+    open();
+    auto* caption = in<QLabel>("frmFrame", "Label10");
+    QTest::mouseClick(caption, Qt::LeftButton);
+    EXPECT_TRUE(in<QGroupBox>("frmFrame", "Frame4")->isEnabled());
+    QTest::mouseClick(caption, Qt::LeftButton);
+    EXPECT_FALSE(check()->isChecked());
+    clickIn("frmFrame", "cmdcancel");
+    ASSERT_EQ(dialog("frmFrame"), nullptr);
+
+    Shared().opt2 = 0; // string input: the box is disabled
+    open();
+    QTest::mouseClick(in<QLabel>("frmFrame", "Label10"), Qt::LeftButton);
+    EXPECT_FALSE(check()->isChecked());
 }
 
 } // namespace

@@ -20,7 +20,7 @@ TEST_F(Rcvset, ShowsTheLimitsAndOkWritesThem)
     ASSERT_NE(d, nullptr);
     Snapshot(d, "frmRcvset.png");
     EXPECT_EQ(d->windowTitle(), "接收参数设置");
-    EXPECT_EQ(d->size(), QSize(211, 131));
+    EXPECT_EQ(d->size(), QSize(211, 156));
     EXPECT_EQ(timeout()->text(), "50");
     EXPECT_EQ(limit()->text(), "150");
     EXPECT_EQ(in<QPushButton>("frmRcvset", "OKButton")->text(), "确 定");
@@ -85,6 +85,23 @@ TEST_F(Rcvset, LabelsKeepClearOfTheirBoxes)
         EXPECT_GE(label->width(), label->sizeHint().width()) << "the caption is not cut";
         EXPECT_GE(label->x(), 0);
     }
+}
+
+TEST_F(Rcvset, CheckBoxesAreWrittenWithTheLimits)
+{
+    Shared().ShowMillis = true;
+    open();
+    EXPECT_FALSE(in<QCheckBox>("frmRcvset", "chkCheckReply")->isChecked());
+    EXPECT_TRUE(in<QCheckBox>("frmRcvset", "chkShowMillis")->isChecked());
+    clickIn("frmRcvset", "chkCheckReply");
+    clickIn("frmRcvset", "chkShowMillis");
+    limit()->setText("-1");
+    clickIn("frmRcvset", "OKButton");
+    EXPECT_FALSE(Shared().CheckReply) << "a refused OK writes nothing";
+    limit()->setText("10");
+    clickIn("frmRcvset", "OKButton");
+    EXPECT_TRUE(Shared().CheckReply);
+    EXPECT_FALSE(Shared().ShowMillis);
 }
 
 } // namespace

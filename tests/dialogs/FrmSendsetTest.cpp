@@ -1,3 +1,4 @@
+#include "FrmSendset.h"
 #include "DialogFixture.h"
 
 #include <QCloseEvent>
@@ -23,7 +24,7 @@ TEST_F(Sendset, FirstOpeningShowsTheDefaults)
     Snapshot(d, "frmSendset.png");
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->windowTitle(), "发送形式");
-    EXPECT_EQ(d->size(), QSize(258, 197));
+    EXPECT_EQ(d->size(), QSize(258, 226));
     EXPECT_TRUE(in<QRadioButton>("frmSendset", "Optsend_0")->isChecked());
     EXPECT_EQ(in<QRadioButton>("frmSendset", "Optsend_1")->text(), "定时发送");
     EXPECT_TRUE(in<QRadioButton>("frmSendset", "Optformat_1")->isChecked());
@@ -153,6 +154,33 @@ TEST_F(Sendset, OkIsRefusedWhileTimedSendingRuns)
     EXPECT_EQ(mainCaption("cmdSend"), "停止发送");
     clickMain("cmdSend");
     EXPECT_TRUE(in<QPushButton>("frmSendset", "cmdOK")->isEnabled());
+}
+
+TEST_F(Sendset, TextListsAreCommittedByOkAndSetupsGoThroughOk)
+{
+    open();
+    auto* encoding = in<QComboBox>("frmSendset", "cmbEncoding");
+    auto* lineBreak = in<QComboBox>("frmSendset", "cmbLineBreak");
+    EXPECT_EQ(encoding->currentText() + lineBreak->currentText(), "单字节CR LF");
+    encoding->setCurrentText("UTF-8");
+    lineBreak->setCurrentText("LF");
+    clickIn("frmSendset", "cmdcancel");
+    EXPECT_EQ(Shared().TextEncoding, EncodingSingleByte);
+    open();
+    EXPECT_EQ(encoding->currentIndex(), 0) << "Cancel shows the committed choice";
+    encoding->setCurrentText("GBK");
+    lineBreak->setCurrentText("CR");
+    clickIn("frmSendset", "cmdOK");
+    EXPECT_EQ(std::pair(Shared().TextEncoding, Shared().LineBreak), std::pair(1, 2));
+
+    auto* d = window->findChild<FrmSendset*>("frmSendset");
+    EXPECT_EQ(d->ConfirmChoices({1, 0, "65536", 2, 1}), 2);
+    EXPECT_EQ(Shared().opt1, 0) << "a refused setup changes nothing";
+    EXPECT_EQ(d->ConfirmChoices({1, 0, "250", 2, 1}), FrmSendset::kCommitted);
+    EXPECT_EQ(mainCaption("cmdSend"), "开始发送");
+    EXPECT_EQ(window->timer1().interval(), 250);
+    EXPECT_EQ(window->findChild<QLabel*>("lblSendset")->text(), "(定时发送字符串)");
+    EXPECT_EQ(std::pair(Shared().TextEncoding, Shared().LineBreak), std::pair(2, 1));
 }
 
 } // namespace
