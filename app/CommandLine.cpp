@@ -4,6 +4,7 @@
 #include "PortTexts.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ostream>
 #include <string_view>
 
@@ -28,13 +29,17 @@ const Option kOptions[] = {
      "record the session to FILE (lines appended), as 记录 -> 记录到文件...\n"
      "does",
      [](ProgramOptions& o, const std::string& value) { o.logFile = value; }},
+    {"--setup", "FILE",
+     "start with the setup in FILE (a .qvs file, as 配置 -> 打开配置...\n"
+     "opens it); `quorvane FILE.qvs` does the same",
+     [](ProgramOptions& o, const std::string& value) { o.setupFile = value; }},
     {"--help", "", "print this help and exit",
      [](ProgramOptions& o, const std::string&) { o.help = true; }},
     {"--version", "", "print the version and exit",
      [](ProgramOptions& o, const std::string&) { o.version = true; }},
 };
 
-constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]...
+constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]... [FILE.qvs]
 
 Sends protocol frames over a serial port and shows the answers. Without
 options it opens its window.
@@ -59,6 +64,18 @@ const Option* FindOption(std::string_view name)
     return found == std::end(kOptions) ? nullptr : found;
 }
 
+// A lone argument opens as a setup only when it is named like one.
+bool IsSetupFileName(std::string_view argument)
+{
+    constexpr std::string_view suffix = ".qvs";
+    if (argument.starts_with("-") || argument.size() <= suffix.size()) {
+        return false;
+    }
+    const std::string_view end = argument.substr(argument.size() - suffix.size());
+    return std::equal(end.begin(), end.end(), suffix.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 } // namespace
 
 CommandLine::CommandLine(int argc, char** argv)
@@ -68,6 +85,10 @@ CommandLine::CommandLine(int argc, char** argv)
         const auto equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);
         const Option* option = argument.starts_with("--") ? FindOption(name) : nullptr;
+        if (option == nullptr && IsSetupFileName(argument) && options_.setupFile.empty()) {
+            options_.setupFile = argument; // quorvane FILE.qvs
+            continue;
+        }
         if (option == nullptr) {
             error_ = argument.starts_with("-")
                          ? "unknown option '" + std::string(argument) + "'"

@@ -12,6 +12,7 @@ struct ProgramOptions {
     bool version = false;
     bool listPorts = false;
     std::string logFile; // --log: the session record's file, from the start
+    std::string setupFile; // --setup FILE or a lone FILE: a setup opened at start
 };
 
 // The program's command line, read before any window or display is touched.

@@ -4,6 +4,7 @@
 #include "FrmMain.h"
 #include "PortPath.h"
 #include "QtTranslation.h"
+#include "SetupMenu.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 #include "TerminationSignals.h"
@@ -43,6 +44,9 @@ int main(int argc, char* argv[])
     frmMain.show();
     if (!commandLine.options().logFile.empty()) {
         frmMain.StartRecord(QString::fromLocal8Bit(commandLine.options().logFile.c_str()));
+    }
+    if (!commandLine.options().setupFile.empty()) {
+        frmMain.setup().OpenSetup(QString::fromLocal8Bit(commandLine.options().setupFile.c_str()));
     }
     return QApplication::exec();
 }

@@ -42,6 +42,8 @@ public:
     // Selects the six texts and confirms them as "确定" does. Returns -1, or
     // the first bad index as above, and then nothing changes.
     int ConfirmSelections(const std::array<QString, kListCount>& texts);
+    // The six texts as last confirmed (or set by "默认").
+    const std::array<QString, kListCount>& SavedSelections() const { return SavedPortTexts; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

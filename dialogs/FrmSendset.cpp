@@ -188,6 +188,13 @@ int FrmSendset::FirstInvalidChoice(const SendsetChoices& choices) const
     return kCommitted;
 }
 
+SendsetChoices FrmSendset::CommittedChoices() const
+{
+    const SharedSettings& settings = Shared();
+    return {settings.opt1, settings.opt2, savedInterval_, settings.TextEncoding,
+            settings.LineBreak};
+}
+
 int FrmSendset::ConfirmChoices(const SendsetChoices& choices)
 {
     if (main_.timedSendingRunning()) {

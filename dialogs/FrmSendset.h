@@ -49,6 +49,8 @@ public:
     // Chooses and commits them as OK does: kCommitted, the first bad item as
     // above (nothing changes), or kRefusedWhileSending while timed sending runs.
     int ConfirmChoices(const SendsetChoices& choices);
+    // What the last OK committed (the interval text as last confirmed).
+    SendsetChoices CommittedChoices() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include "CommandWindow.h"
 #include "Controls.h"
 #include "CopyShortcutFilter.h"
 #include "FrmAbout.h"
@@ -20,6 +21,7 @@
 #include "PortPath.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
+#include "SetupMenu.h"
 #include "SharedSettings.h"
 #include "StatusPanel.h"
 #include "TypedText.h"
@@ -57,7 +59,8 @@ const QStringList& ModeItems()
 {
     static const QStringList items = {QStringLiteral("字符串"),
                                       QStringLiteral("十进制字节串(空格隔开)"),
-                                      QStringLiteral("十六进制字节串(空格隔开)")};
+                                      QStringLiteral("十六进制字节串(空格隔开)"),
+                                      QStringLiteral("十六进制+字符")};
     return items;
 }
 
@@ -218,6 +221,16 @@ void FrmMain::buildMenu()
 
     QMenu* log = menuBar()->addMenu(QStringLiteral("记录(&L)"));
     log->setObjectName(QStringLiteral("Log"));
+    commands_ = new CommandWindow(*this, this);
+    commands_->current = [this] {
+        return SavedCommand{{}, txtSend->toPlainText().toStdString(), Shared().opt2};
+    };
+    connect(commands_, &CommandWindow::sendRequested, this, &FrmMain::SendCommand);
+    setup_ = new SetupMenu({*this, *timeRcv_, *portMenu_, *commands_, cmbSend, cmbRcv, txtSend,
+                            [this]() -> FrmCom& { return PortDialog(); },
+                            [this]() -> FrmSendset& { return SendDialog(); },
+                            [this] { send_->StopTimedSending(); }},
+                           menuBar(), log->menuAction(), this);
     LogToFile = log->addAction(QStringLiteral("记录到文件..."));
     LogToFile->setObjectName(QStringLiteral("LogToFile"));
     LogToFile->setCheckable(true);
@@ -425,12 +438,25 @@ void FrmMain::cmdExit_Click()
     close();
 }
 
-void FrmMain::ComSet_Click()
+FrmCom& FrmMain::PortDialog()
 {
     if (!frmCom_) {
         frmCom_ = new FrmCom(*this, this);
     }
-    frmCom_->showAndRaise();
+    return *frmCom_;
+}
+
+FrmSendset& FrmMain::SendDialog()
+{
+    if (!frmSendset_) {
+        frmSendset_ = new FrmSendset(*this, this);
+    }
+    return *frmSendset_;
+}
+
+void FrmMain::ComSet_Click()
+{
+    PortDialog().showAndRaise();
 }
 
 // ---- session record ----
@@ -505,10 +531,22 @@ void FrmMain::cmdFrame_Click()
 
 void FrmMain::cmdSendset_Click()
 {
-    if (!frmSendset_) {
-        frmSendset_ = new FrmSendset(*this, this);
+    SendDialog().showAndRaise();
+}
+
+// A saved command goes into the send box with its format, then out as
+// "发 送" sends it.
+void FrmMain::SendCommand(const SavedCommand& command)
+{
+    if (command.format != Shared().opt2) {
+        SendsetChoices choices = SendDialog().CommittedChoices();
+        choices.format = command.format;
+        if (SendDialog().ConfirmChoices(choices) != FrmSendset::kCommitted) {
+            return;
+        }
     }
-    frmSendset_->showAndRaise();
+    txtSend->setPlainText(QString::fromStdString(command.text));
+    cmdSend_Click();
 }
 
 void FrmMain::cmdRcvset_Click()

@@ -19,6 +19,7 @@ class QInputMethodEvent;
 
 namespace quorvane {
 
+class CommandWindow;
 class FrmAbout;
 class FrmCom;
 class FrmFrame;
@@ -34,6 +35,8 @@ class SendCycle;
 class SendBox;
 class SerialPort;
 class SessionRecord;
+class SetupMenu;
+struct SavedCommand;
 class StatusPanel;
 
 // The main window: send area, receive area, status bar, the serial port and
@@ -53,6 +56,7 @@ public:
     // message box, when the file cannot be opened.
     bool StartRecord(const QString& path);
     SessionRecord& record() { return *record_; }
+    SetupMenu& setup() { return *setup_; }
     // Asks for the record's file, given the proposed one; empty when the
     // user cancels. A file dialog unless a test replaces it.
     void setRecordFileChooser(std::function<QString(const QString&)> chooser)
@@ -125,6 +129,9 @@ private:
     void cmdExit_Click();
     void Close_Click();
     void ComSet_Click();
+    FrmCom& PortDialog();
+    FrmSendset& SendDialog();
+    void SendCommand(const SavedCommand& command);
     void cmdFrame_Click();
     void cmdSendset_Click();
     void cmdRcvset_Click();
@@ -184,6 +191,8 @@ private:
     SendCycle* send_ = nullptr;
     PortMenu* portMenu_ = nullptr;
     MainLayout* layout_ = nullptr;
+    CommandWindow* commands_ = nullptr;
+    SetupMenu* setup_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
     bool centred_ = false;

@@ -42,10 +42,11 @@ TEST_F(Startup, WindowCaptionsAndInitialContents)
     EXPECT_TRUE(rcvView().isEmpty());
     for (const char* list : {"cmbSend", "cmbRcv"}) {
         auto* combo = find<QComboBox>(list);
-        ASSERT_EQ(combo->count(), 3);
+        ASSERT_EQ(combo->count(), 4);
         EXPECT_EQ(combo->itemText(0), "字符串");
         EXPECT_EQ(combo->itemText(1), "十进制字节串(空格隔开)");
         EXPECT_EQ(combo->itemText(2), "十六进制字节串(空格隔开)");
+        EXPECT_EQ(combo->itemText(3), "十六进制+字符");
         EXPECT_EQ(combo->currentIndex(), 1);
     }
 }
@@ -126,10 +127,11 @@ TEST_F(Startup, TabOrderFollowsTheLayout)
 TEST_F(Startup, MenusWithAccessKeysAndShortcuts)
 {
     const auto menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), "串口设置(&S)");
-    EXPECT_EQ(menus[1]->text(), "记录(&L)");
-    EXPECT_EQ(menus[2]->text(), "帮助(&H)");
+    EXPECT_EQ(menus[1]->text(), "配置(&P)");
+    EXPECT_EQ(menus[2]->text(), "记录(&L)");
+    EXPECT_EQ(menus[3]->text(), "帮助(&H)");
     EXPECT_EQ(find<QAction>("LogToFile")->text(), "记录到文件...");
     EXPECT_TRUE(find<QAction>("LogToFile")->isCheckable());
     EXPECT_EQ(find<QAction>("ComSet")->text(), "通信设置");

@@ -1,0 +1,132 @@
+// Setups in the window: saved and opened again whole, refused whole, and
+// saved commands sent as typed text is.
+#include "CommandWindow.h"
+#include "MainWindowFixture.h"
+#include "SetupMenu.h"
+#include "SetupText.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+using namespace quorvane;
+
+namespace {
+
+class Setups : public MainWindowTest {
+protected:
+    void write(const QString& name, const std::string& text)
+    {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    SetupMenu& setup() { return window->setup(); }
+    QTemporaryDir dir;
+};
+
+TEST_F(Setups, ASavedSetupOpensInAFreshWindowAsItWasLeft)
+{
+    quorvane::Setup chosen;
+    chosen.StartByte = "01";
+    chosen.CmdByte = "03";
+    chosen.LenOption = 0;
+    chosen.EndByte = "";
+    chosen.FcsMethod = FcsCrc16Modbus;
+    chosen.FcsByteOrder = FcsLowFirst;
+    chosen.RcvTimeoutMs = 300;
+    chosen.CheckReply = true;
+    chosen.opt2 = 2;
+    chosen.IntervalMs = 250;
+    chosen.Port = 3;
+    chosen.BaudRate = 250000;
+    chosen.Parity = 'e';
+    chosen.Handshaking = 1;
+    chosen.Dtr = false;
+    chosen.ReceiveViewMode = 3;
+    chosen.SendText = "00 00 00 0A";
+    chosen.Commands = {{"读寄存器", "00 00 00 0A", 2}, {"问候", "hi\r\n", 0}};
+    write("modbus.qvs", WriteSetupText(chosen));
+    ASSERT_TRUE(setup().OpenSetup(dir.filePath("modbus.qvs")));
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_EQ(setup().Collect(), chosen);
+    EXPECT_EQ(port->CommPort(), 3);
+    EXPECT_EQ(port->Settings(), "250000,e,8,1");
+    EXPECT_EQ(find<QLabel>("lblSendset")->text(), "(单次发送十六进制字节串(空格隔开))");
+    EXPECT_EQ(window->timeRcv().interval(), 300);
+
+    ASSERT_TRUE(setup().SaveSetup(dir.filePath("again.qvs")));
+    QFile saved(dir.filePath("again.qvs"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().toStdString(), WriteSetupText(chosen));
+    EXPECT_EQ(setup().recentFiles().front(), dir.filePath("again.qvs"));
+}
+
+TEST_F(Setups, ABadFileChangesNothingAndNamesItsFirstProblem)
+{
+    const quorvane::Setup before = setup().Collect();
+    quorvane::Setup wrong;
+    wrong.SendText = "12 AB";
+    wrong.opt2 = 1; // letters the decimal keys refuse
+    const struct {
+        const char* name;
+        std::string text;
+        const char* problem;
+    } files[] = {
+        {"empty.qvs", "", "配置文件无效: 不是Quorvane配置文件"},
+        {"baud.qvs", [] {
+             std::string t = WriteSetupText({});
+             return t.replace(t.find("baud=9600"), 9, "baud=5000001");
+         }(), "配置文件无效: [port] baud=5000001 超出范围(50-4000000)"},
+        {"text.qvs", WriteSetupText(wrong), "配置文件无效: [send] text 不符合输入格式"},
+    };
+    for (const auto& f : files) {
+        recorder.clear();
+        write(f.name, f.text);
+        EXPECT_FALSE(setup().OpenSetup(dir.filePath(f.name))) << f.name;
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{f.problem}) << f.name;
+        EXPECT_EQ(setup().Collect(), before) << f.name;
+    }
+}
+
+TEST_F(Setups, AFailedSaveKeepsTheOldFile)
+{
+    write("kept.qvs", "old");
+    window->findChild<CommandWindow*>()->setCommands({{"", "1", 1}}); // cannot be saved
+    EXPECT_FALSE(setup().SaveSetup(dir.filePath("kept.qvs")));
+    EXPECT_FALSE(setup().SaveSetup(dir.filePath("no/such/folder/x.qvs")));
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"无法保存配置文件", "无法保存配置文件"}));
+    QFile kept(dir.filePath("kept.qvs"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "old");
+}
+
+TEST_F(Setups, ACommandFromTheListSendsWhatTypingItSends)
+{
+    typeSend("1 2 3");
+    clickSend();
+    const ByteList typed = port->outputs().back();
+    typeSend("");
+    auto* commands = window->findChild<CommandWindow*>();
+    commands->setCommands({{"一二三", "1 2 3", 1}, {"十六进制", "0A", 2}});
+    commands->findChild<QTableWidget*>()->selectRow(0);
+    QTest::mouseClick(commands->findChild<QPushButton*>("cmdSend"), Qt::LeftButton);
+    EXPECT_EQ(port->outputs().back(), typed);
+    EXPECT_EQ(txtSend()->toPlainText(), "1 2 3");
+
+    commands->findChild<QTableWidget*>()->selectRow(1);
+    commands->cmdSend_Click();
+    EXPECT_EQ(port->outputs().back(), (ByteList{0x00, 0x01, 0x0A, 0x0B, 0xFF}));
+    EXPECT_EQ(Shared().opt2, 2) << "the command's format is committed with it";
+    EXPECT_TRUE(recorder.messages().empty());
+
+    chooseTimedSending(1000);
+    clickSend(); // timed sending runs: the list sends nothing
+    const auto written = port->outputs().size();
+    commands->cmdSend_Click();
+    EXPECT_EQ(port->outputs().size(), written);
+    clickSend();
+}
+
+} // namespace

@@ -1,0 +1,310 @@
+#include "SetupMenu.h"
+
+#include "CommandWindow.h"
+#include "FrmCom.h"
+#include "FrmSendset.h"
+#include "IntervalTimer.h"
+#include "MainControls.h"
+#include "MessageSeam.h"
+#include "PortMenu.h"
+#include "SetupText.h"
+#include "SharedSettings.h"
+#include "TypedText.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kRecentCount = 5;
+const QString kFilter = QStringLiteral("配置文件 (*.qvs);;所有文件 (*)");
+
+const char* const kPortKeys[] = {"port", "baud", "databits", "parity", "stopbits", "handshake"};
+const char* const kSendKeys[] = {"mode", "format", "interval", "encoding", "linebreak"};
+
+std::array<QString, FrmCom::kListCount> PortTexts(const Setup& s)
+{
+    static const QString parity[] = {QStringLiteral("无"), QStringLiteral("奇校验"),
+                                     QStringLiteral("偶校验")};
+    static const QString flow[] = {QStringLiteral("无"), QStringLiteral("RTS/CTS"),
+                                   QStringLiteral("XON/XOFF")};
+    const int p = s.Parity == 'o' ? 1 : s.Parity == 'e' ? 2 : 0;
+    return {QStringLiteral("COM%1").arg(s.Port), QString::number(s.BaudRate),
+            QString::number(s.DataBits), parity[p], QString::fromStdString(s.StopBits),
+            flow[s.Handshaking >= 0 && s.Handshaking < 3 ? s.Handshaking : 0]};
+}
+
+void ReadPortTexts(const std::array<QString, FrmCom::kListCount>& texts, Setup& s)
+{
+    s.Port = texts[0].mid(3).toInt();
+    s.BaudRate = texts[1].toInt();
+    s.DataBits = texts[2].toInt();
+    s.Parity = texts[3] == QStringLiteral("奇校验") ? 'o' : texts[3] == QStringLiteral("偶校验") ? 'e' : 'n';
+    s.StopBits = texts[4].toStdString();
+    s.Handshaking = texts[5] == QStringLiteral("RTS/CTS") ? 1 : texts[5] == QStringLiteral("XON/XOFF") ? 2 : 0;
+}
+
+SendsetChoices SendChoices(const Setup& s)
+{
+    return {s.opt1, s.opt2, QString::number(s.IntervalMs), s.TextEncoding, s.LineBreak};
+}
+
+// A send text the key filter of its input format would have refused.
+bool Admitted(int format, const std::string& text)
+{
+    QString chars = QString::fromStdString(text);
+    return AdmitPastedText(format, std::span<char16_t>(reinterpret_cast<char16_t*>(chars.data()),
+                                                      static_cast<std::size_t>(chars.size())));
+}
+
+QString RecentFilePath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || QDir::isRelativePath(config)) {
+        config = QDir::home().filePath(QStringLiteral(".config"));
+    }
+    return QDir(config).filePath(QStringLiteral("quorvane/recent-setups"));
+}
+
+} // namespace
+
+SetupMenu::SetupMenu(Parts parts, QMenuBar* bar, QAction* before, QWidget* dialogParent)
+    : QObject(bar), parts_(std::move(parts)), dialogParent_(dialogParent)
+{
+    menu_ = new QMenu(QStringLiteral("配置(&P)"), bar);
+    menu_->setObjectName(QStringLiteral("Setup"));
+    bar->insertMenu(before, menu_);
+    auto add = [this](const QString& caption, const char* name, const QKeySequence& key) {
+        QAction* item = menu_->addAction(caption);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setShortcut(key);
+        return item;
+    };
+    connect(add(QStringLiteral("打开配置..."), "OpenSetup", QKeySequence(Qt::CTRL | Qt::Key_O)),
+            &QAction::triggered, this, &SetupMenu::OpenSetup_Click);
+    connect(add(QStringLiteral("保存配置"), "SaveSetup",
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+            &QAction::triggered, this, &SetupMenu::SaveSetup_Click);
+    connect(add(QStringLiteral("另存配置..."), "SaveSetupAs", {}), &QAction::triggered, this,
+            &SetupMenu::SaveSetupAs_Click);
+    recentMenu_ = menu_->addMenu(QStringLiteral("最近的配置"));
+    recentMenu_->setObjectName(QStringLiteral("RecentSetups"));
+    menu_->addSeparator();
+    connect(add(QStringLiteral("常用命令..."), "Commands", {}), &QAction::triggered, this,
+            &SetupMenu::Commands_Click);
+    LoadRecent();
+    ShowRecent();
+}
+
+Setup SetupMenu::Collect() const
+{
+    Setup s;
+    CollectSharedSettings(Shared(), s);
+    const SendsetChoices send = parts_.sendDialog().CommittedChoices();
+    s.IntervalMs = send.interval.toInt();
+    ReadPortTexts(parts_.portDialog().SavedSelections(), s);
+    s.Dtr = parts_.portMenu.dtrItem()->isChecked();
+    s.Rts = parts_.portMenu.rtsItem()->isChecked();
+    s.SendViewMode = parts_.cmbSend->currentIndex();
+    s.ReceiveViewMode = parts_.cmbRcv->currentIndex();
+    s.SendText = parts_.txtSend->toPlainText().toStdString();
+    s.Commands = parts_.commands.commands();
+    return s;
+}
+
+// What the dialogs themselves would refuse, and send texts their format's
+// keys could not have typed.
+QString SetupMenu::Refusal(const Setup& s) const
+{
+    const int port = parts_.portDialog().FirstInvalidSelection(PortTexts(s));
+    if (port >= 0) {
+        return QStringLiteral("[port] %1").arg(QString::fromLatin1(kPortKeys[port]));
+    }
+    const int send = parts_.sendDialog().FirstInvalidChoice(SendChoices(s));
+    if (send >= 0) {
+        return QStringLiteral("[send] %1").arg(QString::fromLatin1(kSendKeys[send]));
+    }
+    if (!Admitted(s.opt2, s.SendText)) {
+        return QStringLiteral("[send] text 不符合输入格式");
+    }
+    for (std::size_t i = 0; i < s.Commands.size(); ++i) {
+        if (!Admitted(s.Commands[i].format, s.Commands[i].text)) {
+            return QStringLiteral("[commands] %1.text 不符合输入格式").arg(i + 1);
+        }
+    }
+    return {};
+}
+
+// As if each dialog had been confirmed in turn: the frame and receive
+// settings, the send mode, the port (closed if open and its settings
+// change), then the lines, the views, the send box and the commands.
+void SetupMenu::Apply(const Setup& s)
+{
+    if (parts_.main.timedSendingRunning()) {
+        parts_.stopTimedSending();
+    }
+    ApplySharedSettings(s, Shared());
+    parts_.timeRcv.setInterval(Shared().RcvTimeoutMs);
+    parts_.sendDialog().ConfirmChoices(SendChoices(s));
+    const auto texts = PortTexts(s);
+    FrmCom& port = parts_.portDialog();
+    if (texts != port.SavedSelections()) {
+        port.ConfirmSelections(texts);
+    }
+    parts_.portMenu.dtrItem()->setChecked(s.Dtr);
+    parts_.portMenu.rtsItem()->setChecked(s.Rts);
+    parts_.cmbSend->setCurrentIndex(s.SendViewMode);
+    parts_.cmbRcv->setCurrentIndex(s.ReceiveViewMode);
+    parts_.txtSend->setPlainText(QString::fromStdString(s.SendText));
+    parts_.commands.setCommands(s.Commands);
+}
+
+bool SetupMenu::OpenSetup(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageSeam::instance().show(SetupInvalidMessage("无法读取文件"));
+        return false;
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(kSetupMaxFileBytes) + 1);
+    const SetupReading reading =
+        ReadSetupText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    QString problem = QString::fromStdString(reading.problem);
+    if (reading.setup && problem.isEmpty()) {
+        problem = Refusal(*reading.setup);
+    }
+    if (!reading.setup || !problem.isEmpty()) {
+        MessageSeam::instance().show(SetupInvalidMessage(problem.toStdString()));
+        return false;
+    }
+    Apply(*reading.setup);
+    current_ = QFileInfo(path).absoluteFilePath();
+    NoteRecent(current_);
+    return true;
+}
+
+bool SetupMenu::SaveSetup(const QString& path)
+{
+    const Setup setup = Collect();
+    QSaveFile file(path);
+    const std::string text = WriteSetupText(setup);
+    const bool saved = SetupSaveProblem(setup).empty() && file.open(QIODevice::WriteOnly) &&
+                       file.write(text.data(), static_cast<qint64>(text.size())) ==
+                           static_cast<qint64>(text.size()) &&
+                       file.commit();
+    if (!saved) {
+        MessageSeam::instance().show(MessageId::SetupSaveFailed);
+        return false;
+    }
+    current_ = QFileInfo(path).absoluteFilePath();
+    NoteRecent(current_);
+    return true;
+}
+
+void SetupMenu::OpenSetup_Click()
+{
+    const QString proposed = current_.isEmpty() ? QDir::homePath() : current_;
+    const QString path = chooseOpenFile ? chooseOpenFile(proposed)
+                                        : QFileDialog::getOpenFileName(
+                                              dialogParent_, QStringLiteral("打开配置"), proposed,
+                                              kFilter);
+    if (!path.isEmpty()) {
+        OpenSetup(path);
+    }
+}
+
+void SetupMenu::SaveSetup_Click()
+{
+    if (current_.isEmpty()) {
+        SaveSetupAs_Click();
+    } else {
+        SaveSetup(current_);
+    }
+}
+
+void SetupMenu::SaveSetupAs_Click()
+{
+    const QString proposed =
+        current_.isEmpty() ? QDir::home().filePath(QStringLiteral("quorvane.qvs")) : current_;
+    QString path = chooseSaveFile ? chooseSaveFile(proposed)
+                                  : QFileDialog::getSaveFileName(dialogParent_,
+                                                                 QStringLiteral("另存配置"),
+                                                                 proposed, kFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".qvs");
+    }
+    SaveSetup(path);
+}
+
+void SetupMenu::Commands_Click()
+{
+    parts_.commands.showAndRaise();
+}
+
+void SetupMenu::NoteRecent(const QString& path)
+{
+    recent_.removeAll(path);
+    recent_.prepend(path);
+    while (recent_.size() > kRecentCount) {
+        recent_.removeLast();
+    }
+    StoreRecent();
+    ShowRecent();
+}
+
+void SetupMenu::ShowRecent()
+{
+    recentMenu_->clear();
+    recentMenu_->setEnabled(!recent_.isEmpty());
+    for (int i = 0; i < recent_.size(); ++i) {
+        const QString path = recent_[i];
+        QAction* item = recentMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        item->setObjectName(QStringLiteral("RecentSetup_%1").arg(i));
+        item->setToolTip(path);
+        item->setStatusTip(path);
+        connect(item, &QAction::triggered, this, [this, path] { OpenSetup(path); });
+    }
+}
+
+// The last files opened are the program's own note, kept beside its port file.
+void SetupMenu::LoadRecent()
+{
+    QFile file(RecentFilePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QStringList lines = QString::fromUtf8(file.read(64 * 1024)).split(u'\n');
+    for (const QString& line : lines) {
+        if (!line.isEmpty() && recent_.size() < kRecentCount && QDir::isAbsolutePath(line)) {
+            recent_ << line;
+        }
+    }
+}
+
+void SetupMenu::StoreRecent() const
+{
+    const QString path = RecentFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(recent_.join(u'\n').toUtf8() + '\n');
+        file.commit(); // a list that cannot be kept is only missed next time
+    }
+}
+
+} // namespace quorvane

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Setup.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QWidget;
+
+namespace quorvane {
+
+class CommandWindow;
+class FrmCom;
+class FrmSendset;
+class IntervalTimer;
+class MainControls;
+class PortMenu;
+
+// "配置(P)": a device's whole setup kept in a .qvs file, and the saved
+// commands. Opening checks the file whole before anything changes, then
+// applies it as if each dialog had been confirmed; saving writes a
+// temporary file and renames it, so the old file survives any failure.
+class SetupMenu : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        MainControls& main;
+        IntervalTimer& timeRcv;
+        PortMenu& portMenu;
+        CommandWindow& commands;
+        QComboBox* cmbSend;
+        QComboBox* cmbRcv;
+        QPlainTextEdit* txtSend;
+        std::function<FrmCom&()> portDialog;
+        std::function<FrmSendset&()> sendDialog;
+        std::function<void()> stopTimedSending;
+    };
+
+    // Puts "配置(P)" into the menu bar before `before`.
+    SetupMenu(Parts parts, QMenuBar* bar, QAction* before, QWidget* dialogParent);
+
+    // Opens and applies the setup at path; false (after the message) when it
+    // cannot be read or is refused.
+    bool OpenSetup(const QString& path);
+    // Writes the current setup to path; false after "无法保存配置文件".
+    bool SaveSetup(const QString& path);
+
+    void OpenSetup_Click();
+    void SaveSetup_Click();
+    void SaveSetupAs_Click();
+    void Commands_Click();
+
+    Setup Collect() const;
+    // The first problem that keeps a setup from being applied, or empty.
+    QString Refusal(const Setup& setup) const;
+    void Apply(const Setup& setup);
+
+    // The file dialogs (tests replace them): given the proposed path, the
+    // chosen one, empty when cancelled.
+    std::function<QString(const QString&)> chooseOpenFile;
+    std::function<QString(const QString&)> chooseSaveFile;
+
+    QString currentFile() const { return current_; }
+    QStringList recentFiles() const { return recent_; }
+
+private:
+    void NoteRecent(const QString& path);
+    void ShowRecent();
+    void LoadRecent();
+    void StoreRecent() const;
+
+    Parts parts_;
+    QWidget* dialogParent_;
+    QMenu* menu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QString current_;
+    QStringList recent_;
+};
+
+} // namespace quorvane
