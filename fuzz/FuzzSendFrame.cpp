@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.frame.EndByte = TakeSlot(data, size);
     s.frame.LenOption = TakeSmall(data, size, 4);
     s.frame.FcsOption = TakeSmall(data, size, 4);
-    s.FcsMethod = TakeSmall(data, size, 4);
+    s.FcsMethod = TakeSmall(data, size, 3);
     s.FcsStart = TakeSmall(data, size, 5);
     s.PreprocessOn = TakeSmall(data, size, 4);
     s.PreprocessKind = TakeSmall(data, size, 4);
