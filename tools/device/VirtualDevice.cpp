@@ -48,7 +48,7 @@ bool VirtualDevice::Step()
     if (presence_.ShouldExit(now)) {
         return false;
     }
-    WaitForEvents(now);
+    WaitForEvents();
     if (stopRequested_) {
         return false;
     }
@@ -64,13 +64,13 @@ bool VirtualDevice::Step()
 // waited on. While it is away and the port end could not be held, the master
 // keeps reporting the hang-up, so only the clock is waited on and the port is
 // probed afterwards.
-void VirtualDevice::WaitForEvents(TimePoint now)
+void VirtualDevice::WaitForEvents()
 {
     std::array<pollfd, 2> fds{};
     fds[0] = {stopFd_, POLLIN, 0};
     fds[1] = {port_.MasterFd(), static_cast<short>(POLLIN | (outgoing_.Empty() ? 0 : POLLOUT)), 0};
     const nfds_t count = PortWatched() ? 2 : 1;
-    const std::optional<timespec> wait = WaitUntil(NextDeadline(), now);
+    const std::optional<timespec> wait = WaitUntil(NextDeadline(), Clock::now());
     const int ready = ::ppoll(fds.data(), count, wait ? &*wait : nullptr, nullptr);
     if (ready < 0) {
         if (errno == EINTR) {

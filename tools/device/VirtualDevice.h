@@ -33,7 +33,7 @@ private:
     // One pass: waits for the port, the stop pipe or the next deadline and
     // handles what happened. False when the device should end.
     bool Step();
-    void WaitForEvents(TimePoint now);
+    void WaitForEvents();
     std::optional<TimePoint> NextDeadline() const;
     bool PortWatched() const;
     void ServePort(short events);
