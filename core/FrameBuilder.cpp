@@ -1,90 +1,51 @@
 #include "FrameBuilder.h"
 
-#include "ReadNumber.h"
+#include "FcsAccumulator.h"
+#include "FrameLayout.h"
 
-#include <optional>
-#include <string>
+#include <span>
 
 namespace quorvane {
 
 namespace {
 
-// The byte of a template text slot, or nothing when the slot is empty.
-// A slot whose reading does not fit a byte is an error in the stored template.
-struct SlotByte {
-    bool present = false;
-    bool valid = true;
-    std::uint8_t value = 0;
-};
-
-SlotByte ReadSlot(const std::string& text)
+void AppendIfPresent(const std::optional<std::uint8_t>& byte, ByteList& frame)
 {
-    if (text.empty()) {
-        return {};
+    if (byte) {
+        frame.push_back(*byte);
     }
-    const auto byte = ToByte(ReadHexNumber(text));
-    if (!byte) {
-        return {true, false, 0};
-    }
-    return {true, true, *byte};
 }
 
 } // namespace
 
 ByteOutcome BuildFrame(const ByteList& data, const SharedSettings& settings)
 {
-    const FrameTemplate& t = settings.frame;
-    const SlotByte start = ReadSlot(t.StartByte);
-    const SlotByte header[] = {start, ReadSlot(t.SlaveAddr), ReadSlot(t.CmdByte)};
-    const SlotByte end = ReadSlot(t.EndByte);
-    for (const SlotByte& slot : header) {
-        if (!slot.valid) {
-            return ByteOutcome::Failure(MessageId::ByteRange);
-        }
-    }
-    if (!end.valid) {
+    const FrameLayout layout = LayoutOf(settings);
+    if (!layout.valid) {
         return ByteOutcome::Failure(MessageId::ByteRange);
     }
-    const bool withCount = t.LenOption == 1;
-    if (withCount && data.size() > 255) {
+    if (layout.withCount && data.size() > 255) {
         return ByteOutcome::Failure(MessageId::ByteRange);
     }
 
     ByteList frame;
-    frame.reserve(data.size() + 6);
-    for (const SlotByte& slot : header) {
-        if (slot.present) {
-            frame.push_back(slot.value);
-        }
-    }
-    if (withCount) {
+    frame.reserve(data.size() + layout.headerLength + layout.TrailerLength());
+    AppendIfPresent(layout.start, frame);
+    AppendIfPresent(layout.slave, frame);
+    AppendIfPresent(layout.command, frame);
+    if (layout.withCount) {
         frame.push_back(static_cast<std::uint8_t>(data.size()));
     }
-    const std::size_t dataStart = frame.size();
     frame.insert(frame.end(), data.begin(), data.end());
 
-    if (t.FcsOption == 1) {
-        const bool isXor = settings.FcsMethod == 0;
-        std::uint64_t acc = 0;
-        const auto fold = [&](std::uint8_t b) { acc = isXor ? (acc ^ b) : (acc + b); };
-        for (std::uint8_t b : data) {
-            fold(b);
-        }
-        if (start.present && settings.FcsStart == 0) {
-            fold(start.value);
-        }
-        // The header loop starts at position 1: position 0 is covered only as
-        // the start byte, above.
-        if (settings.FcsStart != 2) {
-            for (std::size_t k = 1; k < dataStart; ++k) {
-                fold(frame[k]);
-            }
-        }
-        frame.push_back(static_cast<std::uint8_t>(acc % 256));
+    if (layout.check != nullptr) {
+        // The covered bytes stand together in the frame: part of the header,
+        // then the data.
+        FcsAccumulator fcs(*layout.check);
+        fcs.Add(std::span(frame).subspan(layout.coverageStart));
+        AppendFcsBytes(fcs.Value(), layout.check->width, layout.byteOrder, frame);
     }
-    if (end.present) {
-        frame.push_back(end.value);
-    }
+    AppendIfPresent(layout.end, frame);
     return ByteOutcome::Success(std::move(frame));
 }
 

@@ -1,6 +1,8 @@
 // Feeds arbitrary send text and settings through parsing and frame building,
 // and checks what every frame must satisfy.
+#include "FcsAccumulator.h"
 #include "FrameBuilder.h"
+#include "ReplyChecker.h"
 #include "SendTextParser.h"
 
 #include <cstdlib>
@@ -49,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.frame.EndByte = TakeSlot(data, size);
     s.frame.LenOption = TakeSmall(data, size, 4);
     s.frame.FcsOption = TakeSmall(data, size, 4);
-    s.FcsMethod = TakeSmall(data, size, 4);
+    s.FcsMethod = TakeSmall(data, size, FcsMethodCount + 3);
+    s.FcsByteOrder = TakeSmall(data, size, 4);
     s.FcsStart = TakeSmall(data, size, 5);
     s.PreprocessOn = TakeSmall(data, size, 4);
     s.PreprocessKind = TakeSmall(data, size, 4);
@@ -69,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const ByteList& f = built.bytes;
-    Check(f.size() >= n && f.size() <= n + 6);
+    Check(f.size() >= n && f.size() <= n + 9);
 
     // Recompute the layout independently.
     std::size_t d = 0;
@@ -84,25 +87,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < n; ++i) {
         Check(f[d + i] == parsed.bytes[i]);
     }
+    std::size_t checkWidth = 0;
     if (s.frame.FcsOption == 1) {
-        unsigned acc = 0;
-        const bool isXor = s.FcsMethod == 0;
-        auto fold = [&](unsigned b) { acc = isXor ? (acc ^ b) : (acc + b) % 256; };
-        for (std::size_t i = 0; i < n; ++i) {
-            fold(parsed.bytes[i]);
-        }
+        // The covered bytes in frame order: the start byte when the check
+        // runs from the frame head, header positions 1 on unless it covers
+        // the data only, then the data.
+        ByteList covered;
         if (s.FcsStart == 0 && !s.frame.StartByte.empty()) {
-            fold(f[0]);
+            covered.push_back(f[0]);
         }
         if (s.FcsStart != 2) {
             for (std::size_t k = 1; k < d; ++k) {
-                fold(f[k]);
+                covered.push_back(f[k]);
             }
         }
-        Check(f[d + n] == acc);
+        covered.insert(covered.end(), parsed.bytes.begin(), parsed.bytes.end());
+        const FcsMethodRow& method = FcsMethodOf(s.FcsMethod);
+        checkWidth = static_cast<std::size_t>(method.width);
+        std::uint32_t value = 0;
+        if (method.id == FcsXor || method.id == FcsSum) {
+            for (const std::uint8_t b : covered) {
+                value = method.id == FcsXor ? (value ^ b) : (value + b) % 256;
+            }
+        } else {
+            FcsAccumulator fcs(method);
+            fcs.Add(covered);
+            value = fcs.Value();
+        }
+        ByteList field;
+        AppendFcsBytes(value, method.width, s.FcsByteOrder, field);
+        Check(ByteList(f.begin() + static_cast<std::ptrdiff_t>(d + n),
+                       f.begin() + static_cast<std::ptrdiff_t>(d + n + checkWidth)) == field);
     }
     const std::size_t expected =
-        d + n + (s.frame.FcsOption == 1 ? 1 : 0) + (s.frame.EndByte.empty() ? 0 : 1);
+        d + n + checkWidth + (s.frame.EndByte.empty() ? 0 : 1);
     Check(f.size() == expected);
+    // The same bytes, taken back as a reply, check out.
+    Check(CheckReply(f, s).Correct());
     return 0;
 }

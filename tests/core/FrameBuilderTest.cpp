@@ -4,6 +4,7 @@
 
 #include <numeric>
 #include <string>
+#include <tuple>
 
 using namespace quorvane;
 
@@ -161,6 +162,65 @@ TEST(BuildFrame, StartPositionsDifferByTheStartByte)
     ASSERT_EQ(from0.size(), from1.size());
     const std::size_t fcsAt = from0.size() - 2;
     EXPECT_EQ(from0[fcsAt] ^ from1[fcsAt], 0x68);
+}
+
+} // namespace
+
+namespace {
+
+// Each method's check field over the frame 68 01 | 31 32 33 (start byte, count
+// byte, data), covered from the frame head, in both byte orders.
+struct MethodCase {
+    int method;
+    ByteList highFirst;
+};
+
+TEST(BuildFrame, EveryMethodPutsItsCheckInTheChosenByteOrder)
+{
+    // Covered bytes 68 03 31 32 33: sum 0x101, XOR 0x5B. Unknown values are the sum.
+    const MethodCase cases[] = {
+        {FcsXor, {0x5B}},
+        {FcsSum, {0x01}},
+        {FcsLrc, {0xFF}},
+        {FcsSum16, {0x01, 0x01}},
+        {FcsCrc8, {0x4F}},
+        {FcsCrc8Maxim, {0x32}},
+        {FcsCrc16Modbus, {0x37, 0x41}},
+        {FcsCrc16CcittFalse, {0x06, 0x73}},
+        {FcsCrc16Xmodem, {0x17, 0x7F}},
+        {FcsCrc16Ibm, {0x37, 0x65}},
+        {FcsCrc32, {0x0A, 0xDC, 0xDE, 0xBF}},
+        {-1, {0x01}},
+        {FcsMethodCount, {0x01}},
+    };
+    for (const MethodCase& c : cases) {
+        for (const int order : {FcsHighFirst, FcsLowFirst}) {
+            SharedSettings s = Settings("68", "", "", 1, 1, c.method, 0, "16");
+            s.FcsByteOrder = order;
+            ByteList expected = {0x68, 0x03, 0x31, 0x32, 0x33};
+            if (order == FcsHighFirst) {
+                expected.insert(expected.end(), c.highFirst.begin(), c.highFirst.end());
+            } else {
+                expected.insert(expected.end(), c.highFirst.rbegin(), c.highFirst.rend());
+            }
+            expected.push_back(0x16);
+            EXPECT_EQ(BuildFrame({0x31, 0x32, 0x33}, s).bytes, expected)
+                << "method " << c.method << " order " << order;
+        }
+    }
+}
+
+// A CRC depends on the order of the bytes: the header comes before the data.
+TEST(BuildFrame, CrcCoversTheHeaderBeforeTheData)
+{
+    const ByteList data = {0x00, 0x00, 0x00, 0x0A};
+    for (const auto& [fcsStart, start, expected] :
+         {std::tuple{0, "01", ByteList{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xCD, 0xC5}},
+          std::tuple{1, "AA", ByteList{0xAA, 0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xCD, 0xC5}}}) {
+        SharedSettings s = Settings(start, fcsStart == 0 ? "" : "01", "03", 0, 1,
+                                    FcsCrc16Modbus, fcsStart, "");
+        EXPECT_EQ(BuildFrame(data, s).bytes, expected) << fcsStart;
+    }
 }
 
 } // namespace

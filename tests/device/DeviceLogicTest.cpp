@@ -2,7 +2,10 @@
 // answer timing (on made-up clock readings), the outgoing byte stream, the
 // receive log line, the client presence rules and the pseudo-terminal.
 
+#include "ClientLineSettings.h"
 #include "ClientPresence.h"
+#include "ModbusCrc.h"
+#include "ModbusSlave.h"
 #include "Options.h"
 #include "OutgoingStream.h"
 #include "PseudoTerminal.h"
@@ -12,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <optional>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -52,12 +56,12 @@ Bytes CountingPattern(std::size_t length)
     return bytes;
 }
 
-TEST(DeviceOptions, DefaultsToEchoWithATwentyMillisecondGapAndNoExit)
+TEST(DeviceOptions, DefaultsToEchoWithAShortGapAndNoExit)
 {
     const auto parsed = Parse({});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     EXPECT_EQ(parsed.options.mode, Mode::Echo);
-    EXPECT_EQ(parsed.options.gap, 20ms);
+    EXPECT_EQ(parsed.options.gap, 5ms);
     EXPECT_EQ(parsed.options.delay, 0ms);
     EXPECT_FALSE(parsed.options.linger.has_value());
     EXPECT_FALSE(parsed.options.quiet);
@@ -89,6 +93,16 @@ TEST(DeviceOptions, ReadsEveryOptionInBothSpellingsAndAnyPlace)
     EXPECT_EQ(parsed.options.delay, 7ms);
     EXPECT_EQ(parsed.options.linkPath, "/tmp/com2");
     EXPECT_TRUE(parsed.options.quiet);
+}
+
+TEST(DeviceOptions, ModbusTakesItsAddressAndAnyModeCanBeCorrupted)
+{
+    const auto parsed = Parse({"--address=17", "modbus", "--corrupt", "3"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_EQ(parsed.options.mode, Mode::Modbus);
+    EXPECT_EQ(parsed.options.modbusAddress, 17);
+    EXPECT_EQ(parsed.options.corruptEvery, 3u);
+    EXPECT_EQ(Parse({"modbus"}).options.modbusAddress, 1);
 }
 
 TEST(DeviceOptions, ExitOnCloseIsALingerOfZero)
@@ -124,7 +138,11 @@ TEST(DeviceOptions, RefusesWhatItCannotRead)
                                                     {"silent", "now"},
                                                     {"ping"},
                                                     {"--quiet=1"},
-                                                    {"--link", ""}}) {
+                                                    {"--link", ""},
+                                                    {"--address", "0"},
+                                                    {"--address", "248"},
+                                                    {"--corrupt", "0"},
+                                                    {"modbus", "1"}}) {
         const auto parsed = Parse(args);
         EXPECT_FALSE(parsed.ok()) << args.front();
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
@@ -249,6 +267,84 @@ TEST(DeviceResponder, ResetForgetsTheFrameInProgress)
     EXPECT_FALSE(responder.NextDeadline().has_value());
     responder.ReleaseDue(start + 1s, out);
     EXPECT_TRUE(out.Empty());
+}
+
+// Every second answer goes out with its last byte inverted.
+TEST(DeviceResponder, CorruptSpoilsEveryNthAnswersLastByte)
+{
+    for (const Mode mode : {Mode::Echo, Mode::Reply, Mode::Flood}) {
+        Options options = OptionsFor(mode);
+        options.corruptEvery = 2;
+        Responder responder(options);
+        OutgoingStream out;
+        Bytes expected;
+        for (int answer = 1; answer <= 3; ++answer) {
+            const TimePoint at = start + answer * 100ms;
+            responder.OnReceived(frame, at);
+            responder.ReleaseDue(at + 20ms, out);
+            Bytes one = mode == Mode::Echo    ? frame
+                        : mode == Mode::Reply ? Bytes{0x06, 0x07}
+                                              : CountingPattern(300);
+            if (answer == 2) {
+                one.back() = static_cast<std::uint8_t>(~one.back());
+            }
+            expected.insert(expected.end(), one.begin(), one.end());
+        }
+        EXPECT_EQ(Drain(out), expected) << static_cast<int>(mode);
+    }
+}
+
+Bytes WithModbusCrc(Bytes frame)
+{
+    const std::uint16_t crc = ModbusCrc(frame);
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+struct ModbusCase {
+    const char* name;
+    Bytes request;
+    std::optional<Bytes> answer;
+};
+
+TEST(DeviceModbus, AnswersRequestsAndIgnoresWhatIsNotForIt)
+{
+    Bytes registers{0x01, 0x03, 0x14};
+    for (std::uint8_t i = 0; i < 10; ++i) {
+        registers.insert(registers.end(), {0x00, i});
+    }
+    registers.insert(registers.end(), {0xCD, 0x51});
+    const Bytes write = WithModbusCrc({0x01, 0x06, 0x00, 0x05, 0x12, 0x34});
+    const ModbusCase cases[] = {
+        {"read ten", {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD}, registers},
+        {"write", write, write},
+        {"read past the table", WithModbusCrc({0x01, 0x03, 0x00, 0x3C, 0x00, 0x05}),
+         WithModbusCrc({0x01, 0x83, 0x02})},
+        {"read none", WithModbusCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x00}),
+         WithModbusCrc({0x01, 0x83, 0x03})},
+        {"write past the table", WithModbusCrc({0x01, 0x06, 0x00, 0x40, 0x00, 0x01}),
+         WithModbusCrc({0x01, 0x86, 0x02})},
+        {"unknown function", WithModbusCrc({0x01, 0x04, 0x00, 0x00, 0x00, 0x01}),
+         WithModbusCrc({0x01, 0x84, 0x01})},
+        {"wrong crc", {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCE}, std::nullopt},
+        {"other slave", WithModbusCrc({0x02, 0x03, 0x00, 0x00, 0x00, 0x01}), std::nullopt},
+        {"broadcast write", WithModbusCrc({0x00, 0x06, 0x00, 0x07, 0xBE, 0xEF}), std::nullopt},
+        {"too short", {0x01, 0x03}, std::nullopt},
+    };
+    ModbusSlave slave(1);
+    for (const ModbusCase& c : cases) {
+        EXPECT_EQ(slave.Answer(c.request), c.answer) << c.name;
+    }
+    EXPECT_EQ(slave.Register(5), 0x1234);
+    EXPECT_EQ(slave.Register(7), 0xBEEF);
+}
+
+TEST(DeviceLineSettings, TextNamesRateFrameAndFlowControl)
+{
+    EXPECT_EQ(ClientLineSettingsText({115200, 8, 'N', 1, true, false}), "115200 8N1 rtscts");
+    EXPECT_EQ(ClientLineSettingsText({9600, 8, 'N', 2, false, true}), "9600 8N2 xonxoff");
+    EXPECT_EQ(ClientLineSettingsText({250000, 8, 'N', 1, false, false}), "250000 8N1");
 }
 
 TEST(DeviceOutgoing, PatternContinuesAcrossPiecesAndShortWrites)
@@ -392,6 +488,33 @@ TEST(DevicePseudoTerminal, ClientIsAwayOnlyAfterItClosedThePort)
     SlaveEnd next(port.SlavePath());
     EXPECT_FALSE(port.ClientAway());
     EXPECT_EQ(port.Read(buffer).status, PseudoTerminal::Status::WouldBlock);
+}
+
+// Holding the port end silences the hang-up, so the port can be waited on
+// instead of probed, and a returning client is heard at once.
+TEST(DevicePseudoTerminal, HoldingThePortEndSilencesTheHangUp)
+{
+    PseudoTerminal port;
+    SlaveEnd client(port.SlavePath());
+    ASSERT_GE(client.Fd(), 0);
+    client.Close();
+    ASSERT_TRUE(port.ClientAway());
+    ASSERT_TRUE(port.HoldSlave());
+    EXPECT_FALSE(port.ClientAway());
+    ClientPresence presence(std::nullopt);
+    presence.OnHangUp(start);
+    presence.OnSlaveHeld();
+    EXPECT_FALSE(presence.ProbeDue(start + 1s));
+    EXPECT_FALSE(presence.NextDeadline().has_value());
+
+    SlaveEnd next(port.SlavePath());
+    ASSERT_EQ(::write(next.Fd(), "\x01", 1), 1);
+    pollfd p{port.MasterFd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10'000), 1);
+    EXPECT_EQ(p.revents & POLLHUP, 0);
+    port.ReleaseSlave();
+    next.Close();
+    EXPECT_TRUE(port.ClientAway()) << "once let go, the client's leaving shows again";
 }
 
 TEST(DevicePseudoTerminal, BytesLeftUnreadDoNotReachTheNextClient)

@@ -467,6 +467,58 @@ TEST(DeviceFlood, WaitsWithoutSpinningWhileTheClientDoesNotRead)
     EXPECT_EQ(client.Read(1000), CountingPattern(1000));
 }
 
+// Every second answer has its last byte (the CRC's high byte) inverted.
+TEST(DeviceModbus, AnswersReadRequestsAndCorruptsOnRequest)
+{
+    RunningDevice device({"--quiet", "--corrupt", "2", "modbus"});
+    PortClient client(device.path);
+    ASSERT_TRUE(client.IsOpen());
+    const Bytes request{0x01, 0x03, 0x00, 0x02, 0x00, 0x01, 0x25, 0xCA};
+    const Bytes answer{0x01, 0x03, 0x02, 0x00, 0x02, 0x39, 0x85};
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(client.Write(request));
+        Bytes expected = answer;
+        if (round == 2) {
+            expected.back() = static_cast<std::uint8_t>(~expected.back());
+        }
+        EXPECT_EQ(client.Read(answer.size()), expected) << round;
+    }
+}
+
+TEST(DeviceLog, ReportsTheLineSettingsAClientSets)
+{
+    RunningDevice device({});
+    PortClient client(device.path);
+    ASSERT_TRUE(client.IsOpen());
+    const std::pair<tcflag_t, const char*> rows[] = {{CRTSCTS, " settings 115200 8N1 rtscts"},
+                                                     {CSTOPB, " settings 115200 8N2"}};
+    for (const auto& [flag, text] : rows) {
+        termios line{};
+        ASSERT_EQ(::tcgetattr(client.Fd(), &line), 0);
+        line.c_cflag = (line.c_cflag & ~static_cast<tcflag_t>(CRTSCTS | CSTOPB)) | flag;
+        ::cfsetspeed(&line, B115200);
+        ASSERT_EQ(::tcsetattr(client.Fd(), TCSANOW, &line), 0);
+        std::optional<std::string> logged;
+        do {
+            logged = device.process.ReadLine();
+        } while (logged && logged->find(" settings ") == std::string::npos);
+        ASSERT_TRUE(logged.has_value()) << text;
+        EXPECT_EQ(logged->substr(logged->find(" settings ")), text);
+    }
+}
+
+// The device holds the port end while nobody has it open; a client that
+// comes back must still be heard and answered on its first frame.
+TEST(DeviceLifetime, AReturningClientIsAnsweredOnItsFirstFrame)
+{
+    RunningDevice device({"--quiet", "reply", "06"});
+    for (int opening = 0; opening < 3; ++opening) {
+        PortClient client(device.path);
+        ASSERT_TRUE(client.Write({0x01}));
+        EXPECT_EQ(client.Read(1), Bytes{0x06}) << opening;
+    }
+}
+
 TEST(DeviceSilent, ReceivesButNeverAnswers)
 {
     RunningDevice device({"silent"});

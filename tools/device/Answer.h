@@ -17,6 +17,7 @@ struct Answer {
     std::vector<std::uint8_t> bytes;
     std::uint64_t patternLength = 0;
     bool textLines = false; // the pattern is kTextLine over and over
+    bool spoilLast = false; // the pattern's last byte goes out inverted
 
     static Answer Fixed(std::vector<std::uint8_t> bytes) { return Answer{std::move(bytes), 0}; }
     static Answer Pattern(std::uint64_t length) { return Answer{{}, length}; }
@@ -26,8 +27,18 @@ struct Answer {
     // Byte `offset` of the pattern.
     std::uint8_t PatternByte(std::uint64_t offset) const
     {
-        return textLines ? static_cast<std::uint8_t>(kTextLine[offset % kTextLineLength])
-                         : static_cast<std::uint8_t>(offset & 0xFF);
+        const auto byte = textLines ? static_cast<std::uint8_t>(kTextLine[offset % kTextLineLength])
+                                    : static_cast<std::uint8_t>(offset & 0xFF);
+        return spoilLast && offset + 1 == patternLength ? static_cast<std::uint8_t>(~byte) : byte;
+    }
+    // Inverts the last byte, so a check over the answer fails.
+    void Spoil()
+    {
+        if (!bytes.empty()) {
+            bytes.back() = static_cast<std::uint8_t>(~bytes.back());
+        } else {
+            spoilLast = true;
+        }
     }
 };
 

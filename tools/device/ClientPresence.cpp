@@ -15,6 +15,7 @@ void ClientPresence::OnHangUp(TimePoint now)
 void ClientPresence::OnReturn()
 {
     awaySince_.reset();
+    held_ = false;
 }
 
 std::optional<TimePoint> ClientPresence::NextDeadline() const
@@ -22,11 +23,15 @@ std::optional<TimePoint> ClientPresence::NextDeadline() const
     if (!awaySince_) {
         return std::nullopt;
     }
-    const TimePoint nextProbe = lastProbe_ + probeInterval;
-    if (!linger_) {
-        return nextProbe;
+    std::optional<TimePoint> lingerEnd;
+    if (linger_) {
+        lingerEnd = *awaySince_ + *linger_;
     }
-    return std::min(nextProbe, *awaySince_ + *linger_);
+    if (held_) {
+        return lingerEnd;
+    }
+    const TimePoint nextProbe = lastProbe_ + probeInterval;
+    return lingerEnd ? std::min(nextProbe, *lingerEnd) : nextProbe;
 }
 
 bool ClientPresence::ShouldExit(TimePoint now) const

@@ -8,8 +8,10 @@ namespace quorvane::device {
 
 // Whether a client holds the port open, as far as the pty lets us know. The
 // master only reports a hang-up once the last client has closed the port; it
-// keeps reporting it until someone reopens it, so while nobody is there the
-// port is looked at again every probe interval instead of being waited on.
+// keeps reporting it until someone reopens it. So while nobody is there the
+// device holds the port end itself, which silences the hang-up and lets the
+// port be waited on. Only when that fails is the port looked at again every
+// probe interval instead.
 class ClientPresence
 {
 public:
@@ -23,11 +25,17 @@ public:
     bool Away() const { return awaySince_.has_value(); }
 
     void OnHangUp(TimePoint now);
+    // The device holds the port end while the client is away: no probing.
+    void OnSlaveHeld() { held_ = true; }
     void OnReturn();
     void OnProbed(TimePoint now) { lastProbe_ = now; }
 
-    bool ProbeDue(TimePoint now) const { return Away() && now >= lastProbe_ + probeInterval; }
-    // The next probe or the end of the linger time; none while a client may be there.
+    bool ProbeDue(TimePoint now) const
+    {
+        return Away() && !held_ && now >= lastProbe_ + probeInterval;
+    }
+    // The next probe or the end of the linger time; none while a client may
+    // be there, or while the port end is held and the device keeps running.
     std::optional<TimePoint> NextDeadline() const;
     bool ShouldExit(TimePoint now) const;
 
@@ -35,6 +43,7 @@ private:
     std::optional<Milliseconds> linger_;
     std::optional<TimePoint> awaySince_;
     TimePoint lastProbe_{};
+    bool held_ = false;
 };
 
 } // namespace quorvane::device

@@ -116,6 +116,13 @@ private:
             SetMilliseconds(name, inlineValue, options.gap);
         } else if (name == "--delay") {
             SetMilliseconds(name, inlineValue, options.delay);
+        } else if (name == "--corrupt") {
+            SetCount(name, inlineValue, 1, maxFloodLength, options.corruptEvery);
+        } else if (name == "--address") {
+            std::uint64_t address = 0;
+            if (SetCount(name, inlineValue, 1, 247, address)) {
+                options.modbusAddress = static_cast<std::uint8_t>(address);
+            }
         } else if (name == "--linger") {
             Milliseconds linger{0};
             if (SetMilliseconds(name, inlineValue, linger)) {
@@ -171,6 +178,23 @@ private:
         return true;
     }
 
+    bool SetCount(std::string_view name, std::optional<std::string_view> inlineValue,
+                  std::uint64_t min, std::uint64_t max, std::uint64_t& target)
+    {
+        const auto text = Value(name, inlineValue);
+        if (!text) {
+            return false;
+        }
+        const auto count = ParseCount(*text, max);
+        if (!count || *count < min) {
+            Fail(std::string(name) + " needs a whole number from " + std::to_string(min) + " to " +
+                 std::to_string(max) + ", not '" + std::string(*text) + "'");
+            return false;
+        }
+        target = *count;
+        return true;
+    }
+
     void ApplyMode()
     {
         if (modeWords_.empty()) {
@@ -184,12 +208,16 @@ private:
         } else if (mode == "silent") {
             result_.options.mode = Mode::Silent;
             RefuseModeArguments(mode, rest);
+        } else if (mode == "modbus") {
+            result_.options.mode = Mode::Modbus;
+            RefuseModeArguments(mode, rest);
         } else if (mode == "reply") {
             ApplyReply(rest);
         } else if (mode == "flood" || mode == "lines") {
             ApplyFlood(mode, rest);
         } else {
-            Fail("unknown mode '" + std::string(mode) + "' (echo, silent, reply, flood, lines)");
+            Fail("unknown mode '" + std::string(mode) +
+                 "' (echo, silent, reply, flood, lines, modbus)");
         }
     }
 
@@ -273,12 +301,20 @@ Modes:
   flood N          answer each frame with N bytes counting 00 01 ... FF 00 01 ...
   lines N          answer each frame with N bytes of text: lines of 59 characters
                    and CR LF
+  modbus           a Modbus RTU slave (address 1) with 64 holding registers,
+                   register n holding n at start: answers read holding registers
+                   (03) and write single register (06), with an exception reply
+                   for an unknown function, a bad address or count; frames with
+                   a wrong CRC or for another address get no answer
 
 A frame is what arrives before the line stays idle for the gap time.
 
 Options:
-  --gap MS         idle time that ends a frame (default 20)
-  --delay MS       wait before answering, in echo, reply, flood and lines (default 0)
+  --gap MS         idle time that ends a frame (default 5)
+  --delay MS       wait before answering, in every mode that answers (default 0)
+  --address N      the slave address in modbus mode, 1 to 247 (default 1)
+  --corrupt N      invert the last byte of every Nth answer, in every mode that
+                   answers, so checked replies can be tried
   --link PATH      keep a symbolic link at PATH to the port end, removed on exit
   --linger MS      exit when a client has closed the port and none reopens it
                    within MS milliseconds (default: keep running)
@@ -287,8 +323,11 @@ Options:
   -h, --help       show this help and exit
 
 Each received chunk is logged as one line: local time, RX and the bytes in hex,
-e.g. "14:03:07.218 RX 01 03 00 00". SIGINT or SIGTERM ends the device with
-status 0.
+e.g. "14:03:07.218 RX 01 03 00 00". Each time a client changes the line
+settings they are logged too, e.g. "14:03:07.201 settings 115200 8N1 rtscts"
+(or xonxoff, or nothing for no flow control); a pseudo-terminal keeps no data
+bits or parity, so those always read 8N. SIGINT or SIGTERM ends the device
+with status 0.
 )";
 }
 

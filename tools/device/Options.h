@@ -18,6 +18,7 @@ enum class Mode {
     Reply,  // fixed bytes after each frame
     Flood,  // a run of the counting pattern after each frame
     Lines,  // a run of text lines after each frame
+    Modbus, // a Modbus RTU slave: read and write holding registers
 };
 
 // Everything the command line chooses.
@@ -25,8 +26,10 @@ struct Options {
     Mode mode = Mode::Echo;
     std::vector<std::uint8_t> replyBytes; // Mode::Reply
     std::uint64_t floodLength = 0;        // Mode::Flood and Mode::Lines
-    Milliseconds gap{20};                 // idle time that ends a frame
+    std::uint8_t modbusAddress = 1;       // Mode::Modbus: the slave address answered
+    Milliseconds gap{5};                  // idle time that ends a frame
     Milliseconds delay{0};                // wait before answering
+    std::uint64_t corruptEvery = 0;       // spoil every Nth answer's last byte; 0 never
     std::optional<Milliseconds> linger;   // none: keep running while clients come and go
     std::string linkPath;                 // empty: no symbolic link
     bool quiet = false;                   // no receive log

@@ -50,6 +50,7 @@ PseudoTerminal::PseudoTerminal()
 
 PseudoTerminal::~PseudoTerminal()
 {
+    ReleaseSlave();
     if (master_ >= 0) {
         ::close(master_);
     }
@@ -128,14 +129,39 @@ bool PseudoTerminal::ClientAway() const
     return (probe.revents & POLLHUP) != 0;
 }
 
+int PseudoTerminal::OpenSlave() const
+{
+    return ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
 void PseudoTerminal::DiscardUnread() const
 {
-    const int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (held_ >= 0) {
+        ::tcflush(held_, TCIFLUSH);
+        return;
+    }
+    const int slave = OpenSlave();
     if (slave < 0) {
         return;
     }
     ::tcflush(slave, TCIFLUSH);
     ::close(slave);
+}
+
+bool PseudoTerminal::HoldSlave()
+{
+    if (held_ < 0) {
+        held_ = OpenSlave();
+    }
+    return held_ >= 0;
+}
+
+void PseudoTerminal::ReleaseSlave()
+{
+    if (held_ >= 0) {
+        ::close(held_);
+        held_ = -1;
+    }
 }
 
 } // namespace quorvane::device

@@ -43,15 +43,27 @@ public:
 
     // Drops what was sent to the port but not read before the last client
     // closed it, so the next client starts on a clean line as with a real
-    // port. Best effort: the port is opened for a moment to do it.
+    // port. Best effort: without the hold, the port is opened for a moment.
     void DiscardUnread() const;
+
+    // Holds the port end open while no client does: the master then reports
+    // no hang-up, so it can be waited on and a returning client's first bytes
+    // wake the device at once. False when the port cannot be opened (a client
+    // that died may have left it exclusive).
+    bool HoldSlave();
+    // Lets go of the port end once a client is back, so its leaving shows.
+    void ReleaseSlave();
+    bool HoldsSlave() const { return held_ >= 0; }
 
 private:
     void OpenMaster();
     void UnlockSlave();
     void MakeLineRaw();
 
+    int OpenSlave() const;
+
     int master_ = -1;
+    int held_ = -1; // the port end, while held
     std::string slavePath_;
 };
 

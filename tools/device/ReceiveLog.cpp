@@ -44,10 +44,21 @@ void AppendHexBytes(std::string& out, std::span<const std::uint8_t> bytes)
 
 void ReceiveLog::Record(std::span<const std::uint8_t> chunk) const
 {
-    if (quiet_ || chunk.empty()) {
-        return;
+    if (!quiet_ && !chunk.empty()) {
+        Write(Line(std::chrono::system_clock::now(), chunk));
     }
-    const std::string line = Line(std::chrono::system_clock::now(), chunk) + '\n';
+}
+
+void ReceiveLog::RecordSettings(const std::string& settings) const
+{
+    if (!quiet_) {
+        Write(SettingsLine(std::chrono::system_clock::now(), settings));
+    }
+}
+
+void ReceiveLog::Write(std::string line) const
+{
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);
 }
@@ -60,6 +71,16 @@ std::string ReceiveLog::Line(std::chrono::system_clock::time_point when,
     AppendTimeOfDay(line, when);
     line += " RX";
     AppendHexBytes(line, chunk);
+    return line;
+}
+
+std::string ReceiveLog::SettingsLine(std::chrono::system_clock::time_point when,
+                                     const std::string& settings)
+{
+    std::string line;
+    AppendTimeOfDay(line, when);
+    line += " settings ";
+    line += settings;
     return line;
 }
 

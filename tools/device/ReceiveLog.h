@@ -9,7 +9,9 @@
 namespace quorvane::device {
 
 // Writes one line per received chunk: local time of day with milliseconds,
-// "RX", and the bytes as upper-case hex pairs, e.g. "14:03:07.218 RX 01 0D".
+// "RX", and the bytes as upper-case hex pairs, e.g. "14:03:07.218 RX 01 0D";
+// and one line each time a client changes the line settings, e.g.
+// "14:03:07.201 settings 115200 8N1 rtscts".
 class ReceiveLog
 {
 public:
@@ -17,11 +19,16 @@ public:
     ReceiveLog(std::FILE* out, bool quiet) : out_(out), quiet_(quiet) {}
 
     void Record(std::span<const std::uint8_t> chunk) const;
+    void RecordSettings(const std::string& settings) const;
 
     static std::string Line(std::chrono::system_clock::time_point when,
                             std::span<const std::uint8_t> chunk);
+    static std::string SettingsLine(std::chrono::system_clock::time_point when,
+                                    const std::string& settings);
 
 private:
+    void Write(std::string line) const;
+
     std::FILE* out_;
     bool quiet_;
 };

@@ -4,9 +4,17 @@
 
 namespace quorvane::device {
 
+namespace {
+
+// The longest Modbus RTU frame; anything longer is no request.
+constexpr std::size_t longestModbusFrame = 256;
+
+} // namespace
+
 Responder::Responder(const Options& options)
     : mode_(options.mode), replyBytes_(options.replyBytes), floodLength_(options.floodLength),
-      gap_(options.gap), delay_(options.delay)
+      gap_(options.gap), delay_(options.delay), corruptEvery_(options.corruptEvery),
+      modbus_(options.modbusAddress)
 {
 }
 
@@ -17,7 +25,11 @@ void Responder::OnReceived(std::span<const std::uint8_t> chunk, TimePoint now)
     }
     switch (mode_) {
     case Mode::Echo:
-        scheduled_.push_back({now + delay_, Answer::Fixed({chunk.begin(), chunk.end()})});
+        Schedule(now + delay_, Answer::Fixed({chunk.begin(), chunk.end()}));
+        break;
+    case Mode::Modbus:
+        KeepFrameBytes(chunk);
+        frameEnd_ = now + gap_;
         break;
     case Mode::Reply:
     case Mode::Flood:
@@ -51,6 +63,8 @@ void Responder::Reset()
 {
     frameEnd_.reset();
     scheduled_.clear();
+    frame_.clear();
+    frameTooLong_ = false;
 }
 
 void Responder::CloseFrameIfIdle(TimePoint now)
@@ -58,12 +72,40 @@ void Responder::CloseFrameIfIdle(TimePoint now)
     if (!frameEnd_ || now < *frameEnd_) {
         return;
     }
-    scheduled_.push_back({*frameEnd_ + delay_, FrameAnswer()});
+    if (auto answer = FrameAnswer()) {
+        Schedule(*frameEnd_ + delay_, std::move(*answer));
+    }
     frameEnd_.reset();
+    frame_.clear();
+    frameTooLong_ = false;
 }
 
-Answer Responder::FrameAnswer() const
+void Responder::Schedule(TimePoint due, Answer answer)
 {
+    if (corruptEvery_ > 0 && ++answers_ % corruptEvery_ == 0) {
+        answer.Spoil();
+    }
+    scheduled_.push_back({due, std::move(answer)});
+}
+
+void Responder::KeepFrameBytes(std::span<const std::uint8_t> chunk)
+{
+    if (frame_.size() + chunk.size() > longestModbusFrame) {
+        frameTooLong_ = true;
+        return;
+    }
+    frame_.insert(frame_.end(), chunk.begin(), chunk.end());
+}
+
+std::optional<Answer> Responder::FrameAnswer()
+{
+    if (mode_ == Mode::Modbus) {
+        auto reply = frameTooLong_ ? std::nullopt : modbus_.Answer(frame_);
+        if (!reply) {
+            return std::nullopt;
+        }
+        return Answer::Fixed(std::move(*reply));
+    }
     if (mode_ == Mode::Flood) {
         return Answer::Pattern(floodLength_);
     }

@@ -2,6 +2,7 @@
 
 #include "Answer.h"
 #include "Clock.h"
+#include "ModbusSlave.h"
 #include "Options.h"
 #include "OutgoingStream.h"
 
@@ -13,8 +14,9 @@
 namespace quorvane::device {
 
 // Decides what the device answers and when. Echo answers every chunk; reply,
-// flood and lines answer every frame, a frame being what arrived before the
-// line stayed idle for the gap time. Each answer is held back by the delay.
+// flood, lines and modbus answer every frame, a frame being what arrived
+// before the line stayed idle for the gap time. Each answer is held back by
+// the delay, and every Nth answer can be spoilt on purpose.
 class Responder
 {
 public:
@@ -36,15 +38,22 @@ private:
     };
 
     void CloseFrameIfIdle(TimePoint now);
-    Answer FrameAnswer() const;
+    std::optional<Answer> FrameAnswer();
+    void Schedule(TimePoint due, Answer answer);
+    void KeepFrameBytes(std::span<const std::uint8_t> chunk);
 
     Mode mode_;
     std::vector<std::uint8_t> replyBytes_;
     std::uint64_t floodLength_;
     Milliseconds gap_;
     Milliseconds delay_;
+    std::uint64_t corruptEvery_;
+    std::uint64_t answers_ = 0;
     std::optional<TimePoint> frameEnd_; // when the frame in progress ends if nothing more comes
     std::deque<Scheduled> scheduled_;
+    ModbusSlave modbus_;
+    std::vector<std::uint8_t> frame_; // Mode::Modbus: the frame in progress
+    bool frameTooLong_ = false;
 };
 
 } // namespace quorvane::device

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <poll.h>
 #include <system_error>
 
@@ -9,9 +10,28 @@ namespace quorvane::device {
 
 VirtualDevice::VirtualDevice(const Options& options, PseudoTerminal& port, const ReceiveLog& log,
                              int stopFd)
-    : port_(port), log_(log), stopFd_(stopFd), responder_(options), presence_(options.linger)
+    : port_(port), log_(log), stopFd_(stopFd), responder_(options), presence_(options.linger),
+      settingsWatch_(port.MasterFd(), Clock::now())
 {
 }
+
+namespace {
+
+// The wait until `deadline` to the nanosecond, at most a minute; none for no
+// deadline. The kernel never wakes before it, so the loop does not spin.
+std::optional<timespec> WaitUntil(std::optional<TimePoint> deadline, TimePoint now)
+{
+    if (!deadline) {
+        return std::nullopt;
+    }
+    using namespace std::chrono;
+    const auto wait = std::clamp<nanoseconds>(*deadline - now, nanoseconds{0}, minutes{1});
+    const auto whole = duration_cast<seconds>(wait);
+    return timespec{static_cast<std::time_t>(whole.count()),
+                    static_cast<long>((wait - whole).count())};
+}
+
+} // namespace
 
 void VirtualDevice::Run()
 {
@@ -28,7 +48,7 @@ bool VirtualDevice::Step()
     if (presence_.ShouldExit(now)) {
         return false;
     }
-    WaitForEvents(now);
+    WaitForEvents();
     if (stopRequested_) {
         return false;
     }
@@ -36,19 +56,22 @@ bool VirtualDevice::Step()
     if (presence_.ProbeDue(now)) {
         ProbeForClient(now);
     }
+    ReportSettingsChange(now);
     return !presence_.ShouldExit(now);
 }
 
-// While a client may be there, the port itself is waited on. While it is
-// away the master keeps reporting the hang-up, so only the clock is waited on
-// and the port is probed afterwards.
-void VirtualDevice::WaitForEvents(TimePoint now)
+// While a client may be there, or the port end is held, the port itself is
+// waited on. While it is away and the port end could not be held, the master
+// keeps reporting the hang-up, so only the clock is waited on and the port is
+// probed afterwards.
+void VirtualDevice::WaitForEvents()
 {
     std::array<pollfd, 2> fds{};
     fds[0] = {stopFd_, POLLIN, 0};
     fds[1] = {port_.MasterFd(), static_cast<short>(POLLIN | (outgoing_.Empty() ? 0 : POLLOUT)), 0};
-    const nfds_t count = presence_.Away() ? 1 : 2;
-    const int ready = ::poll(fds.data(), count, PollTimeout(now));
+    const nfds_t count = PortWatched() ? 2 : 1;
+    const std::optional<timespec> wait = WaitUntil(NextDeadline(), Clock::now());
+    const int ready = ::ppoll(fds.data(), count, wait ? &*wait : nullptr, nullptr);
     if (ready < 0) {
         if (errno == EINTR) {
             return;
@@ -64,19 +87,20 @@ void VirtualDevice::WaitForEvents(TimePoint now)
     }
 }
 
-int VirtualDevice::PollTimeout(TimePoint now) const
+bool VirtualDevice::PortWatched() const
 {
-    const std::optional<TimePoint> deadline =
+    return !presence_.Away() || port_.HoldsSlave();
+}
+
+std::optional<TimePoint> VirtualDevice::NextDeadline() const
+{
+    std::optional<TimePoint> next = settingsWatch_.NextDeadline();
+    const std::optional<TimePoint> own =
         presence_.Away() ? presence_.NextDeadline() : responder_.NextDeadline();
-    if (!deadline) {
-        return -1;
+    if (own) {
+        next = std::min(*next, *own);
     }
-    if (*deadline <= now) {
-        return 0;
-    }
-    // Rounded up, so the loop never wakes just before a deadline and spins.
-    const auto wait = std::chrono::ceil<Milliseconds>(*deadline - now).count();
-    return static_cast<int>(std::min<Milliseconds::rep>(wait, 60'000));
+    return next;
 }
 
 void VirtualDevice::ServePort(short events)
@@ -94,6 +118,9 @@ void VirtualDevice::ReadChunk(bool hungUp)
 {
     const auto read = port_.Read(readBuffer_);
     if (read.status == PseudoTerminal::Status::Done) {
+        if (presence_.Away()) {
+            OnClientBack(); // only a client writes while the port end is held
+        }
         const std::span chunk(readBuffer_.data(), read.count);
         log_.Record(chunk);
         responder_.OnReceived(chunk, Clock::now());
@@ -143,7 +170,23 @@ void VirtualDevice::OnClientGone()
     presence_.OnHangUp(Clock::now());
     responder_.Reset();
     outgoing_.Clear();
+    if (port_.HoldSlave()) {
+        presence_.OnSlaveHeld();
+    }
     port_.DiscardUnread();
+}
+
+void VirtualDevice::OnClientBack()
+{
+    presence_.OnReturn();
+    port_.ReleaseSlave();
+}
+
+void VirtualDevice::ReportSettingsChange(TimePoint now)
+{
+    if (const auto settings = settingsWatch_.Check(now)) {
+        log_.RecordSettings(*settings);
+    }
 }
 
 } // namespace quorvane::device

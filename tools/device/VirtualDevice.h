@@ -2,6 +2,7 @@
 
 #include "ClientPresence.h"
 #include "Clock.h"
+#include "LineSettingsWatch.h"
 #include "Options.h"
 #include "OutgoingStream.h"
 #include "PseudoTerminal.h"
@@ -16,8 +17,10 @@ namespace quorvane::device {
 
 // The device's poll loop: reads what clients write to the port, logs it,
 // answers through the responder, writes answers as the port takes them, and
-// ends on a stop signal or when the client has gone for the linger time.
-// It sleeps in poll() whenever there is nothing to do.
+// ends on a stop signal or when the client has gone for the linger time,
+// and logs the line settings each time a client changes them. It sleeps in
+// poll() whenever there is nothing to do, and wakes to the microsecond when
+// an answer falls due.
 class VirtualDevice
 {
 public:
@@ -30,20 +33,24 @@ private:
     // One pass: waits for the port, the stop pipe or the next deadline and
     // handles what happened. False when the device should end.
     bool Step();
-    void WaitForEvents(TimePoint now);
-    int PollTimeout(TimePoint now) const;
+    void WaitForEvents();
+    std::optional<TimePoint> NextDeadline() const;
+    bool PortWatched() const;
     void ServePort(short events);
     void ReadChunk(bool hungUp);
     void WriteAnswers();
     void ProbeForClient(TimePoint now);
     void DrainWhileAway();
     void OnClientGone();
+    void OnClientBack();
+    void ReportSettingsChange(TimePoint now);
 
     PseudoTerminal& port_;
     const ReceiveLog& log_;
     int stopFd_;
     Responder responder_;
     ClientPresence presence_;
+    LineSettingsWatch settingsWatch_;
     OutgoingStream outgoing_;
     std::array<std::uint8_t, 4096> readBuffer_{};
     std::array<std::uint8_t, 4096> writeBuffer_{};
