@@ -1,5 +1,6 @@
 #include "FrmFrame.h"
 
+#include "FcsMethods.h"
 #include "CaptionLabel.h"
 #include "Controls.h"
 #include "DialogWindow.h"
@@ -40,23 +41,6 @@ QComboBox* MakePresenceList(QWidget* parent, const QString& name, int y, const Q
     return Place(list, name, 66, y, 58, 20, accessible);
 }
 
-// The checks beyond XOR and sum, in the order of FcsMethodId from
-// FcsCrc16Modbus on, with the byte order each is usually sent in.
-struct OtherCheck {
-    const char* name;
-    bool multiByte;
-    int usualOrder;
-};
-
-constexpr OtherCheck kOtherChecks[] = {
-    {"CRC-16/Modbus", true, FcsLowFirst},  {"CRC-16/CCITT-FALSE", true, FcsHighFirst},
-    {"CRC-16/XMODEM", true, FcsHighFirst}, {"CRC-16/IBM", true, FcsHighFirst},
-    {"CRC-8", false, FcsHighFirst},        {"CRC-8/MAXIM", false, FcsHighFirst},
-    {"CRC-32", true, FcsHighFirst},        {"LRC", false, FcsHighFirst},
-    {"16位求和", true, FcsHighFirst},
-};
-static_assert(std::size(kOtherChecks) == FcsMethodCount - FcsCrc16Modbus);
-
 bool IsOtherCheck(int method)
 {
     return method >= FcsCrc16Modbus && method < FcsMethodCount;
@@ -64,7 +48,7 @@ bool IsOtherCheck(int method)
 
 bool IsMultiByte(int method)
 {
-    return IsOtherCheck(method) && kOtherChecks[method - FcsCrc16Modbus].multiByte;
+    return IsOtherCheck(method) && FcsMethodOf(method).width > 1;
 }
 
 } // namespace
@@ -200,7 +184,8 @@ void FrmFrame::buildOtherCheckColumn()
     optFcs[2] = MakeOption(frame5, QStringLiteral("optFcs_2"), QStringLiteral("其他校验"), 9, 14);
     cmbFcsMethod = Place(new QComboBox(frame5), QStringLiteral("cmbFcsMethod"), 9, 37, 152, 22,
                          QStringLiteral("其他校验方法"));
-    for (const OtherCheck& check : kOtherChecks) {
+    // The checks beyond XOR and sum, in the order of FcsMethodId.
+    for (const FcsMethodRow& check : FcsMethods().subspan(FcsCrc16Modbus)) {
         cmbFcsMethod->addItem(QString::fromUtf8(check.name));
     }
     // The three options are one choice across their two frames.
@@ -241,7 +226,7 @@ void FrmFrame::ChooseFcsMethod(int method)
     fcsMethodIndex_ = method;
     optFcs[IsOtherCheck(method) ? 2 : method]->setChecked(true);
     if (changed && IsMultiByte(method)) {
-        ChooseByteOrder(kOtherChecks[method - FcsCrc16Modbus].usualOrder);
+        ChooseByteOrder(FcsMethodOf(method).usualOrder);
     }
     frame6->setEnabled(IsMultiByte(method));
 }
