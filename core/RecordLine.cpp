@@ -19,6 +19,8 @@ std::string_view EventWord(RecordEvent event)
         return "接收到Break";
     case RecordEvent::BreakSent:
         return "发送Break";
+    case RecordEvent::ReplyChecked:
+        return "应答";
     case RecordEvent::PortOpened:
         return "串口打开";
     case RecordEvent::PortClosed:

@@ -15,6 +15,7 @@ enum class RecordEvent {
     Overflow,   // a reception past its byte limit
     Break,      // a break on the line
     BreakSent,  // a break the user put on the line
+    ReplyChecked, // a reception checked as a frame: the words shown after it
     PortOpened,
     PortClosed,
 };

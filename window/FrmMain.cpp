@@ -16,6 +16,7 @@
 #include "MessageSeam.h"
 #include "PortReference.h"
 #include "ReceiveCycle.h"
+#include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
 #include "PortPath.h"
@@ -90,7 +91,10 @@ bool IsEditingShortcut(QKeyEvent* key)
 FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
     : QMainWindow(parent), MSComm1_(std::move(port)), Timer1_(new IntervalTimer(this)),
       timeRcv_(new IntervalTimer(this)),
-      timeOfDay_([] { return QTime::currentTime().toString(QStringLiteral("hh:mm:ss")); }),
+      timeOfDay_([] {
+          return QTime::currentTime().toString(Shared().ShowMillis ? QStringLiteral("hh:mm:ss.zzz")
+                                                                   : QStringLiteral("hh:mm:ss"));
+      }),
       record_(new SessionRecord(this))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -262,6 +266,14 @@ void FrmMain::buildStatusBar()
     bar->addPermanentWidget(timePanel_);
     linePanel_ = new LinePanel(*MSComm1_, bar);
     bar->addPermanentWidget(linePanel_);
+    summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
+    bar->addPermanentWidget(summaryPanel_);
+    connect(&receive_->monitor(), &ReplyMonitor::summaryChanged, this, [this] {
+        const RunSummary& summary = receive_->monitor().summary();
+        const bool checking = Shared().CheckReply;
+        summaryPanel_->setPanelTexts(QString::fromStdString(summary.ShortText(checking)),
+                                     QString::fromStdString(summary.FullText(checking)));
+    });
 
     auto refreshClock = [this] {
         const QDateTime now = QDateTime::currentDateTime();
@@ -420,6 +432,7 @@ void FrmMain::cmdSClr_Click()
 void FrmMain::cmdRClr_Click()
 {
     txtRView.text->Clear();
+    receive_->ViewCleared();
 }
 
 void FrmMain::Close_Click()

@@ -166,6 +166,7 @@ private:
     StatusPanel* datePanel_ = nullptr;
     StatusPanel* timePanel_ = nullptr;
     LinePanel* linePanel_ = nullptr;
+    StatusPanel* summaryPanel_ = nullptr;
     QAction* ComSet = nullptr;
     QAction* Close = nullptr;
     QAction* shm = nullptr;

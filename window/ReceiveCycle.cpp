@@ -39,7 +39,9 @@ std::string ToUtf8(const QString& text)
 
 } // namespace
 
-ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
+ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent)
+    : QObject(parent), parts_(std::move(parts)),
+      monitor_({parts_.main.port(), parts_.view, parts_.record, [this] { return Holding(); }}, this)
 {
 }
 
@@ -48,17 +50,29 @@ void ReceiveCycle::EndBreakBurst()
     breakBurst_ = false;
 }
 
-void ReceiveCycle::Listen()
+void ReceiveCycle::Begin()
 {
     RcvCount_ = -1;
     RcvHeaderPending_ = true;
     decoderEncoding_ = -1; // a character cut off by the last reception is dropped
 }
 
+void ReceiveCycle::Listen()
+{
+    monitor_.Listening();
+    Begin();
+}
+
 void ReceiveCycle::Arm()
 {
-    Listen();
+    monitor_.FrameWritten();
+    Begin();
     parts_.timeRcv.setEnabled(true);
+}
+
+void ReceiveCycle::ViewCleared()
+{
+    monitor_.ViewCleared();
 }
 
 void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
@@ -67,7 +81,11 @@ void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
         return;
     }
     const QString time = arrival.isEmpty() ? parts_.timeOfDay() : arrival;
-    view.Append(ReceiveHeaderText(view.IsEmpty(), ToUtf8(time)));
+    std::string header = ReceiveHeaderText(view.IsEmpty(), ToUtf8(time));
+    if (Shared().ShowMillis) {
+        header += monitor_.ResponseText(); // "(+8.3ms) "
+    }
+    view.Append(header);
     RcvHeaderPending_ = false;
 }
 
@@ -84,9 +102,15 @@ void ReceiveCycle::MSComm1_OnComm()
     if (code == SerialPort::comEvReceive) {
         bytes = port.Input();
         if (!bytes.empty()) {
-            parts_.record.note(RecordEvent::Received, bytes);
+            // The record always has the response time of a reception's first bytes.
+            std::string response = monitor_.EventCame() ? monitor_.ResponseText() : std::string();
+            if (!response.empty()) {
+                response.pop_back(); // "(+8.3ms)" without the blank that follows it in the view
+            }
+            parts_.record.note(RecordEvent::Received, bytes, response);
         }
     } else if (code == SerialPort::comEventBreak) {
+        monitor_.EventCame();
         parts_.record.note(RecordEvent::Break);
     }
     if (Holding()) {
@@ -207,15 +231,18 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
         QString text = decoder_.decode(bytes, count);
         text.remove(QChar(0)); // a zero byte adds nothing, as in single-byte text
         parts_.view.Append(ToUtf8(text));
+        monitor_.BytesShown(bytes, count);
         return;
     }
     std::string shown;
     AppendReceivedBytes(mode, bytes, count, shown);
     parts_.view.Append(shown);
+    monitor_.BytesShown(bytes, count);
 }
 
 void ReceiveCycle::Overflow()
 {
+    monitor_.Overflowed();
     parts_.record.note(RecordEvent::Overflow);
     ClearHeldBack(); // what was held back belongs to the overflowed reception
     parts_.main.port().setPortOpen(false);
@@ -229,6 +256,7 @@ void ReceiveCycle::Overflow()
 
 void ReceiveCycle::timeRcv_Timer()
 {
+    monitor_.TimedOut();
     parts_.record.note(RecordEvent::Timeout);
     parts_.timeRcv.setEnabled(false);
     if (Holding()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteList.h"
+#include "ReplyMonitor.h"
 #include "TextCodec.h"
 
 #include <QElapsedTimer>
@@ -46,6 +47,9 @@ public:
     // The port was opened to listen: a reception starts with its header
     // pending, without a time-out.
     void Listen();
+    // The receive view was emptied.
+    void ViewCleared();
+    ReplyMonitor& monitor() { return monitor_; }
     // The user sent a frame: the next break raises its box even in a burst.
     void EndBreakBurst();
 
@@ -69,6 +73,7 @@ private:
     };
 
     bool Holding() const;
+    void Begin();
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
     void HoldBack(int code, ByteList bytes);
     void ClearHeldBack();
@@ -80,6 +85,7 @@ private:
     void HandleTimeout();
 
     Parts parts_;
+    ReplyMonitor monitor_;
 
     // The index of the last byte of the current reception. Only its count
     // bounds a reception; the bytes themselves live in the receive view, so a

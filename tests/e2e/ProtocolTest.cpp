@@ -1,0 +1,80 @@
+// A Modbus RTU device behind the real port: CRC frames on the wire, checked
+// replies, response times and the run summary.
+#include "AppendView.h"
+#include "DeviceProcess.h"
+#include "FrmMain.h"
+#include "MessageRecorder.h"
+#include "PortPath.h"
+#include "SharedSettings.h"
+#include "TermiosPort.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+
+namespace {
+
+class Modbus : public ::testing::Test {
+protected:
+    void start(const QStringList& deviceArgs)
+    {
+        ASSERT_TRUE(device.start(deviceArgs)) << "quorvane-device did not start";
+        qputenv("QUORVANE_COM2", device.path().toUtf8());
+        RefreshPortMap();
+        ApplyStartupDefaults(Shared());
+        // Read holding registers 0 to 9 of slave 1: the address in the start
+        // byte's slot, so that the CRC covers it.
+        SharedSettings& s = Shared();
+        s.frame = {"01", "", "03", 0, 1, ""};
+        s.FcsMethod = FcsCrc16Modbus;
+        s.FcsByteOrder = FcsLowFirst;
+        s.opt2 = 2;
+        s.CheckReply = true;
+        window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
+        window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
+        window->setTimeRcvInterval(500);
+        window->show();
+        window->findChild<QPlainTextEdit*>("txtSend")->setPlainText("00 00 00 0A");
+    }
+    void TearDown() override
+    {
+        window.reset();
+        device.stop();
+        qunsetenv("QUORVANE_COM2");
+        RefreshPortMap();
+    }
+    void send() { QTest::mouseClick(window->findChild<QPushButton*>("cmdSend"), Qt::LeftButton); }
+    QString rcvView() const { return window->findChild<AppendView*>("txtRView")->text(); }
+
+    DeviceProcess device;
+    MessageRecorder recorder;
+    std::unique_ptr<FrmMain> window;
+};
+
+TEST_F(Modbus, ARequestGoesOutWithItsCrcAndEveryAnswerIsChecked)
+{
+    start({"modbus", "--corrupt", "2"});
+    for (int i = 1; i <= 4; ++i) {
+        send();
+        ASSERT_TRUE(WaitUntil([&] { return rcvView().count(QStringLiteral(" [校验")) == i; }));
+    }
+    const ByteList wire = device.received();
+    EXPECT_EQ(ByteList(wire.begin(), wire.begin() + 8),
+              (ByteList{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD}));
+    EXPECT_EQ(rcvView().count(QStringLiteral(" [校验正确]")), 2);
+    EXPECT_EQ(rcvView().count(QRegularExpression(QStringLiteral(
+                  R"( \[校验错误 应为 [0-9A-F]{2} [0-9A-F]{2} 收到 [0-9A-F]{2} [0-9A-F]{2}\])"))),
+              2);
+    ASSERT_TRUE(WaitUntil([&] {
+        return window->findChild<QLabel*>("SummaryPanel")->text().startsWith("发 4 收 4 超时 0 错 2");
+    }));
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+} // namespace
