@@ -151,7 +151,9 @@ bool FrameWriter::writeCurrent()
             continue;
         }
         if (count == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            writable_->setEnabled(true);
+            if (!finishing_) {
+                writable_->setEnabled(true);
+            }
             return false;
         }
         if (errno == EIO) {
@@ -186,19 +188,27 @@ bool FrameWriter::driverEmpty()
     if (!queued || *queued == 0) {
         return true;
     }
-    driverCheck_.start(CheckAfter(LineTime(settings_, *queued)));
+    nextCheck_ = CheckAfter(LineTime(settings_, *queued));
+    if (!finishing_) {
+        driverCheck_.start(nextCheck_);
+    }
     return false;
 }
 
+// Without an event loop, maybe without an event dispatcher at all: neither
+// the notifier nor the timer is armed, poll waits instead.
 void FrameWriter::finishBefore(TimePoint deadline)
 {
+    finishing_ = true;
+    writable_->setEnabled(false);
+    driverCheck_.stop();
     while (!stopped_ && state_ != State::Idle && std::chrono::steady_clock::now() < deadline) {
         const int left = MillisecondsUntil(deadline);
         if (state_ == State::Writing) {
             pollfd writable{fd_, POLLOUT, 0};
             poll(&writable, 1, left);
         } else {
-            poll(nullptr, 0, std::min(left, driverCheck_.interval()));
+            poll(nullptr, 0, std::min(left, static_cast<int>(nextCheck_.count())));
         }
         pump();
     }

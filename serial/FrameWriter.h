@@ -81,7 +81,9 @@ private:
     std::size_t waitingSize_ = 0;
     TimePoint lastHandedOver_{};
     TimePoint lastFinished_{};
+    std::chrono::milliseconds nextCheck_{1};
     bool stopped_ = false;
+    bool finishing_ = false;
 };
 
 } // namespace quorvane

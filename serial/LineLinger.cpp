@@ -42,6 +42,7 @@ LineLinger::~LineLinger()
 {
     std::erase(Lingers(), this);
     if (holding()) {
+        disconnect(writer_.get(), nullptr, this, nullptr);
         writer_->finishBefore(deadline_);
         release(writer_->frameOnItsWay());
     }
