@@ -89,49 +89,5 @@ TEST(FakeSerialPort, HangUpClosesAndTellsOnce)
     EXPECT_FALSE(port.PortOpen());
 }
 
-TEST(FakeSerialPort, PlaysTheLinesHangingUpAndDraining)
-{
-    FakeSerialPort port;
-    port.setHandshaking(SerialPort::Handshaking::RtsCts);
-    port.setDTREnable(false);
-    port.setRTSEnable(true);
-    EXPECT_FALSE(port.setBreak(true)) << "closed";
-    EXPECT_TRUE(port.configurationCalls().empty());
-    port.setModemLines({true, true, false, false, true});
-    EXPECT_FALSE(port.modemLines().known);
-    port.setSettings("250000,n,8,1");
-    ASSERT_TRUE(port.setPortOpen(true));
-    EXPECT_EQ(port.BaudRate(), 250000u);
-    port.setBaudRate(249600);
-    EXPECT_EQ(port.BaudRate(), 249600u);
-    EXPECT_TRUE(port.modemLines().cts);
-    EXPECT_TRUE(port.setBreak(false));
-    EXPECT_EQ(port.lineCalls(),
-              (std::vector<std::string>{"setHandshaking rtscts", "setDTREnable 0", "setRTSEnable 1",
-                                        "setBreak 1", "setBreak 0"}));
-
-    port.setStalled(true);
-    port.Output({0x01});
-    EXPECT_EQ(port.LastFrameHandedOver(), SerialPort::TimePoint{});
-    port.setStalled(false);
-    EXPECT_NE(port.LastFrameHandedOver(), SerialPort::TimePoint{});
-    port.setHangingUp(true);
-    EXPECT_FALSE(port.Output({0x02}));
-    EXPECT_TRUE(port.PortOpen());
-
-    int drained = 0;
-    QObject::connect(&port, &SerialPort::drained, [&] { ++drained; });
-    port.setDrainOnClose(true);
-    ASSERT_TRUE(port.setPortOpen(false));
-    EXPECT_TRUE(port.Draining());
-    port.finishDraining();
-    EXPECT_FALSE(port.Draining());
-    EXPECT_EQ(drained, 1);
-    const auto at = std::chrono::steady_clock::now();
-    port.setLastReadAt(at);
-    port.raise(2);
-    EXPECT_EQ(port.LastReadAt(), at);
-}
-
 } // namespace
 } // namespace quorvane

@@ -22,14 +22,8 @@ public:
     std::optional<std::size_t> queued = 0; // TIOCOUTQ
     std::optional<std::uint32_t> breaks;   // TIOCGICOUNT brk
 
-    bool getAttributes(int fd, termios& attributes) override
-    {
-        return device_.getAttributes(fd, attributes);
-    }
-    bool setAttributes(int fd, const termios& attributes) override
-    {
-        return device_.setAttributes(fd, attributes);
-    }
+    bool getAttributes(int fd, termios& t) override { return device_.getAttributes(fd, t); }
+    bool setAttributes(int fd, const termios& t) override { return device_.setAttributes(fd, t); }
     bool setRate(int fd, unsigned rate) override
     {
         calls.push_back("rate " + std::to_string(rate));

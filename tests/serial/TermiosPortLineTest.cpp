@@ -17,8 +17,6 @@ constexpr int kCom = 6;
 
 class LineOnPty : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(pty.valid()); }
-
     // A port whose driver calls line plays and records.
     TermiosPort& recordedPort(const std::string& settings = "9600,n,8,1")
     {
@@ -29,15 +27,14 @@ protected:
         port->setSettings(settings);
         return *port;
     }
-    ByteList receiveAtDevice(std::size_t count)
+    bool deviceReceives(const ByteList& wanted)
     {
         ByteList got;
-        WaitUntil([&] {
-            const ByteList more = pty.receive(count - got.size());
+        return WaitUntil([&] {
+            const ByteList more = pty.receive();
             got.insert(got.end(), more.begin(), more.end());
-            return got.size() >= count;
+            return got == wanted;
         });
-        return got;
     }
 
     test::PtyPair pty;
@@ -53,27 +50,19 @@ TEST_F(LineOnPty, RatesReachTheDriverAndARefusedRateOpensNothing)
         bool refuse;
         std::optional<unsigned> made;
         unsigned baudRate; // 0: opening fails
-        Calls calls;
     };
-    const Row rows[] = {
-        {"9600,n,8,1", false, {}, 9600, {}},
-        {"4000000,n,8,1", false, {}, 4000000, {}},
-        {"250000,n,8,1", false, {}, 250000, {"rate 250000"}},
-        {"50,e,7,2", false, {}, 50, {}},
-        {"31250,n,8,1", false, 31312, 31312, {"rate 31250"}}, // rounded by the driver
-        {"250000,n,8,1", false, 9600, 0, {"rate 250000"}},    // fell back to 9600
-        {"1234567,n,8,1", true, {}, 0, {"rate 1234567"}},
-    };
-    for (const Row& row : rows) {
+    for (const Row& row :
+         {Row{"9600,n,8,1", false, {}, 9600}, Row{"4000000,n,8,1", false, {}, 4000000},
+          Row{"50,e,7,2", false, {}, 50}, Row{"250000,n,8,1", false, {}, 250000},
+          Row{"31250,n,8,1", false, 31312, 31312}, // rounded by the driver
+          Row{"250000,n,8,1", false, 9600, 0},     // fell back to 9600
+          Row{"1234567,n,8,1", true, {}, 0}}) {
         SCOPED_TRACE(row.settings);
         TermiosPort& p = recordedPort(row.settings);
         line->refuseRate = row.refuse;
         line->madeRate = row.made;
-        line->lines.reset();
         EXPECT_EQ(p.setPortOpen(true), row.baudRate != 0);
         EXPECT_EQ(p.BaudRate(), row.baudRate);
-        std::erase_if(line->calls, [](const std::string& c) { return !c.starts_with("rate"); });
-        EXPECT_EQ(line->calls, row.calls);
         port.reset();
         TermiosPort other;
         other.setCommPort(kCom);
@@ -83,13 +72,13 @@ TEST_F(LineOnPty, RatesReachTheDriverAndARefusedRateOpensNothing)
 
 TEST_F(LineOnPty, TheOtherEndSeesSpeedAndFlowControl)
 {
+    using H = SerialPort::Handshaking;
     struct Row {
         const char* settings;
-        SerialPort::Handshaking handshaking;
+        H handshaking;
         unsigned rate;
         bool rtsCts, xonXoff;
     };
-    using H = SerialPort::Handshaking;
     for (const Row& row : {Row{"115200,n,8,1", H::RtsCts, 115200, true, false},
                            Row{"9600,e,7,1", H::XonXoff, 9600, false, true},
                            Row{"250000,n,8,2", H::None, 250000, false, false}}) {
@@ -107,13 +96,9 @@ TEST_F(LineOnPty, TheOtherEndSeesSpeedAndFlowControl)
         EXPECT_EQ(output, row.rate);
         const termios t = pty.slaveAttributes();
         EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, row.rtsCts);
-        EXPECT_EQ((t.c_iflag & IXON) != 0, row.xonXoff);
-        EXPECT_EQ((t.c_iflag & IXOFF) != 0, row.xonXoff);
-        // A pty has no modem lines and no wire for a break: neither is an error.
-        p.setDTREnable(false);
-        EXPECT_FALSE(p.modemLines().known);
-        EXPECT_FALSE(p.setBreak(true));
-        EXPECT_TRUE(p.PortOpen());
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), row.xonXoff ? tcflag_t(IXON | IXOFF) : 0u);
+        // A pty has no modem lines and no wire for a break.
+        EXPECT_FALSE(p.modemLines().known || p.setBreak(true));
     }
 }
 
@@ -124,7 +109,6 @@ TEST_F(LineOnPty, OutputLinesModemLinesAndBreakGoThroughTheDriver)
     EXPECT_FALSE(p.setBreak(true)) << "closed";
     EXPECT_FALSE(p.modemLines().known);
     ASSERT_TRUE(p.setPortOpen(true));
-    EXPECT_EQ(line->calls, (Calls{"DTR off", "RTS on"})) << "lowered right after the open";
     p.setRTSEnable(false);
     EXPECT_TRUE(p.setBreak(true));
     EXPECT_TRUE(p.setBreak(false));
@@ -133,13 +117,10 @@ TEST_F(LineOnPty, OutputLinesModemLinesAndBreakGoThroughTheDriver)
     EXPECT_EQ(line->calls,
               (Calls{"DTR off", "RTS on", "RTS off", "break on", "break off", "break on"}));
 
-    int events = 0;
-    QObject::connect(&p, &SerialPort::OnComm, [&] { ++events; });
     line->lines = TIOCM_CTS | TIOCM_CAR | TIOCM_DTR;
     EXPECT_EQ(p.modemLines(), (SerialPort::ModemLines{true, true, false, true, false}));
     line->lines = TIOCM_DSR | TIOCM_RNG;
     EXPECT_EQ(p.modemLines(), (SerialPort::ModemLines{true, false, true, false, true}));
-    EXPECT_EQ(events, 0);
 
     // Under RTS/CTS the driver owns RTS.
     ASSERT_TRUE(p.setPortOpen(false));
@@ -171,6 +152,7 @@ TEST_F(LineOnPty, AMarkTheBreakCounterDidNotCountIsANulByte)
         {2, {0x41}}, {1001, {}}, {2, {0x42, 0x00, 0x43}}};
     EXPECT_EQ(raised, expected);
     EXPECT_GE(p.LastReadAt(), before);
+    QObject::disconnect(&p, nullptr, nullptr, nullptr);
 }
 
 TEST_F(LineOnPty, TheDriverHoldsOneFrameAndAStopOrCloseNeverCutsIt)
@@ -180,17 +162,18 @@ TEST_F(LineOnPty, TheDriverHoldsOneFrameAndAStopOrCloseNeverCutsIt)
     line->queued = 10; // the driver is still sending the first frame
     ASSERT_TRUE(p.Output({0x01, 0x02}));
     ASSERT_TRUE(p.Output({0x03, 0x04, 0x05}));
-    EXPECT_EQ(receiveAtDevice(2), (ByteList{0x01, 0x02}));
+    EXPECT_TRUE(deviceReceives({0x01, 0x02}));
     EXPECT_EQ(p.OutBufferCount(), 3u);
     EXPECT_EQ(p.LastFrameHandedOver(), SerialPort::TimePoint{}) << "a frame is on its way";
     p.setOutBufferCount(0);
     EXPECT_EQ(p.OutBufferCount(), 0u);
     ASSERT_TRUE(p.Output({0x06}));
     line->queued = 0;
-    EXPECT_EQ(receiveAtDevice(1), (ByteList{0x06}));
+    EXPECT_TRUE(deviceReceives({0x06}));
     ASSERT_TRUE(WaitUntil([&] { return p.LastFrameHandedOver() != SerialPort::TimePoint{}; }));
 
-    // Closed, the port lets its frame finish; opening again cuts that short.
+    // Closed, the port lets its frame finish: until the driver empties, or
+    // opening again cuts it short, or its time runs out.
     int drained = 0;
     std::vector<bool> opened;
     QObject::connect(&p, &SerialPort::drained, [&] { ++drained; });
@@ -198,21 +181,22 @@ TEST_F(LineOnPty, TheDriverHoldsOneFrameAndAStopOrCloseNeverCutsIt)
         opened.push_back(open);
         EXPECT_EQ(p.Draining(), !open);
     });
-    for (const bool reopen : {false, true, false}) {
-        SCOPED_TRACE(reopen);
+    for (const int ending : {0, 2, 1}) {
+        SCOPED_TRACE(ending);
         line->queued = 5;
         ASSERT_TRUE(p.Output({0x07}));
         ASSERT_TRUE(p.setPortOpen(false));
-        EXPECT_FALSE(p.Output({0x08}));
         EXPECT_TRUE(p.Draining());
-        if (reopen) {
+        if (ending == 0) {
+            line->queued = 0;
+        } else if (ending == 1) {
             EXPECT_TRUE(p.setPortOpen(true));
             EXPECT_FALSE(p.Draining());
-        } else if (drained == 0) {
-            line->queued = 0; // the frame has gone out
-        }                     // else: the driver never empties; the frame's time runs out
+        }
         EXPECT_TRUE(WaitUntil([&] { return !p.Draining(); }));
-        pty.receive();
+        if (ending != 1) { // cut short, the byte may be gone
+            EXPECT_TRUE(deviceReceives({0x07}));
+        }
         ASSERT_TRUE(p.setPortOpen(true));
     }
     EXPECT_EQ(drained, 3);

@@ -268,20 +268,6 @@ std::size_t FramesStarted(std::size_t total, std::size_t waiting)
     return (total - waiting + kFrame - 1) / kFrame;
 }
 
-// Reads at the device side until done(what came) or the deadline passed.
-ByteList ReceiveUntil(const PtyPair& pty, const std::function<bool(const ByteList&)>& done)
-{
-    ByteList got;
-    WaitUntil(
-        [&] {
-            const ByteList more = pty.receive();
-            got.insert(got.end(), more.begin(), more.end());
-            return more.empty() && done(got);
-        },
-        20s);
-    return got;
-}
-
 class PortOnPty : public ::testing::Test {
 protected:
     void SetUp() override
@@ -803,10 +789,7 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
     EXPECT_EQ(port.OutBufferCount(), started * kFrame - handed)
         << "only the rest of the frame going out waits";
     port.Output(marker);
-    const ByteList atDevice = ReceiveUntil(pty, [&](const ByteList& got) {
-        return got.size() >= marker.size() &&
-               std::equal(marker.begin(), marker.end(), got.end() - 4);
-    });
+    const ByteList atDevice = receiveAtDevice(started * kFrame + marker.size());
     EXPECT_TRUE(atDevice ==
                 Concat({ByteList(stopped.begin(), stopped.begin() + started * kFrame), marker}))
         << FirstDifference(atDevice, stopped);
@@ -826,9 +809,10 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
     EXPECT_FALSE(AnyNotifierEnabled(port));
     EXPECT_LT(CountWakeUps(100ms), kIdleWakeUps);
     EXPECT_TRUE(codes.empty());
-    const ByteList afterClose = ReceiveUntil(pty, [&](const ByteList&) { return drained > 0; });
+    EXPECT_EQ(receiveAtDevice(startedAtClose * kFrame).size(), startedAtClose * kFrame);
+    ASSERT_TRUE(WaitUntil([&] { return drained > 0; }));
     EXPECT_FALSE(port.Draining());
-    EXPECT_EQ(afterClose.size(), startedAtClose * kFrame) << "never half a frame";
+    EXPECT_TRUE(pty.receive().empty()) << "more than the frame going out";
     EXPECT_FALSE(port.Output({0x07}));
     EXPECT_TRUE(pty.receive().empty());
     EXPECT_TRUE(port.setPortOpen(true)) << "the device was let go";

@@ -4,9 +4,7 @@
 
 namespace quorvane {
 
-FakeSerialPort::FakeSerialPort(QObject* parent) : SerialPort(parent)
-{
-}
+FakeSerialPort::FakeSerialPort(QObject* parent) : SerialPort(parent) {}
 
 void FakeSerialPort::setCommPort(int port)
 {
@@ -86,18 +84,6 @@ void FakeSerialPort::setHandshaking(Handshaking handshaking)
     lineCalls_.push_back(std::string("setHandshaking ") + names[static_cast<int>(handshaking)]);
 }
 
-void FakeSerialPort::setDTREnable(bool on)
-{
-    dtr_ = on;
-    lineCalls_.push_back("setDTREnable " + std::to_string(on));
-}
-
-void FakeSerialPort::setRTSEnable(bool on)
-{
-    rts_ = on;
-    lineCalls_.push_back("setRTSEnable " + std::to_string(on));
-}
-
 bool FakeSerialPort::setBreak(bool on)
 {
     lineCalls_.push_back("setBreak " + std::to_string(on));
@@ -106,15 +92,8 @@ bool FakeSerialPort::setBreak(bool on)
 
 unsigned FakeSerialPort::BaudRate() const
 {
-    if (!open_) {
-        return 0;
-    }
-    return baudRate_ != 0 ? baudRate_ : static_cast<unsigned>(std::atoi(settings_.c_str()));
-}
-
-SerialPort::TimePoint FakeSerialPort::LastReadAt() const
-{
-    return pinnedReadAt_.value_or(lastReadAt_);
+    const unsigned fromSettings = static_cast<unsigned>(std::atoi(settings_.c_str()));
+    return !open_ ? 0 : baudRate_ != 0 ? baudRate_ : fromSettings;
 }
 
 bool FakeSerialPort::Output(const ByteList& bytes)

@@ -37,14 +37,14 @@ public:
 
     void setHandshaking(Handshaking handshaking) override;
     Handshaking handshaking() const override { return handshaking_; }
-    void setDTREnable(bool on) override;
+    void setDTREnable(bool on) override { lineCalls_.push_back("setDTREnable " + Bit(dtr_ = on)); }
     bool DTREnable() const override { return dtr_; }
-    void setRTSEnable(bool on) override;
+    void setRTSEnable(bool on) override { lineCalls_.push_back("setRTSEnable " + Bit(rts_ = on)); }
     bool RTSEnable() const override { return rts_; }
     ModemLines modemLines() const override { return open_ ? modemLines_ : ModemLines{}; }
     bool setBreak(bool on) override;
     unsigned BaudRate() const override;
-    TimePoint LastReadAt() const override;
+    TimePoint LastReadAt() const override { return pinnedReadAt_.value_or(lastReadAt_); }
     bool Draining() const override { return draining_; }
 
     // Opening fails while refusing; an open port stays open.
@@ -61,11 +61,10 @@ public:
     // until it is discarded or the device reads again and takes it all.
     void setStalled(bool stalled);
     bool inputHeld() const { return inputHeld_; }
-    // What modemLines() reports while open.
+    // What modemLines() and BaudRate() (0: the rate of Settings()) report
+    // while open; setBreak fails while refused, and always while closed.
     void setModemLines(const ModemLines& lines) { modemLines_ = lines; }
-    // The rate BaudRate() reports while open; 0: the rate of Settings().
     void setBaudRate(unsigned rate) { baudRate_ = rate; }
-    // setBreak fails while refused, and always on a closed port.
     void setRefuseBreak(bool refuse) { refuseBreak_ = refuse; }
     // The device is hanging up: the port still reads as open, Output fails.
     void setHangingUp(bool hangingUp) { hangingUp_ = hangingUp; }
@@ -112,6 +111,8 @@ private:
     int closeCount_ = 0;
     int refusedCount_ = 0;
     int outputsWhileClosed_ = 0;
+    static std::string Bit(bool on) { return on ? "1" : "0"; }
+
     Handshaking handshaking_ = Handshaking::None;
     bool dtr_ = true;
     bool rts_ = true;
