@@ -46,13 +46,15 @@ options it opens its window.
 )";
 
 constexpr std::string_view kPortRules = R"(
-COM1 to COM4 name devices chosen in this order:
+COM1 to COM4, and COM5 to COM16 where something gives them a device, name
+devices chosen in this order:
   1. the environment variable QUORVANE_COMn, when set and not empty;
   2. the port file $XDG_CONFIG_HOME/quorvane/ports.conf (by default
      ~/.config/quorvane/ports.conf), lines such as COM1=/dev/ttyUSB0 in a
      [ports] section;
-  3. the serial devices found: on-board UARTs with hardware, then USB and
-     modem adapters (ttyUSB*, ttyACM*) by their /dev/serial/by-id name;
+  3. the serial devices found: on-board UARTs with hardware from COM1 up,
+     then USB and modem adapters (ttyUSB*, ttyACM*), by their
+     /dev/serial/by-id name, from COM2 up and COM1 last;
   4. /dev/ttyS{n-1}.
 The mapping is worked out at start-up and each time the port dialog opens.
 )";

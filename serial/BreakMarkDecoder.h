@@ -25,8 +25,9 @@ struct ReceivedSegment {
 using ReceivedSegments = std::vector<ReceivedSegment>;
 
 // Turns the marked input stream of a line with PARMRK set back into data and
-// breaks: FF FF is a data byte FF, FF 00 00 a break, FF 00 x (a character
-// received with a parity or framing error) the data byte x. A mark cut
+// breaks: FF FF is a data byte FF, FF 00 00 a break mark, FF 00 x (a character
+// received with a parity or framing error) the data byte x. A break mark may
+// also be a NUL received with such an error; BreakTally tells which. A mark cut
 // between two reads is completed by the next feed. An FF followed by any
 // other byte is not something the line discipline produces; it is taken as
 // data FF followed by that byte.

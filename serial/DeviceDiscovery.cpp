@@ -160,17 +160,18 @@ std::vector<FoundDevice> FindSerialDevices(const SystemFolders& folders)
         const std::string node = folders.dev + "/" + name;
         if (kernel.prefix == "ttyS") {
             if (UartHasHardware(ttyFolder)) {
-                uarts.push_back({node, node, {}});
+                uarts.push_back({node, node, {}, FoundDevice::Kind::Uart});
             }
             continue;
         }
         const std::string description = UsbDescription(ttyFolder);
         const auto link = byId.find(name);
         if (link == byId.end()) {
-            unlinked.push_back({node, node, description});
+            unlinked.push_back({node, node, description, FoundDevice::Kind::Adapter});
         } else {
-            linked.emplace_back(link->second, FoundDevice{folders.serialById + "/" + link->second,
-                                                          node, description});
+            linked.emplace_back(link->second,
+                                FoundDevice{folders.serialById + "/" + link->second, node,
+                                            description, FoundDevice::Kind::Adapter});
         }
     }
     std::sort(linked.begin(), linked.end(),

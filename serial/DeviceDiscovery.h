@@ -9,6 +9,9 @@ namespace quorvane {
 
 // A serial device found on the machine.
 struct FoundDevice {
+    // An on-board UART (ttyS*) or a USB or modem-class adapter (ttyUSB*, ttyACM*).
+    enum class Kind { Uart, Adapter };
+
     // The path COMn names: the /dev/serial/by-id link of an adapter that has
     // one, else the device node (dev/ttyS0, dev/ttyUSB0).
     std::string path;
@@ -16,6 +19,7 @@ struct FoundDevice {
     std::string nodePath;
     // Manufacturer and product of a USB adapter; empty when sysfs has none.
     std::string description;
+    Kind kind = Kind::Adapter;
 };
 
 // The serial devices worth offering, in the order they take free COMn:

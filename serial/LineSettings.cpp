@@ -1,5 +1,6 @@
 #include "LineSettings.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <utility>
@@ -59,18 +60,13 @@ std::optional<unsigned long> Digits(std::string_view field)
     return value;
 }
 
-std::optional<speed_t> SpeedConstant(std::string_view field)
+std::optional<unsigned> RateField(std::string_view field)
 {
     const auto rate = Digits(field);
-    if (!rate || *rate == 0) {
+    if (!rate || *rate < kLowestRate || *rate > kHighestRate) {
         return std::nullopt;
     }
-    for (const auto& [bitsPerSecond, constant] : kSpeeds) {
-        if (bitsPerSecond == *rate) {
-            return constant;
-        }
-    }
-    return std::nullopt;
+    return static_cast<unsigned>(*rate);
 }
 
 std::optional<char> ParityLetter(std::string_view field)
@@ -152,7 +148,11 @@ tcflag_t InputFlagsOff()
 
 tcflag_t InputFlagsOn(const LineSettings& settings)
 {
-    return settings.parity != 'n' ? PARMRK | INPCK : PARMRK;
+    tcflag_t flags = settings.parity != 'n' ? PARMRK | INPCK : PARMRK;
+    if (settings.flow == FlowControl::XonXoff) {
+        flags |= IXON | IXOFF;
+    }
+    return flags;
 }
 
 tcflag_t LocalFlagsOff()
@@ -167,6 +167,15 @@ tcflag_t LocalFlagsOff()
 #ifdef ECHOPRT
     flags |= ECHOPRT;
 #endif
+    return flags;
+}
+
+tcflag_t ControlFlagsOn(const LineSettings& settings)
+{
+    tcflag_t flags = FramingFlags(settings) | CLOCAL | CREAD;
+    if (settings.flow == FlowControl::RtsCts) {
+        flags |= CRTSCTS;
+    }
     return flags;
 }
 
@@ -190,7 +199,7 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text)
     if (fields.size() != 4 || fields[2].size() != 1) {
         return std::nullopt;
     }
-    const auto baud = SpeedConstant(fields[0]);
+    const auto baud = RateField(fields[0]);
     const auto parity = ParityLetter(fields[1]);
     const auto dataBits = Digits(fields[2]);
     const auto stopBits = StopField(fields[3]);
@@ -211,6 +220,16 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text)
     return settings;
 }
 
+std::optional<speed_t> SpeedConstant(unsigned rate)
+{
+    for (const auto& [bitsPerSecond, constant] : kSpeeds) {
+        if (bitsPerSecond == rate) {
+            return constant;
+        }
+    }
+    return std::nullopt;
+}
+
 void ApplyLineSettings(const LineSettings& settings, termios& attributes)
 {
     attributes.c_iflag &= ~InputFlagsOff();
@@ -218,21 +237,22 @@ void ApplyLineSettings(const LineSettings& settings, termios& attributes)
     attributes.c_oflag &= ~OPOST;
     attributes.c_lflag &= ~LocalFlagsOff();
     attributes.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | FlowAndStickParity());
-    attributes.c_cflag |= CLOCAL | CREAD | FramingFlags(settings);
-    cfsetospeed(&attributes, settings.baud);
-    cfsetispeed(&attributes, settings.baud);
+    attributes.c_cflag |= ControlFlagsOn(settings);
+    if (const auto constant = SpeedConstant(settings.baud)) {
+        cfsetospeed(&attributes, *constant);
+        cfsetispeed(&attributes, *constant);
+    }
     attributes.c_cc[VMIN] = 0;
     attributes.c_cc[VTIME] = 0;
 }
 
 bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, bool fixedFraming)
 {
-    if (cfgetospeed(&readBack) != settings.baud) {
-        return false;
-    }
-    const speed_t inputSpeed = cfgetispeed(&readBack);
-    if (inputSpeed != settings.baud && inputSpeed != B0) {
-        return false;
+    if (const auto constant = SpeedConstant(settings.baud)) {
+        const speed_t inputSpeed = cfgetispeed(&readBack);
+        if (cfgetospeed(&readBack) != *constant || (inputSpeed != *constant && inputSpeed != B0)) {
+            return false;
+        }
     }
     const tcflag_t inputChecked = InputFlagsOff() | PARMRK;
     if ((readBack.c_iflag & inputChecked) != InputFlagsOn(settings) ||
@@ -240,7 +260,7 @@ bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, boo
         readBack.c_cc[VMIN] != 0 || readBack.c_cc[VTIME] != 0) {
         return false;
     }
-    const tcflag_t wanted = FramingFlags(settings) | CLOCAL | CREAD;
+    const tcflag_t wanted = ControlFlagsOn(settings);
     tcflag_t compared = CSTOPB | CLOCAL | CREAD | FlowAndStickParity();
     if (!fixedFraming) {
         compared |= CSIZE | PARENB;
@@ -249,6 +269,28 @@ bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, boo
         }
     }
     return (readBack.c_cflag & compared) == (wanted & compared);
+}
+
+bool RateHeld(unsigned asked, unsigned output, unsigned input)
+{
+    const auto near = [asked](unsigned rate) {
+        const unsigned long long gap = rate > asked ? rate - asked : asked - rate;
+        return gap * 50 <= asked;
+    };
+    return output != 0 && near(output) && (input == 0 || near(input));
+}
+
+std::chrono::microseconds LineTime(const LineSettings& settings, std::size_t count)
+{
+    // In half bits, so that 1.5 stop bits count exactly.
+    unsigned halfBits = 2 * (1 + static_cast<unsigned>(settings.dataBits));
+    halfBits += settings.parity != 'n' ? 2 : 0;
+    halfBits += settings.stopBits == StopBits::One          ? 2
+                : settings.stopBits == StopBits::OneAndHalf ? 3
+                                                            : 4;
+    const unsigned long long halfBitsInAll = static_cast<unsigned long long>(count) * halfBits;
+    const unsigned long long perSecond = 2ULL * std::max(settings.baud, kLowestRate);
+    return std::chrono::microseconds((halfBitsInAll * 1000000 + perSecond - 1) / perSecond);
 }
 
 } // namespace quorvane

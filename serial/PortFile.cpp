@@ -18,14 +18,21 @@ std::string Trimmed(const std::string& text)
     return first < last ? std::string(first, last) : std::string();
 }
 
-// 1 to 4 for "COM1" to "COM4" in any case, else 0.
+// 1 to 16 for "COM1" to "COM16" in any case, else 0.
 int ComNumber(const std::string& key)
 {
-    if (key.size() != 4 || (key[0] | 0x20) != 'c' || (key[1] | 0x20) != 'o' ||
-        (key[2] | 0x20) != 'm' || key[3] < '1' || key[3] > '4') {
+    if (key.size() < 4 || key.size() > 5 || (key[0] | 0x20) != 'c' || (key[1] | 0x20) != 'o' ||
+        (key[2] | 0x20) != 'm' || key[3] < '1' || key[3] > '9') {
         return 0;
     }
-    return key[3] - '0';
+    int n = key[3] - '0';
+    if (key.size() == 5) {
+        if (key[4] < '0' || key[4] > '9') {
+            return 0;
+        }
+        n = n * 10 + (key[4] - '0');
+    }
+    return n <= kMaxComPorts ? n : 0;
 }
 
 } // namespace
@@ -33,7 +40,7 @@ int ComNumber(const std::string& key)
 PortChoices EnvironmentChoices()
 {
     PortChoices choices;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= kMaxComPorts; ++n) {
         const char* named = std::getenv(("QUORVANE_COM" + std::to_string(n)).c_str());
         if (named != nullptr) {
             choices[n - 1] = named;

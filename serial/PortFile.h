@@ -5,10 +5,13 @@
 
 namespace quorvane {
 
-// The devices named for COM1 to COM4 by one source; an empty text names none.
-using PortChoices = std::array<std::string, 4>;
+// The highest COMn a device can be named for.
+constexpr int kMaxComPorts = 16;
 
-// QUORVANE_COM1 to QUORVANE_COM4, each when set and not empty.
+// The devices named for COM1 to COM16 by one source; an empty text names none.
+using PortChoices = std::array<std::string, kMaxComPorts>;
+
+// QUORVANE_COM1 to QUORVANE_COM16, each when set and not empty.
 PortChoices EnvironmentChoices();
 
 // Where the user pins ports: $XDG_CONFIG_HOME/quorvane/ports.conf, or

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,23 @@ std::string DefaultDevice(const PortMap& map, int n, const std::string& devFolde
     return uart(k);
 }
 
+// Each device takes the first COMn still free, in the order given.
+void GiveFreePorts(PortMap& map, const std::vector<const FoundDevice*>& devices,
+                   const std::vector<int>& order)
+{
+    auto next = devices.begin();
+    for (const int i : order) {
+        if (next == devices.end()) {
+            return;
+        }
+        if (map[i].device.empty()) {
+            map[i].device = (*next)->path;
+            map[i].source = PortSource::Found;
+            ++next;
+        }
+    }
+}
+
 } // namespace
 
 DeviceState DeviceStateOf(const std::string& path)
@@ -69,8 +87,8 @@ DeviceState DeviceStateOf(const std::string& path)
 PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
                  const std::vector<FoundDevice>& found, const std::string& devFolder)
 {
-    PortMap map;
-    for (int i = 0; i < 4; ++i) {
+    PortMap map(kMaxComPorts);
+    for (int i = 0; i < kMaxComPorts; ++i) {
         map[i].number = i + 1;
         if (!environment[i].empty()) {
             map[i].device = environment[i];
@@ -80,24 +98,30 @@ PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
             map[i].source = PortSource::PortFile;
         }
     }
-    std::vector<const FoundDevice*> unused;
+    std::vector<const FoundDevice*> uarts;
+    std::vector<const FoundDevice*> adapters;
     for (const FoundDevice& device : found) {
         const bool named = std::any_of(map.begin(), map.end(), [&](const ComPort& port) {
             return !port.device.empty() && IsFoundDevice(device, port.device);
         });
-        if (named) {
-            continue;
-        }
-        unused.push_back(&device);
-    }
-    auto next = unused.begin();
-    for (ComPort& port : map) {
-        if (port.device.empty() && next != unused.end()) {
-            port.device = (*next)->path;
-            port.source = PortSource::Found;
-            ++next;
+        if (!named) {
+            (device.kind == FoundDevice::Kind::Uart ? uarts : adapters).push_back(&device);
         }
     }
+    std::vector<int> fromCom1(kMaxComPorts);
+    std::iota(fromCom1.begin(), fromCom1.end(), 0);
+    std::vector<int> fromCom2(fromCom1.begin() + 1, fromCom1.end());
+    fromCom2.push_back(0);
+    GiveFreePorts(map, uarts, fromCom1);
+    GiveFreePorts(map, adapters, fromCom2);
+
+    int count = kAlwaysOfferedPorts;
+    for (int i = kAlwaysOfferedPorts; i < kMaxComPorts; ++i) {
+        if (!map[i].device.empty()) {
+            count = i + 1;
+        }
+    }
+    map.resize(count);
     for (ComPort& port : map) {
         if (port.device.empty()) {
             port.device = DefaultDevice(map, port.number, devFolder);

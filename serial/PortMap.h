@@ -3,7 +3,6 @@
 #include "DeviceDiscovery.h"
 #include "PortFile.h"
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -23,11 +22,16 @@ struct ComPort {
     DeviceState state = DeviceState::Missing;
 };
 
-using PortMap = std::array<ComPort, 4>;
+// COM1 to COM4 always, then COM5 up to the highest COMn (at most COM16) that
+// something gives a device; entry i is COM(i+1).
+using PortMap = std::vector<ComPort>;
+constexpr int kAlwaysOfferedPorts = 4;
 
-// COM1 to COM4 in order of precedence: the environment, the port file, the
-// devices found (each filling the next free COMn, none that 1 or 2 named
-// already), then devNode/ttyS{n-1}. A default already given to another COMn
+// COMn in order of precedence: the environment, the port file, then the
+// devices found that neither named (under any of their names): on-board
+// UARTs fill the free COMn from COM1 up, adapters the free COMn from COM2
+// up and COM1 last, so that a machine's only adapter is COM2. A COMn left
+// over gets devFolder/ttyS{n-1}; a default already given to another COMn
 // gives way to the lowest-numbered ttyS that no COMn has, so that no device
 // stands behind two COMn unless the user named it twice.
 PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,

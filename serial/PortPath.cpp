@@ -28,9 +28,14 @@ const PortMap& HeldPortMap()
     return *Held();
 }
 
+int ComPortCount()
+{
+    return static_cast<int>(HeldPortMap().size());
+}
+
 std::string ComDevicePath(int n)
 {
-    if (n >= 1 && n <= 4) {
+    if (n >= 1 && n <= ComPortCount()) {
         return HeldPortMap()[n - 1].device;
     }
     const std::string variable = "QUORVANE_COM" + std::to_string(n);

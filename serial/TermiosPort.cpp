@@ -1,25 +1,23 @@
 #include "TermiosPort.h"
 
-#include "LineSettings.h"
+#include "LineLinger.h"
 #include "PortPath.h"
+#include "TerminalDevice.h"
 
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
+#include <optional>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace quorvane {
 
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 // Reads per wake-up before going back to the event loop, so that a line that
@@ -28,116 +26,58 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // on first leaves the writer waiting on a full terminal buffer meanwhile
 // (a 10^6-byte flood ran about a quarter slower with 16 reads per wake).
 constexpr int kChunksPerWake = 1;
-// Sent bytes are cut off the front of the output queue once this many pile up.
-constexpr std::size_t kCompactAfter = 64 * 1024;
 // What is read while a handler runs a nested loop waits to be raised; at
 // this many bytes, reading stops until it has been raised, and the device
 // waits.
 constexpr std::size_t kPendingLimit = 4 * 1024 * 1024;
-
-constexpr unsigned int kTtyAuxMajor = 5;    // /dev/tty, /dev/console, /dev/ptmx
-constexpr unsigned int kBsdMasterMajor = 2; // old BSD pseudo-terminal masters
-
-bool IsPseudoTerminal(int fd)
-{
-    struct stat status = {};
-    if (fstat(fd, &status) != 0) {
-        return false;
-    }
-    // Unix98 pseudo-terminal slaves have majors 136 to 143, the old BSD ones 3.
-    const unsigned int deviceMajor = major(status.st_rdev);
-    return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
-}
-
-// Whether a terminal device can carry a serial line: not an alias of another
-// terminal (/dev/tty, /dev/console), not the pseudo-terminal multiplexer
-// (/dev/ptmx: opening it makes a new terminal whose other end nobody holds)
-// and not an old master side. Slaves are kept: virtual devices live on them.
-bool CarriesALine(dev_t device)
-{
-    const unsigned int deviceMajor = major(device);
-    return deviceMajor != kTtyAuxMajor && deviceMajor != kBsdMasterMajor;
-}
-
-// Only the master side of a Unix98 pseudo-terminal knows its number.
-bool IsPseudoTerminalMaster(int fd)
-{
-    unsigned int number = 0;
-    return ioctl(fd, TIOCGPTN, &number) == 0;
-}
-
-// Opens the terminal at path for reading and writing and takes it for this
-// opener alone: an flock on the open file description keeps out every other
-// opener that locks too (this process included), TIOCEXCL keeps out plain
-// opens by anyone but root. -1 when the path is missing, not a serial
-// terminal, or already taken. Nothing is created or truncated.
-int TakeTerminal(const std::string& path)
-{
-    struct stat named = {};
-    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
-        !CarriesALine(named.st_rdev)) {
-        return -1;
-    }
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat opened = {};
-    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1 ||
-        !CarriesALine(opened.st_rdev) || IsPseudoTerminalMaster(fd)) {
-        close(fd);
-        return -1;
-    }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return -1;
-    }
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        flock(fd, LOCK_UN);
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-void ReleaseTerminal(int fd)
-{
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
-    close(fd);
-}
+// How long a closed port's last frame may take beyond its time on the line.
+constexpr auto kLingerMargin = 100ms;
 
 // Sets the line up and lets the attributes read back decide: a driver may
 // refuse a speed or a framing without tcsetattr failing, and on a
 // pseudo-terminal tcsetattr may fail (EINVAL) after applying everything but
-// the framing the pty forces. On failure the line gets its old attributes back.
-bool ConfigureLine(int fd, const LineSettings& settings)
+// the framing the pty forces. A rate without a termios constant goes through
+// termios2. The rate the driver set, or nothing when it refused the
+// settings; the line then gets its old attributes back.
+std::optional<unsigned> ConfigureLine(int fd, const LineSettings& settings, LineControl& control)
 {
     termios original{};
-    if (tcgetattr(fd, &original) != 0) {
-        return false;
+    if (!control.getAttributes(fd, original)) {
+        return std::nullopt;
     }
     termios wanted = original;
     ApplyLineSettings(settings, wanted);
-    tcsetattr(fd, TCSANOW, &wanted);
+    control.setAttributes(fd, wanted);
+    const bool standard = SpeedConstant(settings.baud).has_value();
+    const bool rateTaken = standard || control.setRate(fd, settings.baud);
     termios held{};
-    const bool configured = tcflush(fd, TCIOFLUSH) == 0 && tcgetattr(fd, &held) == 0 &&
-                            LineSettingsHeld(settings, held, IsPseudoTerminal(fd));
-    if (!configured) {
-        tcsetattr(fd, TCSANOW, &original);
+    bool configured = rateTaken && tcflush(fd, TCIOFLUSH) == 0 && control.getAttributes(fd, held) &&
+                      LineSettingsHeld(settings, held, IsPseudoTerminal(fd));
+    // A driver without termios2 is judged by its constant alone.
+    const auto rates = control.rates(fd);
+    if (rates) {
+        configured = configured && RateHeld(settings.baud, rates->output, rates->input);
+    } else {
+        configured = configured && standard;
     }
-    return configured;
+    if (!configured) {
+        control.setAttributes(fd, original);
+        return std::nullopt;
+    }
+    return rates ? rates->output : settings.baud;
 }
 
-// With VMIN and VTIME at 0 a read of an idle line returns 0 too; the line is
-// gone only when poll reports a hang-up or an error.
-bool LineHungUp(int fd)
+FlowControl FlowOf(SerialPort::Handshaking handshaking)
 {
-    pollfd watched{fd, POLLIN, 0};
-    if (poll(&watched, 1, 0) < 0) {
-        return false;
+    switch (handshaking) {
+    case SerialPort::Handshaking::RtsCts:
+        return FlowControl::RtsCts;
+    case SerialPort::Handshaking::XonXoff:
+        return FlowControl::XonXoff;
+    case SerialPort::Handshaking::None:
+        break;
     }
-    return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return FlowControl::None;
 }
 
 // What a waiting segment holds: its data, or for a break the segment itself,
@@ -146,6 +86,16 @@ std::size_t HeldSize(const ReceivedSegment& segment)
 {
     return segment.kind == ReceivedSegment::Kind::Data ? segment.bytes.size()
                                                        : sizeof(ReceivedSegment);
+}
+
+bool AnyBreakMark(const ReceivedSegments& segments)
+{
+    for (const ReceivedSegment& segment : segments) {
+        if (segment.kind == ReceivedSegment::Kind::Break) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void RetireNotifier(QSocketNotifier*& notifier)
@@ -160,20 +110,38 @@ void RetireNotifier(QSocketNotifier*& notifier)
     notifier = nullptr;
 }
 
+// The writer may be the one whose signal is being handled right now.
+void RetireWriter(std::unique_ptr<FrameWriter>& writer)
+{
+    if (!writer) {
+        return;
+    }
+    writer->stop();
+    QObject::disconnect(writer.get(), nullptr, nullptr, nullptr);
+    writer.release()->deleteLater();
+}
+
 } // namespace
 
-TermiosPort::TermiosPort(QObject* parent) : SerialPort(parent) {}
+TermiosPort::TermiosPort(QObject* parent)
+    : TermiosPort(std::make_unique<DeviceLineControl>(), parent)
+{
+}
 
-TermiosPort::~TermiosPort() { closeDevice(); }
+TermiosPort::TermiosPort(std::unique_ptr<LineControl> control, QObject* parent)
+    : SerialPort(parent), control_(std::move(control))
+{
+}
+
+TermiosPort::~TermiosPort()
+{
+    closeDevice();
+}
 
 void TermiosPort::setOutBufferCount(int count)
 {
-    if (count != 0) {
-        return;
-    }
-    dropOutput();
-    if (fd_ >= 0) {
-        tcflush(fd_, TCOFLUSH);
+    if (count == 0 && writer_) {
+        writer_->discardWaiting();
     }
 }
 
@@ -183,13 +151,14 @@ void TermiosPort::setInBufferCount(int count)
         return;
     }
     input_.clear();
-    std::erase_if(pending_, [](const ReceivedSegment& segment) {
-        return segment.kind == ReceivedSegment::Kind::Data;
+    std::erase_if(pending_, [](const Pending& waiting) {
+        return waiting.segment.kind == ReceivedSegment::Kind::Data;
     });
     pendingSize_ = pending_.size() * sizeof(ReceivedSegment);
     if (fd_ >= 0) {
         tcflush(fd_, TCIFLUSH);
         decoder_.reset();
+        tally_.restart(control_->breakCount(fd_));
     }
     updateReading();
 }
@@ -209,64 +178,156 @@ bool TermiosPort::setPortOpen(bool open)
     return true;
 }
 
+void TermiosPort::setDTREnable(bool on)
+{
+    dtr_ = on;
+    if (fd_ >= 0) {
+        control_->switchModemLines(fd_, TIOCM_DTR, dtr_);
+    }
+}
+
+// Under RTS/CTS the driver drives RTS: the wish waits for another opening.
+void TermiosPort::setRTSEnable(bool on)
+{
+    rts_ = on;
+    if (fd_ >= 0 && line_.flow != FlowControl::RtsCts) {
+        control_->switchModemLines(fd_, TIOCM_RTS, rts_);
+    }
+}
+
+// Opening raises both output lines; those the user lowered go down at once.
+// A port without modem lines refuses quietly: the wish is kept all the same.
+void TermiosPort::applyOutputLines()
+{
+    control_->switchModemLines(fd_, TIOCM_DTR, dtr_);
+    if (line_.flow != FlowControl::RtsCts) {
+        control_->switchModemLines(fd_, TIOCM_RTS, rts_);
+    }
+}
+
+SerialPort::ModemLines TermiosPort::modemLines() const
+{
+    if (fd_ < 0) {
+        return {};
+    }
+    const auto bits = control_->modemLines(fd_);
+    if (!bits) {
+        return {};
+    }
+    return {true, (*bits & TIOCM_CTS) != 0, (*bits & TIOCM_DSR) != 0, (*bits & TIOCM_CAR) != 0,
+            (*bits & TIOCM_RNG) != 0};
+}
+
+bool TermiosPort::setBreak(bool on)
+{
+    if (fd_ < 0 || hangUpDue_ || !control_->setBreak(fd_, on)) {
+        return false;
+    }
+    breakHeld_ = on;
+    return true;
+}
+
+SerialPort::TimePoint TermiosPort::LastFrameHandedOver() const
+{
+    return writer_ ? writer_->lastHandedOver() : lastOut_;
+}
+
+bool TermiosPort::Draining() const
+{
+    return linger_ && linger_->holding();
+}
+
 bool TermiosPort::openDevice()
 {
     if (commPort_ < 1) {
         return false;
     }
-    const auto settings = ParseLineSettings(settings_);
+    auto settings = ParseLineSettings(settings_);
     if (!settings) {
         return false;
     }
-    const int fd = TakeTerminal(ComDevicePath(commPort_));
+    settings->flow = FlowOf(handshaking_);
+    const std::string path = ComDevicePath(commPort_);
+    // This port's last frame, or another's, may still hold the device.
+    LineLinger::CutShortOn(TerminalNumber(path));
+    const int fd = TakeTerminal(path);
     if (fd < 0) {
         return false;
     }
-    if (!ConfigureLine(fd, *settings)) {
+    const auto rate = ConfigureLine(fd, *settings, *control_);
+    if (!rate) {
         ReleaseTerminal(fd);
         return false;
     }
-
-    fd_ = fd;
-    decoder_.reset();
-    pending_.clear();
-    pendingSize_ = 0;
-    input_.clear();
-    outQueue_.clear();
-    outHead_ = 0;
-    hangUpDue_ = false;
-    readBuffer_.resize(kReadChunk);
-
-    readNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
-    connect(readNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onReadable);
-    writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, this);
-    writeNotifier_->setEnabled(false);
-    connect(writeNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onWritable);
-    updateReading();
+    startSession(fd, *settings, *rate);
     emit openChanged(true);
     return true;
 }
 
+void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)
+{
+    fd_ = fd;
+    line_ = line;
+    baudRate_ = rate;
+    breakHeld_ = false;
+    decoder_.reset();
+    tally_.restart(control_->breakCount(fd_));
+    pending_.clear();
+    pendingSize_ = 0;
+    input_.clear();
+    hangUpDue_ = false;
+    readBuffer_.resize(kReadChunk);
+    lastOut_ = {};
+
+    writer_ = std::make_unique<FrameWriter>(fd_, control_, line_);
+    connect(writer_.get(), &FrameWriter::hungUp, this, &TermiosPort::onWriterHungUp);
+    readNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+    connect(readNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onReadable);
+    applyOutputLines();
+    updateReading();
+}
+
+// The port reads as closed at once; the frame on the wire, if any, finishes
+// in the background.
 void TermiosPort::closeDevice()
 {
     if (fd_ < 0) {
         return;
     }
     RetireNotifier(readNotifier_);
-    RetireNotifier(writeNotifier_);
     const int fd = fd_;
     fd_ = -1;
-    outQueue_.clear();
-    outHead_ = 0;
-    // What the driver still holds would go out after the close, and a UART
-    // driver's close waits for it.
-    tcflush(fd, TCOFLUSH);
+    baudRate_ = 0;
+    if (breakHeld_) {
+        control_->setBreak(fd, false);
+        breakHeld_ = false;
+    }
     pending_.clear();
     pendingSize_ = 0;
     decoder_.reset();
+    letGoOfLine(fd);
     hangUpDue_ = false;
-    ReleaseTerminal(fd);
     emit openChanged(false);
+}
+
+void TermiosPort::letGoOfLine(int fd)
+{
+    writer_->discardWaiting();
+    lastOut_ = writer_->lastHandedOver();
+    if (!hangUpDue_ && writer_->frameOnItsWay()) {
+        const auto limit =
+            std::chrono::ceil<std::chrono::milliseconds>(writer_->frameTime()) + kLingerMargin;
+        disconnect(writer_.get(), nullptr, this, nullptr);
+        linger_ = new LineLinger(fd, std::move(writer_), limit);
+        connect(linger_, &LineLinger::finished, this, &SerialPort::drained);
+        return;
+    }
+    RetireWriter(writer_);
+    if (hangUpDue_) {
+        // The device is gone; a UART driver's close would wait for its output.
+        tcflush(fd, TCOFLUSH);
+    }
+    ReleaseTerminal(fd);
 }
 
 bool TermiosPort::Output(const ByteList& bytes)
@@ -274,17 +335,7 @@ bool TermiosPort::Output(const ByteList& bytes)
     if (fd_ < 0 || hangUpDue_) {
         return false;
     }
-    if (bytes.empty()) {
-        return true;
-    }
-    outQueue_.insert(outQueue_.end(), bytes.begin(), bytes.end());
-    if (!flushOutput()) {
-        // Closing from inside Output would surprise the caller; the event
-        // loop finishes it.
-        QTimer::singleShot(0, this, &TermiosPort::finishHangUpIfDue);
-        return false;
-    }
-    return true;
+    return writer_->queue(bytes);
 }
 
 ByteList TermiosPort::Input()
@@ -296,7 +347,7 @@ ByteList TermiosPort::Input()
 
 void TermiosPort::deliver(ReceivedSegments segments)
 {
-    queueSegments(std::move(segments));
+    queueSegments(std::move(segments), std::chrono::steady_clock::now());
     deliverPending();
 }
 
@@ -311,26 +362,19 @@ void TermiosPort::onReadable()
     deliverPending();
 }
 
-void TermiosPort::onWritable()
-{
-    if (fd_ < 0 || hangUpDue_) {
-        return;
-    }
-    if (!flushOutput()) {
-        finishHangUpIfDue();
-    }
-}
-
 bool TermiosPort::readAvailable()
 {
     ReceivedSegments segments;
     bool hungUp = false;
-    for (int chunks = 0;
-         chunks < kChunksPerWake && !inputHeld_ && pendingSize_ < kPendingLimit;) {
+    for (int chunks = 0; chunks < kChunksPerWake && !inputHeld_ && pendingSize_ < kPendingLimit;) {
         const ssize_t count = read(fd_, readBuffer_.data(), readBuffer_.size());
         if (count > 0) {
+            const TimePoint readAt = std::chrono::steady_clock::now();
             decoder_.feed(readBuffer_.data(), static_cast<std::size_t>(count), segments);
-            queueSegments(std::move(segments));
+            if (AnyBreakMark(segments)) {
+                tally_.sortMarks(segments, control_->breakCount(fd_));
+            }
+            queueSegments(std::move(segments), readAt);
             segments.clear();
             ++chunks;
             continue;
@@ -351,22 +395,23 @@ bool TermiosPort::readAvailable()
     return hungUp;
 }
 
-void TermiosPort::queueSegments(ReceivedSegments segments)
+void TermiosPort::queueSegments(ReceivedSegments segments, TimePoint readAt)
 {
     for (ReceivedSegment& segment : segments) {
         if (segment.kind == ReceivedSegment::Kind::Data) {
             if (segment.bytes.empty()) {
                 continue;
             }
-            if (!pending_.empty() && pending_.back().kind == ReceivedSegment::Kind::Data) {
-                ByteList& run = pending_.back().bytes;
+            if (!pending_.empty() && pending_.back().segment.kind == ReceivedSegment::Kind::Data) {
+                // The run keeps the time its first bytes were read.
+                ByteList& run = pending_.back().segment.bytes;
                 run.insert(run.end(), segment.bytes.begin(), segment.bytes.end());
                 pendingSize_ += segment.bytes.size();
                 continue;
             }
         }
         pendingSize_ += HeldSize(segment);
-        pending_.push_back(std::move(segment));
+        pending_.push_back({std::move(segment), readAt});
     }
 }
 
@@ -382,12 +427,13 @@ void TermiosPort::deliverPending()
     delivering_ = true;
     const QPointer<TermiosPort> alive(this);
     while (!pending_.empty()) {
-        ReceivedSegment segment = std::move(pending_.front());
+        Pending waiting = std::move(pending_.front());
         pending_.pop_front();
-        pendingSize_ -= HeldSize(segment);
+        pendingSize_ -= HeldSize(waiting.segment);
         updateReading();
-        if (segment.kind == ReceivedSegment::Kind::Data) {
-            input_.insert(input_.end(), segment.bytes.begin(), segment.bytes.end());
+        lastReadAt_ = waiting.readAt;
+        if (waiting.segment.kind == ReceivedSegment::Kind::Data) {
+            input_.insert(input_.end(), waiting.segment.bytes.begin(), waiting.segment.bytes.end());
             commEvent_ = comEvReceive;
         } else {
             commEvent_ = comEventBreak;
@@ -410,50 +456,12 @@ void TermiosPort::updateReading()
     }
 }
 
-// Writes from the front of the output queue until the device takes no more;
-// false when the device has hung up.
-bool TermiosPort::flushOutput()
+// Closing from inside Output or the writer would surprise the caller; the
+// event loop finishes it.
+void TermiosPort::onWriterHungUp()
 {
-    while (outHead_ < outQueue_.size()) {
-        const ssize_t count = write(fd_, outQueue_.data() + outHead_, outQueue_.size() - outHead_);
-        if (count > 0) {
-            outHead_ += static_cast<std::size_t>(count);
-            continue;
-        }
-        if (count == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            break;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno == EIO) {
-            beginHangUp();
-            return false;
-        }
-        dropOutput();
-        return true;
-    }
-    if (outHead_ == outQueue_.size()) {
-        outQueue_.clear();
-        outHead_ = 0;
-    } else if (outHead_ >= kCompactAfter && outHead_ * 2 >= outQueue_.size()) {
-        outQueue_.erase(outQueue_.begin(),
-                        outQueue_.begin() + static_cast<std::ptrdiff_t>(outHead_));
-        outHead_ = 0;
-    }
-    if (writeNotifier_ != nullptr) {
-        writeNotifier_->setEnabled(!outQueue_.empty());
-    }
-    return true;
-}
-
-void TermiosPort::dropOutput()
-{
-    outQueue_.clear();
-    outHead_ = 0;
-    if (writeNotifier_ != nullptr) {
-        writeNotifier_->setEnabled(false);
-    }
+    beginHangUp();
+    QTimer::singleShot(0, this, &TermiosPort::finishHangUpIfDue);
 }
 
 // The device is gone: stop watching it at once (a hung-up descriptor is
@@ -461,7 +469,9 @@ void TermiosPort::dropOutput()
 void TermiosPort::beginHangUp()
 {
     hangUpDue_ = true;
-    dropOutput();
+    if (writer_) {
+        writer_->stop();
+    }
     if (readNotifier_ != nullptr) {
         readNotifier_->setEnabled(false);
     }
@@ -469,7 +479,7 @@ void TermiosPort::beginHangUp()
 
 void TermiosPort::finishHangUpIfDue()
 {
-    if (!hangUpDue_ || delivering_) {
+    if (!hangUpDue_ || delivering_ || fd_ < 0) {
         return;
     }
     closeDevice();

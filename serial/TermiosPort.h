@@ -1,23 +1,36 @@
 #pragma once
 
 #include "BreakMarkDecoder.h"
+#include "BreakTally.h"
+#include "FrameWriter.h"
+#include "LineControl.h"
+#include "LineSettings.h"
 #include "SerialPort.h"
+
+#include <QPointer>
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 
 class QSocketNotifier;
 
 namespace quorvane {
 
+class LineLinger;
+
 // A serial port on a POSIX terminal device: COMn is the device named by
 // ComDevicePath(n). The device is held exclusively while open, set to raw
-// mode with the framing of Settings(), read and written without blocking
-// through socket notifiers on the owner's thread.
+// mode with the framing of Settings() and the flow control of handshaking(),
+// read without blocking through a socket notifier on the owner's thread and
+// written one frame at a time (FrameWriter). Closing lets the frame on the
+// wire finish (LineLinger) while the port already reads as closed.
 class TermiosPort : public SerialPort {
     Q_OBJECT
 public:
     explicit TermiosPort(QObject* parent = nullptr);
+    // With another line control: tests put a recording one here.
+    explicit TermiosPort(std::unique_ptr<LineControl> control, QObject* parent = nullptr);
     ~TermiosPort() override;
 
     int CommPort() const override { return commPort_; }
@@ -29,7 +42,7 @@ public:
     void setInputLen(int length) override { inputLen_ = length; }
     void setOutBufferCount(int count) override;
     void setInBufferCount(int count) override;
-    std::size_t OutBufferCount() const override { return outQueue_.size() - outHead_; }
+    std::size_t OutBufferCount() const override { return writer_ ? writer_->waitingBytes() : 0; }
 
     bool PortOpen() const override { return fd_ >= 0; }
     bool setPortOpen(bool open) override;
@@ -39,6 +52,19 @@ public:
     int CommEvent() const override { return commEvent_; }
     void setInputHeld(bool held) override;
 
+    void setHandshaking(Handshaking handshaking) override { handshaking_ = handshaking; }
+    Handshaking handshaking() const override { return handshaking_; }
+    void setDTREnable(bool on) override;
+    bool DTREnable() const override { return dtr_; }
+    void setRTSEnable(bool on) override;
+    bool RTSEnable() const override { return rts_; }
+    ModemLines modemLines() const override;
+    bool setBreak(bool on) override;
+    unsigned BaudRate() const override { return baudRate_; }
+    TimePoint LastFrameHandedOver() const override;
+    TimePoint LastReadAt() const override { return lastReadAt_; }
+    bool Draining() const override;
+
 protected:
     // Raises the events for received segments in order, exactly as bytes read
     // from the device are raised: data joins the input buffer and raises 2,
@@ -46,39 +72,54 @@ protected:
     void deliver(ReceivedSegments segments);
 
 private:
+    // What was read and waits to be raised, with when it was read.
+    struct Pending {
+        ReceivedSegment segment;
+        TimePoint readAt;
+    };
+
     bool openDevice();
+    void startSession(int fd, const LineSettings& line, unsigned rate);
     void closeDevice();
+    void letGoOfLine(int fd);
     void onReadable();
-    void onWritable();
     bool readAvailable();
-    void queueSegments(ReceivedSegments segments);
+    void queueSegments(ReceivedSegments segments, TimePoint readAt);
     void deliverPending();
     void updateReading();
-    bool flushOutput();
-    void dropOutput();
+    void applyOutputLines();
+    void onWriterHungUp();
     void beginHangUp();
     void finishHangUpIfDue();
 
+    std::shared_ptr<LineControl> control_;
     int commPort_ = 1;
     std::string settings_ = "9600,n,8,1";
     // Kept for the caller's sake: every event carries all waiting bytes.
     [[maybe_unused]] InputModes inputMode_ = InputModes::Text;
     [[maybe_unused]] int rThreshold_ = 0;
     [[maybe_unused]] int inputLen_ = 0;
+    Handshaking handshaking_ = Handshaking::None;
+    bool dtr_ = true;
+    bool rts_ = true;
 
     int fd_ = -1;
+    LineSettings line_;     // as the open port was set up
+    unsigned baudRate_ = 0; // as the driver set it
+    bool breakHeld_ = false;
     QSocketNotifier* readNotifier_ = nullptr;
-    QSocketNotifier* writeNotifier_ = nullptr;
+    std::unique_ptr<FrameWriter> writer_;
+    QPointer<LineLinger> linger_;
 
     BreakMarkDecoder decoder_;
-    std::deque<ReceivedSegment> pending_;
+    BreakTally tally_;
+    std::deque<Pending> pending_;
     std::size_t pendingSize_ = 0; // what pending_ holds, in bytes
     bool inputHeld_ = false;
     ByteList input_;
-    ByteList outQueue_;
-    std::size_t outHead_ = 0;
     ByteList readBuffer_;
     int commEvent_ = 0;
+    TimePoint lastReadAt_{};
     bool delivering_ = false;
     bool hangUpDue_ = false;
 };

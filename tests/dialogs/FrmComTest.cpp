@@ -77,11 +77,11 @@ TEST_F(PortDialog, PortItemsTellTheDeviceFoundAtEachShowing)
     tree.addUsbAdapter("ttyACM0", "Arduino (www.arduino.cc)", "0043");
     tree.plug("ttyACM0", "/dev/null");
     open();
-    EXPECT_EQ(list(0)->itemText(0), "COM1");
-    EXPECT_EQ(tooltip(0).toStdString(),
+    EXPECT_EQ(list(0)->itemText(1), "COM2");
+    EXPECT_EQ(tooltip(1).toStdString(),
               "设备: " + tree.dev("ttyACM0") +
                   "\n说明: Arduino (www.arduino.cc) 0043\n来源: 自动检测\n状态: 存在");
-    EXPECT_EQ(ComDevicePath(1), tree.dev("ttyACM0")) << "the port opens what the dialog shows";
+    EXPECT_EQ(ComDevicePath(2), tree.dev("ttyACM0")) << "the port opens what the dialog shows";
 
     qunsetenv("QUORVANE_COM3");
     UseSystemFolders(std::nullopt);

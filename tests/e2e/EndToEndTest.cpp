@@ -236,8 +236,8 @@ protected:
         tree.plug(kernelName, behind.path().toStdString());
         tree.linkById(kLink, kernelName);
     }
-    // The start-up of the program, then the port dialog: COM1 chosen.
-    void startAndChooseCom1()
+    // The start-up of the program, then the port dialog: COM2 chosen.
+    void startAndChooseCom2()
     {
         ASSERT_TRUE(device.start({"echo"})) << "quorvane-device did not start";
         plugIn("ttyUSB0", device);
@@ -250,7 +250,7 @@ protected:
         auto* dialog = window->findChild<QDialog*>("frmCom");
         ASSERT_NE(dialog, nullptr);
         ports = dialog->findChild<QComboBox*>("Combo1_0");
-        ports->setCurrentIndex(0);
+        ports->setCurrentIndex(1);
         QTest::mouseClick(dialog->findChild<QPushButton*>("cmdok"), Qt::LeftButton);
     }
 
@@ -260,15 +260,15 @@ protected:
     QComboBox* ports = nullptr;
 };
 
-TEST_F(AdapterOnTheMachine, IsCom1ByItselfAndAFrameSentThereReachesIt)
+TEST_F(AdapterOnTheMachine, IsCom2ByItselfAndAFrameSentThereReachesIt)
 {
-    startAndChooseCom1();
-    EXPECT_EQ(ComDevicePath(1), tree.byId(kLink));
-    EXPECT_EQ(ports->itemText(0), "COM1");
-    EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString().toStdString(),
+    startAndChooseCom2();
+    EXPECT_EQ(ComDevicePath(2), tree.byId(kLink));
+    EXPECT_EQ(ports->itemText(1), "COM2");
+    EXPECT_EQ(ports->itemData(1, Qt::ToolTipRole).toString().toStdString(),
               "设备: " + tree.byId(kLink) +
                   "\n说明: FTDI FT232R USB UART\n来源: 自动检测\n状态: 存在");
-    EXPECT_EQ(window->port().CommPort(), 1);
+    EXPECT_EQ(window->port().CommPort(), 2);
 
     typeAndSend("1 2 3");
     ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= kFrame.size(); }));
@@ -277,9 +277,9 @@ TEST_F(AdapterOnTheMachine, IsCom1ByItselfAndAFrameSentThereReachesIt)
     EXPECT_TRUE(recorder.messages().empty());
 }
 
-TEST_F(AdapterOnTheMachine, PulledOutItClosesThePortAndPluggedBackInItIsCom1Again)
+TEST_F(AdapterOnTheMachine, PulledOutItClosesThePortAndPluggedBackInItIsCom2Again)
 {
-    startAndChooseCom1();
+    startAndChooseCom2();
     typeAndSend("1 2 3");
     ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(" 255"); }));
 

@@ -39,9 +39,8 @@ constexpr int kReceive = SerialPort::comEvReceive;
 // 1 ms polling timer of an enclosing wait running; a descriptor that stays
 // ready wakes it tens of thousands of times.
 constexpr int kIdleWakeUps = 1000;
-// What the device side of a pty already holds (its line discipline's buffer):
-// a flush of the port's output cannot take that back.
-constexpr std::size_t kDeviceSideBuffer = 4096;
+// The frames OutputWithoutWaiting hands the port.
+constexpr std::size_t kFrame = 64 * 1024;
 
 // A port with its event delivery reachable, fed segments as if read from the line.
 class SeamPort : public TermiosPort {
@@ -254,14 +253,19 @@ private:
 // Outputs bytes in pieces; false when an Output call waited for the device.
 bool OutputWithoutWaiting(SerialPort& port, const PtyPair& pty, const ByteList& bytes)
 {
-    constexpr std::size_t kPiece = 64 * 1024;
     ReaderRescue rescue(pty);
-    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
-        const std::size_t end = std::min(bytes.size(), at + kPiece);
+    for (std::size_t at = 0; at < bytes.size(); at += kFrame) {
+        const std::size_t end = std::min(bytes.size(), at + kFrame);
         port.Output(ByteList(bytes.begin() + static_cast<std::ptrdiff_t>(at),
                              bytes.begin() + static_cast<std::ptrdiff_t>(end)));
     }
     return !rescue.finish();
+}
+
+// Frames of kFrame bytes that had bytes handed to the driver, given what waits.
+std::size_t FramesStarted(std::size_t total, std::size_t waiting)
+{
+    return (total - waiting + kFrame - 1) / kFrame;
 }
 
 class PortOnPty : public ::testing::Test {
@@ -497,7 +501,7 @@ TEST_F(PortOnPty, EveryFramingTheDialogOffersOpensOrFailsCleanly)
 
 TEST_F(PortOnPty, MalformedSettingsOpenNothing)
 {
-    for (const char* text : {"", "9600", "9600,n,8", "fast,n,8,1", "9601,n,8,1", "9600,q,8,1",
+    for (const char* text : {"", "9600", "9600,n,8", "fast,n,8,1", "49,n,8,1", "9600,q,8,1",
                              "9600,n,8,1,extra", "9600,n,9,1", "9600,n,8,1.25"}) {
         SCOPED_TRACE(text);
         port.setSettings(text);
@@ -774,40 +778,44 @@ TEST_F(PortOnPty, DiscardingBuffersAndClosingDropWhatWaits)
     }));
     EXPECT_EQ(kept, (ByteList{0x04, 0x05}));
 
+    // A stop drops the frames that have not started; the one going out
+    // finishes, and nothing reaches the device that was not started.
     const ByteList marker{0xA5, 0x5A, 0xC3, 0x3C};
-    ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 7)));
-    EXPECT_GT(port.OutBufferCount(), 0u);
+    const ByteList stopped = Pattern(1 << 20, 7);
+    ASSERT_TRUE(OutputWithoutWaiting(port, pty, stopped));
+    const std::size_t handed = stopped.size() - port.OutBufferCount();
+    const std::size_t started = FramesStarted(stopped.size(), port.OutBufferCount());
     port.setOutBufferCount(0);
-    EXPECT_EQ(port.OutBufferCount(), 0u);
+    EXPECT_EQ(port.OutBufferCount(), started * kFrame - handed)
+        << "only the rest of the frame going out waits";
     port.Output(marker);
-    ByteList atDevice;
-    ASSERT_TRUE(WaitUntil([&] {
-        const ByteList more = pty.receive();
-        atDevice.insert(atDevice.end(), more.begin(), more.end());
-        return atDevice.size() >= marker.size() &&
-               std::equal(marker.begin(), marker.end(), atDevice.end() - 4);
-    }));
-    EXPECT_LT(atDevice.size(), std::size_t(1) << 19) << "the discarded output still went out";
-    EXPECT_LE(atDevice.size(), kDeviceSideBuffer + marker.size()) << "the driver's was not flushed";
+    const ByteList atDevice = receiveAtDevice(started * kFrame + marker.size());
+    EXPECT_TRUE(atDevice ==
+                Concat({ByteList(stopped.begin(), stopped.begin() + started * kFrame), marker}))
+        << FirstDifference(atDevice, stopped);
 
-    // Closing drops queued output and raises nothing more.
-    ASSERT_TRUE(OutputWithoutWaiting(port, pty, Pattern(1 << 20, 8)));
+    // Closing drops the frames that have not started and raises nothing
+    // more; the frame going out finishes while the port reads as closed.
+    const ByteList closed = Pattern(1 << 20, 8);
+    ASSERT_TRUE(OutputWithoutWaiting(port, pty, closed));
+    const std::size_t startedAtClose = FramesStarted(closed.size(), port.OutBufferCount());
     ASSERT_TRUE(pty.send({0x06}));
     codes.clear();
+    int drained = 0;
+    QObject::connect(&port, &SerialPort::drained, [&] { ++drained; });
     ASSERT_TRUE(port.setPortOpen(false));
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_TRUE(port.Draining());
     EXPECT_FALSE(AnyNotifierEnabled(port));
     EXPECT_LT(CountWakeUps(100ms), kIdleWakeUps);
     EXPECT_TRUE(codes.empty());
-    ByteList afterClose;
-    WaitUntil([&] {
-        const ByteList more = pty.receive();
-        afterClose.insert(afterClose.end(), more.begin(), more.end());
-        return more.empty();
-    });
-    EXPECT_LT(afterClose.size(), std::size_t(1) << 19);
-    EXPECT_LE(afterClose.size(), kDeviceSideBuffer) << "the driver's output outlived the close";
-    port.Output({0x07});
+    EXPECT_EQ(receiveAtDevice(startedAtClose * kFrame).size(), startedAtClose * kFrame);
+    ASSERT_TRUE(WaitUntil([&] { return drained > 0; }));
+    EXPECT_FALSE(port.Draining());
+    EXPECT_TRUE(pty.receive().empty()) << "more than the frame going out";
+    EXPECT_FALSE(port.Output({0x07}));
     EXPECT_TRUE(pty.receive().empty());
+    EXPECT_TRUE(port.setPortOpen(true)) << "the device was let go";
 }
 
 TEST_F(PortOnPty, ReadingStopsWhileHeldOrWhileMuchWaitsToBeRaised)

@@ -1,5 +1,7 @@
 #include "FakeSerialPort.h"
 
+#include <cstdlib>
+
 namespace quorvane {
 
 FakeSerialPort::FakeSerialPort(QObject* parent) : SerialPort(parent) {}
@@ -62,8 +64,36 @@ bool FakeSerialPort::setPortOpen(bool open)
     open_ = open;
     ++(open ? openCount_ : closeCount_);
     waiting_ = 0;
+    draining_ = !open && drainOnClose_;
     emit openChanged(open);
     return true;
+}
+
+void FakeSerialPort::finishDraining()
+{
+    if (draining_) {
+        draining_ = false;
+        emit drained();
+    }
+}
+
+void FakeSerialPort::setHandshaking(Handshaking handshaking)
+{
+    handshaking_ = handshaking;
+    const char* names[] = {"none", "rtscts", "xonxoff"};
+    lineCalls_.push_back(std::string("setHandshaking ") + names[static_cast<int>(handshaking)]);
+}
+
+bool FakeSerialPort::setBreak(bool on)
+{
+    lineCalls_.push_back("setBreak " + std::to_string(on));
+    return open_ && !refuseBreak_;
+}
+
+unsigned FakeSerialPort::BaudRate() const
+{
+    const unsigned fromSettings = static_cast<unsigned>(std::atoi(settings_.c_str()));
+    return !open_ ? 0 : baudRate_ != 0 ? baudRate_ : fromSettings;
 }
 
 bool FakeSerialPort::Output(const ByteList& bytes)
@@ -72,9 +102,13 @@ bool FakeSerialPort::Output(const ByteList& bytes)
         ++outputsWhileClosed_;
         return false;
     }
+    if (hangingUp_) {
+        return false;
+    }
     outputs_.push_back(bytes);
     if (stalled_) {
         waiting_ += bytes.size();
+        lastOut_ = {}; // on its way
     } else {
         lastOut_ = std::chrono::steady_clock::now();
     }
@@ -95,6 +129,7 @@ void FakeSerialPort::queueInput(const ByteList& bytes)
 
 void FakeSerialPort::raise(int code)
 {
+    lastReadAt_ = std::chrono::steady_clock::now();
     commEvent_ = code;
     emit OnComm();
 }
@@ -120,8 +155,9 @@ void FakeSerialPort::hangUp()
 void FakeSerialPort::setStalled(bool stalled)
 {
     stalled_ = stalled;
-    if (!stalled) {
+    if (!stalled && waiting_ > 0) {
         waiting_ = 0;
+        lastOut_ = std::chrono::steady_clock::now();
     }
 }
 

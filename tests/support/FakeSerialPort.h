@@ -2,6 +2,7 @@
 
 #include "SerialPort.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ public:
     int CommEvent() const override { return commEvent_; }
     void setInputHeld(bool held) override { inputHeld_ = held; }
 
+    void setHandshaking(Handshaking handshaking) override;
+    Handshaking handshaking() const override { return handshaking_; }
+    void setDTREnable(bool on) override { lineCalls_.push_back("setDTREnable " + Bit(dtr_ = on)); }
+    bool DTREnable() const override { return dtr_; }
+    void setRTSEnable(bool on) override { lineCalls_.push_back("setRTSEnable " + Bit(rts_ = on)); }
+    bool RTSEnable() const override { return rts_; }
+    ModemLines modemLines() const override { return open_ ? modemLines_ : ModemLines{}; }
+    bool setBreak(bool on) override;
+    unsigned BaudRate() const override;
+    TimePoint LastReadAt() const override { return pinnedReadAt_.value_or(lastReadAt_); }
+    bool Draining() const override { return draining_; }
+
     // Opening fails while refusing; an open port stays open.
     void setRefuseOpen(bool refuse) { refuseOpen_ = refuse; }
     // Bytes the next Input returns, after what is already waiting.
@@ -48,6 +61,21 @@ public:
     // until it is discarded or the device reads again and takes it all.
     void setStalled(bool stalled);
     bool inputHeld() const { return inputHeld_; }
+    // What modemLines() and BaudRate() (0: the rate of Settings()) report
+    // while open; setBreak fails while refused, and always while closed.
+    void setModemLines(const ModemLines& lines) { modemLines_ = lines; }
+    void setBaudRate(unsigned rate) { baudRate_ = rate; }
+    void setRefuseBreak(bool refuse) { refuseBreak_ = refuse; }
+    // The device is hanging up: the port still reads as open, Output fails.
+    void setHangingUp(bool hangingUp) { hangingUp_ = hangingUp; }
+    // Closing leaves Draining() true until finishDraining() emits drained().
+    void setDrainOnClose(bool drain) { drainOnClose_ = drain; }
+    void finishDraining();
+    // What LastReadAt() reports from now on; until set, the time of the last raise.
+    void setLastReadAt(TimePoint at) { pinnedReadAt_ = at; }
+    // Every call of the lines beyond the documented ones, in order:
+    // "setHandshaking rtscts", "setDTREnable 0", "setRTSEnable 1", "setBreak 1".
+    const std::vector<std::string>& lineCalls() const { return lineCalls_; }
 
     // Every configuration call in order, e.g. "setCommPort 2",
     // "setSettings 9600,n,8,1", "setInputMode binary", "setOutBufferCount 0".
@@ -83,9 +111,23 @@ private:
     int closeCount_ = 0;
     int refusedCount_ = 0;
     int outputsWhileClosed_ = 0;
+    static std::string Bit(bool on) { return on ? "1" : "0"; }
+
+    Handshaking handshaking_ = Handshaking::None;
+    bool dtr_ = true;
+    bool rts_ = true;
+    ModemLines modemLines_;
+    unsigned baudRate_ = 0;
+    bool refuseBreak_ = false;
+    bool hangingUp_ = false;
+    bool drainOnClose_ = false;
+    bool draining_ = false;
+    TimePoint lastReadAt_{};
+    std::optional<TimePoint> pinnedReadAt_;
     ByteList input_;
     std::vector<ByteList> outputs_;
     std::vector<std::string> calls_;
+    std::vector<std::string> lineCalls_;
 };
 
 } // namespace quorvane

@@ -1,0 +1,77 @@
+#include "LineControl.h"
+
+#include "TerminalDevice.h"
+#include "Termios2.h"
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+namespace quorvane {
+
+bool DeviceLineControl::getAttributes(int fd, termios& attributes)
+{
+    return tcgetattr(fd, &attributes) == 0;
+}
+
+bool DeviceLineControl::setAttributes(int fd, const termios& attributes)
+{
+    return tcsetattr(fd, TCSANOW, &attributes) == 0;
+}
+
+bool DeviceLineControl::setRate(int fd, unsigned rate)
+{
+    return Termios2SetRate(fd, rate);
+}
+
+std::optional<LineRates> DeviceLineControl::rates(int fd)
+{
+    LineRates rates;
+    if (!Termios2Rates(fd, &rates.output, &rates.input)) {
+        return std::nullopt;
+    }
+    return rates;
+}
+
+// A pseudo-terminal answers ENOTTY, some drivers EINVAL: no modem lines.
+std::optional<int> DeviceLineControl::modemLines(int fd)
+{
+    int bits = 0;
+    if (ioctl(fd, TIOCMGET, &bits) != 0) {
+        return std::nullopt;
+    }
+    return bits;
+}
+
+bool DeviceLineControl::switchModemLines(int fd, int bits, bool on)
+{
+    return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+}
+
+// A pseudo-terminal accepts TIOCSBRK and does nothing with it: no wire.
+bool DeviceLineControl::setBreak(int fd, bool on)
+{
+    if (IsPseudoTerminal(fd)) {
+        return false;
+    }
+    return ioctl(fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+std::optional<std::size_t> DeviceLineControl::outputQueued(int fd)
+{
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(queued);
+}
+
+std::optional<std::uint32_t> DeviceLineControl::breakCount(int fd)
+{
+    serial_icounter_struct counters{};
+    if (ioctl(fd, TIOCGICOUNT, &counters) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(counters.brk);
+}
+
+} // namespace quorvane

@@ -1,0 +1,105 @@
+#include "TerminalDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+constexpr unsigned int kTtyAuxMajor = 5;    // /dev/tty, /dev/console, /dev/ptmx
+constexpr unsigned int kBsdMasterMajor = 2; // old BSD pseudo-terminal masters
+
+// Whether a terminal device can carry a serial line: not an alias of another
+// terminal (/dev/tty, /dev/console), not the pseudo-terminal multiplexer
+// (/dev/ptmx: opening it makes a new terminal whose other end nobody holds)
+// and not an old master side. Slaves are kept: virtual devices live on them.
+bool CarriesALine(dev_t device)
+{
+    const unsigned int deviceMajor = major(device);
+    return deviceMajor != kTtyAuxMajor && deviceMajor != kBsdMasterMajor;
+}
+
+// Only the master side of a Unix98 pseudo-terminal knows its number.
+bool IsPseudoTerminalMaster(int fd)
+{
+    unsigned int number = 0;
+    return ioctl(fd, TIOCGPTN, &number) == 0;
+}
+
+} // namespace
+
+int TakeTerminal(const std::string& path)
+{
+    struct stat named = {};
+    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
+        !CarriesALine(named.st_rdev)) {
+        return -1;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat opened = {};
+    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1 ||
+        !CarriesALine(opened.st_rdev) || IsPseudoTerminalMaster(fd)) {
+        close(fd);
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void ReleaseTerminal(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
+bool IsPseudoTerminal(int fd)
+{
+    struct stat status = {};
+    if (fstat(fd, &status) != 0) {
+        return false;
+    }
+    // Unix98 pseudo-terminal slaves have majors 136 to 143, the old BSD ones 3.
+    const unsigned int deviceMajor = major(status.st_rdev);
+    return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
+}
+
+bool LineHungUp(int fd)
+{
+    pollfd watched{fd, POLLIN, 0};
+    if (poll(&watched, 1, 0) < 0) {
+        return false;
+    }
+    return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+dev_t TerminalNumber(int fd)
+{
+    struct stat status = {};
+    return fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) ? status.st_rdev : 0;
+}
+
+dev_t TerminalNumber(const std::string& path)
+{
+    struct stat status = {};
+    return stat(path.c_str(), &status) == 0 && S_ISCHR(status.st_mode) ? status.st_rdev : 0;
+}
+
+} // namespace quorvane

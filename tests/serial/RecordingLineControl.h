@@ -1,0 +1,58 @@
+#pragma once
+
+#include "LineControl.h"
+
+#include <string>
+#include <sys/ioctl.h>
+#include <vector>
+
+namespace quorvane::test {
+
+// Stands for a UART driver on a pseudo-terminal: attributes and rates go
+// to the pty, everything a pty lacks (modem lines, breaks, an output queue
+// that drains at the line's pace, a break counter) is played by the test,
+// and every line call is recorded: "rate 250000", "DTR off", "break on".
+class RecordingLineControl : public LineControl {
+public:
+    std::vector<std::string> calls;
+    bool refuseRate = false;          // TCSETS2 fails
+    std::optional<unsigned> madeRate; // the rate the driver reports instead
+    std::optional<int> lines;         // TIOCM_* bits; empty: no modem lines
+    bool breakWorks = true;
+    std::optional<std::size_t> queued = 0; // TIOCOUTQ
+    std::optional<std::uint32_t> breaks;   // TIOCGICOUNT brk
+
+    bool getAttributes(int fd, termios& t) override { return device_.getAttributes(fd, t); }
+    bool setAttributes(int fd, const termios& t) override { return device_.setAttributes(fd, t); }
+    bool setRate(int fd, unsigned rate) override
+    {
+        calls.push_back("rate " + std::to_string(rate));
+        return !refuseRate && device_.setRate(fd, rate);
+    }
+    std::optional<LineRates> rates(int fd) override
+    {
+        auto rates = device_.rates(fd);
+        if (rates && madeRate) {
+            rates = LineRates{*madeRate, 0};
+        }
+        return rates;
+    }
+    std::optional<int> modemLines(int) override { return lines; }
+    bool switchModemLines(int, int bits, bool on) override
+    {
+        calls.push_back(std::string(bits == TIOCM_DTR ? "DTR" : "RTS") + (on ? " on" : " off"));
+        return lines.has_value();
+    }
+    bool setBreak(int, bool on) override
+    {
+        calls.push_back(on ? "break on" : "break off");
+        return breakWorks;
+    }
+    std::optional<std::size_t> outputQueued(int) override { return queued; }
+    std::optional<std::uint32_t> breakCount(int) override { return breaks; }
+
+private:
+    DeviceLineControl device_;
+};
+
+} // namespace quorvane::test

@@ -1,0 +1,208 @@
+// The line beyond its bytes: rates, flow control, the modem lines, breaks,
+// frames handed to the driver one at a time, and the last frame after a close.
+#include "EventWait.h"
+#include "PtyPair.h"
+#include "RecordingLineControl.h"
+#include "Termios2.h"
+#include "TermiosPort.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+using test::WaitUntil;
+using Calls = std::vector<std::string>;
+constexpr int kCom = 6;
+
+class LineOnPty : public ::testing::Test {
+protected:
+    // A port whose driver calls line plays and records.
+    TermiosPort& recordedPort(const std::string& settings = "9600,n,8,1")
+    {
+        auto control = std::make_unique<test::RecordingLineControl>();
+        line = control.get();
+        port = std::make_unique<TermiosPort>(std::move(control));
+        port->setCommPort(kCom);
+        port->setSettings(settings);
+        return *port;
+    }
+    bool deviceReceives(const ByteList& wanted)
+    {
+        ByteList got;
+        return WaitUntil([&] {
+            const ByteList more = pty.receive();
+            got.insert(got.end(), more.begin(), more.end());
+            return got == wanted;
+        });
+    }
+
+    test::PtyPair pty;
+    test::ComBinding binding{kCom, pty.slavePath()};
+    test::RecordingLineControl* line = nullptr;
+    std::unique_ptr<TermiosPort> port;
+};
+
+TEST_F(LineOnPty, RatesReachTheDriverAndARefusedRateOpensNothing)
+{
+    struct Row {
+        const char* settings;
+        bool refuse;
+        std::optional<unsigned> made;
+        unsigned baudRate; // 0: opening fails
+    };
+    for (const Row& row :
+         {Row{"9600,n,8,1", false, {}, 9600}, Row{"4000000,n,8,1", false, {}, 4000000},
+          Row{"50,e,7,2", false, {}, 50}, Row{"250000,n,8,1", false, {}, 250000},
+          Row{"31250,n,8,1", false, 31312, 31312}, // rounded by the driver
+          Row{"250000,n,8,1", false, 9600, 0},     // fell back to 9600
+          Row{"1234567,n,8,1", true, {}, 0}}) {
+        SCOPED_TRACE(row.settings);
+        TermiosPort& p = recordedPort(row.settings);
+        line->refuseRate = row.refuse;
+        line->madeRate = row.made;
+        EXPECT_EQ(p.setPortOpen(true), row.baudRate != 0);
+        EXPECT_EQ(p.BaudRate(), row.baudRate);
+        port.reset();
+        TermiosPort other;
+        other.setCommPort(kCom);
+        EXPECT_TRUE(other.setPortOpen(true)) << "left held";
+    }
+}
+
+TEST_F(LineOnPty, TheOtherEndSeesSpeedAndFlowControl)
+{
+    using H = SerialPort::Handshaking;
+    struct Row {
+        const char* settings;
+        H handshaking;
+        unsigned rate;
+        bool rtsCts, xonXoff;
+    };
+    for (const Row& row : {Row{"115200,n,8,1", H::RtsCts, 115200, true, false},
+                           Row{"9600,e,7,1", H::XonXoff, 9600, false, true},
+                           Row{"250000,n,8,2", H::None, 250000, false, false}}) {
+        SCOPED_TRACE(row.settings);
+        TermiosPort p;
+        p.setCommPort(kCom);
+        p.setSettings(row.settings);
+        p.setHandshaking(row.handshaking);
+        ASSERT_TRUE(p.setPortOpen(true));
+        EXPECT_EQ(p.BaudRate(), row.rate);
+        // The master reads the slave's attributes; the kernel keeps a rate
+        // set with BOTHER in c_ospeed, and the master's TCGETS2 shows it.
+        unsigned output = 0, input = 0;
+        ASSERT_TRUE(Termios2Rates(pty.master(), &output, &input));
+        EXPECT_EQ(output, row.rate);
+        const termios t = pty.slaveAttributes();
+        EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, row.rtsCts);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), row.xonXoff ? tcflag_t(IXON | IXOFF) : 0u);
+        // A pty has no modem lines and no wire for a break.
+        EXPECT_FALSE(p.modemLines().known || p.setBreak(true));
+    }
+}
+
+TEST_F(LineOnPty, OutputLinesModemLinesAndBreakGoThroughTheDriver)
+{
+    TermiosPort& p = recordedPort();
+    p.setDTREnable(false);
+    EXPECT_FALSE(p.setBreak(true)) << "closed";
+    EXPECT_FALSE(p.modemLines().known);
+    ASSERT_TRUE(p.setPortOpen(true));
+    p.setRTSEnable(false);
+    EXPECT_TRUE(p.setBreak(true));
+    EXPECT_TRUE(p.setBreak(false));
+    line->breakWorks = false;
+    EXPECT_FALSE(p.setBreak(true));
+    EXPECT_EQ(line->calls,
+              (Calls{"DTR off", "RTS on", "RTS off", "break on", "break off", "break on"}));
+
+    line->lines = TIOCM_CTS | TIOCM_CAR | TIOCM_DTR;
+    EXPECT_EQ(p.modemLines(), (SerialPort::ModemLines{true, true, false, true, false}));
+    line->lines = TIOCM_DSR | TIOCM_RNG;
+    EXPECT_EQ(p.modemLines(), (SerialPort::ModemLines{true, false, true, false, true}));
+
+    // Under RTS/CTS the driver owns RTS.
+    ASSERT_TRUE(p.setPortOpen(false));
+    p.setHandshaking(SerialPort::Handshaking::RtsCts);
+    line->calls.clear();
+    ASSERT_TRUE(p.setPortOpen(true));
+    p.setRTSEnable(true);
+    p.setDTREnable(true);
+    EXPECT_EQ(line->calls, (Calls{"DTR off", "DTR on"}));
+}
+
+TEST_F(LineOnPty, AMarkTheBreakCounterDidNotCountIsANulByte)
+{
+    TermiosPort& p = recordedPort();
+    line->breaks = 7;
+    ASSERT_TRUE(p.setPortOpen(true));
+    termios attributes = pty.slaveAttributes();
+    attributes.c_iflag &= ~PARMRK; // the device side writes the marks itself
+    ASSERT_TRUE(pty.setSlaveAttributes(attributes));
+    std::vector<std::pair<int, ByteList>> raised;
+    QObject::connect(&p, &SerialPort::OnComm,
+                     [&] { raised.emplace_back(p.CommEvent(), p.Input()); });
+
+    line->breaks = 8; // one break came, and a NUL with a parity error
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pty.send({0x41, 0xFF, 0x00, 0x00, 0x42, 0xFF, 0x00, 0x00, 0x43}));
+    ASSERT_TRUE(WaitUntil([&] { return !raised.empty() && raised.back().second.back() == 0x43; }));
+    const std::vector<std::pair<int, ByteList>> expected{
+        {2, {0x41}}, {1001, {}}, {2, {0x42, 0x00, 0x43}}};
+    EXPECT_EQ(raised, expected);
+    EXPECT_GE(p.LastReadAt(), before);
+    QObject::disconnect(&p, nullptr, nullptr, nullptr);
+}
+
+TEST_F(LineOnPty, TheDriverHoldsOneFrameAndAStopOrCloseNeverCutsIt)
+{
+    TermiosPort& p = recordedPort();
+    ASSERT_TRUE(p.setPortOpen(true));
+    line->queued = 10; // the driver is still sending the first frame
+    ASSERT_TRUE(p.Output({0x01, 0x02}));
+    ASSERT_TRUE(p.Output({0x03, 0x04, 0x05}));
+    EXPECT_TRUE(deviceReceives({0x01, 0x02}));
+    EXPECT_EQ(p.OutBufferCount(), 3u);
+    EXPECT_EQ(p.LastFrameHandedOver(), SerialPort::TimePoint{}) << "a frame is on its way";
+    p.setOutBufferCount(0);
+    EXPECT_EQ(p.OutBufferCount(), 0u);
+    ASSERT_TRUE(p.Output({0x06}));
+    line->queued = 0;
+    EXPECT_TRUE(deviceReceives({0x06}));
+    ASSERT_TRUE(WaitUntil([&] { return p.LastFrameHandedOver() != SerialPort::TimePoint{}; }));
+
+    // Closed, the port lets its frame finish: until the driver empties, or
+    // opening again cuts it short, or its time runs out.
+    int drained = 0;
+    std::vector<bool> opened;
+    QObject::connect(&p, &SerialPort::drained, [&] { ++drained; });
+    QObject::connect(&p, &SerialPort::openChanged, [&](bool open) {
+        opened.push_back(open);
+        EXPECT_EQ(p.Draining(), !open);
+    });
+    for (const int ending : {0, 2, 1}) {
+        SCOPED_TRACE(ending);
+        line->queued = 5;
+        ASSERT_TRUE(p.Output({0x07}));
+        ASSERT_TRUE(p.setPortOpen(false));
+        EXPECT_TRUE(p.Draining());
+        if (ending == 0) {
+            line->queued = 0;
+        } else if (ending == 1) {
+            EXPECT_TRUE(p.setPortOpen(true));
+            EXPECT_FALSE(p.Draining());
+        }
+        EXPECT_TRUE(WaitUntil([&] { return !p.Draining(); }));
+        if (ending != 1) { // cut short, the byte may be gone
+            EXPECT_TRUE(deviceReceives({0x07}));
+        }
+        ASSERT_TRUE(p.setPortOpen(true));
+    }
+    EXPECT_EQ(drained, 3);
+    EXPECT_EQ(opened, (std::vector<bool>{false, true, false, true, false, true}));
+    QObject::disconnect(&p, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+} // namespace quorvane
