@@ -4,12 +4,14 @@
 #include "FrmMain.h"
 #include "PortPath.h"
 #include "QtTranslation.h"
+#include "SerialPort.h"
 #include "SetupMenu.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <iostream>
 #include <memory>
 
@@ -37,7 +39,21 @@ int main(int argc, char* argv[])
     RefreshPortMap();
 
     FrmMain frmMain(std::make_unique<TermiosPort>());
-    QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
+    // The program ends once the frame on the wire has gone out: the window
+    // is gone at once, the port lets its last frame finish (at most its time
+    // on the line plus 100 ms).
+    QObject::connect(&frmMain, &FrmMain::unloaded, &app, [&frmMain] {
+        SerialPort& port = frmMain.port();
+        if (port.PortOpen()) {
+            port.setPortOpen(false);
+        }
+        if (!port.Draining()) {
+            QApplication::quit();
+            return;
+        }
+        QObject::connect(&port, &SerialPort::drained, qApp, &QApplication::quit);
+        QTimer::singleShot(5000, qApp, &QApplication::quit); // a driver that never drains
+    });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmMain,
                      &QWidget::close);

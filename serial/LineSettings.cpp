@@ -275,7 +275,7 @@ bool RateHeld(unsigned asked, unsigned output, unsigned input)
 {
     const auto near = [asked](unsigned rate) {
         const unsigned long long gap = rate > asked ? rate - asked : asked - rate;
-        return gap * 50 <= asked;
+        return gap * 10 <= asked;
     };
     return output != 0 && near(output) && (input == 0 || near(input));
 }

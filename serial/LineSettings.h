@@ -54,8 +54,9 @@ bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, boo
 
 // Whether the rates the driver reports (input 0: the same as output) are the
 // rate asked for. A driver that cannot make a rate exactly reports the one it
-// made; within 2% (the kernel's own tolerance for its rate constants) the
-// line still carries characters, farther off the driver has refused.
+// made. Within 10 % the port opens (the status panel shows a rate more than
+// 2 % off, as "115200→117647"); farther off, a start bit is lost before the
+// stop bit and the driver has in effect refused the rate.
 bool RateHeld(unsigned asked, unsigned output, unsigned input);
 
 // How long count characters take on the line, start and stop bits included.

@@ -77,4 +77,18 @@ TEST_F(Modbus, ARequestGoesOutWithItsCrcAndEveryAnswerIsChecked)
     EXPECT_TRUE(recorder.messages().empty());
 }
 
+TEST_F(Modbus, TheResponseTimeFollowsTheHeader)
+{
+    start({"echo", "--delay", "10"});
+    Shared().CheckReply = false;
+    Shared().ShowMillis = true;
+    window->findChild<QComboBox*>("cmbRcv")->setCurrentIndex(2);
+    send();
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(QStringLiteral("CD ")); }));
+    const QRegularExpression header(QStringLiteral(R"(^08:00:00接收：\(\+(\d+\.\d)ms\) )"));
+    const auto match = header.match(rcvView());
+    ASSERT_TRUE(match.hasMatch()) << rcvView().toStdString();
+    EXPECT_GE(match.captured(1).toDouble(), 10.0);
+}
+
 } // namespace

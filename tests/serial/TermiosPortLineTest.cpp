@@ -55,6 +55,7 @@ TEST_F(LineOnPty, RatesReachTheDriverAndARefusedRateOpensNothing)
          {Row{"9600,n,8,1", false, {}, 9600}, Row{"4000000,n,8,1", false, {}, 4000000},
           Row{"50,e,7,2", false, {}, 50}, Row{"250000,n,8,1", false, {}, 250000},
           Row{"31250,n,8,1", false, 31312, 31312}, // rounded by the driver
+          Row{"115200,n,8,1", false, 117647, 117647}, // rounded past 2 %: shown, opens
           Row{"250000,n,8,1", false, 9600, 0},     // fell back to 9600
           Row{"1234567,n,8,1", true, {}, 0}}) {
         SCOPED_TRACE(row.settings);

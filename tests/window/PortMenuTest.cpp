@@ -1,0 +1,101 @@
+// The port's own menu items and its status panel, on a fake port: a
+// pseudo-terminal has no control lines and cannot carry a break.
+#include "LinePanel.h"
+#include "MainWindowFixture.h"
+
+#include <QAction>
+#include <QMenu>
+
+using namespace quorvane;
+
+namespace {
+
+class PortItems : public MainWindowTest {
+protected:
+    QAction* item(const char* name) const { return find<QAction>(name); }
+    QString linePanel() const { return find<LinePanel>("LinePanel")->fullText(); }
+};
+
+TEST_F(PortItems, TheMenuListsThemAfterTheDocumentedItems)
+{
+    QStringList captions;
+    for (QAction* a : find<QMenu>("Com")->actions()) {
+        captions << a->text();
+    }
+    EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break"}));
+    EXPECT_TRUE(item("DTR")->isChecked());
+    EXPECT_TRUE(item("RTS")->isChecked());
+}
+
+TEST_F(PortItems, DtrAndRtsGoToThePortAndRtsIsTheDriversUnderRtsCts)
+{
+    item("DTR")->trigger();
+    item("RTS")->trigger();
+    item("RTS")->trigger();
+    EXPECT_EQ(port->lineCalls(),
+              (std::vector<std::string>{"setDTREnable 0", "setRTSEnable 0", "setRTSEnable 1"}));
+    port->setHandshaking(SerialPort::Handshaking::RtsCts);
+    window->portSettingsApplied();
+    EXPECT_FALSE(item("RTS")->isEnabled());
+    port->setHandshaking(SerialPort::Handshaking::None);
+    window->portSettingsApplied();
+    EXPECT_TRUE(item("RTS")->isEnabled());
+}
+
+TEST_F(PortItems, OpenPortListensWithoutWritingOrATimeOut)
+{
+    item("OpenPort")->trigger();
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_EQ(status(), "串口状态：打开");
+    EXPECT_TRUE(port->outputs().empty());
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    port->raiseBytes({0x41});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 65");
+
+    port->setRefuseOpen(true);
+    find<QAction>("Close")->trigger();
+    item("OpenPort")->trigger();
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+}
+
+TEST_F(PortItems, SendBreakHoldsTheLineAQuarterSecond)
+{
+    item("SendBreak")->trigger();
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_EQ(port->lineCalls(), std::vector<std::string>{"setBreak 1"});
+    EXPECT_FALSE(item("SendBreak")->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return port->lineCalls().size() == 2; }));
+    EXPECT_EQ(port->lineCalls().back(), "setBreak 0");
+    EXPECT_TRUE(item("SendBreak")->isEnabled());
+}
+
+TEST_F(PortItems, TheLinePanelShowsTheOpenPortAndItsInputLines)
+{
+    EXPECT_TRUE(linePanel().isEmpty());
+    port->setModemLines({true, true, false, false, true});
+    port->setBaudRate(9600);
+    item("OpenPort")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return linePanel().endsWith("CTS● DSR○ DCD○ RI●"); }));
+    EXPECT_TRUE(linePanel().contains(" 9600,n,8,1  ")) << linePanel().toStdString();
+    port->setModemLines({});
+    ASSERT_TRUE(WaitUntil([&] { return linePanel().endsWith("  —"); }));
+    EXPECT_EQ(SettingsAsSet("115200,n,8,1", 117647), QStringLiteral("115200→117647,n,8,1"));
+    EXPECT_EQ(SettingsAsSet("115200,n,8,1", 115900), QStringLiteral("115200,n,8,1"));
+    find<QAction>("Close")->trigger();
+    EXPECT_TRUE(linePanel().isEmpty());
+}
+
+// A frame handed to a port that is going away is not reported as written.
+TEST_F(PortItems, AFrameThePortCannotTakeIsNotReportedAsWritten)
+{
+    typeSend("1 2 3");
+    clickSend();
+    port->setHangingUp(true);
+    window->timeRcv().setEnabled(false);
+    clickSend();
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+    EXPECT_EQ(status(), "串口状态：关闭");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+}
+
+} // namespace
