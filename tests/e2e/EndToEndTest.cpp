@@ -4,6 +4,7 @@
 #include "DeviceProcess.h"
 #include "DialogResources.h"
 #include "FakeSystemTree.h"
+#include "FrmCom.h"
 #include "FrmMain.h"
 #include "IntervalTimer.h"
 #include "MessageRecorder.h"
@@ -203,6 +204,25 @@ TEST_F(EndToEnd, AFrameFormatSetInTheDialogsGoesOnTheWire)
     const ByteList expected = {0x68, 0x01, 0x03, 0x03, 0x10, 0x20, 0x30, 0x67, 0x16};
     ASSERT_TRUE(WaitUntil([&] { return device.received().size() >= expected.size(); }));
     EXPECT_EQ(device.received(), expected);
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(EndToEnd, TheLineSettingsChosenReachTheDevice)
+{
+    start({"echo"});
+    find<QAction>("ComSet")->trigger();
+    auto* dialog = window->findChild<FrmCom*>("frmCom");
+    ASSERT_NE(dialog, nullptr);
+    auto* rates = dialog->findChild<QComboBox*>("Combo1_1");
+    rates->setCurrentIndex(rates->findText("115200"));
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdok"), Qt::LeftButton);
+    typeAndSend("1");
+    ASSERT_TRUE(WaitUntil([&] { return device.log().contains("settings 115200 8N1\n"); }));
+
+    ASSERT_EQ(dialog->ConfirmSelections({"COM2", "250000", "8", "无", "1", "RTS/CTS"}), -1);
+    QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return device.log().contains("settings 250000 8N1 rtscts"); }));
+    EXPECT_EQ(window->port().BaudRate(), 250000u);
     EXPECT_TRUE(recorder.messages().empty());
 }
 

@@ -59,6 +59,13 @@ ByteList DeviceProcess::received()
     return bytes;
 }
 
+QString DeviceProcess::log()
+{
+    process_.waitForReadyRead(0);
+    log_ += process_.readAllStandardOutput();
+    return QString::fromUtf8(log_);
+}
+
 void DeviceProcess::stop()
 {
     if (process_.state() != QProcess::NotRunning) {

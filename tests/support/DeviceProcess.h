@@ -24,6 +24,8 @@ public:
     QString path() const { return path_; }
     // Every byte the device has logged as received so far.
     ByteList received();
+    // The device's log so far (the port path's line excluded).
+    QString log();
     void stop();
 
 private:
