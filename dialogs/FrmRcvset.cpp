@@ -21,8 +21,9 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
     setObjectName(QStringLiteral("frmRcvset"));
     setWindowTitle(QStringLiteral("接收参数设置"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // Taller than the documented 131: the two check boxes stand under the buttons.
-    SetUpDialogWindow(this, 211, 156);
+    // Wider than the documented 211: the reply choices stand in a column of
+    // their own at the right, so every documented control keeps its place.
+    SetUpDialogWindow(this, 311, 131);
 
     auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 9, 6, 193, 85,
                          QStringLiteral("接收参数"));
@@ -39,12 +40,14 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
         MakeButton(this, QStringLiteral("OKButton"), QStringLiteral("确 定"), 27, 99, 60, 25);
     cmdcancel =
         MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取 消"), 117, 99, 60, 25);
+    auto* frame2 = Place(new QGroupBox(QStringLiteral("应答"), this), QStringLiteral("Frame2"), 210,
+                         6, 92, 85, QStringLiteral("应答"));
     chkCheckReply =
-        Place(new QCheckBox(QStringLiteral("校验应答"), this), QStringLiteral("chkCheckReply"), 27,
-              133, 84, 17, QStringLiteral("校验应答"));
+        Place(new QCheckBox(QStringLiteral("校验应答"), frame2), QStringLiteral("chkCheckReply"),
+              10, 24, 78, 17, QStringLiteral("校验应答"));
     chkShowMillis =
-        Place(new QCheckBox(QStringLiteral("显示毫秒"), this), QStringLiteral("chkShowMillis"), 117,
-              133, 84, 17, QStringLiteral("显示毫秒"));
+        Place(new QCheckBox(QStringLiteral("显示毫秒"), frame2), QStringLiteral("chkShowMillis"),
+              10, 54, 78, 17, QStringLiteral("显示毫秒"));
     connect(OKButton, &QPushButton::clicked, this, &FrmRcvset::OKButton_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmRcvset::cmdcancel_Click);
     DisableWhileTimedSending(OKButton, main_);

@@ -35,8 +35,9 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
 {
     setObjectName(QStringLiteral("frmSendset"));
     setWindowTitle(QStringLiteral("发送形式"));
-    // Taller than the documented 197: the two lists stand under the buttons.
-    SetUpDialogWindow(this, 258, 226);
+    // Wider than the documented 258: the text lists stand in a column of
+    // their own at the right.
+    SetUpDialogWindow(this, 406, 197);
 
     auto* frame1 = Place(new QGroupBox(this), QStringLiteral("Frame1"), 0, -2, 257, 163,
                          QStringLiteral("发送设置"));
@@ -85,17 +86,19 @@ FrmSendset::FrmSendset(MainControls& main, QWidget* parent) : QDialog(parent), m
 // How string text becomes bytes and which bytes a typed line break gives.
 void FrmSendset::buildTextLists()
 {
-    cmbEncoding = Place(new QComboBox(this), QStringLiteral("cmbEncoding"), 72, 198, 70, 20,
+    // A column of its own at the right, so every documented control keeps
+    // its place.
+    auto* frame4 = Place(new QGroupBox(QStringLiteral("字符串文本"), this), QStringLiteral("Frame4"),
+                         264, 6, 134, 155, QStringLiteral("字符串文本"));
+    MakeLabelAt(frame4, QStringLiteral("Label2"), QStringLiteral("字符编码:"), 10, 26);
+    cmbEncoding = Place(new QComboBox(frame4), QStringLiteral("cmbEncoding"), 10, 46, 112, 20,
                         QStringLiteral("字符编码"));
     cmbEncoding->addItems(
         {QStringLiteral("单字节"), QStringLiteral("GBK"), QStringLiteral("UTF-8")});
-    MakeLabelBefore(this, QStringLiteral("Label2"), QStringLiteral("字符编码:"), 13, 201,
-                    cmbEncoding);
-    cmbLineBreak = Place(new QComboBox(this), QStringLiteral("cmbLineBreak"), 192, 198, 62, 20,
+    MakeLabelAt(frame4, QStringLiteral("Label3"), QStringLiteral("换行符:"), 10, 86);
+    cmbLineBreak = Place(new QComboBox(frame4), QStringLiteral("cmbLineBreak"), 10, 106, 112, 20,
                          QStringLiteral("换行符"));
     cmbLineBreak->addItems({QStringLiteral("CR LF"), QStringLiteral("LF"), QStringLiteral("CR")});
-    MakeLabelBefore(this, QStringLiteral("Label3"), QStringLiteral("换行符:"), 148, 201,
-                    cmbLineBreak);
     ShowCommittedTextChoices();
 }
 

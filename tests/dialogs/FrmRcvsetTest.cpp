@@ -20,7 +20,7 @@ TEST_F(Rcvset, ShowsTheLimitsAndOkWritesThem)
     ASSERT_NE(d, nullptr);
     Snapshot(d, "frmRcvset.png");
     EXPECT_EQ(d->windowTitle(), "接收参数设置");
-    EXPECT_EQ(d->size(), QSize(211, 156));
+    EXPECT_EQ(d->size(), QSize(311, 131));
     EXPECT_EQ(timeout()->text(), "50");
     EXPECT_EQ(limit()->text(), "150");
     EXPECT_EQ(in<QPushButton>("frmRcvset", "OKButton")->text(), "确 定");

@@ -24,7 +24,7 @@ TEST_F(Sendset, FirstOpeningShowsTheDefaults)
     Snapshot(d, "frmSendset.png");
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->windowTitle(), "发送形式");
-    EXPECT_EQ(d->size(), QSize(258, 226));
+    EXPECT_EQ(d->size(), QSize(406, 197));
     EXPECT_TRUE(in<QRadioButton>("frmSendset", "Optsend_0")->isChecked());
     EXPECT_EQ(in<QRadioButton>("frmSendset", "Optsend_1")->text(), "定时发送");
     EXPECT_TRUE(in<QRadioButton>("frmSendset", "Optformat_1")->isChecked());
