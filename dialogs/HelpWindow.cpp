@@ -2,7 +2,9 @@
 
 #include "DialogWindow.h"
 
+#include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -26,6 +28,15 @@ HelpWindow::HelpWindow(QWidget* parent)
 
 void HelpWindow::showFromStart()
 {
+    if (!isVisible()) {
+        // Never taller or wider than the screen it opens on (at 200 % a
+        // laptop's screen holds less than 560 pixels of text).
+        const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+        if (screen != nullptr) {
+            const QRect room = screen->availableGeometry();
+            resize(std::min(width(), room.width() - 40), std::min(height(), room.height() - 60));
+        }
+    }
     browser_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
     browser_->verticalScrollBar()->setValue(0);
     RestoreIfMinimised(this);
