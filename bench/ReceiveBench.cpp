@@ -107,11 +107,12 @@ private:
 class StampedPort : public TermiosPort
 {
 public:
-    void Output(const ByteList& bytes) override
+    bool Output(const ByteList& bytes) override
     {
         const auto start = Clock::now();
-        TermiosPort::Output(bytes);
+        const bool taken = TermiosPort::Output(bytes);
         writes.push_back({start, Clock::now()});
+        return taken;
     }
     struct Write {
         Clock::time_point start;
