@@ -22,7 +22,8 @@ struct Option {
 
 const Option kOptions[] = {
     {"--list-ports", "",
-     "print the device behind COM1 to COM4, how it was chosen, its\n"
+     "print the device behind each COMn (COM1 to COM4, and COM5 up to\n"
+     "COM16 where something gives one), how it was chosen, its\n"
      "description and its state, then exit",
      [](ProgramOptions& o, const std::string&) { o.listPorts = true; }},
     {"--log", "FILE",

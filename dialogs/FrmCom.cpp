@@ -61,6 +61,8 @@ const std::array<const char*, FrmCom::kListCount> kDefaults = {"COM2", "9600", "
                                                                "无",   "1",    "无"};
 
 // n for a text "COMn", else 0.
+constexpr int kHighestPort = 16;
+
 int PortNumberOf(const QString& text)
 {
     return text.startsWith(QLatin1String("COM")) ? text.mid(3).toInt() : 0;
@@ -294,8 +296,13 @@ void FrmCom::cmdcancel_Click()
 int FrmCom::FirstInvalidSelection(const std::array<QString, kListCount>& texts) const
 {
     for (int i = 0; i < kListCount; ++i) {
-        const bool taken = i == kBaudList ? FrmCustomBaud::ReadRate(texts[i]).has_value()
-                                          : Combo1[i]->findText(texts[i]) >= 0;
+        // A setup written on another machine may name a COMn this one does
+        // not list: it is taken (and opening it tells whether it is there).
+        const int port = PortNumberOf(texts[i]);
+        const bool taken = i == kBaudList    ? FrmCustomBaud::ReadRate(texts[i]).has_value()
+                           : i == kPortList ? (port >= 1 && port <= kHighestPort &&
+                                               texts[i] == QStringLiteral("COM%1").arg(port))
+                                            : Combo1[i]->findText(texts[i]) >= 0;
         if (!taken) {
             return i;
         }
@@ -311,6 +318,10 @@ int FrmCom::ConfirmSelections(const std::array<QString, kListCount>& texts)
         return bad;
     }
     DropCustomRateBox();
+    QComboBox* ports = Combo1[kPortList];
+    while (ports->count() < PortNumberOf(texts[kPortList])) {
+        ports->addItem(QStringLiteral("COM%1").arg(ports->count() + 1));
+    }
     for (int i = 0; i < kListCount; ++i) {
         SelectText(i, texts[i]);
     }

@@ -35,6 +35,7 @@ ReplyMonitor::ReplyMonitor(Parts parts, QObject* parent) : QObject(parent), part
 void ReplyMonitor::FrameWritten()
 {
     StartReception();
+    timed_ = true;
     summary_.OnFrameWritten();
     NoteSummary();
 }
@@ -48,6 +49,7 @@ void ReplyMonitor::StartReception()
 {
     EndReception();
     awaitingFirst_ = true;
+    timed_ = false; // listening: no frame to time the reply from
     response_.reset();
 }
 
@@ -59,7 +61,7 @@ bool ReplyMonitor::EventCame()
     awaitingFirst_ = false;
     const SerialPort::TimePoint handed = parts_.port.LastFrameHandedOver();
     const SerialPort::TimePoint read = parts_.port.LastReadAt();
-    if (handed != SerialPort::TimePoint{} && read >= handed) {
+    if (timed_ && handed != SerialPort::TimePoint{} && read >= handed) {
         response_ = std::chrono::duration_cast<std::chrono::microseconds>(read - handed);
     }
     summary_.OnReply(response_);

@@ -72,6 +72,7 @@ private:
     RunSummary summary_;
     std::optional<ReplyChecker> checker_; // the reception being checked
     bool awaitingFirst_ = false;
+    bool timed_ = false; // the reception follows a frame written
     std::optional<std::chrono::microseconds> response_;
     QTimer idle_;
     QTimer summaryDue_;

@@ -196,7 +196,7 @@ TEST_F(PortDialog, FlowControlGoesToThePortAndSetupsConfirmLikeOk)
 
     auto* d = window->findChild<FrmCom*>("frmCom");
     using Texts = std::array<QString, 6>;
-    const std::pair<Texts, int> bad[] = {{{"COM5", "9600", "8", "无", "1", "无"}, 0},
+    const std::pair<Texts, int> bad[] = {{{"COM17", "9600", "8", "无", "1", "无"}, 0},
                                          {{"COM1", "49", "8", "无", "1", "无"}, 1},
                                          {{"COM1", "9600", "9", "无", "1", "无"}, 2},
                                          {{"COM1", "9600", "8", "无", "1", "DTR"}, 5}};
