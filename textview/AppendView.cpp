@@ -43,11 +43,6 @@ constexpr std::uint64_t kAnnouncedUnits = 16 * 1024;
 constexpr qint64 kPaintIntervalMs = 16;
 constexpr qint64 kPaintQuietMs = 1;
 
-bool IsBlankByte(unsigned char b)
-{
-    return b == ' ' || b == '\t';
-}
-
 std::size_t SequenceLength(unsigned char lead)
 {
     if (lead < 0x80) {
@@ -62,34 +57,24 @@ std::size_t SequenceLength(unsigned char lead)
     return 2;
 }
 
-// The bytes either side of a double-clicked position that may make a word:
-// an endless run of letters or blanks is not read whole.
-constexpr std::uint64_t kWordReach = 4096;
-
 } // namespace
 
-AppendView::AppendView(QWidget* parent)
-    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
-{
-    setUp();
-}
+AppendView::AppendView(QWidget* parent) : AppendView(std::make_unique<TextLines>(), parent) {}
 
 AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent)
-    : QAbstractScrollArea(parent),
-      lines_(std::make_unique<TextLines>(memoryBudget, std::move(opener)))
+    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener)), parent)
 {
-    setUp();
 }
 
 AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, std::uint64_t fileCapBytes,
                        QWidget* parent)
-    : QAbstractScrollArea(parent),
-      lines_(std::make_unique<TextLines>(memoryBudget, std::move(opener), fileCapBytes))
+    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener), fileCapBytes),
+                 parent)
 {
-    setUp();
 }
 
-void AppendView::setUp()
+AppendView::AppendView(std::unique_ptr<TextLines> lines, QWidget* parent)
+    : QAbstractScrollArea(parent), lines_(std::move(lines))
 {
     InstallAppendViewAccessible();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -112,7 +97,7 @@ void AppendView::append(std::string_view utf8)
     if (utf8.empty()) {
         return;
     }
-    const bool follow = !mouseSelecting_;
+    const bool follow = !mouseSelecting_ && !held_;
     const std::uint64_t drops = lines_->drops();
     const std::uint64_t topPos = follow ? 0 : topPosition();
     const std::uint64_t lastStart = lines_->line(lines_->lineCount() - 1).begin;
@@ -140,7 +125,7 @@ void AppendView::replaceEnd(std::size_t count, std::string_view utf8)
         --from; // whole characters go
     }
     if (from < size) {
-        const bool follow = !mouseSelecting_;
+        const bool follow = !mouseSelecting_ && !held_;
         const std::uint64_t drops = lines_->drops();
         const std::uint64_t topPos = follow ? 0 : topPosition();
         const bool tell = QAccessible::isActive() && size - from <= kAnnouncedUnits;
@@ -220,6 +205,7 @@ void AppendView::clear()
     }
     relayout_.stop();
     anchor_ = cursor_ = 0;
+    held_ = false;
     syncScrollBar(true);
     viewport()->update();
     emit cleared();
@@ -479,7 +465,13 @@ void AppendView::resizeEvent(QResizeEvent* event)
 
 void AppendView::scrollContentsBy(int, int)
 {
+    held_ = held_ && !atEnd(); // scrolled to the end: following it again
     viewport()->update();
+}
+
+void AppendView::holdPosition()
+{
+    held_ = !atEnd();
 }
 
 void AppendView::changeEvent(QEvent* event)
@@ -661,32 +653,11 @@ std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
     return index > 0 ? lines_->line(index - 1).end : pos;
 }
 
-// The run of non-blanks (or of blanks) around a position, looked for at
-// most kWordReach bytes either way, and cut there at a character.
 void AppendView::selectWordAt(std::uint64_t pos)
 {
-    const TextLines::Line line = lines_->line(lines_->lineOf(pos));
-    const std::uint64_t low = std::max(line.begin, pos > kWordReach ? pos - kWordReach : 0);
-    const std::uint64_t high = std::min(line.end, pos + kWordReach);
-    const std::string bytes = lines_->bytes(low, high);
-    const auto byteAt = [&](std::uint64_t at) { return static_cast<unsigned char>(bytes[at - low]); };
-    const bool blank = pos < high && IsBlankByte(byteAt(pos));
-    std::uint64_t begin = pos;
-    while (begin > low && IsBlankByte(byteAt(begin - 1)) == blank) {
-        --begin;
-    }
-    while (begin < pos && IsContinuation(byteAt(begin))) {
-        ++begin;
-    }
-    std::uint64_t end = pos;
-    while (end < high && IsBlankByte(byteAt(end)) == blank) {
-        ++end;
-    }
-    while (end > pos && end < high && IsContinuation(byteAt(end))) {
-        --end;
-    }
-    anchor_ = begin;
-    cursor_ = end;
+    const ByteRange word = WordAround(*lines_, pos);
+    anchor_ = word.begin;
+    cursor_ = word.end;
     viewport()->update();
 }
 

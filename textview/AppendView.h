@@ -90,6 +90,10 @@ public:
     std::uint64_t selectionEnd() const { return std::max(anchor_, cursor_); }
     std::uint64_t caretPosition() const { return cursor_; }
     void selectRange(std::uint64_t begin, std::uint64_t end);
+    // Appends leave the rows in sight where they are (a match found far up
+    // stays in sight) until the view is scrolled to its end again or
+    // cleared; nothing is held when the view is at its end already.
+    void holdPosition();
 
     // What the view shows, row by row (rows are visual lines).
     qsizetype visualLineCount() const;
@@ -146,7 +150,7 @@ private:
     static constexpr int kRightMargin = 4;
     static constexpr int kTopMargin = 2;
 
-    void setUp();
+    AppendView(std::unique_ptr<TextLines> lines, QWidget* parent);
     void afterTextChange(std::uint64_t drops, std::uint64_t topPos, bool follow);
     void noteDropped();
     std::uint64_t topPosition() const;
@@ -187,6 +191,7 @@ private:
     std::uint64_t anchor_ = 0; // where the selection began
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
+    bool held_ = false; // appends do not scroll to the end
     bool repaintPending_ = false; // an update of the viewport is on its way
     bool scrollBarHeld_ = false;  // the scroll bar waits for the rows' paint
     QElapsedTimer painted_;       // since the last paint

@@ -1,6 +1,7 @@
 #include "AppendViewAccessible.h"
 
 #include "AppendView.h"
+#include "RowText.h"
 #include "TextLines.h"
 
 #include <QScrollBar>
@@ -15,13 +16,6 @@ namespace
 
 // Bytes read for one answer at most (UTF-8 takes up to 4 bytes a unit).
 constexpr std::uint64_t kMostBytes = std::uint64_t{4} * AppendViewAccessible::kMostUnits;
-// How far a word is looked for on either side of an offset.
-constexpr std::uint64_t kWordReach = 4096;
-
-bool IsBlank(unsigned char b)
-{
-    return b == ' ' || b == '\t';
-}
 
 // A position a caret or selection may take: never inside a line break.
 std::uint64_t OutOfBreak(const TextLines& lines, std::uint64_t pos)
@@ -235,19 +229,9 @@ void AppendViewAccessible::pieceAt(std::uint64_t pos, QAccessible::TextBoundaryT
             end = CharEnd(store, begin);
             return;
         }
-        const bool blank = IsBlank(store.at(pos));
-        const std::uint64_t low =
-        line.begin + (pos - line.begin > kWordReach ? pos - line.begin - kWordReach : 0);
-        const std::uint64_t high = std::min(line.end, pos + kWordReach);
-        begin = pos;
-        while (begin > low && IsBlank(store.at(begin - 1)) == blank) {
-            --begin;
-        }
-        end = pos;
-        while (end < high && IsBlank(store.at(end)) == blank) {
-            ++end;
-        }
-        begin = CharStart(store, begin);
+        const ByteRange word = WordAround(lines, pos);
+        begin = word.begin;
+        end = word.end;
         return;
     }
     case QAccessible::LineBoundary: {

@@ -6,6 +6,42 @@
 namespace quorvane
 {
 
+namespace
+{
+
+bool IsBlankByte(unsigned char b)
+{
+    return b == ' ' || b == '\t';
+}
+
+} // namespace
+
+ByteRange WordAround(const TextLines& lines, std::uint64_t pos)
+{
+    const TextLines::Line line = lines.line(lines.lineOf(pos));
+    pos = std::clamp(pos, line.begin, line.end);
+    const std::uint64_t low = std::max(line.begin, pos > kWordReach ? pos - kWordReach : 0);
+    const std::uint64_t high = std::min(line.end, pos + kWordReach);
+    const std::string bytes = lines.bytes(low, high);
+    const auto at = [&](std::uint64_t p) { return static_cast<unsigned char>(bytes[p - low]); };
+    const bool blank = pos < high && IsBlankByte(at(pos));
+    std::uint64_t begin = pos;
+    while (begin > low && IsBlankByte(at(begin - 1)) == blank) {
+        --begin;
+    }
+    while (begin < pos && IsContinuation(at(begin))) {
+        ++begin;
+    }
+    std::uint64_t end = pos;
+    while (end < high && IsBlankByte(at(end)) == blank) {
+        ++end;
+    }
+    while (end > pos && end < high && IsContinuation(at(end))) {
+        --end;
+    }
+    return {begin, end};
+}
+
 QString ShownText(const std::string& bytes)
 {
     QString shown = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));

@@ -32,6 +32,16 @@ template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths&
     }
 }
 
+// The run of non-blanks (or of blanks) holding pos within its line, looked
+// for at most kWordReach bytes either way (an endless run of one letter is
+// not read whole) and cut there between characters: [begin, end).
+constexpr std::uint64_t kWordReach = 4096;
+struct ByteRange {
+    std::uint64_t begin;
+    std::uint64_t end;
+};
+ByteRange WordAround(const TextLines& lines, std::uint64_t pos);
+
 // The text of a row as painted: tabs show as blanks.
 QString ShownText(const std::string& bytes);
 
