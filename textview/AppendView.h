@@ -29,8 +29,10 @@ class TextLines;
 //
 // Appending costs what the appended text costs, whatever the view already
 // holds: the text is kept in UTF-8 blocks, lines are wrapped at blanks to the
-// view's width as they grow, and only the rows in sight are painted. Each
-// append scrolls to the end, unless a mouse selection is under way.
+// view's width as they grow (an endless run of one letter or of blanks is cut
+// at the width), and only the rows in sight are painted. Each append scrolls
+// to the end, unless a mouse selection is under way or a match found by a
+// search is held in sight (holdPosition()).
 //
 // Text is selected with the mouse (drag, double-click for a word, Shift+click
 // to extend) or the keyboard (Ctrl+A, Shift with the arrows, Home, End and the
