@@ -8,26 +8,26 @@
 //                                   and just under the cap, counting a search
 //   quorvane-bench-view rewrap      a new width for 10^8 bytes
 #include "AppendView.h"
-#include "SearchPattern.h"
-#include "TextLines.h"
-#include "TextSearch.h"
 #include "BenchReport.h"
 #include "ByteFormat.h"
 #include "Controls.h"
 #include "FakeSerialPort.h"
 #include "FrmMain.h"
 #include "MessageRecorder.h"
-#include "PlainTextAppendView.h"
 #include "Offscreen.h"
+#include "PlainTextAppendView.h"
+#include "SearchPattern.h"
 #include "SharedSettings.h"
+#include "TextLines.h"
+#include "TextSearch.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QComboBox>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
@@ -388,8 +388,12 @@ double OneLetterStallMs(bool& complete)
     feeder.setInterval(0);
     QObject::connect(&feeder, &QTimer::timeout, [&] {
         const ByteList& piece = pieces[k++ % pieces.size()];
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), kTotal - sent));
-        port->raiseBytes(n == piece.size() ? piece : ByteList(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n)));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), kTotal - sent));
+        port->raiseBytes(
+            n == piece.size()
+                ? piece
+                : ByteList(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n)));
         sent += n;
         if (sent >= kTotal) {
             feeder.stop();
@@ -535,8 +539,8 @@ void HistoryFigures()
     WriteRow({"copy of 64 MiB - 1 KiB: peak RSS growth", Spread(copyPeak, 1, "MB"),
               "text as UTF-16: " + Fixed(copied, 1) + " MB", "-", "-", "-"});
     WriteRow({"  held by the clipboard after it", Spread(copyHeld, 1, "MB"), "-", "-", "-", "-"});
-    WriteRow({"hex search 4A 6F over 10^9 bytes: time to count all (" +
-                  std::to_string(matches) + " matches)",
+    WriteRow({"hex search 4A 6F over 10^9 bytes: time to count all (" + std::to_string(matches) +
+                  " matches)",
               Spread(seconds, 2, "s"), "-", "-", "-", "-"});
     WriteRow({"  longest event-loop stall meanwhile", Spread(stall, 1, "ms"), "< 50 ms", "-", "-",
               Yes(!stall.empty() && stall.max() < 50.0)});

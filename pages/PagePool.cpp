@@ -75,8 +75,8 @@ void PagePool::givePage(char* page)
 void PagePool::mapChunk()
 {
     // Map twice the size and keep the aligned middle.
-    void* mapped = mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
         throw std::bad_alloc();
     }

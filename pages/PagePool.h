@@ -54,10 +54,7 @@ public:
     bool needsDrop() const { return inMemory_ >= keptLimit() + marginPages_; }
     bool settle();
     // Pages in memory past the budget.
-    std::size_t pagesOver() const
-    {
-        return inMemory_ > keptLimit() ? inMemory_ - keptLimit() : 0;
-    }
+    std::size_t pagesOver() const { return inMemory_ > keptLimit() ? inMemory_ - keptLimit() : 0; }
     SpillFile::Refusal refusal() const { return file_.refusal(); }
 
     // Bytes of the pages held in memory, the cache included.

@@ -139,7 +139,7 @@ private:
 
     PagedStore store_;
     Between between_;
-    std::deque<T> firsts_; // the first element of each page kept
+    std::deque<T> firsts_;  // the first element of each page kept
     std::size_t count_ = 0; // elements stored since clear(), dropped ones included
     std::size_t base_ = 0;  // the index of the first of them
 };

@@ -107,11 +107,11 @@ private:
     void giveBack(const Page& page);
 
     PagePool& pool_;
-    std::deque<Page> pages_;     // the pages kept, from firstPage_ on
-    std::size_t firstPage_ = 0;   // pages before it were dropped
+    std::deque<Page> pages_;        // the pages kept, from firstPage_ on
+    std::size_t firstPage_ = 0;     // pages before it were dropped
     std::size_t firstInMemory_ = 0; // pages before it have moved out
     std::uint64_t size_ = 0;
-    char* end_ = nullptr;   // where the next byte goes in the last page
+    char* end_ = nullptr;  // where the next byte goes in the last page
     std::size_t room_ = 0; // bytes left there
     Filler filler_;
 };

@@ -38,7 +38,8 @@ bool MakeFolder(const std::string& folder)
             break;
         }
     }
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(folder.c_str(), &info) != 0) {
         return false;
     }
@@ -119,7 +120,8 @@ bool SpillFile::open()
         return false;
     }
     if (!capBytes_) {
-        struct statvfs space {};
+        struct statvfs space {
+        };
         const std::uint64_t free =
             ::fstatvfs(fd_, &space) == 0 ? std::uint64_t{space.f_bavail} * space.f_frsize : 0;
         capBytes_ = std::min(free / 4, kMostBytes);
@@ -160,7 +162,8 @@ std::int64_t SpillFile::write(const char* data)
     const auto at = static_cast<off_t>(slot * slotBytes_);
     std::size_t done = 0;
     while (done < slotBytes_) {
-        const ssize_t n = ::pwrite(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pwrite(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -185,7 +188,8 @@ bool SpillFile::read(std::uint64_t slot, char* data)
     const auto at = static_cast<off_t>(slot * slotBytes_);
     std::size_t done = 0;
     while (done < slotBytes_) {
-        const ssize_t n = ::pread(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }

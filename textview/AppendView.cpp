@@ -59,7 +59,9 @@ std::size_t SequenceLength(unsigned char lead)
 
 } // namespace
 
-AppendView::AppendView(QWidget* parent) : AppendView(std::make_unique<TextLines>(), parent) {}
+AppendView::AppendView(QWidget* parent) : AppendView(std::make_unique<TextLines>(), parent)
+{
+}
 
 AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent)
     : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener)), parent)
@@ -68,8 +70,7 @@ AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* pa
 
 AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, std::uint64_t fileCapBytes,
                        QWidget* parent)
-    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener), fileCapBytes),
-                 parent)
+    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener), fileCapBytes), parent)
 {
 }
 

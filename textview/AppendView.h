@@ -193,7 +193,7 @@ private:
     std::uint64_t anchor_ = 0; // where the selection began
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
-    bool held_ = false; // appends do not scroll to the end
+    bool held_ = false;           // appends do not scroll to the end
     bool repaintPending_ = false; // an update of the viewport is on its way
     bool scrollBarHeld_ = false;  // the scroll bar waits for the rows' paint
     QElapsedTimer painted_;       // since the last paint

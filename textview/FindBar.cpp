@@ -150,9 +150,9 @@ void FindBar::showStatus()
     } else {
         shown = QStringLiteral("共 %1 处").arg(search_->count());
     }
-    if (shown != status_->text()) {
+    if (shown != status_->text() || status_->accessibleName().isEmpty()) {
         status_->setText(shown);
-        status_->setAccessibleName(shown);
+        status_->setAccessibleName(shown.isEmpty() ? QStringLiteral("查找结果") : shown);
     }
 }
 

@@ -19,13 +19,13 @@ class RowPainter
 {
 public:
     struct Geometry {
-        int left = 0;       // where a row's text begins
-        int top = 0;        // where the first row begins
+        int left = 0; // where a row's text begins
+        int top = 0;  // where the first row begins
         int lineHeight = 1;
         qreal ascent = 0;
         qreal blankWidth = 0;
-        int height = 0;     // of the viewport
-        qreal right = 0;    // the viewport's right edge
+        int height = 0;  // of the viewport
+        qreal right = 0; // the viewport's right edge
     };
 
     RowPainter(TextLines& lines, const Geometry& geometry, const QPalette& colors,

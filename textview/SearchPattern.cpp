@@ -135,8 +135,7 @@ void SearchPattern::prepare(std::string& text) const
 }
 
 void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t from,
-                         std::uint64_t to, bool atStart, bool atEnd,
-                         std::vector<Match>& out) const
+                         std::uint64_t to, bool atStart, bool atEnd, std::vector<Match>& out) const
 {
     // Whether the byte at `index` may stand beside a match; past the data
     // (outside) only the text's own start or end bounds a token.
@@ -184,7 +183,8 @@ void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t 
     }
     if (needles_.size() > 1) {
         const auto begin = out.begin() + static_cast<std::ptrdiff_t>(first);
-        std::sort(begin, out.end(), [](const Match& a, const Match& b) { return a.begin < b.begin; });
+        std::sort(begin, out.end(),
+                  [](const Match& a, const Match& b) { return a.begin < b.begin; });
         out.erase(std::unique(begin, out.end(),
                               [](const Match& a, const Match& b) { return a.begin == b.begin; }),
                   out.end());

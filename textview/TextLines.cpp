@@ -257,8 +257,7 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
                 s.x -= s.wordLeft;
                 s.wordLeft = 0.0f;
             }
-            if ((s.x + advance > width || at >= s.lineStart + kMostRowBytes) &&
-                at > s.lineStart) {
+            if ((s.x + advance > width || at >= s.lineStart + kMostRowBytes) && at > s.lineStart) {
                 // A word wider than the line is cut before this character.
                 layout.starts.push_back(at);
                 s.lineStart = at;
@@ -462,8 +461,8 @@ void TextLines::keepWithinBound()
         dropped = true;
     }
     if (dropped) {
-        dropReason_ = pool_.refusal() == SpillFile::Refusal::Full ? DropReason::Full
-                                                                  : DropReason::Unwritable;
+        dropReason_ =
+            pool_.refusal() == SpillFile::Refusal::Full ? DropReason::Full : DropReason::Unwritable;
         ++drops_;
     }
 }
@@ -651,8 +650,9 @@ std::uint64_t TextLines::positionOfUtf16(std::uint64_t offset) const
     const auto counted =
         pageUtf16_.begin() + static_cast<std::ptrdiff_t>(fullPages - utf16Page_) + 1;
     std::size_t page =
-        utf16Page_ + static_cast<std::size_t>(
-                         std::upper_bound(pageUtf16_.begin(), counted, target) - pageUtf16_.begin()) -
+        utf16Page_ +
+        static_cast<std::size_t>(std::upper_bound(pageUtf16_.begin(), counted, target) -
+                                 pageUtf16_.begin()) -
         1;
     std::uint64_t units = pageUtf16_[page - utf16Page_];
     for (std::uint64_t pos = std::uint64_t{page} << PagePool::kPageBits; pos < size(); ++page) {
@@ -739,8 +739,8 @@ bool TextLines::continueRelayout(std::size_t budget)
 
 std::size_t TextLines::memoryBytes() const
 {
-    std::size_t bytes = pool_.memoryBytes() + lines_.indexBytes() +
-                        pageUtf16_.size() * sizeof(std::uint64_t);
+    std::size_t bytes =
+        pool_.memoryBytes() + lines_.indexBytes() + pageUtf16_.size() * sizeof(std::uint64_t);
     for (const Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr) {
             bytes += layout->starts.indexBytes() + layout->firstRows.indexBytes();

@@ -200,8 +200,8 @@ private:
     std::unique_ptr<Layout> relayout_;
     GlyphWidths widths_;
     bool endsWithCr_ = false;
-    std::uint64_t keptFrom_ = 0;   // bytes before it were dropped
-    std::size_t firstLine_ = 0;    // the line holding it
+    std::uint64_t keptFrom_ = 0; // bytes before it were dropped
+    std::size_t firstLine_ = 0;  // the line holding it
     std::uint64_t drops_ = 0;
     DropReason dropReason_ = DropReason::Unwritable;
     // UTF-16 units before each page counted, from the page utf16Page_ on, and

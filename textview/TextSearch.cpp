@@ -143,7 +143,8 @@ std::uint64_t TextSearch::currentNumber() const
     if (!caughtUp_) {
         return 0;
     }
-    const std::uint64_t start = std::max<std::uint64_t>(std::uint64_t{countedPages()} * kPage, kept);
+    const std::uint64_t start =
+        std::max<std::uint64_t>(std::uint64_t{countedPages()} * kPage, kept);
     return counted_.back() + countIn(start, current_.begin) + 1;
 }
 
@@ -240,8 +241,8 @@ void TextSearch::startSeek(bool forward)
         return;
     }
     const std::uint64_t begin = view_->selectionBegin();
-    const bool onCurrent = hasCurrent_ && begin == current_.begin &&
-                           view_->selectionEnd() == current_.end;
+    const bool onCurrent =
+        hasCurrent_ && begin == current_.begin && view_->selectionEnd() == current_.end;
     const std::uint64_t origin = forward && onCurrent ? begin + 1 : begin;
     seek_ = Seek{true, forward, false, origin, origin};
     wake();

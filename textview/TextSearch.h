@@ -64,9 +64,9 @@ private:
     struct Seek {
         bool active = false;
         bool forward = true;
-        bool wrapped = false;       // went round the end of the text
-        std::uint64_t origin = 0;   // where it started
-        std::uint64_t pos = 0;      // forward: the next start; backward: past the last
+        bool wrapped = false;     // went round the end of the text
+        std::uint64_t origin = 0; // where it started
+        std::uint64_t pos = 0;    // forward: the next start; backward: past the last
     };
 
     const TextLines& lines() const;
@@ -94,8 +94,8 @@ private:
     std::deque<std::uint64_t> counted_{0};
     std::size_t firstPage_ = 0;
     bool caughtUp_ = true;
-    std::uint64_t tail_ = 0;     // matches past the pages counted, up to the end
-    std::size_t tailPage_ = 0;   // counted from the start of this page
+    std::uint64_t tail_ = 0;   // matches past the pages counted, up to the end
+    std::size_t tailPage_ = 0; // counted from the start of this page
     Seek seek_;
     SearchPattern::Match current_{0, 0};
     bool hasCurrent_ = false;

@@ -434,7 +434,8 @@ TEST_F(View, EndlessRunsAreWrappedAtTheWidth)
         }
         const qsizetype middle = shown.size() / 2;
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.pointOf(middle, 2));
-        EXPECT_EQ(view.selectedText(), QString(2 * 4096, QChar(c)).mid(0, view.selectedText().size()));
+        EXPECT_EQ(view.selectedText(),
+                  QString(2 * 4096, QChar(c)).mid(0, view.selectedText().size()));
         EXPECT_GE(view.selectedText().size(), 4096);
         EXPECT_LE(view.selectedText().size(), 2 * 4096);
     }

@@ -83,7 +83,8 @@ protected:
         EXPECT_LT(kept.size(), all.size());
         EXPECT_TRUE(all.endsWith(kept));
         const QString notice = view.visualLineText(0);
-        EXPECT_TRUE(notice.startsWith("……较早的 ") && notice.endsWith(" MB 已丢弃" + why)) << notice.toStdString();
+        EXPECT_TRUE(notice.startsWith("……较早的 ") && notice.endsWith(" MB 已丢弃" + why))
+            << notice.toStdString();
         const QStringList rows = Rows(view);
         EXPECT_TRUE(kept.startsWith(rows.value(1))) << "the row after the notice starts the text";
         EXPECT_TRUE(kept.endsWith(rows.last()));
