@@ -3,7 +3,9 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace quorvane::bench
@@ -44,6 +46,20 @@ void PlainTextAppendView::append(std::string_view utf8)
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown);
     edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum());
+}
+
+// The last `count` bytes of the last paragraph (counted in UTF-8, as they
+// were appended) go, then the text is appended.
+void PlainTextAppendView::ReplaceEnd(std::size_t count, std::string_view text)
+{
+    QTextCursor cursor(edit_->document());
+    cursor.movePosition(QTextCursor::End);
+    const QByteArray last = cursor.block().text().toUtf8();
+    const auto cut = static_cast<qsizetype>(std::min<std::size_t>(count, last.size()));
+    const qsizetype characters = QString::fromUtf8(last.right(cut)).size();
+    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, static_cast<int>(characters));
+    cursor.removeSelectedText();
+    append(text);
 }
 
 void PlainTextAppendView::clear()

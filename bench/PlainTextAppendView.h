@@ -28,6 +28,7 @@ public:
 
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
+    void ReplaceEnd(std::size_t count, std::string_view text) override;
     void Clear() override { clear(); }
 
 private:

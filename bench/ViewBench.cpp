@@ -1,6 +1,12 @@
 // The receive view under load, against the QPlainTextEdit view it replaced.
 //   quorvane-bench-view append      one long reception appended in 256-byte pieces
 //   quorvane-bench-view receptions  many short receptions, each under its header
+//   quorvane-bench-view letters     10^8 bytes of one letter in string display: the
+//                                   longest event-loop stall
+//   quorvane-bench-view failedspill resident memory over 10^9 bytes with no spill file
+//   quorvane-bench-view history     a 10^9-byte history: copying all of it (refused)
+//                                   and just under the cap, counting a search
+//   quorvane-bench-view rewrap      a new width for 10^8 bytes
 #include "AppendView.h"
 #include "BenchReport.h"
 #include "ByteFormat.h"
@@ -8,15 +14,23 @@
 #include "FakeSerialPort.h"
 #include "FrmMain.h"
 #include "MessageRecorder.h"
-#include "PlainTextAppendView.h"
 #include "Offscreen.h"
+#include "PlainTextAppendView.h"
+#include "SearchPattern.h"
 #include "SharedSettings.h"
+#include "TextLines.h"
+#include "TextSearch.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -261,10 +275,312 @@ void ReceptionFigures()
               Fixed(baseMemory / oursMemory, 1) + "x less", Yes(oursMemory <= 4.0)});
 }
 
+// ---- long runs ----
+
+constexpr int kLongRepeats = 3;
+
+// The longest time between two ticks of a 10 ms timer: how long the event
+// loop was kept from running.
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+            last_ = now;
+        });
+        last_ = Clock::now();
+        timer_.start();
+    }
+    double longestMs() const
+    {
+        const double sinceLast = std::chrono::duration<double>(Clock::now() - last_).count();
+        return std::max(longest_, sinceLast) * 1e3;
+    }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+    double longest_ = 0;
+};
+
+// The peak resident memory since the last ResetPeak() (VmHWM).
+std::size_t PeakBytes()
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    std::size_t kb = 0;
+    char line[256];
+    while (f != nullptr && std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %zu kB", &kb) == 1) {
+            break;
+        }
+    }
+    if (f != nullptr) {
+        std::fclose(f);
+    }
+    return kb * 1024;
+}
+
+void ResetPeak()
+{
+    if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
+
+double Mb(double bytes)
+{
+    return bytes / 1e6;
+}
+
+// Runs the event loop until `done` holds (or a minute has passed).
+void RunUntil(const std::function<bool()>& done)
+{
+    const auto start = Clock::now();
+    while (!done() && SecondsSince(start) < 60) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+// `total` bytes of hex text appended in 64 KiB pieces, painted now and then.
+void AppendHex(AppendView& view, std::uint64_t total)
+{
+    const std::string chunk = HexText(64 * 1024);
+    for (std::uint64_t n = 0; n < total; n += chunk.size()) {
+        view.append(chunk);
+        if ((n / chunk.size()) % 64 == 63) {
+            QApplication::processEvents();
+        }
+    }
+    QApplication::processEvents();
+}
+
+// 10^8 bytes of 'A' arrive through the main window's receive path in string
+// display, in pieces of 4 to 64 KiB, as fast as the event loop takes them.
+double OneLetterStallMs(bool& complete)
+{
+    ApplyStartupDefaults(Shared());
+    MessageRecorder recorder;
+    auto fake = std::make_unique<FakeSerialPort>();
+    FakeSerialPort* port = fake.get();
+    FrmMain main(std::move(fake));
+    ShowExposed(&main);
+    main.findChild<QComboBox*>(QStringLiteral("cmbRcv"))->setCurrentIndex(ModeString);
+    Shared().RcvMaxChars = 2147483647;
+    auto* view = main.findChild<AppendView*>(QStringLiteral("txtRView"));
+    main.TransmitFrame({0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF});
+    QApplication::processEvents();
+    const std::uint64_t before = view->byteCount() + ReceiveHeaderText(true, "hh:mm:ss").size();
+    constexpr std::uint64_t kTotal = 100000000;
+    const std::size_t sizes[] = {4096, 65536, 16384, 32768, 8192, 49152};
+    std::vector<ByteList> pieces;
+    for (const std::size_t size : sizes) {
+        pieces.emplace_back(size, std::uint8_t{'A'});
+    }
+    std::uint64_t sent = 0;
+    std::size_t k = 0;
+    QTimer feeder;
+    feeder.setInterval(0);
+    QObject::connect(&feeder, &QTimer::timeout, [&] {
+        const ByteList& piece = pieces[k++ % pieces.size()];
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), kTotal - sent));
+        port->raiseBytes(
+            n == piece.size()
+                ? piece
+                : ByteList(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n)));
+        sent += n;
+        if (sent >= kTotal) {
+            feeder.stop();
+        }
+    });
+    StallProbe probe;
+    feeder.start();
+    RunUntil([&] { return !feeder.isActive(); });
+    QApplication::processEvents();
+    const double stall = probe.longestMs();
+    complete = view->byteCount() - before == kTotal && recorder.messages().empty();
+    if (!complete) {
+        std::fprintf(stderr, "bench: %llu of %llu bytes shown%s%s\n",
+                     static_cast<unsigned long long>(view->byteCount() - before),
+                     static_cast<unsigned long long>(kTotal),
+                     recorder.messages().empty() ? "" : "; message: ",
+                     recorder.messages().empty() ? "" : recorder.messages().front().text.c_str());
+    }
+    return stall;
+}
+
+void LetterFigures()
+{
+    WriteSection("10. Endless lines: 10^8 bytes of one letter through the main window, string "
+                 "display, 4-64 KiB per read");
+    Samples stall;
+    for (int r = 0; r < kLongRepeats; ++r) {
+        bool complete = false;
+        const double ms = OneLetterStallMs(complete);
+        if (complete) {
+            stall.add(ms);
+        } else {
+            std::fprintf(stderr, "bench: the one-letter flood did not complete\n");
+        }
+    }
+    WriteRow({"longest event-loop stall, 10^8 bytes of one letter", Spread(stall, 1, "ms"),
+              "< 50 ms", "-", "-", Yes(!stall.empty() && stall.max() < 50.0)});
+}
+
+void FailedSpillFigures()
+{
+    WriteSection("11. No spill file (/dev/full): 10^9 bytes of hex text appended to a shown view");
+    Samples growth;
+    Samples kept;
+    for (int r = 0; r < kLongRepeats; ++r) {
+        TrimHeap();
+        const std::size_t fresh = ResidentBytes();
+        AppendView view(TextLines::kMemoryBudget, [](std::string& where) {
+            where = "/dev/full";
+            return ::open(where.c_str(), O_RDWR | O_CLOEXEC);
+        });
+        view.resize(kViewWidth, kViewHeight);
+        ShowExposed(&view);
+        AppendHex(view, 1000000000);
+        growth.add(Mb(static_cast<double>(ResidentBytes()) - static_cast<double>(fresh)));
+        kept.add(Mb(static_cast<double>(view.byteCount() - view.lines().begin())));
+    }
+    const double bound = Mb(static_cast<double>(TextLines::kMemoryBudget) * 1.25);
+    WriteRow({"RSS growth after 10^9 bytes, spill file failing", Spread(growth, 1, "MB"),
+              "<= " + Fixed(bound * 1.1, 1) + " MB", "-", "-",
+              Yes(!growth.empty() && growth.max() <= bound * 1.1)});
+    WriteRow({"  text kept in the view", Spread(kept, 1, "MB"), "-", "-", "-", "-"});
+}
+
+struct HistoryRun {
+    double refusedPeakMb = 0;
+    double copyPeakMb = 0;
+    double copyHeldMb = 0;
+    double searchSeconds = 0;
+    double searchStallMs = 0;
+    std::uint64_t matches = 0;
+};
+
+// A shown view of 10^9 bytes of hex text with its spill file in a folder of
+// its own: Ctrl+A and copy (refused above the cap), a copy just under the
+// cap, and a hex search counted over all of it.
+HistoryRun History()
+{
+    HistoryRun run;
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    {
+        AppendView view;
+        view.resize(kViewWidth, kViewHeight);
+        ShowExposed(&view);
+        AppendHex(view, 1000000000);
+        TrimHeap();
+
+        std::size_t before = ResidentBytes();
+        ResetPeak();
+        view.selectAll();
+        view.copy();
+        QApplication::processEvents();
+        run.refusedPeakMb = Mb(static_cast<double>(PeakBytes()) - static_cast<double>(before));
+
+        const std::uint64_t end = view.byteCount();
+        view.selectRange(end - (AppendView::kMostCopyBytes - 1024), end);
+        TrimHeap();
+        before = ResidentBytes();
+        ResetPeak();
+        view.copy();
+        QApplication::processEvents();
+        run.copyPeakMb = Mb(static_cast<double>(PeakBytes()) - static_cast<double>(before));
+        run.copyHeldMb = Mb(static_cast<double>(ResidentBytes()) - static_cast<double>(before));
+        QGuiApplication::clipboard()->clear();
+        view.selectRange(0, 0);
+
+        TextSearch search(&view);
+        std::string bad;
+        StallProbe probe;
+        const auto start = Clock::now();
+        search.setPattern(*SearchPattern::Hex("4A 6F", bad));
+        RunUntil([&] { return !search.counting(); });
+        run.searchSeconds = SecondsSince(start);
+        run.searchStallMs = probe.longestMs();
+        run.matches = search.count();
+    }
+    qunsetenv("XDG_CACHE_HOME");
+    return run;
+}
+
+void HistoryFigures()
+{
+    WriteSection("12. A 10^9-byte history (hex text, spill file on disk): copying and searching");
+    Samples refused;
+    Samples copyPeak;
+    Samples copyHeld;
+    Samples seconds;
+    Samples stall;
+    std::uint64_t matches = 0;
+    for (int r = 0; r < kLongRepeats; ++r) {
+        const HistoryRun run = History();
+        refused.add(run.refusedPeakMb);
+        copyPeak.add(run.copyPeakMb);
+        copyHeld.add(run.copyHeldMb);
+        seconds.add(run.searchSeconds);
+        stall.add(run.searchStallMs);
+        matches = run.matches;
+    }
+    const double copied = Mb(2.0 * static_cast<double>(AppendView::kMostCopyBytes - 1024));
+    WriteRow({"Ctrl+A, copy of 10^9 bytes (refused): peak RSS growth", Spread(refused, 1, "MB"),
+              "-", "-", "-", "-"});
+    WriteRow({"copy of 64 MiB - 1 KiB: peak RSS growth", Spread(copyPeak, 1, "MB"),
+              "text as UTF-16: " + Fixed(copied, 1) + " MB", "-", "-", "-"});
+    WriteRow({"  held by the clipboard after it", Spread(copyHeld, 1, "MB"), "-", "-", "-", "-"});
+    WriteRow({"hex search 4A 6F over 10^9 bytes: time to count all (" + std::to_string(matches) +
+                  " matches)",
+              Spread(seconds, 2, "s"), "-", "-", "-", "-"});
+    WriteRow({"  longest event-loop stall meanwhile", Spread(stall, 1, "ms"), "< 50 ms", "-", "-",
+              Yes(!stall.empty() && stall.max() < 50.0)});
+}
+
+void RewrapFigures()
+{
+    WriteSection("13. A new width for 10^8 bytes of hex text (spill file on disk)");
+    Samples seconds;
+    Samples stall;
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    for (int r = 0; r < kLongRepeats; ++r) {
+        AppendView view;
+        view.resize(kViewWidth, kViewHeight);
+        ShowExposed(&view);
+        AppendHex(view, 100000000);
+        StallProbe probe;
+        const auto start = Clock::now();
+        view.resize(kViewWidth + 137, kViewHeight);
+        RunUntil([&] { return !view.lines().relayoutPending(); });
+        seconds.add(SecondsSince(start));
+        stall.add(probe.longestMs());
+    }
+    qunsetenv("XDG_CACHE_HOME");
+    WriteRow({"resize and rewrap 10^8 bytes", Spread(seconds, 2, "s"), "-", "-", "-", "-"});
+    WriteRow({"  longest event-loop stall meanwhile", Spread(stall, 1, "ms"), "< 50 ms", "-", "-",
+              Yes(!stall.empty() && stall.max() < 50.0)});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return RunBenchMode(argc, argv, "quorvane-bench-view append|receptions",
-                        {{"append", AppendFigures}, {"receptions", ReceptionFigures}});
+    return RunBenchMode(argc, argv,
+                        "quorvane-bench-view append|receptions|letters|failedspill|history|rewrap",
+                        {{"append", AppendFigures},
+                         {"receptions", ReceptionFigures},
+                         {"letters", LetterFigures},
+                         {"failedspill", FailedSpillFigures},
+                         {"history", HistoryFigures},
+                         {"rewrap", RewrapFigures}});
 }

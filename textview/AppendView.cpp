@@ -1,6 +1,8 @@
 #include "AppendView.h"
 
 #include "AppendViewAccessible.h"
+#include "RowPainter.h"
+#include "RowText.h"
 #include "TextLines.h"
 
 #include <QAccessible>
@@ -41,11 +43,6 @@ constexpr std::uint64_t kAnnouncedUnits = 16 * 1024;
 constexpr qint64 kPaintIntervalMs = 16;
 constexpr qint64 kPaintQuietMs = 1;
 
-bool IsBlankByte(unsigned char b)
-{
-    return b == ' ' || b == '\t';
-}
-
 std::size_t SequenceLength(unsigned char lead)
 {
     if (lead < 0x80) {
@@ -60,52 +57,25 @@ std::size_t SequenceLength(unsigned char lead)
     return 2;
 }
 
-// The text of a row as painted: tabs show as blanks.
-QString ShownText(const std::string& bytes)
-{
-    QString shown = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    shown.replace(QChar(u'\t'), QChar(u' '));
-    return shown;
-}
-
-// Calls step(byteIndex, length, width) for each character of a row.
-template <typename Step> void ForEachChar(const std::string& bytes, GlyphWidths& widths, Step step)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        char32_t ch = p[i];
-        std::size_t n = 1;
-        if (ch >= 0x80) {
-            n = DecodeUtf8(p + i, bytes.size() - i, ch);
-            if (n == 0) {
-                ch = 0xFFFD;
-                n = 1;
-            }
-        }
-        if (!step(i, n, widths(ch))) {
-            return;
-        }
-        i += n;
-    }
-}
-
 } // namespace
 
-AppendView::AppendView(QWidget* parent)
-    : QAbstractScrollArea(parent), lines_(std::make_unique<TextLines>())
+AppendView::AppendView(QWidget* parent) : AppendView(std::make_unique<TextLines>(), parent)
 {
-    setUp();
 }
 
 AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent)
-    : QAbstractScrollArea(parent),
-      lines_(std::make_unique<TextLines>(memoryBudget, std::move(opener)))
+    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener)), parent)
 {
-    setUp();
 }
 
-void AppendView::setUp()
+AppendView::AppendView(std::size_t memoryBudget, SpillOpener opener, std::uint64_t fileCapBytes,
+                       QWidget* parent)
+    : AppendView(std::make_unique<TextLines>(memoryBudget, std::move(opener), fileCapBytes), parent)
+{
+}
+
+AppendView::AppendView(std::unique_ptr<TextLines> lines, QWidget* parent)
+    : QAbstractScrollArea(parent), lines_(std::move(lines))
 {
     InstallAppendViewAccessible();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -128,6 +98,9 @@ void AppendView::append(std::string_view utf8)
     if (utf8.empty()) {
         return;
     }
+    const bool follow = !mouseSelecting_ && !held_;
+    const std::uint64_t drops = lines_->drops();
+    const std::uint64_t topPos = follow ? 0 : topPosition();
     const std::uint64_t lastStart = lines_->line(lines_->lineCount() - 1).begin;
     const std::uint64_t before = lines_->size();
     lines_->append(utf8);
@@ -140,9 +113,85 @@ void AppendView::append(std::string_view utf8)
         anchor_ = anchor_ == lastStart ? lastStart + 1 : anchor_;
         cursor_ = cursor_ == lastStart ? lastStart + 1 : cursor_;
     }
+    afterTextChange(drops, topPos, follow);
+    emit appended();
+}
+
+void AppendView::replaceEnd(std::size_t count, std::string_view utf8)
+{
+    const std::uint64_t size = lines_->size();
+    const std::uint64_t lineBegin = lines_->line(lines_->lineCount() - 1).begin;
+    std::uint64_t from = size - std::min<std::uint64_t>(count, size - lineBegin);
+    while (from > lineBegin && from < size && IsContinuation(lines_->at(from))) {
+        --from; // whole characters go
+    }
+    if (from < size) {
+        const bool follow = !mouseSelecting_ && !held_;
+        const std::uint64_t drops = lines_->drops();
+        const std::uint64_t topPos = follow ? 0 : topPosition();
+        const bool tell = QAccessible::isActive() && size - from <= kAnnouncedUnits;
+        const QString removed = tell ? textOfRange(from, size) : QString();
+        const std::uint64_t offset = readerOffset(from);
+        lines_->cutEnd(static_cast<std::size_t>(size - from));
+        anchor_ = std::min(anchor_, from);
+        cursor_ = std::min(cursor_, from);
+        announceFrom_ = std::min(announceFrom_, from);
+        if (tell && offset <= INT_MAX) {
+            QAccessibleTextRemoveEvent event(this, static_cast<int>(offset), removed);
+            QAccessible::updateAccessibility(&event);
+        }
+        afterTextChange(drops, topPos, follow);
+        emit endReplaced(from);
+    }
+    append(utf8);
+}
+
+// After the text changed: positions in text that was dropped move to what
+// is kept, the rows in sight stay (or follow the end), the rows are painted.
+void AppendView::afterTextChange(std::uint64_t drops, std::uint64_t topPos, bool follow)
+{
+    const bool dropped = lines_->drops() != drops;
+    if (dropped) {
+        noteDropped();
+    }
     holdScrollBar();
-    syncScrollBar(!mouseSelecting_);
+    syncScrollBar(follow);
+    if (dropped && !follow) {
+        const std::size_t row = topPos < lines_->begin() ? 0 : lines_->visualLineOf(topPos);
+        verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(row, INT_MAX)));
+    }
     repaintRows();
+}
+
+void AppendView::noteDropped()
+{
+    const std::uint64_t kept = lines_->begin();
+    anchor_ = std::max(anchor_, kept);
+    cursor_ = std::max(cursor_, kept);
+    announceFrom_ = std::max(announceFrom_, kept);
+    if (QAccessible::isActive()) {
+        // The front of the text changed; a reader reads it again.
+        QAccessibleTextUpdateEvent event(this, 0, QString(), readerNotice());
+        QAccessible::updateAccessibility(&event);
+    }
+    emit frontDropped();
+}
+
+std::uint64_t AppendView::topPosition() const
+{
+    const auto top = static_cast<std::size_t>(verticalScrollBar()->value());
+    return top < lines_->visualLineCount() ? lines_->visualLine(top).begin : lines_->size();
+}
+
+std::uint64_t AppendView::readerOffset(std::uint64_t pos) const
+{
+    return static_cast<std::uint64_t>(readerNotice().size()) + lines_->utf16Offset(pos);
+}
+
+QString AppendView::readerNotice() const
+{
+    return lines_->hasDropped() ? QString::fromStdString(lines_->droppedNotice()) + u'\n'
+                                : QString();
 }
 
 void AppendView::clear()
@@ -157,14 +206,20 @@ void AppendView::clear()
     }
     relayout_.stop();
     anchor_ = cursor_ = 0;
+    held_ = false;
     syncScrollBar(true);
     viewport()->update();
+    emit cleared();
 }
 
 QString AppendView::text() const
 {
-    const std::string all = lines_->bytes(0, lines_->size());
-    return QString::fromUtf8(all.data(), static_cast<qsizetype>(all.size()));
+    return textOfRange(lines_->begin(), lines_->size());
+}
+
+QString AppendView::textOfRange(std::uint64_t begin, std::uint64_t end) const
+{
+    return TextBetween(*lines_, begin, end);
 }
 
 bool AppendView::IsEmpty() const
@@ -179,20 +234,29 @@ bool AppendView::hasSelection() const
 
 QString AppendView::selectedText() const
 {
-    const std::string bytes = lines_->bytes(std::min(anchor_, cursor_), std::max(anchor_, cursor_));
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return textOfRange(selectionBegin(), selectionEnd());
 }
 
-void AppendView::copy() const
+bool AppendView::copyAllowed() const
 {
-    if (hasSelection()) {
-        QGuiApplication::clipboard()->setText(selectedText());
+    return selectionEnd() - selectionBegin() <= kMostCopyBytes;
+}
+
+void AppendView::copy()
+{
+    if (!hasSelection()) {
+        return;
     }
+    if (!copyAllowed()) {
+        emit copyRefused(); // nothing is copied: the clipboard keeps what it had
+        return;
+    }
+    QGuiApplication::clipboard()->setText(selectedText());
 }
 
 void AppendView::selectAll()
 {
-    anchor_ = 0;
+    anchor_ = lines_->begin();
     cursor_ = lines_->line(lines_->lineCount() - 1).end;
     viewport()->update();
 }
@@ -207,9 +271,11 @@ QString AppendView::visualLineText(qsizetype row) const
     if (row < 0 || row >= visualLineCount()) {
         return {};
     }
+    if (lines_->isNoticeRow(static_cast<std::size_t>(row))) {
+        return QString::fromStdString(lines_->droppedNotice());
+    }
     const TextLines::VisualLine line = lines_->visualLine(static_cast<std::size_t>(row));
-    const std::string bytes = lines_->bytes(line.begin, line.end);
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return textOfRange(line.begin, line.end);
 }
 
 QPoint AppendView::pointOf(qsizetype row, qsizetype column) const
@@ -284,10 +350,13 @@ void AppendView::applyWrapWidth()
 void AppendView::runRelayout(std::size_t budget)
 {
     const bool wasAtEnd = atEnd();
-    const std::size_t top = static_cast<std::size_t>(verticalScrollBar()->value());
-    const std::uint64_t topPos =
-        top < lines_->visualLineCount() ? lines_->visualLine(top).begin : 0;
-    if (!lines_->continueRelayout(budget)) {
+    const std::uint64_t drops = lines_->drops();
+    const std::uint64_t topPos = topPosition();
+    const bool caughtUp = lines_->continueRelayout(budget);
+    if (lines_->drops() != drops) {
+        noteDropped();
+    }
+    if (!caughtUp) {
         if (!relayout_.isActive()) {
             relayout_.start(0, this);
         }
@@ -296,8 +365,8 @@ void AppendView::runRelayout(std::size_t budget)
     relayout_.stop();
     syncScrollBar(wasAtEnd);
     if (!wasAtEnd) {
-        verticalScrollBar()->setValue(
-            static_cast<int>(std::min<std::size_t>(lines_->visualLineOf(topPos), INT_MAX)));
+        const std::size_t row = topPos < lines_->begin() ? 0 : lines_->visualLineOf(topPos);
+        verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(row, INT_MAX)));
     }
     viewport()->update();
 }
@@ -397,7 +466,13 @@ void AppendView::resizeEvent(QResizeEvent* event)
 
 void AppendView::scrollContentsBy(int, int)
 {
+    held_ = held_ && !atEnd(); // scrolled to the end: following it again
     viewport()->update();
+}
+
+void AppendView::holdPosition()
+{
+    held_ = !atEnd();
 }
 
 void AppendView::changeEvent(QEvent* event)
@@ -452,19 +527,15 @@ void AppendView::announceAppended()
         return;
     }
     const std::uint64_t endUnits = lines_->utf16Offset(size);
-    std::uint64_t fromUnits = lines_->utf16Offset(announceFrom_);
-    std::uint64_t from = announceFrom_;
-    if (endUnits - fromUnits > kAnnouncedUnits) {
+    std::uint64_t from = std::max(announceFrom_, lines_->begin());
+    if (endUnits - lines_->utf16Offset(from) > kAnnouncedUnits) {
         from = lines_->positionOfUtf16(endUnits - kAnnouncedUnits);
-        fromUnits = lines_->utf16Offset(from);
     }
+    const std::uint64_t fromUnits = readerOffset(from);
     if (fromUnits > INT_MAX) {
         return; // past what screen readers can count
     }
-    const std::string bytes = lines_->bytes(from, size);
-    QAccessibleTextInsertEvent event(
-        this, static_cast<int>(fromUnits),
-        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    QAccessibleTextInsertEvent event(this, static_cast<int>(fromUnits), textOfRange(from, size));
     QAccessible::updateAccessibility(&event);
 }
 
@@ -477,65 +548,19 @@ void AppendView::paintEvent(QPaintEvent* event)
     releaseScrollBar();
     QPainter painter(viewport());
     painter.setFont(textFont_);
-    const QPalette& colors = palette();
     const QPalette::ColorGroup group =
         hasFocus() && isActiveWindow() ? QPalette::Active : QPalette::Inactive;
-    const QRect dirty = event->rect();
-    const std::size_t count = lines_->visualLineCount();
-    const std::size_t first = static_cast<std::size_t>(verticalScrollBar()->value());
-    const std::uint64_t selBegin = std::min(anchor_, cursor_);
-    const std::uint64_t selEnd = std::max(anchor_, cursor_);
-    const int height = viewport()->height();
-    const qreal right = viewport()->width();
-
-    for (std::size_t row = first; row < count; ++row) {
-        const int y = kTopMargin + static_cast<int>(row - first) * lineHeight_;
-        if (y >= height || y > dirty.bottom()) {
-            break;
-        }
-        if (y + lineHeight_ <= dirty.top()) {
-            continue;
-        }
-        const TextLines::VisualLine line = lines_->visualLine(row);
-        const std::string bytes = lines_->bytes(line.begin, line.end);
-        const QString shown = ShownText(bytes);
-        const QPointF baseline(kLeftMargin, y + ascent_);
-
-        const bool lastOfLine = line.end == lines_->line(line.line).end;
-        const bool breakSelected = lastOfLine && selBegin <= line.end && selEnd > line.end;
-        const bool textSelected = selBegin < line.end && selEnd > line.begin;
-        if (!textSelected && !breakSelected) {
-            painter.setPen(colors.color(group, QPalette::Text));
-            painter.drawText(baseline, shown);
-            continue;
-        }
-        qreal x1 = kLeftMargin;
-        qreal x2 = kLeftMargin;
-        qreal x = kLeftMargin;
-        ForEachChar(bytes, lines_->widths(), [&](std::size_t i, std::size_t, float width) {
-            x += width;
-            if (line.begin + i < selBegin) {
-                x1 = x;
-            }
-            if (line.begin + i < selEnd) {
-                x2 = x;
-            }
-            return true;
-        });
-        if (breakSelected) {
-            x2 += blankWidth_; // the line break is selected too
-        }
-        x2 = std::min(x2, right);
-        const QRectF band(x1, y, x2 - x1, lineHeight_);
-        painter.fillRect(band, colors.brush(group, QPalette::Highlight));
-        painter.setPen(colors.color(group, QPalette::Text));
-        painter.drawText(baseline, shown);
-        painter.save();
-        painter.setClipRect(band);
-        painter.setPen(colors.color(group, QPalette::HighlightedText));
-        painter.drawText(baseline, shown);
-        painter.restore();
-    }
+    RowPainter::Geometry geometry;
+    geometry.left = kLeftMargin;
+    geometry.top = kTopMargin;
+    geometry.lineHeight = lineHeight_;
+    geometry.ascent = ascent_;
+    geometry.blankWidth = blankWidth_;
+    geometry.height = viewport()->height();
+    geometry.right = viewport()->width();
+    const auto first = static_cast<std::size_t>(verticalScrollBar()->value());
+    RowPainter(*lines_, geometry, palette(), group)
+        .paint(painter, event->rect(), first, selectionBegin(), selectionEnd());
     if (hasFocus()) {
         paintCaretAndFocus(painter, first);
     }
@@ -586,7 +611,7 @@ std::uint64_t AppendView::positionAt(QPoint point) const
         offset >= 0 ? offset / lineHeight_ : (offset - lineHeight_ + 1) / lineHeight_;
     const qint64 row = verticalScrollBar()->value() + shownRow;
     if (row < 0) {
-        return 0;
+        return lines_->begin();
     }
     if (static_cast<std::uint64_t>(row) >= count) {
         return lines_->line(lines_->lineCount() - 1).end;
@@ -631,19 +656,33 @@ std::uint64_t AppendView::previousPosition(std::uint64_t pos) const
 
 void AppendView::selectWordAt(std::uint64_t pos)
 {
-    const TextLines::Line line = lines_->line(lines_->lineOf(pos));
-    const PagedStore& store = lines_->store();
-    const bool blank = pos < line.end && IsBlankByte(store.at(pos));
-    std::uint64_t begin = pos;
-    while (begin > line.begin && IsBlankByte(store.at(begin - 1)) == blank) {
-        --begin;
+    const ByteRange word = WordAround(*lines_, pos);
+    anchor_ = word.begin;
+    cursor_ = word.end;
+    viewport()->update();
+}
+
+void AppendView::selectRange(std::uint64_t begin, std::uint64_t end)
+{
+    const auto outOfBreak = [&](std::uint64_t pos, bool forward) {
+        pos = std::clamp(pos, lines_->begin(), lines_->size());
+        const std::size_t index = lines_->lineOf(pos);
+        const TextLines::Line line = lines_->line(index);
+        if (pos <= line.end || !forward || index + 1 >= lines_->lineCount()) {
+            return std::min(pos, line.end);
+        }
+        return lines_->line(index + 1).begin; // the whole break
+    };
+    anchor_ = outOfBreak(begin, false);
+    cursor_ = outOfBreak(std::max(begin, end), true);
+    ensureVisible(cursor_);
+    ensureVisible(anchor_);
+    if (QAccessible::isActive() && readerOffset(cursor_) <= INT_MAX) {
+        QAccessibleTextSelectionEvent event(this, static_cast<int>(readerOffset(anchor_)),
+                                            static_cast<int>(readerOffset(cursor_)));
+        event.setCursorPosition(static_cast<int>(readerOffset(cursor_)));
+        QAccessible::updateAccessibility(&event);
     }
-    std::uint64_t end = pos;
-    while (end < line.end && IsBlankByte(store.at(end)) == blank) {
-        ++end;
-    }
-    anchor_ = begin;
-    cursor_ = end;
     viewport()->update();
 }
 
@@ -686,7 +725,7 @@ bool AppendView::moveCursorByKey(QKeyEvent* key)
         to = row + 1 < rows ? positionInRow(row + 1, xOf(cursor_))
                             : lines_->line(lines_->lineCount() - 1).end;
     } else if (key->matches(QKeySequence::SelectPreviousLine)) {
-        to = row > 0 ? positionInRow(row - 1, xOf(cursor_)) : 0;
+        to = row > 0 ? positionInRow(row - 1, xOf(cursor_)) : lines_->begin();
     } else if (key->matches(QKeySequence::SelectNextPage)) {
         to = positionInRow(std::min(row + page, rows - 1), xOf(cursor_));
     } else if (key->matches(QKeySequence::SelectPreviousPage)) {
@@ -696,7 +735,7 @@ bool AppendView::moveCursorByKey(QKeyEvent* key)
     } else if (key->matches(QKeySequence::SelectEndOfLine)) {
         to = lines_->visualLine(row).end;
     } else if (key->matches(QKeySequence::SelectStartOfDocument)) {
-        to = 0;
+        to = lines_->begin();
     } else if (key->matches(QKeySequence::SelectEndOfDocument)) {
         to = lines_->line(lines_->lineCount() - 1).end;
     } else {
@@ -793,7 +832,11 @@ void AppendView::mouseReleaseEvent(QMouseEvent* event)
     autoScroll_.stop();
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (hasSelection() && clipboard->supportsSelection()) {
-        clipboard->setText(selectedText(), QClipboard::Selection);
+        if (copyAllowed()) {
+            clipboard->setText(selectedText(), QClipboard::Selection);
+        } else {
+            clipboard->clear(QClipboard::Selection); // nothing offered above the cap
+        }
     }
     event->accept();
 }

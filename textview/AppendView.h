@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -28,8 +29,10 @@ class TextLines;
 //
 // Appending costs what the appended text costs, whatever the view already
 // holds: the text is kept in UTF-8 blocks, lines are wrapped at blanks to the
-// view's width as they grow, and only the rows in sight are painted. Each
-// append scrolls to the end, unless a mouse selection is under way.
+// view's width as they grow (an endless run of one letter or of blanks is cut
+// at the width), and only the rows in sight are painted. Each append scrolls
+// to the end, unless a mouse selection is under way or a match found by a
+// search is held in sight (holdPosition()).
 //
 // Text is selected with the mouse (drag, double-click for a word, Shift+click
 // to extend) or the keyboard (Ctrl+A, Shift with the arrows, Home, End and the
@@ -39,8 +42,15 @@ class TextLines;
 //
 // The whole text is kept, however long the view runs: what passes a memory
 // budget waits in a temporary file and is read back when it is painted,
-// selected or copied. If that file cannot be made or written, the text stays
-// in memory. clear() gives the memory and the file space back.
+// selected or copied. When that file cannot be made or written, or reaches
+// its cap, the oldest text is dropped instead (memory stays within the
+// budget and a margin) and the first row says how much and why; the file is
+// tried again at most once a minute, and after clear(). clear() gives the
+// memory and the file space back.
+//
+// One copy takes at most kMostCopyBytes of text: above it nothing is copied
+// (nor offered as the X11 primary selection) and copyRefused() is emitted,
+// for the program's message.
 //
 // With the keyboard focus the view shows a focus frame and its caret. Screen
 // readers read it through AppendViewAccessible; what is appended is announced
@@ -51,11 +61,20 @@ class AppendView : public QAbstractScrollArea, public TextSink
 public:
     explicit AppendView(QWidget* parent = nullptr);
     // A view that keeps `memoryBudget` bytes of text and indexes in memory
-    // and moves older pages to the file `opener` makes.
+    // and moves older pages to the file `opener` makes, which holds at most
+    // `fileCapBytes` (by default a quarter of its file system's free space,
+    // at most 16 GiB).
     AppendView(std::size_t memoryBudget, SpillOpener opener, QWidget* parent = nullptr);
+    AppendView(std::size_t memoryBudget, SpillOpener opener, std::uint64_t fileCapBytes,
+               QWidget* parent = nullptr);
     ~AppendView() override;
 
+    static constexpr std::uint64_t kMostCopyBytes = std::uint64_t{64} << 20;
+
     void append(std::string_view utf8);
+    // Removes the last `count` bytes (all after the last line break) and
+    // appends `utf8`: a partial last row completed in place.
+    void replaceEnd(std::size_t count, std::string_view utf8);
     void clear();
     QString text() const;
     bool hasSelection() const;
@@ -64,7 +83,19 @@ public:
     // TextSink
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
+    void ReplaceEnd(std::size_t count, std::string_view text) override { replaceEnd(count, text); }
     void Clear() override { clear(); }
+
+    // The selection as byte positions [begin, end) (empty: the caret), and
+    // selecting a range, which is scrolled into sight.
+    std::uint64_t selectionBegin() const { return std::min(anchor_, cursor_); }
+    std::uint64_t selectionEnd() const { return std::max(anchor_, cursor_); }
+    std::uint64_t caretPosition() const { return cursor_; }
+    void selectRange(std::uint64_t begin, std::uint64_t end);
+    // Appends leave the rows in sight where they are (a match found far up
+    // stays in sight) until the view is scrolled to its end again or
+    // cleared; nothing is held when the view is at its end already.
+    void holdPosition();
 
     // What the view shows, row by row (rows are visual lines).
     qsizetype visualLineCount() const;
@@ -85,8 +116,18 @@ public:
     QMenu* createContextMenu();
 
 public slots:
-    void copy() const;
+    void copy();
     void selectAll();
+
+signals:
+    // A copy was asked for a selection larger than kMostCopyBytes.
+    void copyRefused();
+    // The text grew, lost its end from a position on (replaceEnd), lost its
+    // oldest part, or was cleared: for a search over it.
+    void appended();
+    void endReplaced(quint64 from);
+    void frontDropped();
+    void cleared();
 
 protected:
     bool event(QEvent* event) override;
@@ -111,11 +152,20 @@ private:
     static constexpr int kRightMargin = 4;
     static constexpr int kTopMargin = 2;
 
-    void setUp();
+    AppendView(std::unique_ptr<TextLines> lines, QWidget* parent);
+    void afterTextChange(std::uint64_t drops, std::uint64_t topPos, bool follow);
+    void noteDropped();
+    std::uint64_t topPosition() const;
+    // What screen readers count: the notice row's text (with a line break)
+    // before the text kept, in UTF-16 units.
+    QString readerNotice() const;
+    std::uint64_t readerOffset(std::uint64_t pos) const;
+    bool copyAllowed() const;
     void applyFont();
     void noteAppendedForScreenReaders(std::uint64_t from);
     void announceAppended();
     void paintCaretAndFocus(QPainter& painter, std::size_t firstRow);
+    QString textOfRange(std::uint64_t begin, std::uint64_t end) const;
     void applyWrapWidth();
     void runRelayout(std::size_t budget);
     void syncScrollBar(bool toEnd);
@@ -143,6 +193,7 @@ private:
     std::uint64_t anchor_ = 0; // where the selection began
     std::uint64_t cursor_ = 0; // its moving end
     bool mouseSelecting_ = false;
+    bool held_ = false;           // appends do not scroll to the end
     bool repaintPending_ = false; // an update of the viewport is on its way
     bool scrollBarHeld_ = false;  // the scroll bar waits for the rows' paint
     QElapsedTimer painted_;       // since the last paint

@@ -1,6 +1,7 @@
 #include "AppendViewAccessible.h"
 
 #include "AppendView.h"
+#include "RowText.h"
 #include "TextLines.h"
 
 #include <QScrollBar>
@@ -15,18 +16,6 @@ namespace
 
 // Bytes read for one answer at most (UTF-8 takes up to 4 bytes a unit).
 constexpr std::uint64_t kMostBytes = std::uint64_t{4} * AppendViewAccessible::kMostUnits;
-// How far a word is looked for on either side of an offset.
-constexpr std::uint64_t kWordReach = 4096;
-
-bool IsContinuation(unsigned char b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
-bool IsBlank(unsigned char b)
-{
-    return b == ' ' || b == '\t';
-}
 
 // A position a caret or selection may take: never inside a line break.
 std::uint64_t OutOfBreak(const TextLines& lines, std::uint64_t pos)
@@ -95,14 +84,32 @@ QString AppendViewAccessible::text(QAccessible::Text t) const
     return QAccessibleWidget::text(t);
 }
 
+// Offsets count the notice row of dropped text (and its line break) first,
+// then the text kept.
+int AppendViewAccessible::noticeUnits() const
+{
+    return static_cast<int>(view()->readerNotice().size());
+}
+
 int AppendViewAccessible::toOffset(std::uint64_t byte) const
 {
-    return static_cast<int>(std::min<std::uint64_t>(view()->lines_->utf16Offset(byte), INT_MAX));
+    return static_cast<int>(std::min<std::uint64_t>(view()->readerOffset(byte), INT_MAX));
 }
 
 std::uint64_t AppendViewAccessible::toByte(int offset) const
 {
-    return view()->lines_->positionOfUtf16(static_cast<std::uint64_t>(std::max(offset, 0)));
+    const int notice = noticeUnits();
+    if (offset < notice) {
+        return view()->lines_->begin();
+    }
+    return view()->lines_->positionOfUtf16(static_cast<std::uint64_t>(offset - notice));
+}
+
+QString AppendViewAccessible::noticeLine(int* startOffset, int* endOffset) const
+{
+    *startOffset = 0;
+    *endOffset = noticeUnits();
+    return view()->readerNotice();
 }
 
 QString AppendViewAccessible::textOfBytes(std::uint64_t begin, std::uint64_t end,
@@ -114,8 +121,7 @@ QString AppendViewAccessible::textOfBytes(std::uint64_t begin, std::uint64_t end
     }
     *startOffset = toOffset(begin);
     *endOffset = toOffset(end);
-    const std::string bytes = lines.bytes(begin, end);
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return view()->textOfRange(begin, end);
 }
 
 // ---- selection and caret ----
@@ -189,9 +195,17 @@ QString AppendViewAccessible::text(int startOffset, int endOffset) const
     }
     startOffset = std::clamp(startOffset, 0, endOffset);
     endOffset = startOffset + std::min(endOffset - startOffset, kMostUnits);
+    const int notice = noticeUnits();
+    QString out;
+    if (startOffset < notice) {
+        out = view()->readerNotice().mid(startOffset, std::min(endOffset, notice) - startOffset);
+    }
     int first = 0;
     int last = 0;
-    return textOfBytes(toByte(startOffset), toByte(endOffset), &first, &last);
+    if (endOffset > notice) {
+        out += textOfBytes(toByte(std::max(startOffset, notice)), toByte(endOffset), &first, &last);
+    }
+    return out;
 }
 
 void AppendViewAccessible::pieceAt(std::uint64_t pos, QAccessible::TextBoundaryType boundary,
@@ -215,18 +229,9 @@ void AppendViewAccessible::pieceAt(std::uint64_t pos, QAccessible::TextBoundaryT
             end = CharEnd(store, begin);
             return;
         }
-        const bool blank = IsBlank(store.at(pos));
-        const std::uint64_t low = line.begin + (pos - line.begin > kWordReach ? pos - line.begin - kWordReach : 0);
-        const std::uint64_t high = std::min(line.end, pos + kWordReach);
-        begin = pos;
-        while (begin > low && IsBlank(store.at(begin - 1)) == blank) {
-            --begin;
-        }
-        end = pos;
-        while (end < high && IsBlank(store.at(end)) == blank) {
-            ++end;
-        }
-        begin = CharStart(store, begin);
+        const ByteRange word = WordAround(lines, pos);
+        begin = word.begin;
+        end = word.end;
         return;
     }
     case QAccessible::LineBoundary: {
@@ -245,7 +250,7 @@ void AppendViewAccessible::pieceAt(std::uint64_t pos, QAccessible::TextBoundaryT
     case QAccessible::NoBoundary:
         break;
     }
-    begin = 0;
+    begin = lines.begin();
     end = size;
 }
 
@@ -253,6 +258,9 @@ QString AppendViewAccessible::textAtOffset(int offset, QAccessible::TextBoundary
                                            int* startOffset, int* endOffset) const
 {
     *startOffset = *endOffset = -1;
+    if (offset >= 0 && offset < noticeUnits()) {
+        return noticeLine(startOffset, endOffset);
+    }
     const std::uint64_t size = view()->lines_->size();
     const std::uint64_t pos = toByte(offset);
     if (pos >= size && boundaryType != QAccessible::LineBoundary &&
@@ -273,9 +281,12 @@ QString AppendViewAccessible::textBeforeOffset(int offset,
     const TextLines& lines = *view()->lines_;
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
-    pieceAt(std::min(toByte(offset), lines.size()), boundaryType, begin, end);
-    if (begin == 0) {
+    if (offset < noticeUnits()) {
         return {};
+    }
+    pieceAt(std::min(toByte(offset), lines.size()), boundaryType, begin, end);
+    if (begin <= lines.begin()) {
+        return lines.hasDropped() ? noticeLine(startOffset, endOffset) : QString();
     }
     pieceAt(CharStart(lines.store(), begin - 1), boundaryType, begin, end);
     return textOfBytes(begin, end, startOffset, endOffset);
@@ -289,6 +300,10 @@ QString AppendViewAccessible::textAfterOffset(int offset,
     const TextLines& lines = *view()->lines_;
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
+    if (offset < noticeUnits()) {
+        pieceAt(lines.begin(), boundaryType, begin, end);
+        return textOfBytes(begin, end, startOffset, endOffset);
+    }
     pieceAt(std::min(toByte(offset), lines.size()), boundaryType, begin, end);
     if (end >= lines.size()) {
         return {};

@@ -47,6 +47,8 @@ public:
 
 private:
     AppendView* view() const;
+    int noticeUnits() const;
+    QString noticeLine(int* startOffset, int* endOffset) const;
     int toOffset(std::uint64_t byte) const;
     std::uint64_t toByte(int offset) const;
     // The byte range [begin, end) of the piece of text at a byte position.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 
 namespace quorvane
@@ -15,13 +16,11 @@ namespace
 constexpr float kMinWrapWidth = 48.0f;
 // An empty logical line costs this much of a relayout budget.
 constexpr std::int64_t kLineCost = 16;
+// Appends longer than this are taken in pieces, so that the oldest text can
+// be dropped in between when the file takes no more pages.
+constexpr std::size_t kAppendPiece = std::size_t{1} << 20;
 
 const char kReplacement[] = "\xEF\xBF\xBD";
-
-bool IsContinuation(unsigned char b)
-{
-    return (b & 0xC0) == 0x80;
-}
 
 bool IsBlank(char32_t ch)
 {
@@ -41,95 +40,26 @@ bool IsPrintableAscii(unsigned char c)
     return static_cast<unsigned char>(c - 0x21) < 0x5F;
 }
 
-// The length of the valid UTF-8 prefix of data (whole sequences only).
-std::size_t ValidPrefix(const unsigned char* data, std::size_t size)
-{
-    std::size_t i = 0;
-    while (i < size) {
-        if (i + 8 <= size) {
-            std::uint64_t eight = 0;
-            std::memcpy(&eight, data + i, sizeof eight);
-            if ((eight & 0x8080808080808080ull) == 0) {
-                i += 8; // eight ASCII bytes at once
-                continue;
-            }
-        }
-        if (data[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        char32_t ch = 0;
-        const std::size_t n = DecodeUtf8(data + i, size - i, ch);
-        if (n == 0) {
-            return i;
-        }
-        i += n;
-    }
-    return size;
-}
-
-// The UTF-16 units of valid UTF-8 bytes, each counted at its lead byte.
-std::uint64_t Utf16Units(const char* data, std::size_t size)
-{
-    std::uint64_t units = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        units += static_cast<unsigned>(!IsContinuation(b)) + static_cast<unsigned>(b >= 0xF0);
-    }
-    return units;
-}
-
 std::uint64_t Same(std::uint64_t v)
 {
     return v;
 }
 
-} // namespace
-
-std::size_t DecodeUtf8(const unsigned char* data, std::size_t size, char32_t& ch)
+std::uint64_t LineBegin(const TextLines::Line& l)
 {
-    const unsigned char b0 = data[0];
-    if (b0 < 0x80) {
-        ch = b0;
-        return 1;
-    }
-    std::size_t n = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        n = 2;
-        ch = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        n = 3;
-        ch = b0 & 0x0F;
-        if (b0 == 0xE0) {
-            low = 0xA0; // no overlong forms
-        } else if (b0 == 0xED) {
-            high = 0x9F; // no surrogates
-        }
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        n = 4;
-        ch = b0 & 0x07;
-        if (b0 == 0xF0) {
-            low = 0x90;
-        } else if (b0 == 0xF4) {
-            high = 0x8F; // nothing past U+10FFFF
-        }
-    } else {
-        return 0;
-    }
-    if (size < n || data[1] < low || data[1] > high) {
-        return 0;
-    }
-    ch = (ch << 6) | (data[1] & 0x3F);
-    for (std::size_t k = 2; k < n; ++k) {
-        if (!IsContinuation(data[k])) {
-            return 0;
-        }
-        ch = (ch << 6) | (data[k] & 0x3F);
-    }
-    return n;
+    return l.begin;
 }
+
+// Lines made up for a page of the line index that could not be read back:
+// spread evenly between the known first lines of its page and the next.
+TextLines::Line LinesBetween(const TextLines::Line& a, const TextLines::Line& b, std::size_t k,
+                             std::size_t n)
+{
+    const auto at = [&](std::size_t i) { return a.begin + (b.begin - a.begin) * i / n; };
+    return {at(k), at(k + 1)};
+}
+
+} // namespace
 
 // ---- GlyphWidths ----
 
@@ -155,12 +85,27 @@ float GlyphWidths::other(char32_t ch)
 
 // ---- TextLines ----
 
-TextLines::TextLines(std::size_t memoryBudget, SpillOpener opener)
-    : pool_(memoryBudget, std::move(opener)), store_(pool_), lines_(pool_),
-      current_(std::make_unique<Layout>(pool_))
+TextLines::TextLines(std::size_t memoryBudget, SpillOpener opener,
+                     std::optional<std::uint64_t> fileCapBytes)
+    : pool_(memoryBudget, std::move(opener), fileCapBytes), store_(pool_),
+      lines_(pool_, LinesBetween), current_(std::make_unique<Layout>(pool_))
 {
+    store_.setFiller([this](std::size_t, char* data) { fillGap(data); });
     lines_.push_back({0, 0});
+    pageUtf16_.push_back(0);
     resetLayout(*current_, kMinWrapWidth);
+}
+
+// A page of text the file could not give back shows the marker throughout,
+// never bytes that were not appended.
+void TextLines::fillGap(char* data) const
+{
+    std::size_t at = 0;
+    while (at + kGapMarker.size() <= PagedStore::kPageBytes) {
+        std::memcpy(data + at, kGapMarker.data(), kGapMarker.size());
+        at += kGapMarker.size();
+    }
+    std::memset(data + at, '.', PagedStore::kPageBytes - at);
 }
 
 void TextLines::beginLine(Layout& layout, std::size_t line, std::uint64_t start)
@@ -172,12 +117,24 @@ void TextLines::beginLine(Layout& layout, std::size_t line, std::uint64_t start)
     layout.pos = start;
 }
 
+// A new row before the blank at `at`.
+void TextLines::cutRow(Layout& layout, WrapState& s, std::uint64_t at)
+{
+    layout.starts.push_back(at);
+    s.lineStart = at;
+    s.wordStart = at;
+    s.x = 0.0f;
+    s.wordLeft = 0.0f;
+}
+
+// Starts wrapping from the first line kept.
 void TextLines::resetLayout(Layout& layout, float width) const
 {
     layout.starts.clear();
-    layout.firstRows.clear();
+    layout.firstRows.clear(firstLine_);
     layout.width = width;
-    beginLine(layout, 0, lines_[0].begin);
+    layout.keptRow = 0;
+    beginLine(layout, firstLine_, std::max(lines_[firstLine_].begin, keptFrom_));
 }
 
 // Wraps the bytes at [offset, offset + size) of the line being wrapped; data
@@ -186,6 +143,7 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
 {
     WrapState s = layout.state;
     const float width = layout.width;
+    std::uint64_t full = s.lineStart + kMostRowBytes; // where the row holds its most bytes
     const float* ascii = widths_.ascii();
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     std::size_t i = 0;
@@ -209,7 +167,7 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
                 x += ascii[(eight >> (8 * k)) & 0x7F];
                 left = k == lastSpace ? x : left;
             }
-            if (x > width) {
+            if (x > width || offset + i + 8 > full) {
                 break;
             }
             if (lastSpace == 7) {
@@ -237,7 +195,9 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
                     s.wordLeft = s.x;
                 }
                 float x = s.x;
-                while (x + ascii[c] <= width) {
+                const std::size_t stop = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(full > offset ? full - offset : 0, size));
+                while (x + ascii[c] <= width && i < stop) {
                     x += ascii[c];
                     if (++i == size || !IsPrintableAscii(c = p[i])) {
                         break;
@@ -248,6 +208,11 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
                     break; // c does not fit: a break is due
                 }
             } else if (IsBlank(c)) {
+                const std::uint64_t at = offset + i;
+                if ((s.x > width || at >= full) && at > s.lineStart) {
+                    cutRow(layout, s, at); // a blank already hangs past the width
+                    full = at + kMostRowBytes;
+                }
                 s.x += ascii[c];
                 s.afterBlank = true;
                 ++i;
@@ -271,6 +236,10 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
         const std::uint64_t at = offset + i;
         i += n;
         if (IsBlank(ch)) {
+            if ((s.x > width || at >= full) && at > s.lineStart) {
+                cutRow(layout, s, at);
+                full = at + kMostRowBytes;
+            }
             s.x += advance;
             s.afterBlank = true;
             continue;
@@ -280,7 +249,7 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
             s.wordStart = at;
             s.wordLeft = s.x;
         }
-        if (s.x + advance > width && at > s.lineStart) {
+        if ((s.x + advance > width || at >= full) && at > s.lineStart) {
             if (s.wordStart > s.lineStart) {
                 // The word moves to a line of its own.
                 layout.starts.push_back(s.wordStart);
@@ -288,18 +257,27 @@ void TextLines::feed(Layout& layout, const char* data, std::size_t size, std::ui
                 s.x -= s.wordLeft;
                 s.wordLeft = 0.0f;
             }
-            if (s.x + advance > width && at > s.lineStart) {
+            if ((s.x + advance > width || at >= s.lineStart + kMostRowBytes) && at > s.lineStart) {
                 // A word wider than the line is cut before this character.
                 layout.starts.push_back(at);
                 s.lineStart = at;
                 s.x = 0.0f;
             }
             s.wordStart = s.lineStart;
+            full = s.lineStart + kMostRowBytes;
         }
         s.x += advance;
     }
     layout.state = s;
     layout.pos = offset + size;
+}
+
+// Wraps stored bytes [begin, end) of the line being wrapped.
+void TextLines::feedStored(Layout& layout, std::uint64_t begin, std::uint64_t end)
+{
+    std::string chunk;
+    store_.copy(begin, end, chunk);
+    feed(layout, chunk.data(), chunk.size(), begin);
 }
 
 void TextLines::appendRun(const char* data, std::size_t size)
@@ -337,7 +315,7 @@ void TextLines::append(std::string_view utf8)
         return;
     }
     const auto* raw = reinterpret_cast<const unsigned char*>(utf8.data());
-    std::size_t valid = ValidPrefix(raw, utf8.size());
+    std::size_t valid = ValidUtf8Prefix(raw, utf8.size());
     std::string fixed;
     if (valid < utf8.size()) {
         fixed.reserve(utf8.size() + 16);
@@ -350,11 +328,23 @@ void TextLines::append(std::string_view utf8)
             }
             fixed.append(kReplacement, 3);
             ++i;
-            valid = i + ValidPrefix(raw + i, utf8.size() - i);
+            valid = i + ValidUtf8Prefix(raw + i, utf8.size() - i);
         }
         utf8 = fixed;
     }
+    while (!utf8.empty()) {
+        std::size_t n = std::min(utf8.size(), kAppendPiece);
+        while (n < utf8.size() && IsContinuation(static_cast<unsigned char>(utf8[n]))) {
+            ++n; // whole characters only
+        }
+        appendValid(utf8.substr(0, n));
+        keepWithinBound();
+        utf8.remove_prefix(n);
+    }
+}
 
+void TextLines::appendValid(std::string_view utf8)
+{
     const char* p = utf8.data();
     const std::size_t n = utf8.size();
     std::size_t i = 0;
@@ -396,6 +386,161 @@ void TextLines::append(std::string_view utf8)
     }
 }
 
+// ---- the end of the last line ----
+
+std::uint64_t TextLines::cutEnd(std::size_t count)
+{
+    const std::uint64_t size = store_.size();
+    const Line last = lines_.back();
+    const std::uint64_t lineBegin = std::max(last.begin, keptFrom_);
+    std::uint64_t end = size - std::min<std::uint64_t>(count, size - lineBegin);
+    while (end > lineBegin && end < size && IsContinuation(store_.at(end))) {
+        --end;
+    }
+    if (end == size) {
+        return size;
+    }
+    store_.truncate(end);
+    lines_.setBack({last.begin, end});
+    endsWithCr_ = false;
+    for (Layout* layout : {current_.get(), relayout_.get()}) {
+        if (layout != nullptr) {
+            rewindLayout(*layout, end);
+        }
+    }
+    // Counts of pages the cut reaches are taken again.
+    const std::size_t counted = end / PagedStore::kPageBytes + 1 - utf16Page_;
+    if (pageUtf16_.size() > counted) {
+        pageUtf16_.resize(counted);
+    }
+    keepWithinBound();
+    return end;
+}
+
+// The rows of the last line from the one before the new end on are wrapped
+// again: a row's start is settled by a character before the next row's
+// start, so every earlier start stays where it is.
+void TextLines::rewindLayout(Layout& layout, std::uint64_t end)
+{
+    if (layout.line + 1 != lines_.size() || layout.pos <= end) {
+        return;
+    }
+    const std::size_t lineFirstRow = layout.firstRows.back();
+    std::size_t row = layout.starts.countUpTo(end > 0 ? end - 1 : 0, Same);
+    row = std::max(row > 0 ? row - 1 : 0, lineFirstRow); // the row holding the last byte
+    if (row > lineFirstRow) {
+        --row;
+    }
+    row = std::max(row, layout.keptRow);
+    layout.starts.truncate(row + 1);
+    std::uint64_t start = layout.starts.back();
+    if (start < keptFrom_) {
+        start = keptFrom_; // the dropped part of that row stays out
+        layout.starts.setBack(start);
+    }
+    layout.state = WrapState{start, start, 0.0f, 0.0f, false};
+    layout.pos = start;
+    feedStored(layout, start, end);
+}
+
+// ---- dropping the oldest text ----
+
+// Called where every index is whole: after each piece appended, each
+// relayout slice and each cut. Drops the oldest text while the file takes
+// no more pages and memory is past its margin.
+void TextLines::keepWithinBound()
+{
+    if (!pool_.needsDrop()) {
+        return;
+    }
+    bool dropped = false;
+    while (!pool_.settle()) {
+        if (!dropFront(std::max<std::size_t>(1, pool_.pagesOver() / 2))) {
+            break;
+        }
+        dropped = true;
+    }
+    if (dropped) {
+        dropReason_ =
+            pool_.refusal() == SpillFile::Refusal::Full ? DropReason::Full : DropReason::Unwritable;
+        ++drops_;
+    }
+}
+
+// Drops about `pages` more pages of text, with the lines and rows they
+// hold; false when nothing but the last page is left.
+bool TextLines::dropFront(std::size_t pages)
+{
+    const std::uint64_t size = store_.size();
+    const std::uint64_t lastPage = size == 0 ? 0 : (size - 1) / PagedStore::kPageBytes;
+    const std::uint64_t cut =
+        std::min<std::uint64_t>(store_.begin() / PagedStore::kPageBytes + pages, lastPage) *
+        PagedStore::kPageBytes;
+    if (cut <= store_.begin()) {
+        return false;
+    }
+    // The first position kept starts a character and is not inside a break.
+    std::uint64_t kept = cut;
+    while (kept < size && IsContinuation(store_.at(kept))) {
+        ++kept;
+    }
+    if (kept < size && store_.at(kept) == '\n' && store_.at(kept - 1) == '\r') {
+        ++kept;
+    }
+    applyDrop(kept);
+    return true;
+}
+
+void TextLines::applyDrop(std::uint64_t keptFrom)
+{
+    keptFrom_ = keptFrom;
+    firstLine_ = lines_.countUpTo(keptFrom, LineBegin) - 1;
+    if (relayout_ && (relayout_->line < firstLine_ || relayout_->pos < keptFrom)) {
+        resetLayout(*relayout_, relayout_->width); // it had not reached what is kept
+    }
+    for (Layout* layout : {current_.get(), relayout_.get()}) {
+        if (layout == nullptr) {
+            continue;
+        }
+        layout->keptRow = std::max(layout->keptRow, layout->starts.countUpTo(keptFrom, Same) - 1);
+        layout->starts.dropBefore(layout->keptRow);
+        layout->firstRows.dropBefore(firstLine_);
+    }
+    lines_.dropBefore(firstLine_);
+    store_.dropBefore(keptFrom);
+    rebaseUtf16(keptFrom);
+}
+
+void TextLines::rebaseUtf16(std::uint64_t keptFrom)
+{
+    const auto page = static_cast<std::size_t>(keptFrom / PagedStore::kPageBytes);
+    const auto within = static_cast<std::size_t>(keptFrom % PagedStore::kPageBytes);
+    const std::uint64_t inPage = within == 0 ? 0 : Utf16Units(store_.page(page), within);
+    if (page < utf16Page_ + pageUtf16_.size()) {
+        unitsBeforeKept_ = pageUtf16_[page - utf16Page_] + inPage;
+        pageUtf16_.erase(pageUtf16_.begin(),
+                         pageUtf16_.begin() + static_cast<std::ptrdiff_t>(page - utf16Page_));
+    } else {
+        pageUtf16_.assign(1, 0);
+        unitsBeforeKept_ = inPage;
+    }
+    utf16Page_ = page;
+}
+
+std::string TextLines::droppedNotice() const
+{
+    if (!hasDropped()) {
+        return {};
+    }
+    const double mb = static_cast<double>(keptFrom_) / 1e6;
+    char number[32];
+    std::snprintf(number, sizeof number, mb < 10 ? "%.1f" : "%.0f", mb);
+    return std::string("……较早的 ") + number + " MB 已丢弃(" +
+           (dropReason_ == DropReason::Full ? "缓存文件已达上限" : "缓存文件无法写入") + ")";
+}
+
+// ---- reading ----
+
 void TextLines::clear()
 {
     const float width = wrapWidth();
@@ -405,7 +550,12 @@ void TextLines::clear()
     lines_.clear();
     store_.clear();
     pool_.reset();
-    std::vector<std::uint64_t>().swap(pageUtf16_);
+    keptFrom_ = 0;
+    firstLine_ = 0;
+    pageUtf16_.assign(1, 0);
+    std::deque<std::uint64_t>(pageUtf16_).swap(pageUtf16_);
+    utf16Page_ = 0;
+    unitsBeforeKept_ = 0;
     lines_.push_back({0, 0});
     resetLayout(*current_, width);
     endsWithCr_ = false;
@@ -414,6 +564,7 @@ void TextLines::clear()
 std::string TextLines::bytes(std::uint64_t begin, std::uint64_t end) const
 {
     std::string out;
+    begin = std::max(begin, keptFrom_);
     if (end > begin) {
         out.reserve(static_cast<std::size_t>(end - begin));
         store_.copy(begin, end, out);
@@ -421,61 +572,89 @@ std::string TextLines::bytes(std::uint64_t begin, std::uint64_t end) const
     return out;
 }
 
+std::string_view TextLines::piece(std::uint64_t pos, std::uint64_t end) const
+{
+    const auto page = static_cast<std::size_t>(pos / PagedStore::kPageBytes);
+    const auto at = static_cast<std::size_t>(pos % PagedStore::kPageBytes);
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>(PagedStore::kPageBytes - at, std::min(end, size()) - pos));
+    return {store_.page(page) + at, n};
+}
+
+TextLines::Line TextLines::line(std::size_t i) const
+{
+    if (i < lead()) {
+        return {keptFrom_, keptFrom_};
+    }
+    Line l = lines_[i - lead() + firstLine_];
+    l.begin = std::max(l.begin, keptFrom_);
+    l.end = std::max(l.end, l.begin);
+    return l;
+}
+
 std::size_t TextLines::lineOf(std::uint64_t pos) const
 {
-    const std::size_t n = lines_.countUpTo(pos, [](const Line& l) { return l.begin; });
-    return n == 0 ? 0 : n - 1;
+    const std::size_t n = lines_.countUpTo(std::max(pos, keptFrom_), LineBegin);
+    return n - 1 - firstLine_ + lead();
 }
 
 TextLines::VisualLine TextLines::visualLine(std::size_t v) const
 {
+    if (v < lead()) {
+        return {keptFrom_, keptFrom_, 0};
+    }
     const Layout& layout = *current_;
     const auto& rows = layout.firstRows;
-    const std::size_t line = rows.countUpTo(v, Same) - 1;
+    const std::size_t row = v - lead() + layout.keptRow;
+    const std::size_t line = rows.countUpTo(row, Same) - 1;
     const bool lastOfLine =
-        v + 1 >= layout.starts.size() || (line + 1 < rows.size() && v + 1 >= rows[line + 1]);
-    const std::uint64_t begin = layout.starts[v];
-    const std::uint64_t end = lastOfLine ? lines_[line].end : layout.starts[v + 1];
-    return {begin, std::max(begin, end), line};
+        row + 1 >= layout.starts.size() || (line + 1 < rows.size() && row + 1 >= rows[line + 1]);
+    const std::uint64_t begin = std::max(layout.starts[row], keptFrom_);
+    const std::uint64_t end = lastOfLine ? lines_[line].end : layout.starts[row + 1];
+    return {begin, std::max(begin, end), line - firstLine_ + lead()};
 }
 
 std::size_t TextLines::visualLineOf(std::uint64_t pos) const
 {
-    const std::size_t n = current_->starts.countUpTo(pos, Same);
-    return n == 0 ? 0 : n - 1;
+    const std::size_t n = current_->starts.countUpTo(std::max(pos, keptFrom_), Same);
+    return n - 1 - current_->keptRow + lead();
 }
 
+// UTF-16 units from the start of page utf16Page_ to the start of `page`.
 std::uint64_t TextLines::utf16BeforePage(std::size_t page) const
 {
-    if (pageUtf16_.empty()) {
-        pageUtf16_.push_back(0);
-    }
-    while (pageUtf16_.size() <= page) {
-        const std::size_t counted = pageUtf16_.size() - 1;
+    while (utf16Page_ + pageUtf16_.size() <= page) {
+        const std::size_t counted = utf16Page_ + pageUtf16_.size() - 1;
         pageUtf16_.push_back(pageUtf16_.back() +
                              Utf16Units(store_.page(counted), PagedStore::kPageBytes));
     }
-    return pageUtf16_[page];
+    return pageUtf16_[page - utf16Page_];
 }
 
 std::uint64_t TextLines::utf16Offset(std::uint64_t pos) const
 {
-    pos = std::min(pos, size());
+    pos = std::clamp(pos, keptFrom_, size());
     const auto page = static_cast<std::size_t>(pos >> PagePool::kPageBits);
     const auto within = static_cast<std::size_t>(pos & (PagedStore::kPageBytes - 1));
     const std::uint64_t before = utf16BeforePage(page);
-    return within == 0 ? before : before + Utf16Units(store_.page(page), within);
+    const std::uint64_t units =
+        within == 0 ? before : before + Utf16Units(store_.page(page), within);
+    return units - unitsBeforeKept_;
 }
 
 std::uint64_t TextLines::positionOfUtf16(std::uint64_t offset) const
 {
+    const std::uint64_t target = offset + unitsBeforeKept_;
     const auto fullPages = static_cast<std::size_t>(size() >> PagePool::kPageBits);
     utf16BeforePage(fullPages);
-    const auto counted = pageUtf16_.begin() + static_cast<std::ptrdiff_t>(fullPages) + 1;
+    const auto counted =
+        pageUtf16_.begin() + static_cast<std::ptrdiff_t>(fullPages - utf16Page_) + 1;
     std::size_t page =
-        static_cast<std::size_t>(std::upper_bound(pageUtf16_.begin(), counted, offset) -
-                                 pageUtf16_.begin()) - 1;
-    std::uint64_t units = pageUtf16_[page];
+        utf16Page_ +
+        static_cast<std::size_t>(std::upper_bound(pageUtf16_.begin(), counted, target) -
+                                 pageUtf16_.begin()) -
+        1;
+    std::uint64_t units = pageUtf16_[page - utf16Page_];
     for (std::uint64_t pos = std::uint64_t{page} << PagePool::kPageBits; pos < size(); ++page) {
         const char* data = store_.page(page);
         const auto stop = static_cast<std::size_t>(
@@ -484,8 +663,8 @@ std::uint64_t TextLines::positionOfUtf16(std::uint64_t offset) const
             const auto b = static_cast<unsigned char>(data[i]);
             if (!IsContinuation(b)) {
                 const unsigned width = b >= 0xF0 ? 2 : 1;
-                if (units + width > offset) {
-                    return pos; // also for the second unit of a surrogate pair
+                if (units + width > target) {
+                    return std::max(pos, keptFrom_); // also for the second unit of a surrogate pair
                 }
                 units += width;
             }
@@ -528,6 +707,7 @@ bool TextLines::continueRelayout(std::size_t budget)
         const Line line = lines_[layout.line];
         if (layout.pos < line.end) {
             if (left <= 0) {
+                keepWithinBound();
                 return false;
             }
             std::uint64_t stop =
@@ -543,6 +723,7 @@ bool TextLines::continueRelayout(std::size_t budget)
         }
         if (layout.line + 1 < lines_.size()) {
             if (left <= 0) {
+                keepWithinBound();
                 return false;
             }
             left -= kLineCost;
@@ -552,12 +733,14 @@ bool TextLines::continueRelayout(std::size_t budget)
         break; // caught up with the end of the text
     }
     current_ = std::move(relayout_);
+    keepWithinBound();
     return true;
 }
 
 std::size_t TextLines::memoryBytes() const
 {
-    std::size_t bytes = pool_.memoryBytes() + lines_.indexBytes();
+    std::size_t bytes =
+        pool_.memoryBytes() + lines_.indexBytes() + pageUtf16_.size() * sizeof(std::uint64_t);
     for (const Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr) {
             bytes += layout->starts.indexBytes() + layout->firstRows.indexBytes();

@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "AppendView.h"
+#include "MessageSeam.h"
 #include "PushButton.h"
 
 #include <QLabel>
@@ -55,6 +56,10 @@ TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w,
                       const QString& accessible)
 {
     auto* view = Place(new AppendView(parent), name, x, y, w, h, accessible);
+    // After the key or menu event that asked for the copy has been handled.
+    QObject::connect(
+        view, &AppendView::copyRefused, view,
+        [] { MessageSeam::instance().show(MessageId::CopyTooLarge); }, Qt::QueuedConnection);
     return {view, view};
 }
 

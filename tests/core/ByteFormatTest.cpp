@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,11 @@ public:
     std::string text;
     bool IsEmpty() const override { return text.empty(); }
     void Append(std::string_view t) override { text.append(t); }
+    void ReplaceEnd(std::size_t count, std::string_view t) override
+    {
+        text.resize(text.size() - std::min(count, text.size()));
+        text.append(t);
+    }
     void Clear() override { text.clear(); }
 };
 

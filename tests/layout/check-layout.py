@@ -13,15 +13,16 @@ import sys
 MAY_USE = {
     "core": set(),
     "serial": {"core"},
-    "textview": {"core"},
+    "pages": set(),
+    "textview": {"core", "pages"},
     "ui": {"core", "serial", "textview"},
     "dialogs": {"ui", "serial", "core"},
     "window": {"dialogs", "ui", "serial", "core"},
     "app": {"window", "dialogs", "ui", "textview", "serial", "core"},
     "tools/device": set(),
 }
-NO_QT = {"core", "tools/device"}
-PRODUCT = ["core", "serial", "textview", "ui", "dialogs", "window", "app"]
+NO_QT = {"core", "pages", "tools/device"}
+PRODUCT = ["core", "serial", "pages", "textview", "ui", "dialogs", "window", "app"]
 LARGEST_SHARE = 0.35
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)

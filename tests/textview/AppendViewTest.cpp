@@ -12,6 +12,8 @@
 #include <QFontMetricsF>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <string>
 
 using namespace quorvane;
@@ -383,6 +385,60 @@ TEST_F(View, KeepsAFocusPolicyAndTheAccessibleName)
     view.setAccessibleName("接收数据显示区");
     EXPECT_EQ(view.accessibleName(), "接收数据显示区");
     EXPECT_TRUE(view.focusPolicy() & Qt::TabFocus);
+}
+
+// ---- copy cap ----
+
+// Past 64 MiB a copy takes nothing and says so; just under it, it copies.
+TEST(CopyCap, ARefusedCopyLeavesTheClipboardAndSignals)
+{
+    QTemporaryDir cache;
+    ASSERT_TRUE(cache.isValid());
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    AppendView view(4 << 20, CacheSpillOpener());
+    const std::string chunk(1 << 20, 'x');
+    for (std::uint64_t n = 0; n <= AppendView::kMostCopyBytes; n += chunk.size()) {
+        view.append(chunk);
+    }
+    QSignalSpy refused(&view, &AppendView::copyRefused);
+    QGuiApplication::clipboard()->setText("before");
+    view.selectAll();
+    view.copy();
+    EXPECT_EQ(refused.count(), 1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    const std::uint64_t end = view.byteCount();
+    view.selectRange(end - AppendView::kMostCopyBytes, end);
+    view.copy();
+    EXPECT_EQ(refused.count(), 1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().size(), qsizetype(AppendView::kMostCopyBytes));
+    QGuiApplication::clipboard()->clear();
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+// ---- endless runs ----
+
+// A run of one letter, and one of blanks, is wrapped at the width; a
+// double-click in the middle of the run looks 4096 bytes either way.
+TEST_F(View, EndlessRunsAreWrappedAtTheWidth)
+{
+    for (const char c : {'W', ' '}) {
+        view.clear();
+        view.append("ab");
+        for (int i = 0; i < 64; ++i) {
+            view.append(std::string(16384, c));
+        }
+        const QStringList shown = rows();
+        ASSERT_GT(shown.size(), 1000) << c;
+        for (qsizetype i = 1; i + 1 < shown.size(); ++i) {
+            ASSERT_LE(width(shown[i]), wrapWidth() + width(" ")) << c << " row " << i;
+        }
+        const qsizetype middle = shown.size() / 2;
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.pointOf(middle, 2));
+        EXPECT_EQ(view.selectedText(),
+                  QString(2 * 4096, QChar(c)).mid(0, view.selectedText().size()));
+        EXPECT_GE(view.selectedText().size(), 4096);
+        EXPECT_LE(view.selectedText().size(), 2 * 4096);
+    }
 }
 
 // ---- large receptions ----

@@ -20,11 +20,13 @@ constexpr std::uint64_t kNoSlot = UINT64_MAX;
 
 } // namespace
 
-PagePool::PagePool(std::size_t budgetBytes, SpillOpener opener)
+PagePool::PagePool(std::size_t budgetBytes, SpillOpener opener,
+                   std::optional<std::uint64_t> fileCapBytes)
     : cacheLimit_(std::clamp<std::size_t>(budgetBytes / kPageBytes / 16, 2, 32)),
       inMemoryLimit_(std::max<std::size_t>(budgetBytes / kPageBytes, cacheLimit_ + 1) -
                      cacheLimit_),
-      file_(kPageBytes, std::move(opener))
+      marginPages_(std::max<std::size_t>(inMemoryLimit_ / 4, 4)),
+      file_(kPageBytes, std::move(opener), fileCapBytes)
 {
 }
 
@@ -73,8 +75,8 @@ void PagePool::givePage(char* page)
 void PagePool::mapChunk()
 {
     // Map twice the size and keep the aligned middle.
-    void* mapped = mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
         throw std::bad_alloc();
     }
@@ -109,7 +111,7 @@ void PagePool::unmapChunks()
 // The oldest full page of all stores moves out; false if none can.
 bool PagePool::spillOldest()
 {
-    if (file_.failed()) {
+    if (!file_.canWrite()) {
         return false;
     }
     PagedStore* oldest = nullptr;
@@ -124,7 +126,14 @@ bool PagePool::spillOldest()
     return oldest != nullptr && oldest->moveOldestOut();
 }
 
-const char* PagePool::readBack(std::uint64_t slot)
+bool PagePool::settle()
+{
+    while (inMemory_ > keptLimit() && spillOldest()) {
+    }
+    return inMemory_ <= keptLimit();
+}
+
+const char* PagePool::readBack(std::uint64_t slot, const PagedStore& store, std::size_t page)
 {
     ++clock_;
     for (Cached& cached : cache_) {
@@ -142,7 +151,9 @@ const char* PagePool::readBack(std::uint64_t slot)
     }
     room->slot = slot;
     room->used = clock_;
-    file_.read(slot, room->data);
+    if (!file_.read(slot, room->data)) {
+        store.fillUnreadable(page, room->data); // never bytes the file did not give
+    }
     return room->data;
 }
 

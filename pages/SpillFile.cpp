@@ -1,11 +1,13 @@
 #include "SpillFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace quorvane
@@ -36,7 +38,8 @@ bool MakeFolder(const std::string& folder)
             break;
         }
     }
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(folder.c_str(), &info) != 0) {
         return false;
     }
@@ -73,8 +76,9 @@ SpillOpener CacheSpillOpener()
     };
 }
 
-SpillFile::SpillFile(std::size_t slotBytes, SpillOpener opener)
-    : slotBytes_(slotBytes), opener_(std::move(opener))
+SpillFile::SpillFile(std::size_t slotBytes, SpillOpener opener,
+                     std::optional<std::uint64_t> capBytes)
+    : slotBytes_(slotBytes), opener_(std::move(opener)), capBytes_(capBytes)
 {
 }
 
@@ -87,9 +91,22 @@ void SpillFile::report(const char* what, int error)
 {
     if (!reported_) {
         reported_ = true;
-        std::fprintf(stderr, "quorvane: %s %s: %s; 文本保留在内存中\n", what, where_.c_str(),
-                     std::strerror(error));
+        std::fprintf(stderr, "quorvane: %s %s: %s; 文本保留在内存中,超出上限时丢弃最早的部分\n",
+                     what, where_.c_str(), std::strerror(error));
     }
+}
+
+void SpillFile::fail(const char* what, int error, bool reusing)
+{
+    failed_ = true;
+    reuseFailed_ = reuseFailed_ || reusing;
+    retryAt_ = Clock::now() + kRetryAfter;
+    report(what, error);
+}
+
+std::uint64_t SpillFile::capSlots() const
+{
+    return capBytes_ ? *capBytes_ / slotBytes_ : UINT64_MAX;
 }
 
 bool SpillFile::open()
@@ -99,37 +116,69 @@ bool SpillFile::open()
     }
     fd_ = opener_ ? opener_(where_) : -1;
     if (fd_ < 0) {
-        failed_ = true;
-        report("无法创建临时文件", opener_ ? errno : ENOENT);
+        fail("无法创建临时文件", opener_ ? errno : ENOENT, false);
         return false;
+    }
+    if (!capBytes_) {
+        struct statvfs space {
+        };
+        const std::uint64_t free =
+            ::fstatvfs(fd_, &space) == 0 ? std::uint64_t{space.f_bavail} * space.f_frsize : 0;
+        capBytes_ = std::min(free / 4, kMostBytes);
     }
     return true;
 }
 
+bool SpillFile::canWrite() const
+{
+    const bool due = !failed_ || Clock::now() >= retryAt_;
+    if (!free_.empty()) {
+        return !reuseFailed_ || due;
+    }
+    return due && slots_ < capSlots();
+}
+
+SpillFile::Refusal SpillFile::refusal() const
+{
+    if (failed_) {
+        return Refusal::Unwritable;
+    }
+    return free_.empty() && slots_ >= capSlots() ? Refusal::Full : Refusal::None;
+}
+
 std::int64_t SpillFile::write(const char* data)
 {
-    if (failed_ || !open()) {
+    if (!canWrite()) {
         return -1;
     }
-    const std::uint64_t slot = free_.empty() ? slots_ : free_.back();
+    const bool reusing = !free_.empty();
+    if (!reusing && !open()) {
+        return -1;
+    }
+    if (!reusing && slots_ >= capSlots()) {
+        return -1; // the cap measured as the file was made
+    }
+    const std::uint64_t slot = reusing ? free_.back() : slots_;
     const auto at = static_cast<off_t>(slot * slotBytes_);
     std::size_t done = 0;
     while (done < slotBytes_) {
-        const ssize_t n = ::pwrite(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pwrite(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            failed_ = true;
-            report("无法写入临时文件", n < 0 ? errno : ENOSPC);
+            fail("无法写入临时文件", n < 0 ? errno : ENOSPC, reusing);
             return -1;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (free_.empty()) {
-        ++slots_;
-    } else {
+    if (reusing) {
         free_.pop_back();
+        reuseFailed_ = false;
+    } else {
+        ++slots_;
+        failed_ = false; // the file grows again
     }
     return static_cast<std::int64_t>(slot);
 }
@@ -139,13 +188,13 @@ bool SpillFile::read(std::uint64_t slot, char* data)
     const auto at = static_cast<off_t>(slot * slotBytes_);
     std::size_t done = 0;
     while (done < slotBytes_) {
-        const ssize_t n = ::pread(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd_, data + done, slotBytes_ - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             report("无法读回临时文件", n < 0 ? errno : EIO);
-            std::memset(data + done, 0, slotBytes_ - done);
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -165,6 +214,7 @@ void SpillFile::reset()
         fd_ = -1;
     }
     failed_ = false;
+    reuseFailed_ = false;
     slots_ = 0;
     std::vector<std::uint64_t>().swap(free_);
 }

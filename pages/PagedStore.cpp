@@ -60,9 +60,18 @@ void PagedStore::copy(std::uint64_t begin, std::uint64_t end, std::string& out) 
     }
 }
 
+void PagedStore::fillUnreadable(std::size_t page, char* data) const
+{
+    if (filler_) {
+        filler_(page, data);
+    } else {
+        std::memset(data, ' ', kPageBytes);
+    }
+}
+
 bool PagedStore::moveOldestOut()
 {
-    Page& page = pages_[firstInMemory_];
+    Page& page = pages_[firstInMemory_ - firstPage_];
     const std::int64_t slot = pool_.spill(page.data);
     if (slot < 0) {
         return false;
@@ -74,16 +83,62 @@ bool PagedStore::moveOldestOut()
     return true;
 }
 
+void PagedStore::giveBack(const Page& page)
+{
+    if (page.data != nullptr) {
+        pool_.givePage(page.data);
+    } else {
+        pool_.releaseSlot(page.slot);
+    }
+}
+
+void PagedStore::dropBefore(std::uint64_t offset)
+{
+    const auto wanted = static_cast<std::size_t>(offset / kPageBytes);
+    while (firstPage_ < wanted && pages_.size() > 1) {
+        giveBack(pages_.front());
+        pages_.pop_front();
+        ++firstPage_;
+    }
+    firstInMemory_ = std::max(firstInMemory_, firstPage_);
+}
+
+void PagedStore::truncate(std::uint64_t size)
+{
+    size = std::clamp(size, begin(), size_);
+    if (size == size_) {
+        return;
+    }
+    const auto keep = static_cast<std::size_t>((size + kPageBytes - 1) / kPageBytes);
+    while (pageCount() > std::max(keep, firstPage_ + 1)) {
+        giveBack(pages_.back());
+        pages_.pop_back();
+    }
+    firstInMemory_ = std::min(firstInMemory_, pageCount());
+    Page& last = pages_.back();
+    if (last.data == nullptr) {
+        // The new end lies in a page that moved out: it comes back, the
+        // newest page of the store again.
+        std::uint64_t order = 0;
+        char* data = pool_.takePage(order);
+        std::memcpy(data, pool_.readBack(last.slot, *this, pageCount() - 1), kPageBytes);
+        pool_.releaseSlot(last.slot);
+        last = {data, 0, order};
+        firstInMemory_ = pageCount() - 1;
+    }
+    const auto used = static_cast<std::size_t>(size - std::uint64_t{pageCount() - 1} * kPageBytes);
+    end_ = last.data + used;
+    room_ = kPageBytes - used;
+    size_ = size;
+}
+
 void PagedStore::clear()
 {
     for (const Page& page : pages_) {
-        if (page.data != nullptr) {
-            pool_.givePage(page.data);
-        } else {
-            pool_.releaseSlot(page.slot);
-        }
+        giveBack(page);
     }
-    std::vector<Page>().swap(pages_);
+    std::deque<Page>().swap(pages_);
+    firstPage_ = 0;
     firstInMemory_ = 0;
     size_ = 0;
     end_ = nullptr;

@@ -1,0 +1,224 @@
+// Finding in a view: what a pattern matches (plain text in either case, hex
+// bytes in each way the views show them), counting and stepping through the
+// whole history (the part in the spill file too) while the view grows, and
+// the find bar as a user drives it.
+#include "AppendView.h"
+#include "FindBar.h"
+#include "MessageRecorder.h"
+#include "SearchPattern.h"
+#include "TextSearch.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace quorvane;
+
+namespace
+{
+
+struct PatternCase {
+    const char* name;
+    bool hex;
+    const char* query;
+    const char* text;
+    std::vector<std::uint64_t> starts; // every match, in order
+};
+
+class Patterns : public ::testing::TestWithParam<PatternCase>
+{
+};
+
+TEST_P(Patterns, MatchWhereTheyShouldAndNowhereElse)
+{
+    const PatternCase& c = GetParam();
+    std::string bad;
+    const std::optional<SearchPattern> pattern =
+        c.hex ? SearchPattern::Hex(c.query, bad) : SearchPattern::Plain(c.query);
+    ASSERT_TRUE(pattern) << bad;
+    std::string text = c.text;
+    pattern->prepare(text);
+    std::vector<SearchPattern::Match> found;
+    pattern->find(text, 0, 0, text.size(), true, true, found);
+    std::vector<std::uint64_t> starts;
+    for (const SearchPattern::Match& m : found) {
+        starts.push_back(m.begin);
+    }
+    EXPECT_EQ(starts, c.starts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Find, Patterns,
+    ::testing::Values(
+        PatternCase{"PlainInEitherCase", false, "ab", "AB aB xab\r\nAb", {0, 3, 7, 11}},
+        PatternCase{"PlainOverlaps", false, "aa", "aaaa", {0, 1, 2}},
+        PatternCase{"PlainSpansALineBreak", false, "x\r\ny", "x\r\nyx\r\n", {0}},
+        PatternCase{"PlainChinese", false, "接收", "12接收：接收", {2, 11}},
+        PatternCase{"HexAsCharacters", true, "41 42", "xABx", {1}},
+        PatternCase{"HexAsHexTokens", true, "a d 41", "0A D 41 A D 41 A D 410 ", {8}},
+        PatternCase{"HexAtTheStartOfTheText", true, "0a 0d", "A D 7", {0}},
+        PatternCase{"HexAsDecimalValues", true, "0a 0d", " 10 13 10 130 110 13 10 13", {1, 21}},
+        PatternCase{"HexLineBreakAsCharacters", true, "0D 0a", "a\r\nb", {1}},
+        PatternCase{"HexEuroSign", true, "80", "€ 80 128", {0, 4, 7}},
+        PatternCase{"HexZeroHasNoCharacter", true, "00", "\x01 0 ", {2}},
+        PatternCase{"HexAfterTheHeader", true, "7", "接收：7 E", {9}}),
+    [](const ::testing::TestParamInfo<PatternCase>& info) { return std::string(info.param.name); });
+
+TEST(Patterns, HexTokensAreOneOrTwoDigits)
+{
+    std::string bad;
+    EXPECT_FALSE(SearchPattern::Hex("0A 123 FF", bad));
+    EXPECT_EQ(bad, "123");
+    EXPECT_FALSE(SearchPattern::Hex("0A xy", bad));
+    EXPECT_EQ(bad, "xy");
+    EXPECT_FALSE(SearchPattern::Hex("   ", bad));
+    EXPECT_EQ(bad, "");
+    EXPECT_TRUE(SearchPattern::Hex(" f\t0 ", bad));
+}
+
+// A view of several pages, most of them in the spill file, with matches on
+// page boundaries; the count is checked against a plain search of the text.
+class Search : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(cache.isValid());
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+        view.resize(300, 120);
+        view.show();
+        for (int i = 0; text.size() < 900000; ++i) {
+            text += "\r\n12:34:56接收：";
+            text += std::string(40 + i % 90, static_cast<char>('a' + i % 26));
+            text += i % 7 == 0 ? " Frame " : " frame ";
+        }
+        for (std::size_t page = 65536; page < text.size(); page += 65536 * 3) {
+            std::size_t at = page - 3; // across a page boundary, over letters only
+            while (!std::all_of(&text[at], &text[at + 5], [](char c) { return c >= 'a'; })) {
+                --at;
+            }
+            text.replace(at, 5, "FRAME");
+        }
+        view.append(text);
+    }
+    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
+    std::vector<std::uint64_t> Expected(const std::string& all) const
+    {
+        std::string folded = all;
+        for (char& c : folded) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        std::vector<std::uint64_t> starts;
+        for (std::size_t at = folded.find("frame"); at != std::string::npos;
+             at = folded.find("frame", at + 1)) {
+            starts.push_back(at);
+        }
+        return starts;
+    }
+    void WaitForCount(TextSearch& search, std::uint64_t count)
+    {
+        ASSERT_TRUE(WaitUntil([&] { return !search.counting() && search.count() == count; }))
+            << search.count() << " of " << count;
+    }
+
+    QTemporaryDir cache;
+    AppendView view{128 * 1024, CacheSpillOpener()};
+    std::string text;
+};
+
+TEST_F(Search, CountsAndStepsThroughTheWholeHistory)
+{
+    TextSearch search(&view);
+    search.setPattern(SearchPattern::Plain("frame"));
+    const std::vector<std::uint64_t> starts = Expected(text);
+    WaitForCount(search, starts.size());
+
+    view.selectRange(0, 0);
+    QSignalSpy found(&search, &TextSearch::found);
+    std::vector<std::uint64_t> seen;
+    for (int i = 0; i < 4; ++i) {
+        search.findNext();
+        ASSERT_TRUE(WaitUntil([&] { return found.count() == i + 1; }));
+        seen.push_back(view.selectionBegin());
+        EXPECT_EQ(search.currentNumber(), std::uint64_t(i + 1));
+    }
+    EXPECT_EQ(seen, std::vector<std::uint64_t>(starts.begin(), starts.begin() + 4));
+    EXPECT_EQ(view.selectedText().toLower(), "frame");
+
+    search.findPrevious();
+    ASSERT_TRUE(WaitUntil([&] { return view.selectionBegin() == starts[2]; }));
+    view.selectRange(starts[0], starts[0] + 5);
+    search.findPrevious(); // round the start to the last match
+    ASSERT_TRUE(WaitUntil([&] { return view.selectionBegin() == starts.back(); }));
+    EXPECT_EQ(search.currentNumber(), starts.size());
+    search.findNext(); // and round the end to the first
+    ASSERT_TRUE(WaitUntil([&] { return view.selectionBegin() == starts.front(); }));
+}
+
+// Text arriving while the history is counted is counted too; a replaced end
+// and 清 空 are followed.
+TEST_F(Search, FollowsTheViewAsItChanges)
+{
+    TextSearch search(&view);
+    search.setPattern(SearchPattern::Plain("frame"));
+    const std::string more = "\r\nlast frame";
+    view.append(more);
+    WaitForCount(search, Expected(text + more).size());
+    view.replaceEnd(3, "og"); // the last "frame" becomes "frog"
+    WaitForCount(search, Expected(text + more).size() - 1);
+    view.clear();
+    WaitForCount(search, 0);
+    view.append("FRAME frame");
+    WaitForCount(search, 2);
+}
+
+TEST_F(Search, TheBarFindsCountsAndCloses)
+{
+    MessageRecorder recorder;
+    FindBar bar(&view);
+    bar.resize(500, 30);
+    EXPECT_TRUE(bar.isHidden());
+    bar.openBar();
+    auto* box = bar.findChild<QLineEdit*>("txtFind");
+    auto* hex = bar.findChild<QCheckBox*>("chkFindHex");
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(hex, nullptr);
+    for (const char* name : {"cmdFindNext", "cmdFindPrevious", "lblFindCount"}) {
+        ASSERT_NE(bar.findChild<QWidget*>(name), nullptr) << name;
+    }
+    EXPECT_EQ(box->accessibleName(), "查找内容");
+    QTest::keyClicks(box, "FRAME");
+    const std::size_t total = Expected(text).size();
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return bar.status() == QString("第 1 / %1 处").arg(total); }))
+        << bar.status().toStdString();
+    QTest::keyClick(box, Qt::Key_F3);
+    ASSERT_TRUE(WaitUntil([&] { return bar.status() == QString("第 2 / %1 处").arg(total); }));
+    QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
+    ASSERT_TRUE(WaitUntil([&] { return bar.status() == QString("第 1 / %1 处").arg(total); }));
+
+    hex->setChecked(true);
+    EXPECT_TRUE(bar.status().contains("不是十六进制")) << bar.status().toStdString();
+    box->setText("7A 7A 7A 7A 7A 7A");
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return bar.status().startsWith("第 1 / "); }));
+    EXPECT_EQ(view.selectedText(), "zzzzzz");
+    box->setText("0A 0B 0C");
+    ASSERT_TRUE(WaitUntil([&] { return bar.status() == "无匹配"; }));
+    EXPECT_TRUE(recorder.messages().empty());
+
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_TRUE(bar.isHidden());
+    EXPECT_EQ(view.focusWidget(), &view);
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quorvane
+{
+
+class AppendView;
+class TextSearch;
+
+// The find bar under a view: a text box (查找内容), 下一个 (Enter in the box,
+// F3) and 上一个 (Shift+F3), 十六进制 (the text is read as hex bytes, found in
+// every way the views show bytes) and what was found: "第 3 / 57 处",
+// "查找中…" while older text is still being counted, "无匹配", or a hint when
+// the text is not hex bytes. Esc closes the bar and gives the focus back to
+// the view. The bar starts closed; the window places it and opens it.
+class FindBar : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FindBar(AppendView* view, QWidget* parent = nullptr);
+    ~FindBar() override;
+
+    // Shows the bar, focuses the text box and selects its text.
+    void openBar();
+    // Hides the bar; the view gets the focus.
+    void closeBar();
+    TextSearch& search() { return *search_; }
+    // What the count label shows.
+    QString status() const;
+
+public slots:
+    void findNext();
+    void findPrevious();
+
+signals:
+    void closed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void applyText();
+    void showStatus();
+    void find(bool forward);
+
+    AppendView* view_;
+    TextSearch* search_;
+    QLineEdit* box_;
+    QPushButton* next_;
+    QPushButton* previous_;
+    QCheckBox* hex_;
+    QLabel* status_;
+    QString hint_;          // why the text cannot be looked for
+    bool notFound_ = false; // the last find found nothing
+};
+
+} // namespace quorvane
