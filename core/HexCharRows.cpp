@@ -65,11 +65,16 @@ std::string HexCharFrame(const ByteList& bytes, std::string_view continuation)
 
 void HexCharRows::Reset()
 {
-    offset_ = 0;
+    Restart(0); // the first row goes under the reception's header
+}
+
+void HexCharRows::Restart(std::uint64_t offset)
+{
+    offset_ = offset;
     inRow_ = 0;
-    rowStart_ = 0;
+    rowStart_ = offset;
     shownLength_ = 0;
-    needBreak_ = true; // the first row goes under the reception's header
+    needBreak_ = true;
 }
 
 void HexCharRows::ViewCleared()

@@ -35,6 +35,9 @@ public:
 
     // A new reception begins; its first row starts on a new line.
     void Reset();
+    // Other text came after the rows: the next bytes, the reception's bytes
+    // from `offset` on, open a fresh row on a new line.
+    void Restart(std::uint64_t offset);
     // The view was emptied: the next bytes start a fresh row there.
     void ViewCleared();
     Update Add(const std::uint8_t* bytes, std::size_t count);

@@ -43,11 +43,18 @@ FindBar::FindBar(AppendView* view, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(4);
-    row->addWidget(box_, 1);
+    // At the window's opening size the bar is as wide as the view: the
+    // buttons take the width of their captions, the box and the count share
+    // the rest.
+    for (QPushButton* button : {next_, previous_}) {
+        button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 14);
+    }
+    box_->setMinimumWidth(60);
+    row->addWidget(box_, 3);
     row->addWidget(next_);
     row->addWidget(previous_);
     row->addWidget(hex_);
-    row->addWidget(status_, 1);
+    row->addWidget(status_, 2);
     next_->setToolTip(QStringLiteral("F3"));
     previous_->setToolTip(QStringLiteral("Shift+F3"));
 

@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include "AppendView.h"
+#include "FindBar.h"
 #include "MessageSeam.h"
 #include "PushButton.h"
 
@@ -61,6 +62,31 @@ TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w,
         view, &AppendView::copyRefused, view,
         [] { MessageSeam::instance().show(MessageId::CopyTooLarge); }, Qt::QueuedConnection);
     return {view, view};
+}
+
+void AddFindBar(TextView& view, QWidget* parent, const QString& name)
+{
+    auto* bar = new FindBar(static_cast<AppendView*>(view.widget), parent);
+    bar->setObjectName(name);
+    bar->hide();
+    view.findBar = bar;
+}
+
+void OpenFindBar(const TextView& view)
+{
+    if (auto* bar = qobject_cast<FindBar*>(view.findBar)) {
+        bar->openBar();
+    }
+}
+
+void SelectAllIn(const TextView& view)
+{
+    static_cast<AppendView*>(view.widget)->selectAll();
+}
+
+void CopyFrom(const TextView& view)
+{
+    static_cast<AppendView*>(view.widget)->copy();
 }
 
 } // namespace quorvane

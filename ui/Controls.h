@@ -50,10 +50,20 @@ QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& ca
 struct TextView {
     QWidget* widget = nullptr;
     TextSink* text = nullptr;
+    QWidget* findBar = nullptr; // hidden until opened
 };
 
 TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w, int h,
                       const QString& accessible);
+
+// Gives a view its find bar (named `name`), a hidden child of `parent` that
+// the window places under the view.
+void AddFindBar(TextView& view, QWidget* parent, const QString& name);
+// Opens the find bar with its text selected.
+void OpenFindBar(const TextView& view);
+void SelectAllIn(const TextView& view);
+// Copies the view's selection (refused, with its message, above the copy limit).
+void CopyFrom(const TextView& view);
 
 } // namespace quorvane
 

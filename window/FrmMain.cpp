@@ -3,6 +3,7 @@
 #include "CommandWindow.h"
 #include "Controls.h"
 #include "CopyShortcutFilter.h"
+#include "EditMenu.h"
 #include "FrmAbout.h"
 #include "FrmCom.h"
 #include "FrmFrame.h"
@@ -175,6 +176,8 @@ void FrmMain::buildControls()
     cmdExit =
         MakeButton(Frame2, QStringLiteral("cmdExit"), QStringLiteral("退 出"), 303, 160, 61, 22);
 
+    AddFindBar(txtSView, Frame1, QStringLiteral("findSView"));
+    AddFindBar(txtRView, Frame2, QStringLiteral("findRView"));
     using L = MainLayout;
     layout_ = new MainLayout(
         client,
@@ -190,6 +193,7 @@ void FrmMain::buildControls()
          {{Label4}, {cmbRcv}, {cmdRcvset, L::Right}, {txtRView.widget, L::Widen | L::Lengthen},
           {cmdRClr, L::Right | L::Bottom}, {cmdExit, L::Right | L::Bottom}},
          txtRView.widget});
+    layout_->setFindBars(txtSView.findBar, txtRView.findBar);
 
     txtSend->installEventFilter(this);
     // The Ctrl+C rule holds in every window of the program.
@@ -241,6 +245,7 @@ void FrmMain::buildMenu()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("help"));
+    new EditMenu(menuBar(), help->menuAction(), txtSView, txtRView);
     shm = help->addAction(QStringLiteral("帮助主题"));
     shm->setObjectName(QStringLiteral("shm"));
     shm->setShortcut(QKeySequence(Qt::Key_F1));

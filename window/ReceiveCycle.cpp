@@ -43,6 +43,8 @@ ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent)
     : QObject(parent), parts_(std::move(parts)),
       monitor_({parts_.main.port(), parts_.view, parts_.record, [this] { return Holding(); }}, this)
 {
+    // Check words after the rows: a later byte opens a row of its own.
+    connect(&monitor_, &ReplyMonitor::appendedToView, this, [this] { rowsLive_ = false; });
 }
 
 void ReceiveCycle::EndBreakBurst()
@@ -54,6 +56,7 @@ void ReceiveCycle::Begin()
 {
     RcvCount_ = -1;
     RcvHeaderPending_ = true;
+    rowsLive_ = false;
     decoderEncoding_ = -1; // a character cut off by the last reception is dropped
 }
 
@@ -73,6 +76,9 @@ void ReceiveCycle::Arm()
 void ReceiveCycle::ViewCleared()
 {
     monitor_.ViewCleared();
+    if (rowsLive_) {
+        rows_.ViewCleared(); // the partial row went with the view
+    }
 }
 
 void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
@@ -184,6 +190,7 @@ void ReceiveCycle::HandleCommEvent(int code, const ByteList& bytes, const QStrin
     StartRcvLine(parts_.view, arrival);
     parts_.timeRcv.setEnabled(false);
     if (code == SerialPort::comEventBreak) {
+        rowsLive_ = false;
         ShowBreak();
     } else if (code == SerialPort::comEvReceive) {
         ReceiveBytes(bytes);
@@ -223,6 +230,17 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
 {
     const int mode = parts_.displayMode();
     const int encoding = Shared().TextEncoding;
+    if (mode == ModeHexChars) {
+        if (!rowsLive_) {
+            rows_.Restart(static_cast<std::uint64_t>(RcvCount_ + 1));
+        }
+        const HexCharRows::Update update = rows_.Add(bytes, count);
+        parts_.view.ReplaceEnd(update.replace, update.text);
+        rowsLive_ = true;
+        monitor_.BytesShown(bytes, count);
+        return;
+    }
+    rowsLive_ = false; // other text after the rows: they are never touched again
     if (mode == ModeString && encoding != EncodingSingleByte) {
         if (decoderEncoding_ != encoding) {
             decoder_.reset(encoding);

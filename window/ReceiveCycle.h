@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteList.h"
+#include "HexCharRows.h"
 #include "ReplyMonitor.h"
 #include "TextCodec.h"
 
@@ -111,6 +112,11 @@ private:
     // String display in GBK or UTF-8 (-1: to be started afresh).
     StreamDecoder decoder_;
     int decoderEncoding_ = -1;
+
+    // Hex-and-characters display: the rows of the reception, and whether the
+    // view still ends in them (so the partial row can be completed).
+    HexCharRows rows_;
+    bool rowsLive_ = false;
 };
 
 } // namespace quorvane

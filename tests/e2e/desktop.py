@@ -433,7 +433,45 @@ def paste_group(d):
     wait_for("the pasted text", lambda: d.text_of(box) == "7 1 2\t3")
 
 
-GROUPS = {"copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
+def find_group(d):
+    """Ctrl+F in the receive view opens its find bar; Enter and F3 go to the
+    next match, Shift+F3 back; Esc closes the bar; Ctrl+C then copies the
+    match and leaves the port open."""
+    receive = d.find("text", "接收数据显示区", d.main)
+    d.send("1 2")
+    wait_for("the first echo", lambda: d.text_of(receive).count("255") == 1)
+    d.click(d.find("push button", "发 送", d.main))
+    wait_for("the second echo", lambda: d.text_of(receive).count("255") == 2)
+    d.click(receive)
+    wait_for("the receive view to take the focus", lambda: d.focused(receive))
+    d.key("ctrl+f")
+    # Each view has its bar; the receive view's is the one showing.
+    box = wait_for("the receive view's find box", lambda: pyatspi.findDescendant(
+        d.main, lambda o: o is not None and o.getRoleName() == "text" and o.name == "查找内容"
+        and o.getState().contains(pyatspi.STATE_SHOWING)))
+    wait_for("the find box to take the focus", lambda: d.focused(box))
+    d.type("255")
+
+    def count_reads(words):
+        return d.find_in(d.main, "label", words) is not None
+    d.key("Return")
+    wait_for("the first match", lambda: count_reads("第 1 / 2 处"))
+    d.key("F3")
+    wait_for("the second match", lambda: count_reads("第 2 / 2 处"))
+    d.key("shift+F3")
+    wait_for("the first match again", lambda: count_reads("第 1 / 2 处"))
+    start, end = receive.queryText().getSelection(0)
+    expect(d.text_of(receive)[start:end] == "255", f"selected {start}..{end}")
+    d.key("Escape")
+    wait_for("the bar to close", lambda: not box.getState().contains(pyatspi.STATE_SHOWING))
+    wait_for("the focus back in the view", lambda: d.focused(receive))
+    d.clear_clipboard()
+    d.key("ctrl+c")
+    wait_for("the match copied", lambda: d.clipboard() == "255")
+    expect(d.port_status() == "串口状态：打开", "Ctrl+C after the find closed the port")
+
+
+GROUPS = {"find": find_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 

@@ -127,11 +127,15 @@ TEST_F(Startup, TabOrderFollowsTheLayout)
 TEST_F(Startup, MenusWithAccessKeysAndShortcuts)
 {
     const auto menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 4);
+    ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(menus[0]->text(), "串口设置(&S)");
     EXPECT_EQ(menus[1]->text(), "配置(&P)");
     EXPECT_EQ(menus[2]->text(), "记录(&L)");
-    EXPECT_EQ(menus[3]->text(), "帮助(&H)");
+    EXPECT_EQ(menus[3]->text(), "编辑(&E)");
+    EXPECT_EQ(menus[4]->text(), "帮助(&H)");
+    EXPECT_EQ(find<QAction>("Find")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(find<QAction>("SelectAll")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_TRUE(find<QAction>("Copy")->shortcut().isEmpty()) << "Ctrl+C keeps its rule";
     EXPECT_EQ(find<QAction>("LogToFile")->text(), "记录到文件...");
     EXPECT_TRUE(find<QAction>("LogToFile")->isCheckable());
     EXPECT_EQ(find<QAction>("ComSet")->text(), "通信设置");

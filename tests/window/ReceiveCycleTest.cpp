@@ -307,3 +307,27 @@ TEST_F(ReceiveCycle, TextInTheChosenEncodingBothWays)
 }
 
 } // namespace
+
+namespace {
+
+// Rows of 16 bytes with their characters: the last row is completed in place
+// as the reception comes in pieces, and the check words end the rows.
+TEST_F(ReceiveCycle, HexAndCharacterRowsAreCompletedInPlace)
+{
+    find<QComboBox>("cmbRcv")->setCurrentIndex(ModeHexChars);
+    sendOnce();
+    port->raiseBytes({0x48, 0x65, 0x6C});
+    port->raiseBytes(ByteList(14, 0x41));
+    port->raiseBytes({0x0D, 0x0A});
+    EXPECT_EQ(rcvView(), QStringLiteral("12:34:56接收：\r\n"
+                                        "0000  48 65 6C 41 41 41 41 41 41 41 41 41 41 41 41 41  "
+                                        "HelAAAAAAAAAAAAA\r\n"
+                                        "0010  41 0D 0A") +
+                             QString(39, u' ') + QStringLiteral("  A.."));
+    clickSend();
+    port->raiseBytes({0x01});
+    EXPECT_TRUE(rcvView().endsWith(QStringLiteral("接收：\r\n0000  01") + QString(45, u' ') +
+                                   QStringLiteral("  .")));
+}
+
+} // namespace
