@@ -417,7 +417,7 @@ double OneLetterStallMs(bool& complete)
 
 void LetterFigures()
 {
-    WriteSection("10. Endless lines: 10^8 bytes of one letter through the main window, string "
+    WriteSection("12. Endless lines: 10^8 bytes of one letter through the main window, string "
                  "display, 4-64 KiB per read");
     Samples stall;
     for (int r = 0; r < kLongRepeats; ++r) {
@@ -435,7 +435,7 @@ void LetterFigures()
 
 void FailedSpillFigures()
 {
-    WriteSection("11. No spill file (/dev/full): 10^9 bytes of hex text appended to a shown view");
+    WriteSection("13. No spill file (/dev/full): 10^9 bytes of hex text appended to a shown view");
     Samples growth;
     Samples kept;
     for (int r = 0; r < kLongRepeats; ++r) {
@@ -517,7 +517,7 @@ HistoryRun History()
 
 void HistoryFigures()
 {
-    WriteSection("12. A 10^9-byte history (hex text, spill file on disk): copying and searching");
+    WriteSection("14. A 10^9-byte history (hex text, spill file on disk): copying and searching");
     Samples refused;
     Samples copyPeak;
     Samples copyHeld;
@@ -548,7 +548,7 @@ void HistoryFigures()
 
 void RewrapFigures()
 {
-    WriteSection("13. A new width for 10^8 bytes of hex text (spill file on disk)");
+    WriteSection("15. A new width for 10^8 bytes of hex text (spill file on disk)");
     Samples seconds;
     Samples stall;
     QTemporaryDir cache;
