@@ -52,7 +52,9 @@ void MainLayout::apply()
 {
     const int dw = std::max(0, client_->width() - kDocumentedClient.width());
     const int dh = std::max(0, client_->height() - kDocumentedClient.height());
-    const int sendGrowth = dh / 4;
+    // 85 % of the extra height to the receive area: a maximised window on a
+    // 1920 x 1080 screen shows 40 lines of it.
+    const int sendGrowth = dh * 3 / 20;
     const int boxGrowth = std::min(sendGrowth / 2, kBoxGrowthMax);
     QRect send = send_.place.adjusted(0, 0, dw, sendGrowth);
     QRect receive = receive_.place.adjusted(0, sendGrowth, dw, dh);

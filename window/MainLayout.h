@@ -11,7 +11,7 @@ namespace quorvane {
 
 // Places the main window's controls for the size of its client area. At
 // the documented size every control stands where it is drawn; when the
-// window grows, the receive area takes most of the extra height, both areas
+// window grows, the receive area takes 85 % of the extra height, both areas
 // take the extra width, the views widen and lengthen (the receive view more
 // than the send view, the send box by a few lines), and buttons keep their
 // places relative to their group's right and bottom edges. A find bar that
