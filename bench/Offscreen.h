@@ -2,12 +2,17 @@
 
 #include "Controls.h"
 
+#include "BenchReport.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QtGlobal>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -38,6 +43,41 @@ inline void ShowExposed(QWidget* window)
         std::fprintf(stderr, "bench: a window was not exposed\n");
     }
 }
+
+// The longest time between two ticks of a 10 ms timer: how long the event
+// loop was kept from running. It measures from its making, or from start().
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+            last_ = now;
+        });
+        start();
+    }
+    void start()
+    {
+        longest_ = 0;
+        last_ = Clock::now();
+        timer_.start();
+    }
+    // Up to now: a loop kept busy since the last tick counts too.
+    double longestMs() const
+    {
+        const double sinceLast = std::chrono::duration<double>(Clock::now() - last_).count();
+        return std::max(longest_, sinceLast) * 1e3;
+    }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+    double longest_ = 0;
+};
 
 // main() of a window benchmark: the application with the program's font,
 // then the figures named by the first argument.

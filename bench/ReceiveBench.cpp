@@ -152,39 +152,6 @@ struct Window {
     }
 };
 
-// The longest time between two ticks of a 10 ms timer: how long the event
-// loop was kept from running.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
-            last_ = now;
-        });
-    }
-    void start()
-    {
-        last_ = Clock::now();
-        timer_.start();
-    }
-    // Up to now: a loop kept busy since the last tick counts too.
-    double longestMs() const
-    {
-        const double sinceLast = std::chrono::duration<double>(Clock::now() - last_).count();
-        return std::max(longest_, sinceLast) * 1e3;
-    }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    double longest_ = 0;
-};
-
 // The text a flood of n bytes (00 01 .. FF 00 ..) takes in hex.
 std::uint64_t HexTextBytes(std::uint64_t n)
 {

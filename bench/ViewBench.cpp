@@ -279,35 +279,6 @@ void ReceptionFigures()
 
 constexpr int kLongRepeats = 3;
 
-// The longest time between two ticks of a 10 ms timer: how long the event
-// loop was kept from running.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
-            last_ = now;
-        });
-        last_ = Clock::now();
-        timer_.start();
-    }
-    double longestMs() const
-    {
-        const double sinceLast = std::chrono::duration<double>(Clock::now() - last_).count();
-        return std::max(longest_, sinceLast) * 1e3;
-    }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    double longest_ = 0;
-};
-
 // The peak resident memory since the last ResetPeak() (VmHWM).
 std::size_t PeakBytes()
 {

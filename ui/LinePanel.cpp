@@ -4,6 +4,8 @@
 #include "SerialPort.h"
 
 #include <cstdlib>
+#include <functional>
+#include <utility>
 #include <string>
 
 namespace quorvane {
@@ -12,40 +14,38 @@ namespace {
 
 constexpr int kPollMs = 100;
 
-struct LineState {
-    const char* name;
-    bool on;
-};
-
-QString FullLines(const SerialPort::ModemLines& lines)
+// The four input lines, each named and marked by `mark`; "—" on a port
+// without them.
+QString LinesText(const SerialPort::ModemLines& lines,
+                  const std::function<QString(const QString&, bool)>& mark)
 {
     if (!lines.known) {
         return QStringLiteral("—");
     }
-    const LineState states[] = {
+    const std::pair<const char*, bool> states[] = {
         {"CTS", lines.cts}, {"DSR", lines.dsr}, {"DCD", lines.dcd}, {"RI", lines.ri}};
     QStringList words;
-    for (const LineState& s : states) {
-        words << QString::fromLatin1(s.name) + (s.on ? QStringLiteral("●") : QStringLiteral("○"));
+    for (const auto& [name, on] : states) {
+        words << mark(QString::fromLatin1(name), on);
     }
     return words.join(u' ');
+}
+
+// "CTS●" asserted, "CTS○" not.
+QString FullLines(const SerialPort::ModemLines& lines)
+{
+    return LinesText(lines, [](const QString& name, bool on) {
+        return name + (on ? QStringLiteral("●") : QStringLiteral("○"));
+    });
 }
 
 // The line names, lit when asserted and grey when not.
 QString ShortLines(const SerialPort::ModemLines& lines)
 {
-    if (!lines.known) {
-        return QStringLiteral("—");
-    }
-    const LineState states[] = {
-        {"CTS", lines.cts}, {"DSR", lines.dsr}, {"DCD", lines.dcd}, {"RI", lines.ri}};
-    QStringList words;
-    for (const LineState& s : states) {
-        words << (s.on ? QStringLiteral("<b>%1</b>")
-                       : QStringLiteral("<span style=\"color:#999\">%1</span>"))
-                     .arg(QString::fromLatin1(s.name));
-    }
-    return words.join(u' ');
+    return LinesText(lines, [](const QString& name, bool on) {
+        return (on ? QStringLiteral("<b>%1</b>") : QStringLiteral("<span style=\"color:#999\">%1</span>"))
+            .arg(name);
+    });
 }
 
 } // namespace
