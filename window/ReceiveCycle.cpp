@@ -31,12 +31,6 @@ constexpr std::size_t kHeldEventSize = 128;
 // window after one click.
 constexpr qint64 kBreakBurstQuietMs = 500;
 
-std::string ToUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 } // namespace
 
 ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent)

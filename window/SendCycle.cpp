@@ -24,12 +24,6 @@ const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
-std::string ToUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 } // namespace
 
 SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts)) {}

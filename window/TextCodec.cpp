@@ -23,6 +23,12 @@ QString& MarkInvalid(QString& text)
 
 } // namespace
 
+std::string ToUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
 std::optional<ByteList> EncodeText(int encoding, const QString& text)
 {
     QStringEncoder encoder(CodecName(encoding), QStringConverter::Flag::Stateless);

@@ -5,11 +5,15 @@
 #include <QString>
 #include <QStringDecoder>
 #include <optional>
+#include <string>
 
 namespace quorvane {
 
 // Text in the encoding chosen for string input and string display, GBK or
 // UTF-8 (the single-byte code page is the core's own).
+
+// Text as the views and the core take it.
+std::string ToUtf8(const QString& text);
 
 // The bytes of a send text; nothing when a character has no code in the
 // encoding.
