@@ -8,6 +8,7 @@
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "Offscreen.h"
+#include "PortPath.h"
 #include "SendBox.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
@@ -206,6 +207,7 @@ public:
             return;
         }
         qputenv("QUORVANE_COM2", QByteArray(name));
+        RefreshPortMap();
         ok_ = true;
     }
     ~Pty()
@@ -214,6 +216,7 @@ public:
             close(master_);
         }
         qunsetenv("QUORVANE_COM2");
+        RefreshPortMap();
     }
     bool ok() const { return ok_; }
     int master() const { return master_; }
