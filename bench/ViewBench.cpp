@@ -476,7 +476,7 @@ HistoryRun History()
         std::string bad;
         StallProbe probe;
         const auto start = Clock::now();
-        search.setPattern(*SearchPattern::Hex("4A 6F", bad));
+        search.setPattern(*SearchPattern::Hex("4A 6F", bad, ModeHex));
         RunUntil([&] { return !search.counting(); });
         run.searchSeconds = SecondsSince(start);
         run.searchStallMs = probe.longestMs();

@@ -119,8 +119,11 @@ void FindBar::applyText()
     SearchPattern pattern;
     if (hex_->isChecked()) {
         std::string bad;
-        if (std::optional<SearchPattern> bytes = SearchPattern::Hex(text, bad)) {
+        if (std::optional<SearchPattern> bytes = SearchPattern::Hex(text, bad, shownAs_)) {
             pattern = std::move(*bytes);
+            if (pattern.empty()) {
+                hint_ = QStringLiteral("字符串显示中字节 00 和 81-FF 没有对应的字符,无法查找");
+            }
         } else if (!bad.empty()) {
             hint_ = QStringLiteral("“%1”不是十六进制字节:每个字节 1-2 位十六进制数,以空格隔开")
                         .arg(QString::fromStdString(bad));
@@ -132,6 +135,17 @@ void FindBar::applyText()
     previous_->setEnabled(!pattern.empty());
     search_->setPattern(std::move(pattern));
     showStatus();
+}
+
+void FindBar::setBytesShownAs(DisplayMode mode)
+{
+    if (mode == shownAs_) {
+        return;
+    }
+    shownAs_ = mode;
+    if (hex_->isChecked()) {
+        applyText();
+    }
 }
 
 QString FindBar::status() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ByteList.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -14,8 +16,8 @@ class AppendView;
 class TextSearch;
 
 // The find bar under a view: a text box (查找内容), 下一个 (Enter in the box,
-// F3) and 上一个 (Shift+F3), 十六进制 (the text is read as hex bytes, found in
-// every way the views show bytes) and what was found: "第 3 / 57 处",
+// F3) and 上一个 (Shift+F3), 十六进制 (the text is read as hex bytes, found as
+// the view shows bytes now) and what was found: "第 3 / 57 处",
 // "查找中…" while older text is still being counted, "无匹配", or a hint when
 // the text is not hex bytes. Esc closes the bar and gives the focus back to
 // the view. The bar starts closed; the window places it and opens it.
@@ -31,6 +33,9 @@ public:
     // Hides the bar; the view gets the focus.
     void closeBar();
     TextSearch& search() { return *search_; }
+    // How the view shows bytes now (string display until told otherwise):
+    // hex bytes are looked for that way.
+    void setBytesShownAs(DisplayMode mode);
     // What the count label shows.
     QString status() const;
 
@@ -58,6 +63,7 @@ private:
     QLabel* status_;
     QString hint_;          // why the text cannot be looked for
     bool notFound_ = false; // the last find found nothing
+    DisplayMode shownAs_ = ModeString;
 };
 
 } // namespace quorvane

@@ -50,6 +50,50 @@ std::optional<std::uint8_t> HexByte(std::string_view token)
     return static_cast<std::uint8_t>(value);
 }
 
+constexpr char kDigits[] = "0123456789ABCDEF";
+constexpr std::size_t kRowBytes = 16;
+constexpr std::size_t kLongestOffset = 16;
+constexpr std::size_t kMostLeadingBlanks = 2; // the send view's continuation
+
+bool IsUpperHex(char c)
+{
+    return IsDigit(c) || (c >= 'A' && c <= 'F');
+}
+
+// Whether `text` stands in data at `pos`.
+bool Holds(std::string_view data, std::size_t pos, std::string_view text)
+{
+    return pos <= data.size() && data.substr(pos, text.size()) == text;
+}
+
+// Where the hex of rows of 16 bytes goes on after a token ending before
+// `i`: past the one blank between tokens of a row, or past the end of a
+// full row (two blanks, its 16 characters, CR LF, the next row's offset and
+// two blanks). npos where no token follows.
+std::size_t NextRowToken(std::string_view data, std::size_t i)
+{
+    if (i + 1 < data.size() && data[i] == ' ' && data[i + 1] != ' ') {
+        return i + 1;
+    }
+    std::size_t j = i + 2 + kRowBytes;
+    if (!Holds(data, i, "  ") || !Holds(data, j, "\r\n")) {
+        return std::string_view::npos;
+    }
+    j += 2;
+    for (std::size_t blanks = 0; blanks < kMostLeadingBlanks && j < data.size() && data[j] == ' ';
+         ++blanks) {
+        ++j;
+    }
+    const std::size_t digits = j;
+    while (j < data.size() && IsUpperHex(data[j])) {
+        ++j;
+    }
+    if (j - digits < 4 || !Holds(data, j, "  ")) {
+        return std::string_view::npos;
+    }
+    return j + 2;
+}
+
 } // namespace
 
 void SearchPattern::add(std::string text, Edge before, Edge after)
@@ -70,9 +114,62 @@ SearchPattern SearchPattern::Plain(std::string_view utf8)
     return pattern;
 }
 
-std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::string& bad)
+void SearchPattern::addCharacters(const ByteList& bytes)
 {
-    std::vector<std::uint8_t> bytes;
+    std::string characters;
+    for (const std::uint8_t b : bytes) {
+        if (b >= 0x01 && b <= 0x7F) {
+            characters.push_back(static_cast<char>(b));
+        } else if (b == 0x80) {
+            characters += "\xE2\x82\xAC"; // the euro sign
+        } else {
+            return; // shown as nothing or as U+FFFD: not to be looked for
+        }
+    }
+    add(std::move(characters), Edge::Any, Edge::Any);
+}
+
+void SearchPattern::addHex(const ByteList& bytes)
+{
+    std::string hex;
+    for (const std::uint8_t b : bytes) {
+        if (!hex.empty()) {
+            hex.push_back(' ');
+        }
+        if (b >= 0x10) {
+            hex.push_back(kDigits[b >> 4]);
+        }
+        hex.push_back(kDigits[b & 0x0F]);
+    }
+    add(std::move(hex), Edge::NotAlnum, Edge::NotAlnum);
+}
+
+void SearchPattern::addDecimal(const ByteList& bytes)
+{
+    std::string decimal;
+    for (const std::uint8_t b : bytes) {
+        decimal += ' ' + std::to_string(b);
+    }
+    add(decimal.substr(1), Edge::Blank, Edge::NotDigit);
+}
+
+void SearchPattern::addRows(const ByteList& bytes)
+{
+    for (const std::uint8_t b : bytes) {
+        rowTokens_.push_back({kDigits[b >> 4], kDigits[b & 0x0F]});
+    }
+    // Each row break between the tokens adds its blanks, characters, CR LF
+    // and the next row's blanks and offset.
+    const std::size_t breaks = bytes.size() / kRowBytes + 1;
+    longest_ = std::max(longest_,
+                        bytes.size() * 3 +
+                            breaks * (2 + kRowBytes + 2 + kMostLeadingBlanks + kLongestOffset + 2));
+}
+
+std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::string& bad,
+                                                DisplayMode shownAs)
+{
+    ByteList bytes;
     std::size_t at = 0;
     while (at < text.size()) {
         if (text[at] == ' ' || text[at] == '\t') {
@@ -95,35 +192,21 @@ std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::stri
         bad.clear();
         return std::nullopt;
     }
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string characters;
-    std::string hex;
-    std::string decimal;
-    bool shown = true; // every byte has a character of its own in string display
-    for (const std::uint8_t b : bytes) {
-        if (b >= 0x01 && b <= 0x7F) {
-            characters.push_back(static_cast<char>(b));
-        } else if (b == 0x80) {
-            characters += "\xE2\x82\xAC"; // the euro sign
-        } else {
-            shown = false;
-        }
-        if (!hex.empty()) {
-            hex.push_back(' ');
-            decimal.push_back(' ');
-        }
-        if (b >= 0x10) {
-            hex.push_back(kDigits[b >> 4]);
-        }
-        hex.push_back(kDigits[b & 0x0F]);
-        decimal += std::to_string(b);
-    }
     SearchPattern pattern;
-    if (shown) {
-        pattern.add(std::move(characters), Edge::Any, Edge::Any);
+    switch (shownAs) {
+    case ModeString:
+        pattern.addCharacters(bytes);
+        break;
+    case ModeDecimal:
+        pattern.addDecimal(bytes);
+        break;
+    case ModeHex:
+        pattern.addHex(bytes);
+        break;
+    case ModeHexChars:
+        pattern.addRows(bytes);
+        break;
     }
-    pattern.add(std::move(hex), Edge::NotAlnum, Edge::NotAlnum);
-    pattern.add(std::move(decimal), Edge::Blank, Edge::NotDigit);
     return pattern;
 }
 
@@ -181,13 +264,45 @@ void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t 
             i = o + 1;
         }
     }
-    if (needles_.size() > 1) {
+    if (!rowTokens_.empty()) {
+        findInRows(data, at, static_cast<std::size_t>(from - at), stop, atStart, atEnd, out);
+    }
+    if (needles_.size() + (rowTokens_.empty() ? 0 : 1) > 1) {
         const auto begin = out.begin() + static_cast<std::ptrdiff_t>(first);
         std::sort(begin, out.end(),
                   [](const Match& a, const Match& b) { return a.begin < b.begin; });
         out.erase(std::unique(begin, out.end(),
                               [](const Match& a, const Match& b) { return a.begin == b.begin; }),
                   out.end());
+    }
+}
+
+void SearchPattern::findInRows(std::string_view data, std::uint64_t at, std::size_t from,
+                               std::size_t stop, bool atStart, bool atEnd,
+                               std::vector<Match>& out) const
+{
+    const std::string& first = rowTokens_.front();
+    for (std::size_t i = from; i < stop && i < data.size();) {
+        const void* hit = ::memmem(data.data() + i, std::min(data.size(), stop + 1) - i,
+                                   first.data(), first.size());
+        if (hit == nullptr) {
+            break;
+        }
+        const auto o = static_cast<std::size_t>(static_cast<const char*>(hit) - data.data());
+        i = o + 1;
+        if (o >= stop || (o == 0 ? !atStart : IsAlnum(data[o - 1]))) {
+            continue;
+        }
+        std::size_t end = o + first.size();
+        bool whole = true;
+        for (std::size_t t = 1; t < rowTokens_.size() && whole; ++t) {
+            const std::size_t next = NextRowToken(data, end);
+            whole = next != std::string_view::npos && Holds(data, next, rowTokens_[t]);
+            end = whole ? next + 2 : end;
+        }
+        if (whole && (end >= data.size() ? atEnd : !IsAlnum(data[end]))) {
+            out.push_back({at + o, at + end});
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ByteList.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,19 +18,22 @@ namespace quorvane
 // breaks are text like any other, so a match may span them.
 //
 // Hex bytes ("0A 0d 41": tokens of one or two hex digits between blanks) are
-// looked for in each of the three ways the views show bytes:
-//  - as the characters of string display, when every byte has one: 01 to 7F
+// looked for the way the view shows bytes (one way only, since the text of
+// one way can read as other bytes in another: "13 14" is 0D 0E in decimal):
+//  - string display: as their characters, when every byte has one: 01 to 7F
 //    as themselves (CR and LF included) and 80 as the euro sign; 00 shows as
 //    nothing and 81 to FF as U+FFFD, so bytes with those are not looked for
-//    this way;
-//  - as hex display text, upper-case hex without leading zeros, one blank
-//    between bytes ("A D 41"), matched only at whole tokens: neither
-//    neighbour of the match is a letter or a digit;
-//  - as decimal display text, a blank before each value (" 10 13 65"),
-//    matched at whole values: no digit follows.
-// Matches start at every position where one of these fits, so they may
-// overlap (00 00 is found twice in 00 00 00); two ways fitting at one place
-// count once.
+//    (the pattern is empty);
+//  - hex display: upper-case hex without leading zeros, one blank between
+//    bytes ("A D 41"), matched only at whole tokens: neither neighbour of
+//    the match is a letter or a digit;
+//  - decimal display: a blank before each value (" 10 13 65"), matched at
+//    whole values: no digit follows;
+//  - rows of 16 bytes with their characters: two-digit upper-case hex
+//    ("0A 0D 41") at whole tokens, also where the bytes go on in the next
+//    row (past the row's characters, its CR LF and the next row's offset).
+// Matches start at every position where the bytes fit, so they may overlap
+// (00 00 is found twice in 00 00 00).
 class SearchPattern
 {
 public:
@@ -41,9 +46,10 @@ public:
     static SearchPattern Plain(std::string_view utf8);
     // Nothing for text that is not hex bytes; `bad` then holds the first
     // token that is not one (empty when there is no token at all).
-    static std::optional<SearchPattern> Hex(std::string_view text, std::string& bad);
+    static std::optional<SearchPattern> Hex(std::string_view text, std::string& bad,
+                                            DisplayMode shownAs);
 
-    bool empty() const { return needles_.empty(); }
+    bool empty() const { return needles_.empty() && rowTokens_.empty(); }
     // The longest text a match takes.
     std::size_t longest() const { return longest_; }
     // Readies text for find(): folds ASCII letters when the case does not
@@ -67,8 +73,15 @@ private:
     };
 
     void add(std::string text, Edge before, Edge after);
+    void addCharacters(const ByteList& bytes);
+    void addHex(const ByteList& bytes);
+    void addDecimal(const ByteList& bytes);
+    void addRows(const ByteList& bytes);
+    void findInRows(std::string_view data, std::uint64_t at, std::size_t from, std::size_t stop,
+                    bool atStart, bool atEnd, std::vector<Match>& out) const;
 
     std::vector<Needle> needles_;
+    std::vector<std::string> rowTokens_; // the bytes as hex of rows of 16
     std::size_t longest_ = 0;
     bool fold_ = false;
 };

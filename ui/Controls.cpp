@@ -79,6 +79,13 @@ void OpenFindBar(const TextView& view)
     }
 }
 
+void ShowBytesInFindBarAs(const TextView& view, int mode)
+{
+    if (auto* bar = qobject_cast<FindBar*>(view.findBar)) {
+        bar->setBytesShownAs(static_cast<DisplayMode>(mode));
+    }
+}
+
 void SelectAllIn(const TextView& view)
 {
     static_cast<AppendView*>(view.widget)->selectAll();

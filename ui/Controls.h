@@ -61,6 +61,8 @@ TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w,
 void AddFindBar(TextView& view, QWidget* parent, const QString& name);
 // Opens the find bar with its text selected.
 void OpenFindBar(const TextView& view);
+// Tells the view's find bar how the view shows bytes now (a DisplayMode).
+void ShowBytesInFindBarAs(const TextView& view, int mode);
 void SelectAllIn(const TextView& view);
 // Copies the view's selection (refused, with its message, above the copy limit).
 void CopyFrom(const TextView& view);

@@ -324,6 +324,11 @@ void FrmMain::connectHandlers()
     connect(MSComm1_.get(), &SerialPort::OnComm, this, &FrmMain::MSComm1_OnComm);
     connect(MSComm1_.get(), &SerialPort::closedByHangUp, this, &FrmMain::OnHangUp);
     connect(&MessageSeam::instance(), &MessageSeam::closed, receive_, &ReceiveCycle::DrainPending);
+    // A view's find bar looks for hex bytes the way the view shows them.
+    for (auto [list, view] : {std::pair{cmbSend, &txtSView}, std::pair{cmbRcv, &txtRView}}) {
+        connect(list, &QComboBox::currentIndexChanged, this,
+                [view](int mode) { ShowBytesInFindBarAs(*view, mode); });
+    }
 }
 
 void FrmMain::Form_Load()

@@ -469,6 +469,18 @@ def find_group(d):
     d.key("ctrl+c")
     wait_for("the match copied", lambda: d.clipboard() == "255")
     expect(d.port_status() == "串口状态：打开", "Ctrl+C after the find closed the port")
+    # Hex bytes are looked for the way the view shows bytes: here in decimal.
+    d.key("ctrl+f")
+    wait_for("the find box to take the focus again", lambda: d.focused(box))
+    hex_box = pyatspi.findDescendant(
+        d.main, lambda o: o is not None and o.getRoleName() == "check box" and o.name == "十六进制"
+        and o.getState().contains(pyatspi.STATE_SHOWING))
+    d.click(hex_box)
+    d.click(box)
+    d.key("ctrl+a")
+    d.type("ff")
+    d.key("Return")
+    wait_for("FF found as 255", lambda: count_reads("第 1 / 2 处"))
 
 
 GROUPS = {"find": find_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,

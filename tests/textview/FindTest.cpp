@@ -4,6 +4,7 @@
 // the find bar as a user drives it.
 #include "AppendView.h"
 #include "FindBar.h"
+#include "HexCharRows.h"
 #include "MessageRecorder.h"
 #include "SearchPattern.h"
 #include "TextSearch.h"
@@ -29,6 +30,7 @@ namespace
 struct PatternCase {
     const char* name;
     bool hex;
+    DisplayMode shownAs; // for hex bytes
     const char* query;
     const char* text;
     std::vector<std::uint64_t> starts; // every match, in order
@@ -38,14 +40,18 @@ class Patterns : public ::testing::TestWithParam<PatternCase>
 {
 };
 
-TEST_P(Patterns, MatchWhereTheyShouldAndNowhereElse)
+// Where the pattern's matches start, and where the last one ends, in a text
+// searched whole.
+std::pair<std::vector<std::uint64_t>, std::uint64_t>
+Found(bool hex, DisplayMode shownAs, const std::string& query, std::string text)
 {
-    const PatternCase& c = GetParam();
     std::string bad;
     const std::optional<SearchPattern> pattern =
-        c.hex ? SearchPattern::Hex(c.query, bad) : SearchPattern::Plain(c.query);
-    ASSERT_TRUE(pattern) << bad;
-    std::string text = c.text;
+        hex ? SearchPattern::Hex(query, bad, shownAs) : SearchPattern::Plain(query);
+    EXPECT_TRUE(pattern) << bad;
+    if (!pattern) {
+        return {};
+    }
     pattern->prepare(text);
     std::vector<SearchPattern::Match> found;
     pattern->find(text, 0, 0, text.size(), true, true, found);
@@ -53,36 +59,77 @@ TEST_P(Patterns, MatchWhereTheyShouldAndNowhereElse)
     for (const SearchPattern::Match& m : found) {
         starts.push_back(m.begin);
     }
-    EXPECT_EQ(starts, c.starts);
+    return {starts, found.empty() ? 0 : found.back().end};
+}
+
+TEST_P(Patterns, MatchWhereTheyShouldAndNowhereElse)
+{
+    const PatternCase& c = GetParam();
+    EXPECT_EQ(Found(c.hex, c.shownAs, c.query, c.text).first, c.starts);
+}
+
+// Rows of 16 bytes with their characters, as the receive view (rows joined
+// by CR LF) and the send view (each further row behind two blanks) show
+// them: bytes are found within a row and where they go on in the next one,
+// never in an offset, and not from one reception into the next.
+TEST(Patterns, HexFindsBytesInRowsOfSixteenAndAcrossTheirBreaks)
+{
+    ByteList bytes;
+    for (std::uint8_t b = 0; b < 0x28; ++b) {
+        bytes.push_back(b);
+    }
+    for (const char* continuation : {"", "  "}) {
+        const std::string rows = HexCharFrame(bytes, continuation);
+        const std::string text = "接收：\r\n" + rows + "\r\n接收：\r\n" + HexCharFrame({0x28}, "");
+        const auto at = [&](const char* token) { return text.find(token, 0); };
+        EXPECT_EQ(Found(true, ModeHexChars, "0d 0e", text).first,
+                  std::vector<std::uint64_t>{at(" 0D 0E") + 1});
+        const auto across = Found(true, ModeHexChars, "0F 10 11", text);
+        EXPECT_EQ(across.first, std::vector<std::uint64_t>{at(" 0F  ") + 1}) << continuation;
+        EXPECT_EQ(across.second, at(" 11 ") + 3);
+        EXPECT_EQ(Found(true, ModeHexChars, "1F 20", text).first.size(), 1U) << continuation;
+        EXPECT_EQ(Found(true, ModeHexChars, "10", text).first,
+                  std::vector<std::uint64_t>{at(" 10 ") + 1});
+        EXPECT_TRUE(Found(true, ModeHexChars, "27 28", text).first.empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Find, Patterns,
     ::testing::Values(
-        PatternCase{"PlainInEitherCase", false, "ab", "AB aB xab\r\nAb", {0, 3, 7, 11}},
-        PatternCase{"PlainOverlaps", false, "aa", "aaaa", {0, 1, 2}},
-        PatternCase{"PlainSpansALineBreak", false, "x\r\ny", "x\r\nyx\r\n", {0}},
-        PatternCase{"PlainChinese", false, "接收", "12接收：接收", {2, 11}},
-        PatternCase{"HexAsCharacters", true, "41 42", "xABx", {1}},
-        PatternCase{"HexAsHexTokens", true, "a d 41", "0A D 41 A D 41 A D 410 ", {8}},
-        PatternCase{"HexAtTheStartOfTheText", true, "0a 0d", "A D 7", {0}},
-        PatternCase{"HexAsDecimalValues", true, "0a 0d", " 10 13 10 130 110 13 10 13", {1, 21}},
-        PatternCase{"HexLineBreakAsCharacters", true, "0D 0a", "a\r\nb", {1}},
-        PatternCase{"HexEuroSign", true, "80", "€ 80 128", {0, 4, 7}},
-        PatternCase{"HexZeroHasNoCharacter", true, "00", "\x01 0 ", {2}},
-        PatternCase{"HexAfterTheHeader", true, "7", "接收：7 E", {9}}),
+        PatternCase{"PlainInEitherCase", false, ModeString, "ab", "AB aB xab\r\nAb", {0, 3, 7, 11}},
+        PatternCase{"PlainOverlaps", false, ModeString, "aa", "aaaa", {0, 1, 2}},
+        PatternCase{"PlainSpansALineBreak", false, ModeString, "x\r\ny", "x\r\nyx\r\n", {0}},
+        PatternCase{"PlainChinese", false, ModeString, "接收", "12接收：接收", {2, 11}},
+        PatternCase{"HexAsCharacters", true, ModeString, "41 42", "xABx 41 42", {1}},
+        PatternCase{"HexAsHexTokens", true, ModeHex, "a d 41", "0A D 41 A D 41 A D 410 ", {8}},
+        PatternCase{"HexAtTheStartOfTheText", true, ModeHex, "0a 0d", "A D 7", {0}},
+        PatternCase{"HexAsDecimalValues",
+                    true,
+                    ModeDecimal,
+                    "0a 0d",
+                    " 10 13 10 130 110 13 10 13",
+                    {1, 21}},
+        PatternCase{"HexLineBreakAsCharacters", true, ModeString, "0D 0a", "a\r\nb", {1}},
+        PatternCase{"HexEuroSign", true, ModeString, "80", "€ 80 128", {0}},
+        PatternCase{"HexZeroHasNoCharacter", true, ModeHex, "00", "\x01 0 ", {2}},
+        PatternCase{"HexAfterTheHeader", true, ModeHex, "7", "接收：7 E", {9}},
+        // Hex text of other bytes reads as these in decimal, and the other
+        // way round: only the way the view shows bytes counts.
+        PatternCase{"HexNotAsDecimalInHex", true, ModeHex, "0D 0E", "13 14 D E", {6}},
+        PatternCase{"HexNotAsHexInDecimal", true, ModeDecimal, "13 14", " 13 14 19 20", {7}}),
     [](const ::testing::TestParamInfo<PatternCase>& info) { return std::string(info.param.name); });
 
 TEST(Patterns, HexTokensAreOneOrTwoDigits)
 {
     std::string bad;
-    EXPECT_FALSE(SearchPattern::Hex("0A 123 FF", bad));
+    EXPECT_FALSE(SearchPattern::Hex("0A 123 FF", bad, ModeHex));
     EXPECT_EQ(bad, "123");
-    EXPECT_FALSE(SearchPattern::Hex("0A xy", bad));
+    EXPECT_FALSE(SearchPattern::Hex("0A xy", bad, ModeHex));
     EXPECT_EQ(bad, "xy");
-    EXPECT_FALSE(SearchPattern::Hex("   ", bad));
+    EXPECT_FALSE(SearchPattern::Hex("   ", bad, ModeHex));
     EXPECT_EQ(bad, "");
-    EXPECT_TRUE(SearchPattern::Hex(" f\t0 ", bad));
+    EXPECT_TRUE(SearchPattern::Hex(" f\t0 ", bad, ModeHex));
 }
 
 // A view of several pages, most of them in the spill file, with matches on
