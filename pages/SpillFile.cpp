@@ -100,7 +100,7 @@ void SpillFile::fail(const char* what, int error, bool reusing)
 {
     failed_ = true;
     reuseFailed_ = reuseFailed_ || reusing;
-    retryAt_ = Clock::now() + kRetryAfter;
+    retryAt_ = now_() + kRetryAfter;
     report(what, error);
 }
 
@@ -131,7 +131,7 @@ bool SpillFile::open()
 
 bool SpillFile::canWrite() const
 {
-    const bool due = !failed_ || Clock::now() >= retryAt_;
+    const bool due = !failed_ || now_() >= retryAt_;
     if (!free_.empty()) {
         return !reuseFailed_ || due;
     }

@@ -38,6 +38,7 @@ public:
     enum class Refusal { None, Unwritable, Full };
     static constexpr std::uint64_t kMostBytes = std::uint64_t{16} << 30;
     static constexpr std::chrono::seconds kRetryAfter{60};
+    using Clock = std::chrono::steady_clock;
 
     // capBytes: the most the file may hold; none for the default.
     SpillFile(std::size_t slotBytes, SpillOpener opener,
@@ -58,10 +59,11 @@ public:
     // Closes the file, which gives its space back; the next write makes a
     // new one.
     void reset();
+    // Where the time for the next try comes from (the steady clock, but in
+    // tests).
+    void setClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     bool open();
     void fail(const char* what, int error, bool reusing);
     void report(const char* what, int error);
@@ -74,6 +76,7 @@ private:
     bool failed_ = false;      // making or growing the file failed
     bool reuseFailed_ = false; // so did writing a freed slot
     Clock::time_point retryAt_;
+    std::function<Clock::time_point()> now_ = Clock::now;
     bool reported_ = false; // one line per view at most
     std::string where_;
     std::uint64_t slots_ = 0;

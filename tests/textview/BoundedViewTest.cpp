@@ -1,9 +1,11 @@
 // A view whose spill file takes no more pages drops its oldest text within
-// its bound and says so in its first row; a file at its cap does the same; a
+// its bound and says so in its first row, and the file is tried again once
+// a minute; a file at its cap does the same; a
 // page the file cannot give back shows the gap marker; the end of the last
 // line is replaced in place, also across pages that moved out.
 #include "AppendView.h"
 #include "ByteFormat.h"
+#include "SpillFile.h"
 #include "TextLines.h"
 
 #include <QTest>
@@ -136,6 +138,38 @@ TEST_F(BoundedView, AFailedFileDropsTheOldestTextAndIsTriedAgainAfterClear)
     EXPECT_EQ(view.text(), QString::fromStdString(text));
     EXPECT_LE(view.storageBytes(), kBudget + kBudget / 2);
     EXPECT_FALSE(view.visualLineText(0).startsWith("……"));
+}
+
+// A file that cannot be made is not tried again for every page, only once
+// its minute has passed.
+TEST_F(BoundedView, AFailedFileIsTriedAgainOnceAMinute)
+{
+    int opens = 0;
+    bool broken = true;
+    SpillFile file(
+        4096,
+        [&](std::string& where) {
+            ++opens;
+            where = cache.path().toStdString();
+            if (broken) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return CacheSpillOpener()(where);
+        },
+        kBudget);
+    SpillFile::Clock::time_point now = SpillFile::Clock::now();
+    file.setClock([&] { return now; });
+    const std::string page(4096, 'p');
+    EXPECT_EQ(file.write(page.data()), -1);
+    broken = false;
+    now += SpillFile::kRetryAfter - std::chrono::seconds(1);
+    EXPECT_FALSE(file.canWrite());
+    EXPECT_EQ(file.write(page.data()), -1);
+    EXPECT_EQ(opens, 1);
+    now += std::chrono::seconds(1);
+    EXPECT_EQ(file.write(page.data()), 0);
+    EXPECT_EQ(opens, 2);
 }
 
 TEST_F(BoundedView, AFileAtItsCapDropsTheOldestText)
