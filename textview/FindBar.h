@@ -19,8 +19,8 @@ class TextSearch;
 // F3) and 上一个 (Shift+F3), 十六进制 (the text is read as hex bytes, found as
 // the view shows bytes now) and what was found: "第 3 / 57 处",
 // "查找中…" while older text is still being counted, "无匹配", or a hint when
-// the text is not hex bytes. Esc closes the bar and gives the focus back to
-// the view. The bar starts closed; the window places it and opens it.
+// the text is not hex bytes or the bytes have no characters to look for. Esc closes the bar and
+// gives the focus back to the view. The bar starts closed; the window places it and opens it.
 class FindBar : public QWidget
 {
     Q_OBJECT

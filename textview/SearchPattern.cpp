@@ -242,7 +242,6 @@ void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t 
         }
         return true;
     };
-    const std::size_t first = out.size();
     const auto stop = static_cast<std::size_t>(to - at); // matches start before it
     for (const Needle& needle : needles_) {
         const std::size_t length = needle.text.size();
@@ -266,14 +265,6 @@ void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t 
     }
     if (!rowTokens_.empty()) {
         findInRows(data, at, static_cast<std::size_t>(from - at), stop, atStart, atEnd, out);
-    }
-    if (needles_.size() + (rowTokens_.empty() ? 0 : 1) > 1) {
-        const auto begin = out.begin() + static_cast<std::ptrdiff_t>(first);
-        std::sort(begin, out.end(),
-                  [](const Match& a, const Match& b) { return a.begin < b.begin; });
-        out.erase(std::unique(begin, out.end(),
-                              [](const Match& a, const Match& b) { return a.begin == b.begin; }),
-                  out.end());
     }
 }
 

@@ -80,6 +80,7 @@ private:
     void findInRows(std::string_view data, std::uint64_t at, std::size_t from, std::size_t stop,
                     bool atStart, bool atEnd, std::vector<Match>& out) const;
 
+    // One way of showing the text or bytes: a needle, or the tokens of rows.
     std::vector<Needle> needles_;
     std::vector<std::string> rowTokens_; // the bytes as hex of rows of 16
     std::size_t longest_ = 0;
