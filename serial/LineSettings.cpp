@@ -246,9 +246,10 @@ void ApplyLineSettings(const LineSettings& settings, termios& attributes)
     attributes.c_cc[VTIME] = 0;
 }
 
-bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, bool fixedFraming)
+bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, bool fixedFraming,
+                      bool judgeSpeed)
 {
-    if (const auto constant = SpeedConstant(settings.baud)) {
+    if (const auto constant = judgeSpeed ? SpeedConstant(settings.baud) : std::nullopt) {
         const speed_t inputSpeed = cfgetispeed(&readBack);
         if (cfgetospeed(&readBack) != *constant || (inputSpeed != *constant && inputSpeed != B0)) {
             return false;

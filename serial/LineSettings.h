@@ -46,11 +46,13 @@ std::optional<speed_t> SpeedConstant(unsigned rate);
 void ApplyLineSettings(const LineSettings& settings, termios& attributes);
 
 // Whether attributes read back from the device carry everything
-// ApplyLineSettings set: speed (when it has a constant), framing, flow
-// control, raw mode, marking. A pseudo-terminal has no wire and always
+// ApplyLineSettings set: speed (when it has a constant and judgeSpeed holds;
+// RateHeld judges the rate a driver reports), framing, flow control, raw
+// mode, marking. A pseudo-terminal has no wire and always
 // reports 8 data bits without parity; with fixedFraming those two are not
 // compared.
-bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, bool fixedFraming);
+bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, bool fixedFraming,
+                      bool judgeSpeed = true);
 
 // Whether the rates the driver reports (input 0: the same as output) are the
 // rate asked for. A driver that cannot make a rate exactly reports the one it

@@ -51,10 +51,12 @@ std::optional<unsigned> ConfigureLine(int fd, const LineSettings& settings, Line
     const bool standard = SpeedConstant(settings.baud).has_value();
     const bool rateTaken = standard || control.setRate(fd, settings.baud);
     termios held{};
+    // The rate the driver made, where it tells it, is judged by itself: for
+    // a rate it rounded past 2 % it reports another speed code than the
+    // one asked for. A driver without termios2 is judged by its constant.
+    const auto rates = rateTaken ? control.rates(fd) : std::nullopt;
     bool configured = rateTaken && tcflush(fd, TCIOFLUSH) == 0 && control.getAttributes(fd, held) &&
-                      LineSettingsHeld(settings, held, IsPseudoTerminal(fd));
-    // A driver without termios2 is judged by its constant alone.
-    const auto rates = control.rates(fd);
+                      LineSettingsHeld(settings, held, IsPseudoTerminal(fd), !rates);
     if (rates) {
         configured = configured && RateHeld(settings.baud, rates->output, rates->input);
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineControl.h"
+#include "LineSettings.h"
 
 #include <string>
 #include <sys/ioctl.h>
@@ -22,7 +23,19 @@ public:
     std::optional<std::size_t> queued = 0; // TIOCOUTQ
     std::optional<std::uint32_t> breaks;   // TIOCGICOUNT brk
 
-    bool getAttributes(int fd, termios& t) override { return device_.getAttributes(fd, t); }
+    bool getAttributes(int fd, termios& t) override
+    {
+        if (!device_.getAttributes(fd, t)) {
+            return false;
+        }
+        if (madeRate) {
+            // A driver writes the speed code of the rate it made (BOTHER for
+            // one without a constant): not the code asked for.
+            cfsetospeed(&t, SpeedConstant(*madeRate).value_or(B0));
+            cfsetispeed(&t, SpeedConstant(*madeRate).value_or(B0));
+        }
+        return true;
+    }
     bool setAttributes(int fd, const termios& t) override { return device_.setAttributes(fd, t); }
     bool setRate(int fd, unsigned rate) override
     {
