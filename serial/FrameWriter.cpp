@@ -156,19 +156,11 @@ bool FrameWriter::writeCurrent()
             }
             return false;
         }
-        if (errno == EIO) {
-            stop();
-            emit hungUp();
-            return false;
-        }
-        // The driver refuses the bytes for good: what waits can never go out.
-        waiting_.clear();
-        waitingSize_ = 0;
-        current_.clear();
-        state_ = State::Idle;
-        writable_->setEnabled(false);
-        lastHandedOver_ = lastFinished_;
-        emit drained();
+        // EIO after a hang-up, ENODEV or ENXIO from an adapter being pulled
+        // out, or a driver that refuses the bytes for good: nothing more
+        // can go out, and the frame must not pass for written.
+        stop();
+        emit hungUp();
         return false;
     }
     writable_->setEnabled(false);

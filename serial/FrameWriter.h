@@ -57,7 +57,8 @@ public:
 signals:
     // Every frame has gone out and the driver's queue is empty.
     void drained();
-    // Writing failed with EIO: the device is gone.
+    // Writing failed for good (EIO after a hang-up, ENODEV, ...): the device
+    // is gone.
     void hungUp();
 
 private:
