@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <vector>
 
+using namespace std::chrono_literals;
+
 namespace quorvane {
 
 namespace {
@@ -43,7 +45,9 @@ LineLinger::~LineLinger()
     std::erase(Lingers(), this);
     if (holding()) {
         disconnect(writer_.get(), nullptr, this, nullptr);
-        writer_->finishBefore(deadline_);
+        // The program has already waited for it (up to 5 s): what a slow
+        // line still owes gets one second more, not its whole time.
+        writer_->finishBefore(std::min(deadline_, std::chrono::steady_clock::now() + 1s));
         release(writer_->frameOnItsWay());
     }
 }

@@ -23,7 +23,8 @@ public:
     // lets the device go once the writer has drained, it hangs up, or limit
     // has passed.
     LineLinger(int fd, std::unique_ptr<FrameWriter> writer, std::chrono::milliseconds limit);
-    // At the end of the program: the frame gets what is left of its time.
+    // At the end of the program: the frame gets what is left of its time,
+    // at most a second.
     ~LineLinger() override;
 
     bool holding() const { return fd_ >= 0; }
