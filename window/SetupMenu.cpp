@@ -9,7 +9,6 @@
 #include "PortMenu.h"
 #include "SetupText.h"
 #include "SharedSettings.h"
-#include "TypedText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,14 +57,6 @@ void ReadPortTexts(const std::array<QString, FrmCom::kListCount>& texts, Setup& 
 SendsetChoices SendChoices(const Setup& s)
 {
     return {s.opt1, s.opt2, QString::number(s.IntervalMs), s.TextEncoding, s.LineBreak};
-}
-
-// A send text the key filter of its input format would have refused.
-bool Admitted(int format, const std::string& text)
-{
-    QString chars = QString::fromStdString(text);
-    return AdmitPastedText(format, std::span<char16_t>(reinterpret_cast<char16_t*>(chars.data()),
-                                                      static_cast<std::size_t>(chars.size())));
 }
 
 QString RecentFilePath()
@@ -123,8 +114,9 @@ Setup SetupMenu::Collect() const
     return s;
 }
 
-// What the dialogs themselves would refuse, and send texts their format's
-// keys could not have typed.
+// What the dialogs themselves would refuse. A send text its format's keys
+// could not have typed is no fault: the box holds one after its format has
+// changed, and sending it says what is wrong, as for the box.
 QString SetupMenu::Refusal(const Setup& s) const
 {
     const int port = parts_.portDialog().FirstInvalidSelection(PortTexts(s));
@@ -134,14 +126,6 @@ QString SetupMenu::Refusal(const Setup& s) const
     const int send = parts_.sendDialog().FirstInvalidChoice(SendChoices(s));
     if (send >= 0) {
         return QStringLiteral("[send] %1").arg(QString::fromLatin1(kSendKeys[send]));
-    }
-    if (!Admitted(s.opt2, s.SendText)) {
-        return QStringLiteral("[send] text 不符合输入格式");
-    }
-    for (std::size_t i = 0; i < s.Commands.size(); ++i) {
-        if (!Admitted(s.Commands[i].format, s.Commands[i].text)) {
-            return QStringLiteral("[commands] %1.text 不符合输入格式").arg(i + 1);
-        }
     }
     return {};
 }
@@ -172,8 +156,9 @@ void SetupMenu::Apply(const Setup& s)
 
 bool SetupMenu::OpenSetup(const QString& path)
 {
+    // A pipe or a device would keep the window waiting for its writer.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         MessageSeam::instance().show(SetupInvalidMessage("无法读取文件"));
         return false;
     }

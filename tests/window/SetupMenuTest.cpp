@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 using namespace quorvane;
 
@@ -75,11 +76,12 @@ TEST_F(Setups, ABadFileChangesNothingAndNamesItsFirstProblem)
         const char* problem;
     } files[] = {
         {"empty.qvs", "", "配置文件无效: 不是Quorvane配置文件"},
-        {"baud.qvs", [] {
+        {"baud.qvs",
+         [] {
              std::string t = WriteSetupText({});
              return t.replace(t.find("baud=9600"), 9, "baud=5000001");
-         }(), "配置文件无效: [port] baud=5000001 超出范围(50-4000000)"},
-        {"text.qvs", WriteSetupText(wrong), "配置文件无效: [send] text 不符合输入格式"},
+         }(),
+         "配置文件无效: [port] baud=5000001 超出范围(50-4000000)"},
     };
     for (const auto& f : files) {
         recorder.clear();
@@ -88,6 +90,17 @@ TEST_F(Setups, ABadFileChangesNothingAndNamesItsFirstProblem)
         EXPECT_EQ(recorder.texts(), std::vector<std::string>{f.problem}) << f.name;
         EXPECT_EQ(setup().Collect(), before) << f.name;
     }
+    // A pipe is refused at once, not waited on for a writer.
+    ASSERT_EQ(mkfifo(dir.filePath("pipe.qvs").toLocal8Bit().constData(), 0600), 0);
+    recorder.clear();
+    EXPECT_FALSE(setup().OpenSetup(dir.filePath("pipe.qvs")));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"配置文件无效: 无法读取文件"});
+
+    // A send text its format's keys could not have typed is what the box
+    // holds after its format changed: saved that way, it opens that way.
+    write("text.qvs", WriteSetupText(wrong));
+    EXPECT_TRUE(setup().OpenSetup(dir.filePath("text.qvs")));
+    EXPECT_EQ(setup().Collect().SendText, "12 AB");
 }
 
 TEST_F(Setups, AFailedSaveKeepsTheOldFile)
