@@ -58,6 +58,9 @@ void ReceiveCycle::Listen()
 {
     monitor_.Listening();
     Begin();
+    // The reception that listens has no time-out, not even the one an
+    // earlier frame had armed.
+    parts_.timeRcv.setEnabled(false);
 }
 
 void ReceiveCycle::Arm()

@@ -49,6 +49,13 @@ TEST_F(PortItems, OpenPortListensWithoutWritingOrATimeOut)
     EXPECT_EQ(status(), "串口状态：打开");
     EXPECT_TRUE(port->outputs().empty());
     EXPECT_FALSE(window->timeRcv().isEnabled());
+    // Not even an earlier frame's time-out goes on while listening.
+    typeSend("1");
+    clickSend();
+    ASSERT_TRUE(window->timeRcv().isEnabled());
+    item("OpenPort")->trigger();
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    txtRView()->clear();
     port->raiseBytes({0x41});
     EXPECT_EQ(rcvView(), "12:34:56接收： 65");
 
