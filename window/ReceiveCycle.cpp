@@ -35,7 +35,9 @@ constexpr qint64 kBreakBurstQuietMs = 500;
 
 ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent)
     : QObject(parent), parts_(std::move(parts)),
-      monitor_({parts_.main.port(), parts_.view, parts_.record, [this] { return Holding(); }}, this)
+      monitor_({parts_.main.port(), parts_.view, parts_.record, [this] { return Holding(); },
+                [this] { FinishText(); }},
+               this)
 {
     // Check words after the rows: a later byte opens a row of its own.
     connect(&monitor_, &ReplyMonitor::appendedToView, this, [this] { rowsLive_ = false; });
@@ -51,7 +53,21 @@ void ReceiveCycle::Begin()
     RcvCount_ = -1;
     RcvHeaderPending_ = true;
     rowsLive_ = false;
-    decoderEncoding_ = -1; // a character cut off by the last reception is dropped
+    FinishText();
+}
+
+// What the decoder holds of a character that the reception cut short shows
+// as U+FFFD, one a byte, where it came; the next text starts afresh.
+void ReceiveCycle::FinishText()
+{
+    if (decoderEncoding_ < 0) {
+        return;
+    }
+    const QString rest = decoder_.flush();
+    if (!rest.isEmpty()) {
+        parts_.view.Append(ToUtf8(rest));
+    }
+    decoderEncoding_ = -1;
 }
 
 void ReceiveCycle::Listen()
@@ -227,6 +243,10 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
 {
     const int mode = parts_.displayMode();
     const int encoding = Shared().TextEncoding;
+    const bool decoding = mode == ModeString && encoding != EncodingSingleByte;
+    if (decoderEncoding_ >= 0 && (!decoding || decoderEncoding_ != encoding)) {
+        FinishText(); // the display changed under a character cut short
+    }
     if (mode == ModeHexChars) {
         if (!rowsLive_) {
             rows_.Restart(static_cast<std::uint64_t>(RcvCount_ + 1));
@@ -238,7 +258,7 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
         return;
     }
     rowsLive_ = false; // other text after the rows: they are never touched again
-    if (mode == ModeString && encoding != EncodingSingleByte) {
+    if (decoding) {
         if (decoderEncoding_ != encoding) {
             decoder_.reset(encoding);
             decoderEncoding_ = encoding;

@@ -75,6 +75,7 @@ private:
 
     bool Holding() const;
     void Begin();
+    void FinishText();
     void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
     void HoldBack(int code, ByteList bytes);
     void ClearHeldBack();

@@ -112,6 +112,7 @@ void ReplyMonitor::EndReception()
     const ReplyCheckResult result = checker_->Finish();
     checker_.reset();
     const std::string words = ReplyCheckText(result);
+    parts_.finishText();
     parts_.view.Append(words);
     parts_.record.note(RecordEvent::ReplyChecked, {}, std::string_view(words).substr(1));
     if (!result.Correct()) {

@@ -33,6 +33,8 @@ public:
         TextSink& view;
         SessionRecord& record;
         std::function<bool()> holding; // input waits under a message box
+        // Shows what is held of a character cut short, before the words.
+        std::function<void()> finishText;
     };
 
     explicit ReplyMonitor(Parts parts, QObject* parent = nullptr);

@@ -21,6 +21,32 @@ QString& MarkInvalid(QString& text)
     return text;
 }
 
+// How many bytes at the end of the text start a UTF-8 character that the
+// next read completes: a lead byte and fewer continuations than it needs.
+qsizetype Utf8CutOff(const QByteArray& text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(text[size - back]);
+        if ((byte & 0xC0) == 0x80) {
+            continue; // a continuation: look further back for its lead
+        }
+        const int needs = byte >= 0xF0 && byte <= 0xF4   ? 4
+                          : byte >= 0xE0 && byte <= 0xEF ? 3
+                          : byte >= 0xC2 && byte <= 0xDF ? 2
+                                                         : 1;
+        return needs > back ? back : 0;
+    }
+    return 0;
+}
+
+// Whole UTF-8 text: every byte of a bad sequence shows as U+FFFD.
+QString DecodeUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
 } // namespace
 
 std::string ToUtf8(const QString& text)
@@ -51,13 +77,38 @@ void StreamDecoder::reset(int encoding)
 {
     encoding_ = encoding;
     decoder_ = QStringDecoder(CodecName(encoding));
+    held_.clear();
 }
 
 QString StreamDecoder::decode(const std::uint8_t* bytes, std::size_t count)
 {
-    QString text = decoder_.decode(
-        QByteArrayView(reinterpret_cast<const char*>(bytes), qsizetype(count)));
-    return MarkInvalid(text);
+    const QByteArrayView piece(reinterpret_cast<const char*>(bytes), qsizetype(count));
+    if (encoding_ != EncodingUtf8) {
+        QString text = decoder_.decode(piece);
+        return MarkInvalid(text);
+    }
+    QByteArray whole = held_;
+    whole.append(piece);
+    const qsizetype cut = Utf8CutOff(whole);
+    held_ = whole.right(cut);
+    whole.chop(cut);
+    return DecodeUtf8(whole);
+}
+
+QString StreamDecoder::flush()
+{
+    if (encoding_ == EncodingUtf8) {
+        const QString rest = DecodeUtf8(held_);
+        held_.clear();
+        return rest;
+    }
+    // A line feed ends whatever lead byte the decoder holds; it is taken off
+    // again.
+    QString rest = decoder_.decode(QByteArrayView("\n", 1));
+    if (rest.endsWith(u'\n')) {
+        rest.chop(1);
+    }
+    return MarkInvalid(rest);
 }
 
 } // namespace quorvane

@@ -26,13 +26,20 @@ QString DecodeBytes(int encoding, const ByteList& bytes);
 // joined, and invalid bytes show as U+FFFD, one each.
 class StreamDecoder {
 public:
-    // Starts afresh (a new reception, another encoding).
+    // Starts afresh (a new reception, another encoding), forgetting what is
+    // held.
     void reset(int encoding);
     QString decode(const std::uint8_t* bytes, std::size_t count);
+    // The start of a character cut off that is still held, as U+FFFD; then
+    // nothing is held.
+    QString flush();
 
 private:
     int encoding_ = -1;
-    QStringDecoder decoder_;
+    QStringDecoder decoder_; // GBK: holds a lead byte between reads
+    // UTF-8: the start of a character cut off by the read. Qt's own UTF-8
+    // state drops the byte after such a start when it is no continuation.
+    QByteArray held_;
 };
 
 } // namespace quorvane

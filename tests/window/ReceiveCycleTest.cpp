@@ -298,6 +298,13 @@ TEST_F(ReceiveCycle, TextInTheChosenEncodingBothWays)
     port->raiseBytes({0xE2, 0x98});
     port->raiseBytes({0x83, 0xC3, 0x28});
     EXPECT_TRUE(rcvView().endsWith(QStringLiteral("接收：☃\uFFFD(")));
+    // A start that the next read does not continue, and one the reception
+    // ends on: each byte shows, none after them is lost.
+    port->raiseBytes({0xE4});
+    port->raiseBytes({0x41, 0xE2, 0x98});
+    clickSend();
+    EXPECT_TRUE(rcvView().endsWith(QStringLiteral("接收：☃\uFFFD(\uFFFDA\uFFFD\uFFFD")))
+        << rcvView().toStdString();
 
     Shared().TextEncoding = EncodingGbk;
     Shared().FrameDirty = true;    // as the send-mode dialog's OK leaves it
