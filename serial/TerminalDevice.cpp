@@ -1,12 +1,18 @@
 #include "TerminalDevice.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace quorvane {
 
@@ -25,6 +31,30 @@ bool CarriesALine(dev_t device)
     return deviceMajor != kTtyAuxMajor && deviceMajor != kBsdMasterMajor;
 }
 
+// How long an opening waits for this process's own close of the device.
+constexpr std::chrono::milliseconds kMostCloseWait{200};
+
+// The devices whose close runs on a thread. Never destroyed: a close may
+// still run while the program ends.
+struct ClosingDevices {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::vector<dev_t> devices; // one entry per close running
+};
+
+ClosingDevices& Closing()
+{
+    static auto* closing = new ClosingDevices;
+    return *closing;
+}
+
+void LetGo(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
 // Only the master side of a Unix98 pseudo-terminal knows its number.
 bool IsPseudoTerminalMaster(int fd)
 {
@@ -40,6 +70,9 @@ int TakeTerminal(const std::string& path)
     if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
         !CarriesALine(named.st_rdev)) {
         return -1;
+    }
+    if (!WaitForClose(named.st_rdev, kMostCloseWait)) {
+        return -1; // its driver still sends what the last close left it
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -65,9 +98,47 @@ int TakeTerminal(const std::string& path)
 
 void ReleaseTerminal(int fd)
 {
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
-    close(fd);
+    if (IsPseudoTerminal(fd)) {
+        LetGo(fd);
+        return;
+    }
+    CloseAside(fd, TerminalNumber(fd), LetGo);
+}
+
+void CloseAside(int fd, dev_t device, std::function<void(int)> closer)
+{
+    {
+        const std::lock_guard lock(Closing().mutex);
+        Closing().devices.push_back(device);
+    }
+    const auto ended = [device] {
+        ClosingDevices& closing = Closing();
+        {
+            const std::lock_guard lock(closing.mutex);
+            closing.devices.erase(
+                std::find(closing.devices.begin(), closing.devices.end(), device));
+        }
+        closing.ended.notify_all();
+    };
+    try {
+        std::thread([fd, closer, ended] {
+            closer(fd);
+            ended();
+        }).detach();
+    } catch (const std::system_error&) {
+        closer(fd); // no thread to be had: the caller waits after all
+        ended();
+    }
+}
+
+bool WaitForClose(dev_t device, std::chrono::milliseconds most)
+{
+    ClosingDevices& closing = Closing();
+    std::unique_lock lock(closing.mutex);
+    return closing.ended.wait_for(lock, most, [&] {
+        return std::find(closing.devices.begin(), closing.devices.end(), device) ==
+               closing.devices.end();
+    });
 }
 
 bool IsPseudoTerminal(int fd)

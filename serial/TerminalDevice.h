@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -10,11 +12,23 @@ namespace quorvane {
 // keeps out every other opener that locks too (this process included),
 // TIOCEXCL keeps out plain opens by anyone but root. -1 when the path is
 // missing, not a terminal that carries a line, or already taken. Nothing is
-// created or truncated.
+// created or truncated. A device this process is still closing is waited
+// for a moment (200 ms), then refused.
 int TakeTerminal(const std::string& path);
 
-// Lets go of a terminal TakeTerminal took, and closes it.
+// Lets go of a terminal TakeTerminal took, and closes it without the caller
+// waiting. A UART driver's close waits until the chip has sent what it holds
+// (up to 30 s for a USB adapter whose flow control holds the line), so a
+// terminal with a wire is closed on a thread of its own; a pseudo-terminal
+// closes at once, here.
 void ReleaseTerminal(int fd);
+
+// Runs closer(fd) on a thread of its own; until it returns, the device
+// counts as closing (TakeTerminal waits a moment for it, then refuses it).
+void CloseAside(int fd, dev_t device, std::function<void(int)> closer);
+// Waits at most `most` for every close of the device to end; whether they
+// have.
+bool WaitForClose(dev_t device, std::chrono::milliseconds most);
 
 // Whether fd is the slave side of a pseudo-terminal: a line without a wire.
 bool IsPseudoTerminal(int fd);

@@ -1,6 +1,7 @@
 #include "TermiosPort.h"
 #include "EventWait.h"
 #include "PtyPair.h"
+#include "TerminalDevice.h"
 
 #include <QSocketNotifier>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <sstream>
@@ -576,6 +578,24 @@ TEST_F(PortOnPty, TheDeviceIsHeldByOneOpenerAtATime)
         ASSERT_TRUE(third.setPortOpen(true));
     }
     EXPECT_TRUE(port.setPortOpen(true)) << "destroying an open port lets the device go";
+}
+
+// A close that waits on its driver runs aside: the caller goes on at once,
+// and an opening of the device waits for it a moment, then refuses it.
+TEST_F(PortOnPty, ADeviceStillClosingIsWaitedForAMomentThenRefused)
+{
+    const dev_t device = TerminalNumber(pty.slavePath());
+    std::promise<void> chipEmpty;
+    const std::shared_future<void> sent = chipEmpty.get_future().share();
+    CloseAside(open("/dev/null", O_RDONLY | O_CLOEXEC), device, [sent](int fd) {
+        sent.wait();
+        close(fd);
+    });
+    EXPECT_FALSE(WaitForClose(device, 0ms));
+    EXPECT_FALSE(port.setPortOpen(true));
+    chipEmpty.set_value();
+    EXPECT_TRUE(WaitForClose(device, 5s));
+    EXPECT_TRUE(port.setPortOpen(true));
 }
 
 TEST(TermiosPortOpen, RefusesWhatIsNotATerminal)
