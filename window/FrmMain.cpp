@@ -234,11 +234,19 @@ void FrmMain::buildMenu()
         return SavedCommand{{}, txtSend->toPlainText().toStdString(), Shared().opt2};
     };
     connect(commands_, &CommandWindow::sendRequested, this, &FrmMain::SendCommand);
-    setup_ = new SetupMenu({*this, *timeRcv_, *portMenu_, *commands_, cmbSend, cmbRcv, txtSend,
-                            [this]() -> FrmCom& { return PortDialog(); },
-                            [this]() -> FrmSendset& { return SendDialog(); },
-                            [this] { send_->StopTimedSending(); }},
-                           menuBar(), log->menuAction(), this);
+    setup_ = new SetupMenu(
+        {*this, *timeRcv_, *portMenu_, *commands_, cmbSend, cmbRcv, txtSend,
+         [this]() -> FrmCom& { return PortDialog(); },
+         [this]() -> FrmSendset& { return SendDialog(); }, [this] { send_->StopTimedSending(); },
+         [this] {
+             for (QWidget* dialog :
+                  {static_cast<QWidget*>(frmFrame_), static_cast<QWidget*>(frmRcvset_)}) {
+                 if (dialog) {
+                     dialog->close();
+                 }
+             }
+         }},
+        menuBar(), log->menuAction(), this);
     LogToFile = log->addAction(QStringLiteral("记录到文件..."));
     LogToFile->setObjectName(QStringLiteral("LogToFile"));
     LogToFile->setCheckable(true);

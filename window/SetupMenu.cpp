@@ -138,6 +138,7 @@ void SetupMenu::Apply(const Setup& s)
     if (parts_.main.timedSendingRunning()) {
         parts_.stopTimedSending();
     }
+    parts_.closeSettingsDialogs();
     ApplySharedSettings(s, Shared());
     parts_.timeRcv.setInterval(Shared().RcvTimeoutMs);
     parts_.sendDialog().ConfirmChoices(SendChoices(s));

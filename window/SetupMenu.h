@@ -41,6 +41,9 @@ public:
         std::function<FrmCom&()> portDialog;
         std::function<FrmSendset&()> sendDialog;
         std::function<void()> stopTimedSending;
+        // Closes the frame format and receive settings dialogs if they are
+        // open: their OK would put back what they showed before.
+        std::function<void()> closeSettingsDialogs;
     };
 
     // Puts "配置(P)" into the menu bar before `before`.

@@ -1,8 +1,9 @@
 // Setups in the window: saved and opened again whole, refused whole, and
 // saved commands sent as typed text is.
-#include "CommandWindow.h"
-#include "MainWindowFixture.h"
 #include "SetupMenu.h"
+#include "CommandWindow.h"
+#include "FrmFrame.h"
+#include "MainWindowFixture.h"
 #include "SetupText.h"
 
 #include <QAction>
@@ -49,8 +50,10 @@ TEST_F(Setups, ASavedSetupOpensInAFreshWindowAsItWasLeft)
     chosen.SendText = "00 00 00 0A";
     chosen.Commands = {{"读寄存器", "00 00 00 0A", 2}, {"问候", "hi\r\n", 0}};
     write("modbus.qvs", WriteSetupText(chosen));
+    click("cmdFrame"); // left open, its OK would put the old frame back
     ASSERT_TRUE(setup().OpenSetup(dir.filePath("modbus.qvs")));
     EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_TRUE(WaitUntil([&] { return window->findChild<FrmFrame*>() == nullptr; }));
     EXPECT_EQ(setup().Collect(), chosen);
     EXPECT_EQ(port->CommPort(), 3);
     EXPECT_EQ(port->Settings(), "250000,e,8,1");
