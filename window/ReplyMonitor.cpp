@@ -49,6 +49,7 @@ void ReplyMonitor::StartReception()
 {
     EndReception();
     awaitingFirst_ = true;
+    timedOut_ = false;
     timed_ = false; // listening: no frame to time the reply from
     response_.reset();
 }
@@ -64,8 +65,10 @@ bool ReplyMonitor::EventCame()
     if (timed_ && handed != SerialPort::TimePoint{} && read >= handed) {
         response_ = std::chrono::duration_cast<std::chrono::microseconds>(read - handed);
     }
-    summary_.OnReply(response_);
-    NoteSummary();
+    if (!timedOut_) { // an answer after the time-out counts as the time-out only
+        summary_.OnReply(response_);
+        NoteSummary();
+    }
     return true;
 }
 
@@ -83,6 +86,7 @@ void ReplyMonitor::BytesShown(const std::uint8_t* bytes, std::size_t count)
 
 void ReplyMonitor::TimedOut()
 {
+    timedOut_ = awaitingFirst_;
     summary_.OnTimeout();
     NoteSummary();
 }

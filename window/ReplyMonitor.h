@@ -74,6 +74,7 @@ private:
     RunSummary summary_;
     std::optional<ReplyChecker> checker_; // the reception being checked
     bool awaitingFirst_ = false;
+    bool timedOut_ = false; // the frame went unanswered within the time-out
     bool timed_ = false; // the reception follows a frame written
     std::optional<std::chrono::microseconds> response_;
     QTimer idle_;

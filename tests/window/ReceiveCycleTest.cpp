@@ -120,9 +120,13 @@ TEST_F(ReceiveCycle, SilenceTimesOut)
     EXPECT_TRUE(port->PortOpen());
     EXPECT_EQ(cmdSend()->text(), "发 送");
 
-    // Late bytes are still collected, under a header written when they arrive.
+    // Late bytes are still collected, under a header written when they arrive;
+    // the run summary counts the frame once, as timed out.
     port->raiseBytes({1});
     EXPECT_EQ(rcvView(), "12:34:56接收： 1");
+    EXPECT_TRUE(WaitUntil([&] {
+        return find<QLabel>("SummaryPanel")->text().startsWith("发 1 收 0 超时 1");
+    })) << find<QLabel>("SummaryPanel")->text().toStdString();
 }
 
 TEST_F(ReceiveCycle, TimeOutStopsTimedSending)
