@@ -3,7 +3,7 @@
 //   quorvane-bench-protocol breaks    message boxes to close after a storm of breaks
 #include "BenchReport.h"
 #include "DeviceProcess.h"
-#include "FakeSerialPort.h"
+#include "FakeWindow.h"
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "Offscreen.h"
@@ -92,12 +92,10 @@ void ResponseFigures()
 void BreakFigures()
 {
     WriteSection("11. A storm of 10,000 breaks on the fake port");
-    ApplyStartupDefaults(Shared());
-    MessageRecorder recorder;
-    auto fake = std::make_unique<FakeSerialPort>();
-    FakeSerialPort* port = fake.get();
-    FrmMain window(std::move(fake));
-    ShowExposed(&window);
+    FakeWindow fakeWindow;
+    FrmMain& window = *fakeWindow.main;
+    FakeSerialPort* port = fakeWindow.port;
+    MessageRecorder& recorder = fakeWindow.recorder;
     window.findChild<QPlainTextEdit*>(QStringLiteral("txtSend"))->setPlainText("1");
     window.findChild<QPushButton*>(QStringLiteral("cmdSend"))->click();
     int raised = 0;

@@ -11,7 +11,7 @@
 #include "BenchReport.h"
 #include "ByteFormat.h"
 #include "Controls.h"
-#include "FakeSerialPort.h"
+#include "FakeWindow.h"
 #include "FrmMain.h"
 #include "MessageRecorder.h"
 #include "Offscreen.h"
@@ -240,13 +240,10 @@ void ReceptionFigures()
     // The same through the main window: frame written, 16 bytes raised.
     Samples window;
     for (int r = 0; r < kRepeats; ++r) {
-        ApplyStartupDefaults(Shared());
-        MessageRecorder recorder;
-        auto fake = std::make_unique<FakeSerialPort>();
-        FakeSerialPort* port = fake.get();
-        FrmMain main(std::move(fake));
-        ShowExposed(&main);
-        main.findChild<QComboBox*>(QStringLiteral("cmbRcv"))->setCurrentIndex(ModeHex);
+        FakeWindow shown(ModeHex);
+        FrmMain& main = *shown.main;
+        FakeSerialPort* port = shown.port;
+        const MessageRecorder& recorder = shown.recorder;
         const ByteList frame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
         ByteList bytes(16);
         const auto start = Clock::now();
@@ -335,13 +332,10 @@ void AppendHex(AppendView& view, std::uint64_t total)
 // display, in pieces of 4 to 64 KiB, as fast as the event loop takes them.
 double OneLetterStallMs(bool& complete)
 {
-    ApplyStartupDefaults(Shared());
-    MessageRecorder recorder;
-    auto fake = std::make_unique<FakeSerialPort>();
-    FakeSerialPort* port = fake.get();
-    FrmMain main(std::move(fake));
-    ShowExposed(&main);
-    main.findChild<QComboBox*>(QStringLiteral("cmbRcv"))->setCurrentIndex(ModeString);
+    FakeWindow shown(ModeString);
+    FrmMain& main = *shown.main;
+    FakeSerialPort* port = shown.port;
+    const MessageRecorder& recorder = shown.recorder;
     Shared().RcvMaxChars = 2147483647;
     auto* view = main.findChild<AppendView*>(QStringLiteral("txtRView"));
     main.TransmitFrame({0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF});

@@ -1,7 +1,6 @@
 // The tool driven as a user drives it, against quorvane-device on a
 // pseudo-terminal through the real termios port.
-#include "AppendView.h"
-#include "DeviceProcess.h"
+#include "DeviceWindowTest.h"
 #include "DialogResources.h"
 #include "FakeSystemTree.h"
 #include "FrmCom.h"
@@ -32,42 +31,15 @@ using namespace quorvane;
 namespace
 {
 
-class EndToEnd : public ::testing::Test
+class EndToEnd : public DeviceWindowTest
 {
 protected:
-    void start(const QStringList& deviceArgs)
-    {
-        ASSERT_TRUE(device.start(deviceArgs)) << "quorvane-device did not start";
-        qputenv("QUORVANE_COM2", device.path().toUtf8());
-        RefreshPortMap();
-        ApplyStartupDefaults(Shared());
-        window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
-        window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
-        window->show();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        device.stop();
-        qunsetenv("QUORVANE_COM2");
-        RefreshPortMap();
-    }
-
-    template <typename T = QWidget> T* find(const char* name) const
-    {
-        return window->findChild<T*>(QString::fromLatin1(name));
-    }
     void typeAndSend(const char* text)
     {
         find<QPlainTextEdit>("txtSend")->setFocus();
         QTest::keyClicks(find<QPlainTextEdit>("txtSend"), QString::fromLatin1(text));
         QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
     }
-    QString rcvView() const { return find<AppendView>("txtRView")->text(); }
-
-    DeviceProcess device;
-    MessageRecorder recorder;
-    std::unique_ptr<FrmMain> window;
 };
 
 const ByteList kFrame = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};

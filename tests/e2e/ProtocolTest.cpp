@@ -1,12 +1,6 @@
 // A Modbus RTU device behind the real port: CRC frames on the wire, checked
 // replies, response times and the run summary.
-#include "AppendView.h"
-#include "DeviceProcess.h"
-#include "FrmMain.h"
-#include "MessageRecorder.h"
-#include "PortPath.h"
-#include "SharedSettings.h"
-#include "TermiosPort.h"
+#include "DeviceWindowTest.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,41 +14,25 @@ using namespace quorvane;
 
 namespace {
 
-class Modbus : public ::testing::Test {
+class Modbus : public DeviceWindowTest
+{
 protected:
     void start(const QStringList& deviceArgs)
     {
-        ASSERT_TRUE(device.start(deviceArgs)) << "quorvane-device did not start";
-        qputenv("QUORVANE_COM2", device.path().toUtf8());
-        RefreshPortMap();
-        ApplyStartupDefaults(Shared());
-        // Read holding registers 0 to 9 of slave 1: the address in the start
-        // byte's slot, so that the CRC covers it.
-        SharedSettings& s = Shared();
-        s.frame = {"01", "", "03", 0, 1, ""};
-        s.FcsMethod = FcsCrc16Modbus;
-        s.FcsByteOrder = FcsLowFirst;
-        s.opt2 = 2;
-        s.CheckReply = true;
-        window = std::make_unique<FrmMain>(std::make_unique<TermiosPort>());
-        window->setTimeOfDay([] { return QStringLiteral("08:00:00"); });
+        DeviceWindowTest::start(deviceArgs, [] {
+            // Read holding registers 0 to 9 of slave 1: the address in the
+            // start byte's slot, so that the CRC covers it.
+            SharedSettings& s = Shared();
+            s.frame = {"01", "", "03", 0, 1, ""};
+            s.FcsMethod = FcsCrc16Modbus;
+            s.FcsByteOrder = FcsLowFirst;
+            s.opt2 = 2;
+            s.CheckReply = true;
+        });
         window->setTimeRcvInterval(500);
-        window->show();
-        window->findChild<QPlainTextEdit*>("txtSend")->setPlainText("00 00 00 0A");
+        find<QPlainTextEdit>("txtSend")->setPlainText("00 00 00 0A");
     }
-    void TearDown() override
-    {
-        window.reset();
-        device.stop();
-        qunsetenv("QUORVANE_COM2");
-        RefreshPortMap();
-    }
-    void send() { QTest::mouseClick(window->findChild<QPushButton*>("cmdSend"), Qt::LeftButton); }
-    QString rcvView() const { return window->findChild<AppendView*>("txtRView")->text(); }
-
-    DeviceProcess device;
-    MessageRecorder recorder;
-    std::unique_ptr<FrmMain> window;
+    void send() { QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton); }
 };
 
 TEST_F(Modbus, ARequestGoesOutWithItsCrcAndEveryAnswerIsChecked)
