@@ -16,7 +16,7 @@ std::optional<std::uint8_t> ReadSlot(const std::string& text, bool& valid)
     if (text.empty()) {
         return std::nullopt;
     }
-    const auto byte = ToByte(ReadHexNumber(text));
+    const auto byte = ReadHexSlot(text);
     if (!byte) {
         valid = false;
         return std::nullopt;

@@ -34,6 +34,7 @@ struct Message {
     std::string text; // UTF-8, exactly as shown
     std::string title;
     MessageIcon icon = MessageIcon::None;
+    std::string detail; // shown under the text, when there is one
 };
 
 // The text, title and icon of a message. `port` is used only by
@@ -42,5 +43,8 @@ Message MessageFor(MessageId id, int port = 0);
 
 // "配置文件无效: " and the first problem found in the file.
 Message SetupInvalidMessage(const std::string& problem);
+
+// "无法保存配置文件", and why where it is known: "无法保存配置文件: 命令 1 的名称为空".
+Message SetupSaveFailedMessage(const std::string& problem);
 
 } // namespace quorvane

@@ -210,6 +210,18 @@ double ReadHexNumber(std::string_view text)
     return ReadRadix(Compact(text, storage), 16);
 }
 
+std::optional<std::uint8_t> ReadHexSlot(std::string_view text)
+{
+    std::string storage;
+    const std::string_view digits = Compact(text, storage);
+    for (const char c : digits) {
+        if (DigitValue(c) >= 16) {
+            return std::nullopt;
+        }
+    }
+    return ToByte(ReadRadix(digits, 16));
+}
+
 std::optional<std::uint8_t> ToByte(double value)
 {
     // Only values from -0.5 up to (not including) 255.5 round into 0..255;

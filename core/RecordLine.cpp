@@ -21,6 +21,8 @@ std::string_view EventWord(RecordEvent event)
         return "发送Break";
     case RecordEvent::ReplyChecked:
         return "应答";
+    case RecordEvent::ParityError:
+        return "奇偶校验错误";
     case RecordEvent::PortOpened:
         return "串口打开";
     case RecordEvent::PortClosed:

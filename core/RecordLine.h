@@ -16,6 +16,7 @@ enum class RecordEvent {
     Break,      // a break on the line
     BreakSent,  // a break the user put on the line
     ReplyChecked, // a reception checked as a frame: the words shown after it
+    ParityError,  // bytes received with a parity or framing error: how many
     PortOpened,
     PortClosed,
 };

@@ -16,10 +16,42 @@ void AppendHexPairs(std::string& out, const ByteList& bytes)
     }
 }
 
+// The exception codes of the Modbus application protocol.
+const char* ModbusExceptionName(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01:
+        return "非法功能";
+    case 0x02:
+        return "非法数据地址";
+    case 0x03:
+        return "非法数据值";
+    case 0x04:
+        return "从站设备故障";
+    case 0x05:
+        return "确认";
+    case 0x06:
+        return "从站设备忙";
+    case 0x08:
+        return "存储奇偶性差错";
+    case 0x0A:
+        return "不可用网关路径";
+    case 0x0B:
+        return "网关目标设备响应失败";
+    default:
+        return nullptr;
+    }
+}
+
+// An exception answer: address, function with its high bit set, code, CRC.
+constexpr std::uint64_t kModbusExceptionLength = 5;
+constexpr std::size_t kKeptHead = 3; // for the function byte and the code
+
 } // namespace
 
 ReplyChecker::ReplyChecker(const SharedSettings& settings)
     : layout_(LayoutOf(settings)),
+      modbus_(layout_.check != nullptr && settings.FcsMethod == FcsCrc16Modbus),
       fcs_(layout_.check != nullptr ? *layout_.check : FcsMethodOf(FcsXor))
 {
 }
@@ -33,7 +65,8 @@ void ReplyChecker::Add(std::span<const std::uint8_t> bytes)
 
 void ReplyChecker::KeepHeader(std::span<const std::uint8_t> bytes)
 {
-    for (std::size_t i = 0; i < bytes.size() && count_ + i < layout_.headerLength; ++i) {
+    const std::size_t keep = std::max(layout_.headerLength, kKeptHead);
+    for (std::size_t i = 0; i < bytes.size() && count_ + i < keep; ++i) {
         header_[count_ + i] = bytes[i];
     }
 }
@@ -105,8 +138,18 @@ ReplyCheckResult ReplyChecker::Finish() const
         result.verdict = ReplyVerdict::WrongCheck;
         result.expected = std::move(expected);
         result.received = std::move(received);
+        return result;
     }
+    result.modbusException = ModbusException();
     return result;
+}
+
+std::optional<std::uint8_t> ReplyChecker::ModbusException() const
+{
+    if (!modbus_ || count_ != kModbusExceptionLength || (header_[1] & 0x80) == 0) {
+        return std::nullopt;
+    }
+    return header_[2];
 }
 
 ReplyCheckResult CheckReply(const ByteList& reception, const SharedSettings& settings)
@@ -119,8 +162,19 @@ ReplyCheckResult CheckReply(const ByteList& reception, const SharedSettings& set
 std::string ReplyCheckText(const ReplyCheckResult& result)
 {
     switch (result.verdict) {
-    case ReplyVerdict::Correct:
-        return " [校验正确]";
+    case ReplyVerdict::Correct: {
+        if (!result.modbusException) {
+            return " [校验正确]";
+        }
+        std::string text = " [校验正确 异常";
+        AppendHexPairs(text, {*result.modbusException});
+        if (const char* name = ModbusExceptionName(*result.modbusException)) {
+            text += std::string(" ") + name;
+        }
+        return text + "]";
+    }
+    case ReplyVerdict::ParityError:
+        return " [奇偶校验错误]";
     case ReplyVerdict::WrongCheck: {
         std::string text = " [校验错误 应为";
         AppendHexPairs(text, result.expected);

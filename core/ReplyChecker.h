@@ -20,12 +20,16 @@ enum class ReplyVerdict {
     WrongLength, // too short for the template, or a data-count byte that disagrees
     WrongEnd,    // the last byte is not the end byte
     WrongStart,  // the first byte is not the start byte
+    ParityError, // some bytes came with a parity or framing error: none is trusted
 };
 
 struct ReplyCheckResult {
     ReplyVerdict verdict = ReplyVerdict::Correct;
     ByteList expected; // WrongCheck: the check field as it should read, in wire order
     ByteList received; // WrongCheck: the check field as it came
+    // A right CRC-16/Modbus frame whose function byte has its high bit set:
+    // the exception code the device answered with.
+    std::optional<std::uint8_t> modbusException;
 
     bool Correct() const { return verdict == ReplyVerdict::Correct; }
 };
@@ -51,8 +55,10 @@ private:
     void KeepHeader(std::span<const std::uint8_t> bytes);
     void KeepTail(std::span<const std::uint8_t> bytes);
     std::optional<ReplyVerdict> StructureFault() const;
+    std::optional<std::uint8_t> ModbusException() const;
 
     FrameLayout layout_;
+    bool modbus_ = false; // the check is CRC-16/Modbus
     FcsAccumulator fcs_;
     std::uint64_t count_ = 0;  // bytes added
     std::uint64_t passed_ = 0; // bytes passed on beyond the tail
@@ -64,8 +70,8 @@ private:
 // The whole reception at once.
 ReplyCheckResult CheckReply(const ByteList& reception, const SharedSettings& settings);
 
-// The text shown right after a reception's bytes, e.g. " [校验正确]" or
-// " [校验错误 应为 C5 CD 收到 C5 CE]".
+// The text shown right after a reception's bytes, e.g. " [校验正确]",
+// " [校验错误 应为 C5 CD 收到 C5 CE]" or " [校验正确 异常 02 非法数据地址]".
 std::string ReplyCheckText(const ReplyCheckResult& result);
 
 } // namespace quorvane

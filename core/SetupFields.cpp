@@ -74,7 +74,12 @@ std::string ReadByteText(const SetupField& f, std::string_view raw, std::string&
         return KeyProblem(f.section, f.key,
                           "超过" + std::to_string(kSetupMaxByteTextChars) + "个字符");
     }
-    if (!ToByte(ReadHexNumber(typed))) {
+    for (const char c : typed) {
+        if (c != ' ' && c != '\t' && DigitValue(c) >= 16) {
+            return ValueProblem(f.section, f.key, raw, "不是十六进制字节");
+        }
+    }
+    if (!ReadHexSlot(typed)) {
         return ValueProblem(f.section, f.key, raw, "超出字节范围");
     }
     into = typed;

@@ -4,6 +4,8 @@
 #include "SetupReader.h"
 #include "SetupValue.h"
 
+#include <utility>
+
 namespace quorvane {
 
 namespace {
@@ -75,9 +77,48 @@ SetupReading ReadSetupText(std::string_view text)
     return {reader.setup(), {}};
 }
 
+namespace {
+
+// What is wrong with one command, as the setup's problem ("名称为空") and as
+// the command list's refusal ("命令名称不能为空"); both empty when nothing is.
+std::pair<std::string, std::string> CommandProblem(const SavedCommand& command)
+{
+    const std::string names = std::to_string(kSetupMaxNameChars);
+    const std::string texts = std::to_string(kSetupMaxTextChars);
+    if (command.name.empty()) {
+        return {"名称为空", "命令名称不能为空"};
+    }
+    if (BoxCharCount(command.name) > kSetupMaxNameChars) {
+        return {"名称超过" + names + "个字符", "命令名称应不超过" + names + "个字符"};
+    }
+    if (HasControlChar(command.name)) {
+        return {"名称含有控制字符", "命令名称不能含有控制字符"};
+    }
+    if (BoxCharCount(command.text) > kSetupMaxTextChars) {
+        return {"发送数据超过" + texts + "个字符", "发送数据应不超过" + texts + "个字符"};
+    }
+    return {};
+}
+
+} // namespace
+
 std::string SetupSaveProblem(const Setup& setup)
 {
+    for (std::size_t i = 0; i < setup.Commands.size(); ++i) {
+        if (std::string problem = CommandProblem(setup.Commands[i]).first; !problem.empty()) {
+            return "命令 " + std::to_string(i + 1) + " 的" + problem;
+        }
+    }
     return ReadSetupText(WriteSetupText(setup)).problem;
+}
+
+Message SavedCommandRefusal(const SavedCommand& command)
+{
+    std::string refusal = CommandProblem(command).second;
+    if (refusal.empty()) {
+        return {};
+    }
+    return {std::move(refusal), "提示", MessageIcon::Warning, {}};
 }
 
 } // namespace quorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Messages.h"
 #include "Setup.h"
 
 #include <optional>
@@ -46,9 +47,15 @@ std::string WriteSetupText(const Setup& setup);
 // Reads and checks a whole setup file; nothing partial is ever returned.
 SetupReading ReadSetupText(std::string_view text);
 
-// Empty when the record's text would open again; otherwise the problem the
-// reader would report (a value out of range, or a text too large as a whole).
-// To be asked before a setup is saved.
+// Empty when the record's text would open again; otherwise why not, for
+// "无法保存配置文件: ": a saved command's own fault in words a user reads
+// ("命令 1 的名称为空"), else the problem the reader would report (a value
+// out of range, or a text too large as a whole). To be asked before a setup
+// is saved.
 std::string SetupSaveProblem(const Setup& setup);
+
+// Why the command list cannot keep an edited command (its name empty or too
+// long, its text longer than the send box takes); an empty text when it can.
+Message SavedCommandRefusal(const SavedCommand& command);
 
 } // namespace quorvane

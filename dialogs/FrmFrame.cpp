@@ -219,13 +219,14 @@ void FrmFrame::buildOtherCheckColumn()
 }
 
 // A method newly chosen brings its usual byte order; the order can be
-// chosen only for checks wider than one byte.
+// chosen only for checks wider than one byte. The greyed group of a one-byte
+// check shows the order that method uses.
 void FrmFrame::ChooseFcsMethod(int method)
 {
     const bool changed = method != fcsMethodIndex_;
     fcsMethodIndex_ = method;
     optFcs[IsOtherCheck(method) ? 2 : method]->setChecked(true);
-    if (changed && IsMultiByte(method)) {
+    if (changed || !IsMultiByte(method)) {
         ChooseByteOrder(FcsMethodOf(method).usualOrder);
     }
     frame6->setEnabled(IsMultiByte(method));
@@ -251,7 +252,7 @@ void FrmFrame::ShowStoredFcsMethod(int method, int order)
     } else {
         ChooseOption(optFcs, 2, method, fcsMethodIndex_);
     }
-    ChooseByteOrder(order);
+    ChooseByteOrder(IsMultiByte(fcsMethodIndex_) ? order : FcsMethodOf(fcsMethodIndex_).usualOrder);
     frame6->setEnabled(IsMultiByte(fcsMethodIndex_));
 }
 
@@ -310,7 +311,7 @@ void FrmFrame::cmdOK_Click()
     std::array<std::string, 4> texts;
     for (int i = 0; i < 4; ++i) {
         texts[i] = WithoutLeadingBlanks(txtframe[i]->text()).toStdString();
-        if (!ToByte(ReadHexNumber(texts[i]))) {
+        if (!ReadHexSlot(texts[i])) {
             MessageSeam::instance().show(MessageId::ByteRange);
             txtframe[i]->setFocus();
             return; // nothing is stored

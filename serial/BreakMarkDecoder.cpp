@@ -10,7 +10,8 @@ constexpr std::uint8_t kMark = 0xFF;
 
 } // namespace
 
-void AppendData(ReceivedSegments& segments, const std::uint8_t* bytes, std::size_t count)
+void AppendData(ReceivedSegments& segments, const std::uint8_t* bytes, std::size_t count,
+                std::size_t flawed)
 {
     if (count == 0) {
         return;
@@ -20,6 +21,7 @@ void AppendData(ReceivedSegments& segments, const std::uint8_t* bytes, std::size
     }
     ByteList& run = segments.back().bytes;
     run.insert(run.end(), bytes, bytes + count);
+    segments.back().flawed += flawed;
 }
 
 void BreakMarkDecoder::feed(const std::uint8_t* bytes, std::size_t count, ReceivedSegments& out)
@@ -58,7 +60,7 @@ void BreakMarkDecoder::feed(const std::uint8_t* bytes, std::size_t count, Receiv
             if (marked == 0x00) {
                 out.push_back(ReceivedSegment::Break());
             } else {
-                AppendData(out, &marked, 1);
+                AppendData(out, &marked, 1, 1);
             }
             state_ = State::Plain;
             break;

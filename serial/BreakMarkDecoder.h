@@ -15,9 +15,14 @@ struct ReceivedSegment {
 
     Kind kind = Kind::Data;
     ByteList bytes; // empty for a break
+    // How many of the bytes came with a parity or framing error.
+    std::size_t flawed = 0;
 
-    static ReceivedSegment Data(ByteList bytes) { return {Kind::Data, std::move(bytes)}; }
-    static ReceivedSegment Break() { return {Kind::Break, {}}; }
+    static ReceivedSegment Data(ByteList bytes, std::size_t flawed = 0)
+    {
+        return {Kind::Data, std::move(bytes), flawed};
+    }
+    static ReceivedSegment Break() { return {Kind::Break, {}, 0}; }
 
     bool operator==(const ReceivedSegment&) const = default;
 };
@@ -26,7 +31,8 @@ using ReceivedSegments = std::vector<ReceivedSegment>;
 
 // Turns the marked input stream of a line with PARMRK set back into data and
 // breaks: FF FF is a data byte FF, FF 00 00 a break mark, FF 00 x (a character
-// received with a parity or framing error) the data byte x. A break mark may
+// received with a parity or framing error) the data byte x, counted as
+// flawed. A break mark may
 // also be a NUL received with such an error; BreakTally tells which. A mark cut
 // between two reads is completed by the next feed. An FF followed by any
 // other byte is not something the line discipline produces; it is taken as
@@ -52,7 +58,9 @@ private:
     State state_ = State::Plain;
 };
 
-// Appends a data run to segments, continuing the last one when it is data.
-void AppendData(ReceivedSegments& segments, const std::uint8_t* bytes, std::size_t count);
+// Appends a data run to segments, continuing the last one when it is data;
+// `flawed` of its bytes came with a parity or framing error.
+void AppendData(ReceivedSegments& segments, const std::uint8_t* bytes, std::size_t count,
+                std::size_t flawed = 0);
 
 } // namespace quorvane

@@ -17,14 +17,14 @@ void BreakTally::sortMarks(ReceivedSegments& segments, std::optional<std::uint32
     ReceivedSegments sorted;
     for (ReceivedSegment& segment : segments) {
         if (segment.kind == ReceivedSegment::Kind::Data) {
-            AppendData(sorted, segment.bytes.data(), segment.bytes.size());
+            AppendData(sorted, segment.bytes.data(), segment.bytes.size(), segment.flawed);
         } else if (uncounted > 0) {
             --uncounted;
             *counted_ += 1;
             sorted.push_back(std::move(segment));
         } else {
-            const std::uint8_t nul = 0x00;
-            AppendData(sorted, &nul, 1);
+            const std::uint8_t nul = 0x00; // received with a parity or framing error
+            AppendData(sorted, &nul, 1, 1);
         }
     }
     segments = std::move(sorted);

@@ -193,6 +193,23 @@ tcflag_t FlowAndStickParity()
 
 } // namespace
 
+std::string FramingProblem(std::string_view text)
+{
+    const auto fields = SplitFields(text);
+    if (fields.size() != 4) {
+        return {};
+    }
+    const auto dataBits = Digits(fields[2]);
+    const auto stopBits = StopField(fields[3]);
+    if (dataBits && *dataBits == 4) {
+        return "此串口不支持 4 位数据位";
+    }
+    if (dataBits && *dataBits >= 6 && *dataBits <= 8 && stopBits == StopBits::OneAndHalf) {
+        return "1.5 位停止位只能与 5 位数据位一起使用";
+    }
+    return {};
+}
+
 std::optional<LineSettings> ParseLineSettings(std::string_view text)
 {
     const auto fields = SplitFields(text);
@@ -276,9 +293,19 @@ bool RateHeld(unsigned asked, unsigned output, unsigned input)
 {
     const auto near = [asked](unsigned rate) {
         const unsigned long long gap = rate > asked ? rate - asked : asked - rate;
-        return gap * 10 <= asked;
+        return gap * 100 <= 3ULL * asked;
     };
     return output != 0 && near(output) && (input == 0 || near(input));
+}
+
+std::string RateProblem(unsigned asked, unsigned made)
+{
+    // In tenths of a percent, rounded, and written without the locale's
+    // decimal sign.
+    const unsigned long long gap = made > asked ? made - asked : asked - made;
+    const unsigned long long tenths = (gap * 2000 / std::max(asked, 1u) + 1) / 2;
+    return "驱动只能设置 " + std::to_string(made) + " 波特（要求 " + std::to_string(asked) +
+           "，相差 " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%）";
 }
 
 std::chrono::microseconds LineTime(const LineSettings& settings, std::size_t count)

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <termios.h>
 
@@ -35,6 +36,12 @@ struct LineSettings {
 // more than 5 data bits.
 std::optional<LineSettings> ParseLineSettings(std::string_view text);
 
+// Why well-formed settings text cannot frame a line on this system, for the
+// port message's second line (UTF-8): 4 data bits, or 1.5 stop bits with
+// 6 to 8 data bits. Empty when the framing is possible or the text is not
+// settings text at all.
+std::string FramingProblem(std::string_view text);
+
 // The termios constant for a rate, when termios has one (B9600 for 9600).
 std::optional<speed_t> SpeedConstant(unsigned rate);
 
@@ -56,10 +63,14 @@ bool LineSettingsHeld(const LineSettings& settings, const termios& readBack, boo
 
 // Whether the rates the driver reports (input 0: the same as output) are the
 // rate asked for. A driver that cannot make a rate exactly reports the one it
-// made. Within 10 % the port opens (the status panel shows a rate more than
-// 2 % off, as "115200→117647"); farther off, a start bit is lost before the
-// stop bit and the driver has in effect refused the rate.
+// made. Within 3 % the port opens (the status panel shows a rate more than
+// 2 % off, as "115200→117647"); farther off, a UART loses bytes and the
+// driver has in effect refused the rate.
 bool RateHeld(unsigned asked, unsigned output, unsigned input);
+
+// "驱动只能设置 921600 波特（要求 1000000，相差 7.8%）": why a rate the driver
+// made too far off was refused.
+std::string RateProblem(unsigned asked, unsigned made);
 
 // How long count characters take on the line, start and stop bits included.
 std::chrono::microseconds LineTime(const LineSettings& settings, std::size_t count);

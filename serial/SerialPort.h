@@ -79,6 +79,9 @@ public:
     virtual void setRTSEnable(bool on) { (void)on; }
     virtual bool RTSEnable() const { return true; }
     virtual ModemLines modemLines() const { return {}; }
+    // The lines as last read in the background: at hand at once, for a panel
+    // that must never wait on the device.
+    virtual ModemLines lastModemLines() const { return modemLines(); }
     // Holds the line in break (true) or lets it go (false); false when the
     // port is closed or cannot carry a break.
     virtual bool setBreak(bool on)
@@ -97,6 +100,14 @@ public:
     // Closing lets the frame on the wire finish in the background; true until
     // it has (or its time is up).
     virtual bool Draining() const { return false; }
+    // Why the last opening failed, for the port message's second line
+    // (UTF-8); empty when it is not known.
+    virtual std::string OpenFailureReason() const { return {}; }
+    // How many bytes of what the last Input() returned came with a parity or
+    // framing error (marked by the driver); they are shown, and counted.
+    virtual std::size_t FlawedInInput() const { return 0; }
+    // All such bytes since the port last opened.
+    virtual std::uint64_t FlawedSinceOpen() const { return 0; }
 
 protected:
     TimePoint lastOut_{};

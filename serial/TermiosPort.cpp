@@ -1,6 +1,7 @@
 #include "TermiosPort.h"
 
 #include "LineLinger.h"
+#include "ModemLinePoller.h"
 #include "PortPath.h"
 #include "TerminalDevice.h"
 
@@ -38,8 +39,10 @@ constexpr auto kLingerMargin = 100ms;
 // pseudo-terminal tcsetattr may fail (EINVAL) after applying everything but
 // the framing the pty forces. A rate without a termios constant goes through
 // termios2. The rate the driver set, or nothing when it refused the
-// settings; the line then gets its old attributes back.
-std::optional<unsigned> ConfigureLine(int fd, const LineSettings& settings, LineControl& control)
+// settings (with why in `problem`, where it is known); the line then gets
+// its old attributes back.
+std::optional<unsigned> ConfigureLine(int fd, const LineSettings& settings, LineControl& control,
+                                      std::string& problem)
 {
     termios original{};
     if (!control.getAttributes(fd, original)) {
@@ -58,7 +61,12 @@ std::optional<unsigned> ConfigureLine(int fd, const LineSettings& settings, Line
     bool configured = rateTaken && tcflush(fd, TCIOFLUSH) == 0 && control.getAttributes(fd, held) &&
                       LineSettingsHeld(settings, held, IsPseudoTerminal(fd), !rates);
     if (rates) {
-        configured = configured && RateHeld(settings.baud, rates->output, rates->input);
+        const bool held = RateHeld(settings.baud, rates->output, rates->input);
+        if (configured && !held) {
+            const bool outputOff = !RateHeld(settings.baud, rates->output, 0);
+            problem = RateProblem(settings.baud, outputOff ? rates->output : rates->input);
+        }
+        configured = configured && held;
     } else {
         configured = configured && standard;
     }
@@ -153,6 +161,7 @@ void TermiosPort::setInBufferCount(int count)
         return;
     }
     input_.clear();
+    inputFlawed_ = 0;
     std::erase_if(pending_, [](const Pending& waiting) {
         return waiting.segment.kind == ReceivedSegment::Kind::Data;
     });
@@ -207,17 +216,27 @@ void TermiosPort::applyOutputLines()
     }
 }
 
-SerialPort::ModemLines TermiosPort::modemLines() const
+namespace {
+
+SerialPort::ModemLines LinesOf(std::optional<int> bits)
 {
-    if (fd_ < 0) {
-        return {};
-    }
-    const auto bits = control_->modemLines(fd_);
     if (!bits) {
         return {};
     }
     return {true, (*bits & TIOCM_CTS) != 0, (*bits & TIOCM_DSR) != 0, (*bits & TIOCM_CAR) != 0,
             (*bits & TIOCM_RNG) != 0};
+}
+
+} // namespace
+
+SerialPort::ModemLines TermiosPort::modemLines() const
+{
+    return fd_ < 0 ? ModemLines{} : LinesOf(control_->modemLines(fd_));
+}
+
+SerialPort::ModemLines TermiosPort::lastModemLines() const
+{
+    return fd_ < 0 || !lines_ ? ModemLines{} : LinesOf(lines_->last());
 }
 
 bool TermiosPort::setBreak(bool on)
@@ -241,11 +260,13 @@ bool TermiosPort::Draining() const
 
 bool TermiosPort::openDevice()
 {
+    openFailure_.clear();
     if (commPort_ < 1) {
         return false;
     }
     auto settings = ParseLineSettings(settings_);
     if (!settings) {
+        openFailure_ = FramingProblem(settings_);
         return false;
     }
     settings->flow = FlowOf(handshaking_);
@@ -256,7 +277,7 @@ bool TermiosPort::openDevice()
     if (fd < 0) {
         return false;
     }
-    const auto rate = ConfigureLine(fd, *settings, *control_);
+    const auto rate = ConfigureLine(fd, *settings, *control_, openFailure_);
     if (!rate) {
         ReleaseTerminal(fd);
         return false;
@@ -277,6 +298,8 @@ void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)
     pending_.clear();
     pendingSize_ = 0;
     input_.clear();
+    inputFlawed_ = 0;
+    flawedSinceOpen_ = 0;
     hangUpDue_ = false;
     readBuffer_.resize(kReadChunk);
     lastOut_ = {};
@@ -286,6 +309,9 @@ void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)
     readNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(readNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onReadable);
     applyOutputLines();
+    // The driver itself, not the control given: the poller reads on its own thread.
+    lines_ = std::make_unique<ModemLinePoller>(
+        fd_, [](int fd) { return DeviceLineControl().modemLines(fd); });
     updateReading();
 }
 
@@ -297,6 +323,7 @@ void TermiosPort::closeDevice()
         return;
     }
     RetireNotifier(readNotifier_);
+    lines_.reset();
     const int fd = fd_;
     fd_ = -1;
     baudRate_ = 0;
@@ -344,6 +371,8 @@ ByteList TermiosPort::Input()
 {
     ByteList bytes;
     bytes.swap(input_);
+    lastInputFlawed_ = inputFlawed_;
+    inputFlawed_ = 0;
     return bytes;
 }
 
@@ -408,6 +437,7 @@ void TermiosPort::queueSegments(ReceivedSegments segments, TimePoint readAt)
                 // The run keeps the time its first bytes were read.
                 ByteList& run = pending_.back().segment.bytes;
                 run.insert(run.end(), segment.bytes.begin(), segment.bytes.end());
+                pending_.back().segment.flawed += segment.flawed;
                 pendingSize_ += segment.bytes.size();
                 continue;
             }
@@ -436,6 +466,8 @@ void TermiosPort::deliverPending()
         lastReadAt_ = waiting.readAt;
         if (waiting.segment.kind == ReceivedSegment::Kind::Data) {
             input_.insert(input_.end(), waiting.segment.bytes.begin(), waiting.segment.bytes.end());
+            inputFlawed_ += waiting.segment.flawed;
+            flawedSinceOpen_ += waiting.segment.flawed;
             commEvent_ = comEvReceive;
         } else {
             commEvent_ = comEventBreak;

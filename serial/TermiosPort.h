@@ -18,6 +18,7 @@ class QSocketNotifier;
 namespace quorvane {
 
 class LineLinger;
+class ModemLinePoller;
 
 // A serial port on a POSIX terminal device: COMn is the device named by
 // ComDevicePath(n). The device is held exclusively while open, set to raw
@@ -59,11 +60,15 @@ public:
     void setRTSEnable(bool on) override;
     bool RTSEnable() const override { return rts_; }
     ModemLines modemLines() const override;
+    ModemLines lastModemLines() const override;
     bool setBreak(bool on) override;
     unsigned BaudRate() const override { return baudRate_; }
     TimePoint LastFrameHandedOver() const override;
     TimePoint LastReadAt() const override { return lastReadAt_; }
     bool Draining() const override;
+    std::string OpenFailureReason() const override { return openFailure_; }
+    std::size_t FlawedInInput() const override { return lastInputFlawed_; }
+    std::uint64_t FlawedSinceOpen() const override { return flawedSinceOpen_; }
 
 protected:
     // Raises the events for received segments in order, exactly as bytes read
@@ -104,11 +109,13 @@ private:
     bool rts_ = true;
 
     int fd_ = -1;
+    std::string openFailure_; // why the last opening failed, where it is known
     LineSettings line_;     // as the open port was set up
     unsigned baudRate_ = 0; // as the driver set it
     bool breakHeld_ = false;
     QSocketNotifier* readNotifier_ = nullptr;
     std::unique_ptr<FrameWriter> writer_;
+    std::unique_ptr<ModemLinePoller> lines_;
     QPointer<LineLinger> linger_;
 
     BreakMarkDecoder decoder_;
@@ -117,6 +124,9 @@ private:
     std::size_t pendingSize_ = 0; // what pending_ holds, in bytes
     bool inputHeld_ = false;
     ByteList input_;
+    std::size_t inputFlawed_ = 0;     // of input_, came with a parity or framing error
+    std::size_t lastInputFlawed_ = 0; // of what the last Input() returned
+    std::uint64_t flawedSinceOpen_ = 0;
     ByteList readBuffer_;
     int commEvent_ = 0;
     TimePoint lastReadAt_{};

@@ -93,11 +93,14 @@ void LinePanel::refresh()
         setPanelTexts({}, {});
         return;
     }
-    const SerialPort::ModemLines lines = port_.modemLines();
+    const SerialPort::ModemLines lines = port_.lastModemLines();
     const QString settings = SettingsAsSet(port_.Settings(), port_.BaudRate());
     const QString device = QString::fromStdString(ComDevicePath(port_.CommPort()));
-    setPanelTexts(settings.toHtmlEscaped() + u' ' + ShortLines(lines),
-                  device + u' ' + settings + QStringLiteral("  ") + FullLines(lines));
+    QString full = device + u' ' + settings + QStringLiteral("  ") + FullLines(lines);
+    if (const std::uint64_t flawed = port_.FlawedSinceOpen(); flawed > 0) {
+        full += QStringLiteral("  奇偶校验错误 ×%1").arg(flawed);
+    }
+    setPanelTexts(settings.toHtmlEscaped() + u' ' + ShortLines(lines), full);
 }
 
 } // namespace quorvane

@@ -55,6 +55,9 @@ void MessageSeam::showBox(const Message& message)
                     QString::fromStdString(message.text), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(QStringLiteral("messageBox"));
+    if (!message.detail.empty()) {
+        box.setInformativeText(QString::fromStdString(message.detail));
+    }
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     // A box the window manager let the user minimise would block the window
     // with nothing on screen: it comes back while the window it blocks is shown.

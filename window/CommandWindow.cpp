@@ -3,11 +3,14 @@
 #include "Controls.h"
 #include "DialogWindow.h"
 #include "MainControls.h"
+#include "MessageSeam.h"
+#include "SetupText.h"
 
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
 namespace quorvane {
@@ -15,6 +18,17 @@ namespace quorvane {
 namespace {
 
 enum Column { NameColumn, TextColumn, FormatColumn };
+
+// Each cell keeps the last text it was given that a setup can hold, so an
+// edit that is refused puts it back.
+constexpr int kKeptRole = Qt::UserRole;
+
+// The list, telling whether a cell is being edited.
+class CommandTable : public QTableWidget {
+public:
+    using QTableWidget::QTableWidget;
+    bool editing() const { return state() == EditingState; }
+};
 
 const QStringList& FormatItems()
 {
@@ -31,7 +45,7 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
     setWindowTitle(QStringLiteral("常用命令"));
     SetUpDialogWindow(this, 420, 260);
 
-    table_ = Place(new QTableWidget(0, 3, this), QStringLiteral("lstCommands"), 8, 8, 404, 212,
+    table_ = Place(new CommandTable(0, 3, this), QStringLiteral("lstCommands"), 8, 8, 404, 212,
                    QStringLiteral("常用命令列表"));
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("名称"), QStringLiteral("发送数据"), QStringLiteral("输入格式")});
@@ -66,7 +80,9 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
     connect(cmdUp, &QPushButton::clicked, this, &CommandWindow::cmdUp_Click);
     connect(cmdDown, &QPushButton::clicked, this, &CommandWindow::cmdDown_Click);
     connect(cmdSend, &QPushButton::clicked, this, &CommandWindow::cmdSend_Click);
+    // A double click on a cell that is being edited goes to its editor.
     connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { cmdSend_Click(); });
+    connect(table_, &QTableWidget::itemChanged, this, &CommandWindow::CellEdited);
     connect(table_, &QTableWidget::itemSelectionChanged, this, &CommandWindow::updateButtons);
     connect(&main_.sendState(), &SendStateSignal::timedSendingChanged, this,
             &CommandWindow::updateButtons);
@@ -82,9 +98,14 @@ void CommandWindow::showAndRaise()
 void CommandWindow::addRow(const SavedCommand& command)
 {
     const int row = table_->rowCount();
+    const QSignalBlocker quiet(table_);
     table_->insertRow(row);
-    table_->setItem(row, NameColumn, new QTableWidgetItem(QString::fromStdString(command.name)));
-    table_->setItem(row, TextColumn, new QTableWidgetItem(QString::fromStdString(command.text)));
+    for (const auto& [column, text] : {std::pair{NameColumn, command.name},
+                                       std::pair{TextColumn, command.text}}) {
+        auto* item = new QTableWidgetItem(QString::fromStdString(text));
+        item->setData(kKeptRole, item->text());
+        table_->setItem(row, column, item);
+    }
     auto* format = new QComboBox(table_);
     format->addItems(FormatItems());
     format->setCurrentIndex(command.format >= 0 && command.format <= 2 ? command.format : 1);
@@ -170,10 +191,38 @@ void CommandWindow::cmdDown_Click()
 void CommandWindow::cmdSend_Click()
 {
     const int row = selectedRow();
-    if (row < 0 || main_.timedSendingRunning()) {
+    if (row < 0 || main_.timedSendingRunning() || editing()) {
         return; // the send button's state rules hold here too
     }
     emit sendRequested(commands()[static_cast<std::size_t>(row)]);
+}
+
+bool CommandWindow::editing() const
+{
+    return static_cast<const CommandTable*>(table_)->editing();
+}
+
+// A name must not be empty and must fit a setup; a text must fit the send box.
+void CommandWindow::CellEdited(QTableWidgetItem* item)
+{
+    if (item->column() != NameColumn && item->column() != TextColumn) {
+        return;
+    }
+    SavedCommand command;
+    (item->column() == NameColumn ? command.name : command.text) = item->text().toStdString();
+    if (item->column() == TextColumn) {
+        command.name = "-";
+    }
+    const Message refusal = SavedCommandRefusal(command);
+    if (refusal.text.empty()) {
+        item->setData(kKeptRole, item->text());
+        return;
+    }
+    {
+        const QSignalBlocker quiet(table_);
+        item->setText(item->data(kKeptRole).toString());
+    }
+    MessageSeam::instance().show(refusal);
 }
 
 void CommandWindow::updateButtons()
@@ -187,10 +236,12 @@ void CommandWindow::updateButtons()
 
 bool CommandWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // While a cell is edited its editor has the keys, not the table.
+    // Enter on a selected row sends it. Enter that ends an edit reaches the
+    // table too (the editor passes it on) while the edit is still open: it
+    // only commits the edit.
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !editing()) {
             cmdSend_Click();
             return true;
         }

@@ -8,6 +8,7 @@
 
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace quorvane {
 
@@ -16,7 +17,9 @@ class MainControls;
 // "常用命令": saved send texts, each with a name and its input format, one
 // click away. Double-clicking a row, or selecting it and pressing "发送" or
 // Enter, asks the main window to put the text and format into the send box
-// and send it as "发 送" does. While timed sending runs nothing is sent.
+// and send it as "发 送" does; Enter that ends the edit of a cell only ends
+// the edit. While timed sending runs nothing is sent. An edit that leaves a
+// name empty or a text too long for the send box is refused with a message.
 // Modeless; closing only hides it, so the list stays.
 class CommandWindow : public QDialog {
     Q_OBJECT
@@ -48,6 +51,8 @@ private:
     void moveSelected(int by);
     int selectedRow() const;
     void updateButtons();
+    bool editing() const;
+    void CellEdited(QTableWidgetItem* item);
 
     MainControls& main_;
     QTableWidget* table_ = nullptr;

@@ -120,6 +120,10 @@ void ReceiveCycle::MSComm1_OnComm()
     ByteList bytes;
     if (code == SerialPort::comEvReceive) {
         bytes = port.Input();
+        if (const std::size_t flawed = port.FlawedInInput(); flawed > 0) {
+            monitor_.FlawedBytesCame();
+            parts_.record.note(RecordEvent::ParityError, {}, "×" + std::to_string(flawed));
+        }
         if (!bytes.empty()) {
             // The record always has the response time of a reception's first bytes.
             std::string response = monitor_.EventCame() ? monitor_.ResponseText() : std::string();

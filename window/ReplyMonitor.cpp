@@ -51,6 +51,7 @@ void ReplyMonitor::StartReception()
     awaitingFirst_ = true;
     timedOut_ = false;
     timed_ = false; // listening: no frame to time the reply from
+    flawed_ = false;
     response_.reset();
 }
 
@@ -113,8 +114,11 @@ void ReplyMonitor::EndReception()
     if (!checker_) {
         return;
     }
-    const ReplyCheckResult result = checker_->Finish();
+    ReplyCheckResult result = checker_->Finish();
     checker_.reset();
+    if (flawed_) {
+        result = {ReplyVerdict::ParityError, {}, {}, {}};
+    }
     const std::string words = ReplyCheckText(result);
     parts_.finishText();
     parts_.view.Append(words);

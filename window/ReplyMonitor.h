@@ -49,6 +49,9 @@ public:
     bool EventCame();
     // Bytes of the reception as they are shown.
     void BytesShown(const std::uint8_t* bytes, std::size_t count);
+    // Bytes of the reception came with a parity or framing error: its check
+    // says so instead of judging them.
+    void FlawedBytesCame() { flawed_ = true; }
     void TimedOut();
     void Overflowed();
     // The receive view was emptied: the figures start again.
@@ -76,6 +79,7 @@ private:
     bool awaitingFirst_ = false;
     bool timedOut_ = false; // the frame went unanswered within the time-out
     bool timed_ = false; // the reception follows a frame written
+    bool flawed_ = false; // some of its bytes came with a parity or framing error
     std::optional<std::chrono::microseconds> response_;
     QTimer idle_;
     QTimer summaryDue_;

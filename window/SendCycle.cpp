@@ -132,7 +132,10 @@ bool SendCycle::OpenPortForUse()
 
 void SendCycle::RefuseFrame()
 {
-    MessageSeam::instance().show(MessageId::PortUnavailable, parts_.main.port().CommPort());
+    const SerialPort& port = parts_.main.port();
+    Message message = MessageFor(MessageId::PortUnavailable, port.CommPort());
+    message.detail = port.OpenFailureReason();
+    MessageSeam::instance().show(message);
     if (parts_.main.timedSendingRunning()) {
         StopTimedSending(); // otherwise every tick raises the message again
     }

@@ -22,6 +22,12 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quorvane {
 
 namespace {
@@ -31,6 +37,36 @@ const QString kFilter = QStringLiteral("配置文件 (*.qvs);;所有文件 (*)")
 
 const char* const kPortKeys[] = {"port", "baud", "databits", "parity", "stopbits", "handshake"};
 const char* const kSendKeys[] = {"mode", "format", "interval", "encoding", "linebreak"};
+
+// Up to `most` bytes of a regular file. The file is opened without waiting
+// and judged once open, so a path that is (or has just become) a pipe or a
+// device never keeps the window waiting for a writer.
+std::optional<QByteArray> ReadRegularFile(const QString& path, std::size_t most)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    QByteArray bytes;
+    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    while (read && static_cast<std::size_t>(bytes.size()) < most) {
+        char chunk[64 * 1024];
+        const std::size_t want = std::min(sizeof chunk, most - static_cast<std::size_t>(bytes.size()));
+        const ssize_t got = ::read(fd, chunk, want);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        read = got >= 0;
+        if (got <= 0) {
+            break;
+        }
+        bytes.append(chunk, got);
+    }
+    ::close(fd);
+    return read ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
+}
 
 std::array<QString, FrmCom::kListCount> PortTexts(const Setup& s)
 {
@@ -157,13 +193,12 @@ void SetupMenu::Apply(const Setup& s)
 
 bool SetupMenu::OpenSetup(const QString& path)
 {
-    // A pipe or a device would keep the window waiting for its writer.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> read = ReadRegularFile(path, kSetupMaxFileBytes + 1);
+    if (!read) {
         MessageSeam::instance().show(SetupInvalidMessage("无法读取文件"));
         return false;
     }
-    const QByteArray bytes = file.read(static_cast<qint64>(kSetupMaxFileBytes) + 1);
+    const QByteArray& bytes = *read;
     const SetupReading reading =
         ReadSetupText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     QString problem = QString::fromStdString(reading.problem);
@@ -185,7 +220,11 @@ bool SetupMenu::SaveSetup(const QString& path)
     const Setup setup = Collect();
     QSaveFile file(path);
     const std::string text = WriteSetupText(setup);
-    const bool saved = SetupSaveProblem(setup).empty() && file.open(QIODevice::WriteOnly) &&
+    if (const std::string problem = SetupSaveProblem(setup); !problem.empty()) {
+        MessageSeam::instance().show(SetupSaveFailedMessage(problem));
+        return false;
+    }
+    const bool saved = file.open(QIODevice::WriteOnly) &&
                        file.write(text.data(), static_cast<qint64>(text.size())) ==
                            static_cast<qint64>(text.size()) &&
                        file.commit();

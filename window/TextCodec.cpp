@@ -65,12 +65,14 @@ std::optional<ByteList> EncodeText(int encoding, const QString& text)
     return ByteList(bytes.begin(), bytes.end());
 }
 
+// A character the frame's last bytes only start shows as U+FFFD, one a
+// byte, as it does at the end of a reception: it is never left out.
 QString DecodeBytes(int encoding, const ByteList& bytes)
 {
-    QStringDecoder decoder(CodecName(encoding), QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(
-        QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-    return MarkInvalid(text);
+    StreamDecoder decoder;
+    decoder.reset(encoding);
+    QString text = decoder.decode(bytes.data(), bytes.size());
+    return text + decoder.flush();
 }
 
 void StreamDecoder::reset(int encoding)

@@ -19,7 +19,8 @@ std::string ToUtf8(const QString& text);
 // encoding.
 std::optional<ByteList> EncodeText(int encoding, const QString& text);
 
-// The text of whole bytes (a frame): invalid bytes show as U+FFFD, one each.
+// The text of whole bytes (a frame): invalid bytes, and the start of a
+// character the bytes end in, show as U+FFFD, one each.
 QString DecodeBytes(int encoding, const ByteList& bytes);
 
 // Bytes that arrive in pieces: a character split across two reads is

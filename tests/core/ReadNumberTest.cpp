@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <string>
 
 using namespace quorvane;
@@ -75,6 +76,17 @@ TEST(ReadHexNumber, PrefixesTheText)
     EXPECT_DOUBLE_EQ(ReadHexNumber(" 1 A"), 0x1A);
     EXPECT_DOUBLE_EQ(ReadHexNumber("G1"), 0);
     EXPECT_DOUBLE_EQ(ReadHexNumber(";"), 0);
+}
+
+TEST(ReadHexSlot, OnlyHexDigitsMakeAByte)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"68", 0x68}, {"0AB", 0xAB}, {" 1 f", 0x1F}, {"", 0}, {"  ", 0}, {"00FF", 0xFF},
+        {"1FF", -1},  {"GG", -1},    {"1G", -1},     {"0x01", -1}, {"&h1", -1}, {"中", -1}};
+    for (const auto& [text, expected] : cases) {
+        const auto byte = ReadHexSlot(text);
+        EXPECT_EQ(byte ? int{*byte} : -1, expected) << '"' << text << '"';
+    }
 }
 
 struct ByteCase {

@@ -68,9 +68,9 @@ TEST(Setup, EveryFieldSurvivesTheRoundTrip)
     const std::string nasty = "  line one\r\nline two\n\t= ; # [x] \\ \\n 中文 €  ";
     Record s;
     s.StartByte = "68";
-    s.SlaveAddr = "1\\2";
+    s.SlaveAddr = "1 2";
     s.CmdByte = "7 f";
-    s.EndByte = "F;#=[";
+    s.EndByte = "0FF";
     s.LenOption = 0;
     s.FcsOption = 0;
     s.FcsMethod = FcsSum16;
@@ -149,6 +149,8 @@ TEST(Setup, BadFilesAreRefusedWhole)
         {Replaced(kDefaultText, "stopbits=1", "stopbits=1.0"), "[port] stopbits=1.0 无效(1/1.5/2)"},
         {Replaced(kDefaultText, "StartByte=00", "StartByte=1FF"),
          "[frame] StartByte=1FF 超出字节范围"},
+        {Replaced(kDefaultText, "StartByte=00", "StartByte=GG"),
+         "[frame] StartByte=GG 不是十六进制字节"},
         {Replaced(kDefaultText, "text=", "text=\\q"), "[send] text 转义无效"},
         {Replaced(kDefaultText, "text=", "text=" + std::string(8193, 'a')),
          "发送数据超过8192个字符"},

@@ -133,11 +133,19 @@ TEST_F(FrameDialog, OneTextOutsideAByteStoresNothing)
     EXPECT_EQ(Shared().FcsMethod, 0);
     EXPECT_FALSE(Shared().FrameDirty);
 
+    // Text that is not hex digits is refused like 100, never read as 00.
     box(3)->setText("");
-    box(2)->setText("xyz"); // reads as 0: passes and is stored as typed
+    for (const char* typed : {"xyz", "GG", "1G", "0x01"}) {
+        recorder.clear();
+        box(2)->setText(QString::fromLatin1(typed));
+        clickIn("frmFrame", "cmdOK");
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{"超出字节范围"}) << typed;
+        EXPECT_EQ(Shared().frame.StartByte, "00") << typed;
+    }
+    box(2)->setText(" 0 3");
     clickIn("frmFrame", "cmdOK");
     EXPECT_EQ(Shared().frame.SlaveAddr, "0FF");
-    EXPECT_EQ(Shared().frame.CmdByte, "xyz");
+    EXPECT_EQ(Shared().frame.CmdByte, "0 3");
     EXPECT_EQ(Shared().frame.EndByte, "");
 }
 
@@ -221,7 +229,7 @@ TEST_F(FrameDialog, FurtherChecksBringTheirUsualByteOrder)
         const char* usual;
     } rows[] = {{"CRC-16/CCITT-FALSE", true, "optFcsOrder_1"},
                 {"CRC-16/Modbus", true, "optFcsOrder_0"},
-                {"CRC-8", false, "optFcsOrder_0"}, // kept from before
+                {"CRC-8", false, "optFcsOrder_1"}, // greyed, as CRC-8 is sent
                 {"16位求和", true, "optFcsOrder_1"}};
     for (const auto& row : rows) {
         list("cmbFcsMethod")->setCurrentText(QString::fromUtf8(row.method));

@@ -71,6 +71,31 @@ TEST_F(LineOnPty, RatesReachTheDriverAndARefusedRateOpensNothing)
     }
 }
 
+// Framings Linux cannot make, and a rate a driver makes more than 3 % off,
+// are refused with the reason the port message shows under its first line.
+TEST_F(LineOnPty, AFramingOrRateThePortCannotTakeSaysWhy)
+{
+    struct Row {
+        const char* settings;
+        std::optional<unsigned> made;
+        const char* reason; // nullptr: opens
+    };
+    for (const Row& row :
+         {Row{"9600,n,4,1", {}, "此串口不支持 4 位数据位"},
+          Row{"9600,e,7,1.5", {}, "1.5 位停止位只能与 5 位数据位一起使用"},
+          Row{"9600,n,5,1.5", {}, nullptr},
+          Row{"1000000,n,8,1", 921600, "驱动只能设置 921600 波特（要求 1000000，相差 7.8%）"},
+          Row{"250000,n,8,1", 257142, nullptr}, // 2.9 %: opens, the panel shows it
+          Row{"250000,n,8,1", 258000, "驱动只能设置 258000 波特（要求 250000，相差 3.2%）"}}) {
+        SCOPED_TRACE(row.settings);
+        TermiosPort& p = recordedPort(row.settings);
+        line->madeRate = row.made;
+        EXPECT_EQ(p.setPortOpen(true), row.reason == nullptr);
+        EXPECT_EQ(p.OpenFailureReason(), row.reason ? row.reason : "");
+        port.reset();
+    }
+}
+
 TEST_F(LineOnPty, TheOtherEndSeesSpeedAndFlowControl)
 {
     using H = SerialPort::Handshaking;

@@ -119,6 +119,8 @@ ByteList FakeSerialPort::Input()
 {
     ByteList bytes;
     bytes.swap(input_);
+    lastFlawed_ = flawed_;
+    flawed_ = 0;
     return bytes;
 }
 
@@ -134,9 +136,10 @@ void FakeSerialPort::raise(int code)
     emit OnComm();
 }
 
-void FakeSerialPort::raiseBytes(const ByteList& bytes)
+void FakeSerialPort::raiseBytes(const ByteList& bytes, std::size_t flawed)
 {
     queueInput(bytes);
+    flawed_ += flawed;
     raise(comEvReceive);
 }
 

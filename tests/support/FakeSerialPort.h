@@ -47,14 +47,20 @@ public:
     TimePoint LastReadAt() const override { return pinnedReadAt_.value_or(lastReadAt_); }
     bool Draining() const override { return draining_; }
 
-    // Opening fails while refusing; an open port stays open.
-    void setRefuseOpen(bool refuse) { refuseOpen_ = refuse; }
+    // Opening fails while refusing, for the reason given; an open port stays open.
+    void setRefuseOpen(bool refuse, std::string reason = {})
+    {
+        refuseOpen_ = refuse;
+        refuseReason_ = std::move(reason);
+    }
+    std::string OpenFailureReason() const override { return refuseReason_; }
     // Bytes the next Input returns, after what is already waiting.
     void queueInput(const ByteList& bytes);
     // Raises OnComm with the given event code.
     void raise(int code);
-    // queueInput then raise 2.
-    void raiseBytes(const ByteList& bytes);
+    // queueInput then raise 2; `flawed` of the bytes came with a parity error.
+    void raiseBytes(const ByteList& bytes, std::size_t flawed = 0);
+    std::size_t FlawedInInput() const override { return lastFlawed_; }
     // The device goes away: the port closes and raises closedByHangUp.
     void hangUp();
     // A stalled device takes nothing: what is written waits (OutBufferCount)
@@ -103,6 +109,7 @@ private:
     int inputLen_ = 0;
     bool open_ = false;
     bool refuseOpen_ = false;
+    std::string refuseReason_;
     bool stalled_ = false;
     bool inputHeld_ = false;
     std::size_t waiting_ = 0;
@@ -125,6 +132,8 @@ private:
     TimePoint lastReadAt_{};
     std::optional<TimePoint> pinnedReadAt_;
     ByteList input_;
+    std::size_t flawed_ = 0;
+    std::size_t lastFlawed_ = 0;
     std::vector<ByteList> outputs_;
     std::vector<std::string> calls_;
     std::vector<std::string> lineCalls_;

@@ -272,6 +272,20 @@ TEST_F(ReceiveCycle, AnUnansweredFrameTimesOutWhateverIsSentAfterIt)
     EXPECT_GE(port->outputs().size(), 2u) << "frames were written meanwhile";
 }
 
+// A reception with bytes the driver marked as received with a parity or
+// framing error is never judged a right frame, however its check reads.
+TEST_F(ReceiveCycle, ABytesParityErrorIsNeverACorrectReply)
+{
+    Shared().CheckReply = true;
+    sendOnce();
+    port->raiseBytes(kDefaultFrame123, 1);
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("]"); }));
+    EXPECT_TRUE(rcvView().endsWith(" 255 [奇偶校验错误]")) << rcvView().toStdString();
+    clickSend();
+    port->raiseBytes(kDefaultFrame123);
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith(" [校验正确]"); }));
+}
+
 } // namespace
 
 namespace {
@@ -315,6 +329,16 @@ TEST_F(ReceiveCycle, TextInTheChosenEncodingBothWays)
     typeSend(QStringLiteral("☃")); // no GBK code: refused as out of range
     clickSend();
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"超出字节范围"});
+
+    // A frame that ends in a lead byte shows it, as the receive view does.
+    Shared().frame = {"41", "", "", 0, 1, ""};
+    Shared().FcsMethod = FcsSum;
+    Shared().opt2 = 2;
+    txtSView()->clear();
+    typeSend(QStringLiteral("42 42"));
+    clickSend();
+    EXPECT_EQ(port->outputs().back(), (ByteList{0x41, 0x42, 0x42, 0xC5}));
+    EXPECT_EQ(sendView(), QStringLiteral("  ABB\uFFFD"));
 }
 
 } // namespace

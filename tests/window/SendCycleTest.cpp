@@ -188,6 +188,13 @@ TEST_F(SendCycle, MissingPortOnePerClickNothingWritten)
     EXPECT_FALSE(window->timeRcv().isEnabled());
     EXPECT_FALSE(Shared().FrameDirty);
     EXPECT_EQ(sendView(), "   0 3 1 2 3 3 255");
+    EXPECT_EQ(recorder.messages()[0].detail, "");
+
+    // Where the port knows why, the box says so under the documented line.
+    port->setRefuseOpen(true, "此串口不支持 4 位数据位");
+    clickSend();
+    EXPECT_EQ(recorder.messages().back().text, "端口2已被占用或不存在,请更换端口");
+    EXPECT_EQ(recorder.messages().back().detail, "此串口不支持 4 位数据位");
 }
 
 TEST_F(SendCycle, TimedSendingWritesOnEveryTickUntilStopped)

@@ -49,7 +49,7 @@ TEST_F(Record, EveryEventIsOneLineInTheChosenFile)
 
     typeSend("1 2 3");
     clickSend();
-    port->raiseBytes({0x4F, 0x4B});
+    port->raiseBytes({0x4F, 0x4B}, 1);
     port->raise(SerialPort::comEventBreak);
     window->timeRcv_Timer();
     Shared().RcvMaxChars = 0;
@@ -63,6 +63,7 @@ TEST_F(Record, EveryEventIsOneLineInTheChosenFile)
     const QString device = QString::fromStdString(ComDevicePath(2));
     const QStringList expected = {t + "串口打开 COM2 " + device + " 9600,n,8,1",
                                   t + "发送 00 03 01 02 03 03 FF",
+                                  t + "奇偶校验错误 ×1",
                                   t + "接收 (+t) 4F 4B",
                                   t + "接收到Break",
                                   t + "接收超时",

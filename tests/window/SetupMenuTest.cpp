@@ -111,8 +111,10 @@ TEST_F(Setups, AFailedSaveKeepsTheOldFile)
     write("kept.qvs", "old");
     window->findChild<CommandWindow*>()->setCommands({{"", "1", 1}}); // cannot be saved
     EXPECT_FALSE(setup().SaveSetup(dir.filePath("kept.qvs")));
+    window->findChild<CommandWindow*>()->setCommands({{"一", "1", 1}});
     EXPECT_FALSE(setup().SaveSetup(dir.filePath("no/such/folder/x.qvs")));
-    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"无法保存配置文件", "无法保存配置文件"}));
+    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"无法保存配置文件: 命令 1 的名称为空",
+                                                          "无法保存配置文件"}));
     QFile kept(dir.filePath("kept.qvs"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "old");
@@ -143,6 +145,21 @@ TEST_F(Setups, ACommandFromTheListSendsWhatTypingItSends)
     commands->cmdSend_Click();
     EXPECT_EQ(port->outputs().size(), written);
     clickSend();
+}
+
+// An edit that a setup could not hold is refused at once, and the cell
+// shows what it held before.
+TEST_F(Setups, TheCommandListRefusesAnEmptyNameOrATooLongText)
+{
+    auto* commands = window->findChild<CommandWindow*>();
+    commands->setCommands({{"读", "1", 1}});
+    auto* table = commands->findChild<QTableWidget*>();
+    table->item(0, 0)->setText("");
+    table->item(0, 1)->setText(QString(8193, u'1'));
+    table->item(0, 0)->setText("写");
+    EXPECT_EQ(recorder.texts(),
+              (std::vector<std::string>{"命令名称不能为空", "发送数据应不超过8192个字符"}));
+    EXPECT_EQ(commands->commands(), (std::vector<SavedCommand>{{"写", "1", 1}}));
 }
 
 } // namespace
