@@ -12,6 +12,7 @@ time.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -43,6 +44,19 @@ def wait_for(what, condition, deadline=DEADLINE):
         time.sleep(0.02)
 
 
+class Started:
+    """A process another one started: its pid, as Popen has it."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.returncode = None
+
+    def poll(self):
+        if self.returncode is None and not os.path.exists(f"/proc/{self.pid}"):
+            self.returncode = "unknown (not our child)"
+        return self.returncode
+
+
 class Desktop:
     """Xvfb, quorvane-device and quorvane, torn down in reverse order."""
 
@@ -62,7 +76,7 @@ class Desktop:
         })
         self.env.pop("QT_QPA_PLATFORM", None)
 
-    def start(self):
+    def start_display(self):
         read_end, write_end = os.pipe()
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
@@ -76,6 +90,8 @@ class Desktop:
             raise Failure("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
 
+    def start(self):
+        self.start_display()
         device = subprocess.Popen([os.path.join(self.bin_dir, "quorvane-device"), "--quiet", *self.device_mode],
                                   stdout=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(device)
@@ -94,7 +110,35 @@ class Desktop:
         self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
         wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
 
+    def start_as_newcomer(self, script):
+        """make run's own script, from the build tree, as a newcomer runs it."""
+        self.start_display()
+        env = dict(self.env)
+        env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.script = subprocess.Popen(["bash", script, self.bin_dir], env=env, cwd=self.home,
+                                       stdout=subprocess.PIPE, text=True,
+                                       start_new_session=True)
+        self.processes.append(self.script)
+        said = self.script.stdout.readline()
+        expect(said.startswith("make run: COM2 is /dev/pts/"), f"the script said {said!r}")
+        self.port_path = said.split()[4]
+
+        def program():
+            if self.script.poll() is not None:
+                raise Failure(f"the script ended with {self.script.returncode}")
+            found = subprocess.run(["pgrep", "-P", str(self.script.pid), "-x", "quorvane"],
+                                   capture_output=True, text=True).stdout.split()
+            return int(found[0]) if found else None
+        pid = wait_for("quorvane started by the script", program)
+        self.app_process = Started(pid)
+        self.app = wait_for("quorvane on the accessibility bus", self._find_app)
+        self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
+        wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
+
     def stop(self):
+        script = getattr(self, "script", None)
+        if script is not None and script.poll() is None:
+            os.killpg(script.pid, signal.SIGTERM)  # the program and its device too
         for process in reversed(self.processes):
             if process.poll() is None:
                 process.terminate()
@@ -483,7 +527,59 @@ def find_group(d):
     wait_for("FF found as 255", lambda: count_reads("第 1 / 2 处"))
 
 
-GROUPS = {"find": find_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
+def frontdoor_group(d):
+    """make run: the window on COM2, which is the virtual device; a frame gets
+    its answer; closing the window ends the script and its device."""
+    receive = d.find("text", "接收数据显示区", d.main)
+    d.send("1 2")
+    wait_for("the echo", lambda: "接收： 0 2 1 2 1 255" in d.text_of(receive))
+    d.click(d.find("push button", "退 出", d.main))
+    wait_for("the script to end", lambda: d.script.poll() is not None)
+    expect(d.script.returncode == 0, f"the script ended with {d.script.returncode}")
+    wait_for("the device gone with it", lambda: not os.path.exists(d.port_path))
+
+
+def commands_group(d):
+    """常用命令 sends only when asked: Enter that ends the edit of a cell only
+    commits it; Enter on a row that is not being edited, or a double click,
+    sends what the row shows."""
+    box = d.find("text", "发送数据", d.main)
+    d.click(box)
+    wait_for("the send box to take the focus", lambda: d.focused(box))
+    d.type("1 2")  # what 添加 takes; sending it would be a fault
+    wait_for("the typed text", lambda: d.text_of(box) == "1 2")
+    d.key("alt+p")
+    d.click(d.find("menu item", "常用命令..."))
+    window = d.window("常用命令")
+    table = d.find("table", "常用命令列表", window)
+
+    def cell(row, column):
+        return table.queryTable().getAccessibleAt(row, column).name
+    d.click(d.find("push button", "添加", window))
+    d.key("ctrl+a")
+    d.type("halt")
+    d.key("Return")
+    wait_for("the name committed", lambda: cell(0, 0) == "halt")
+    d.key("Right")
+    d.key("F2")
+    d.key("ctrl+a")
+    d.type("7")
+    d.key("Return")
+    wait_for("the text committed", lambda: cell(0, 1) == "7")
+    # Now Enter on the row, not being edited, sends what it shows: 7.
+    receive = d.find("text", "接收数据显示区", d.main)
+    sent = d.find("text", "发送帧显示区", d.main)
+    d.key("Return")
+    wait_for("the echo of 7", lambda: "接收： 0 1 7 6 255" in d.text_of(receive))
+    expect(d.text_of(sent) == "   0 1 7 6 255", f"the send view shows {d.text_of(sent)!r}")
+    expect(d.text_of(receive).count("接收：") == 1, "more than one frame went out")
+    # A double click on the row sends it again.
+    d.click(table.queryTable().getAccessibleAt(0, 0), dx=8)
+    d.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    wait_for("the second echo", lambda: d.text_of(receive).count("接收： 0 1 7 6 255") == 2)
+
+
+GROUPS = {"find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 
@@ -493,7 +589,11 @@ def main():
     app_args = ("--log", "session.log") if group == "reading" else ()
     desktop = Desktop(bin_dir, device_mode, app_args)
     try:
-        desktop.start()
+        if group == "frontdoor":
+            here = os.path.dirname(os.path.abspath(__file__))
+            desktop.start_as_newcomer(os.path.join(here, "..", "..", "scripts", "run-with-device"))
+        else:
+            desktop.start()
         GROUPS[group](desktop)
     except Failure as failure:
         print(f"desktop {group}: FAILED: {failure}", file=sys.stderr)
