@@ -8,7 +8,7 @@
 #include "MessageRecorder.h"
 #include "Offscreen.h"
 #include "PortPath.h"
-#include "ReceiveCycle.h"
+#include "LineEngine.h"
 #include "RunSummary.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
@@ -52,7 +52,7 @@ bool ResponseRun(Samples& median, Samples& p99, Samples& minimum, Samples& maxim
     ShowExposed(&window);
     window.findChild<QPlainTextEdit*>(QStringLiteral("txtSend"))->setPlainText("1 2 3");
     auto* send = window.findChild<QPushButton*>(QStringLiteral("cmdSend"));
-    const RunSummary& summary = window.findChild<ReceiveCycle*>()->monitor().summary();
+    const RunSummary& summary = window.engine().summary();
     for (int i = 0; i < kFrames; ++i) {
         const auto replies = summary.Counts().replies;
         send->click();

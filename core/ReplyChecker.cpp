@@ -144,6 +144,21 @@ ReplyCheckResult ReplyChecker::Finish() const
     return result;
 }
 
+bool ReplyChecker::Complete() const
+{
+    const std::uint64_t fixed = layout_.headerLength + layout_.TrailerLength();
+    if (count_ < fixed) {
+        return false;
+    }
+    if (layout_.withCount) {
+        return count_ == fixed + header_[layout_.headerLength - 1] && Finish().Correct();
+    }
+    if (layout_.end) {
+        return tail_[tailSize_ - 1] == *layout_.end && Finish().Correct();
+    }
+    return layout_.CheckWidth() >= 2 && Finish().Correct();
+}
+
 std::optional<std::uint8_t> ReplyChecker::ModbusException() const
 {
     if (!modbus_ || count_ != kModbusExceptionLength || (header_[1] & 0x80) == 0) {

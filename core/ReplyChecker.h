@@ -47,6 +47,12 @@ public:
 
     void Add(std::span<const std::uint8_t> bytes);
     ReplyCheckResult Finish() const;
+    // Whether the bytes so far are a whole right frame that the next byte
+    // could only spoil: its data-count byte says it is complete, or its end
+    // byte has come, or (without either) a check of two or more bytes is
+    // right. A reception may end here without waiting for the line to idle.
+    bool Complete() const;
+    std::uint64_t Count() const { return count_; }
 
 private:
     // The check field and the end byte are the last bytes of a frame, so a

@@ -25,6 +25,7 @@ void ApplyStartupDefaults(SharedSettings& settings)
     settings.FcsByteOrder = FcsHighFirst;
     settings.CheckReply = false;
     settings.ShowMillis = false;
+    settings.ContinueAfterTimeout = false;
     settings.TextEncoding = EncodingSingleByte;
     settings.LineBreak = BreakCrLf;
 }

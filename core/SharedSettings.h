@@ -57,6 +57,8 @@ struct SharedSettings {
     int opt2 = 1;                   // input format: 0 string, 1 decimal, 2 hex
     bool CheckReply = false;        // "校验应答": each reception checked as a frame
     bool ShowMillis = false;        // "显示毫秒": headers to the millisecond
+    // "超时后继续": timed sending counts a time-out and goes on, without a box.
+    bool ContinueAfterTimeout = false;
     int TextEncoding = EncodingSingleByte; // string input and string display
     int LineBreak = BreakCrLf;              // a line break typed in string input
     bool FrameDirty = false;

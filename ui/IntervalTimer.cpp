@@ -25,6 +25,14 @@ void IntervalTimer::setEnabled(bool on)
     apply();
 }
 
+void IntervalTimer::startWithin(int ms)
+{
+    enabled_ = true;
+    if (interval_ > 0) {
+        timer_.start(std::max(ms, 0)); // its owner sets it again when it fires
+    }
+}
+
 void IntervalTimer::apply()
 {
     if (enabled_ && interval_ > 0) {

@@ -32,6 +32,8 @@ public:
     virtual SerialPort& port() = 0;
     // True while timed sending runs (caption "停止发送").
     virtual bool timedSendingRunning() const = 0;
+    // True while timed sending is chosen (caption "开始发送" or "停止发送").
+    virtual bool timedSendingChosen() const { return timedSendingRunning(); }
     virtual SendStateSignal& sendState() = 0;
     // The port dialog has handed new settings to the port (after its OK).
     virtual void portSettingsApplied() {}

@@ -11,7 +11,9 @@
 #include "FrmSendset.h"
 #include "HelpWindow.h"
 #include "IntervalTimer.h"
+#include "LineEngine.h"
 #include "LinePanel.h"
+#include "LineRecorder.h"
 #include "MainLayout.h"
 #include "PortMenu.h"
 #include "MessageSeam.h"
@@ -27,6 +29,7 @@
 #include "SharedSettings.h"
 #include "StatusPanel.h"
 #include "TypedText.h"
+#include "WindowClock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,6 +57,7 @@ namespace quorvane
 namespace
 {
 
+const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
@@ -91,7 +95,7 @@ bool IsEditingShortcut(QKeyEvent* key)
 
 FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
     : QMainWindow(parent), MSComm1_(std::move(port)), Timer1_(new IntervalTimer(this)),
-      timeRcv_(new IntervalTimer(this)),
+      timeRcv_(new IntervalTimer(this)), clock_(std::make_unique<WindowClock>(*timeRcv_)),
       timeOfDay_([] {
           return QTime::currentTime().toString(Shared().ShowMillis ? QStringLiteral("hh:mm:ss.zzz")
                                                                    : QStringLiteral("hh:mm:ss"));
@@ -120,6 +124,7 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
 FrmMain::~FrmMain()
 {
     MSComm1_->disconnect(this); // the port closes after this window's parts are gone
+    delete engine_;             // before the clock it holds alarms of
     if (SharedPort() == MSComm1_.get()) {
         SharedPort() = nullptr;
     }
@@ -202,13 +207,17 @@ void FrmMain::buildControls()
 
 void FrmMain::buildCycles()
 {
+    engine_ = new LineEngine(*MSComm1_, *clock_, Shared());
+    engine_->setTimeoutSource([this] { return timeRcv_->interval(); });
+    new LineRecorder(*engine_, *record_, this);
+    connect(engine_, &LineEngine::stateChanged, this, &FrmMain::ShowSendCaption);
     receive_ = new ReceiveCycle(
-        {*this, *Timer1_, *timeRcv_, *record_, *txtRView.text,
+        {*this, *Timer1_, *timeRcv_, *record_, *engine_, *txtRView.text,
          [this] { return cmbRcv->currentIndex(); }, [this] { return timeOfDay_(); },
          [this](bool locked) { LockTimedControls(locked); },
          [this] { send_->StopTimedSending(); }},
         this);
-    send_ = new SendCycle({*this, *Timer1_, *timeRcv_, *record_, *receive_, *txtSView.text,
+    send_ = new SendCycle({*this, *Timer1_, *engine_, *receive_, *txtSView.text,
                            [this] { return SendText(); },
                            [this] { return cmbSend->currentIndex(); },
                            [this](bool locked) { LockTimedControls(locked); }},
@@ -281,11 +290,15 @@ void FrmMain::buildStatusBar()
     bar->addPermanentWidget(linePanel_);
     summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
     bar->addPermanentWidget(summaryPanel_);
-    connect(&receive_->monitor(), &ReplyMonitor::summaryChanged, this, [this] {
-        const RunSummary& summary = receive_->monitor().summary();
-        const bool checking = Shared().CheckReply;
-        summaryPanel_->setPanelTexts(QString::fromStdString(summary.ShortText(checking)),
-                                     QString::fromStdString(summary.FullText(checking)));
+    // The figures change with every frame; the panel follows a few times a second.
+    summaryDue_ = new QTimer(this);
+    summaryDue_->setSingleShot(true);
+    summaryDue_->setInterval(200);
+    connect(summaryDue_, &QTimer::timeout, this, &FrmMain::ShowSummary);
+    connect(engine_, &LineEngine::summaryChanged, this, [this] {
+        if (!summaryDue_->isActive()) {
+            summaryDue_->start();
+        }
     });
 
     auto refreshClock = [this] {
@@ -329,7 +342,6 @@ void FrmMain::connectHandlers()
     connect(shm, &QAction::triggered, this, &FrmMain::shm_Click);
     connect(Timer1_, &IntervalTimer::timeout, this, &FrmMain::Timer1_Timer);
     connect(timeRcv_, &IntervalTimer::timeout, this, &FrmMain::timeRcv_Timer);
-    connect(MSComm1_.get(), &SerialPort::OnComm, this, &FrmMain::MSComm1_OnComm);
     connect(MSComm1_.get(), &SerialPort::closedByHangUp, this, &FrmMain::OnHangUp);
     connect(&MessageSeam::instance(), &MessageSeam::closed, receive_, &ReceiveCycle::DrainPending);
     // A view's find bar looks for hex bytes the way the view shows them.
@@ -393,14 +405,40 @@ QString FrmMain::sendCaption() const
     return cmdSend->text();
 }
 
+// The send-mode dialog chooses timed sending ("开始发送") or single sending
+// (its own caption); "停止发送" starts timed sending as a send click does.
 void FrmMain::setSendCaption(const QString& caption)
 {
-    const bool wasRunning = timedSendingRunning();
+    timedChosen_ = caption == kCaptionStart || caption == kCaptionStop;
+    if (!timedChosen_) {
+        singleCaption_ = caption;
+    }
+    if (caption == kCaptionStop) {
+        engine_->setState(SendState::Timed);
+    } else if (timedSendingRunning()) {
+        engine_->setState(SendState::Idle);
+    }
+    ShowSendCaption();
+}
+
+void FrmMain::ShowSendCaption()
+{
+    const bool running = timedSendingRunning();
+    const QString caption = running ? kCaptionStop : timedChosen_ ? kCaptionStart : singleCaption_;
     cmdSend->setText(caption);
     cmdSend->setAccessibleName(caption);
-    if (wasRunning != timedSendingRunning()) {
-        emit sendState_.timedSendingChanged(timedSendingRunning());
+    if (running != timedShown_) {
+        timedShown_ = running;
+        emit sendState_.timedSendingChanged(running);
     }
+}
+
+void FrmMain::ShowSummary()
+{
+    const RunSummary& summary = engine_->summary();
+    const bool checking = Shared().CheckReply;
+    summaryPanel_->setPanelTexts(QString::fromStdString(summary.ShortText(checking)),
+                                 QString::fromStdString(summary.FullText(checking)));
 }
 
 void FrmMain::setSendsetLabel(const QString& caption)
@@ -431,7 +469,7 @@ void FrmMain::setPortStatus(const QString& text)
 
 bool FrmMain::timedSendingRunning() const
 {
-    return cmdSend->text() == kCaptionStop;
+    return engine_->state() == SendState::Timed;
 }
 
 void FrmMain::portSettingsApplied()
@@ -741,7 +779,7 @@ void FrmMain::StartRcvLine(TextSink& view, const QString& arrival)
 {
     receive_->StartRcvLine(view, arrival);
 }
-void FrmMain::MSComm1_OnComm() { receive_->MSComm1_OnComm(); }
+void FrmMain::MSComm1_OnComm(const LineEvent& event) { receive_->MSComm1_OnComm(event); }
 void FrmMain::timeRcv_Timer() { receive_->timeRcv_Timer(); }
 
 } // namespace quorvane

@@ -27,6 +27,7 @@ class FrmRcvset;
 class FrmSendset;
 class HelpWindow;
 class IntervalTimer;
+class LineEngine;
 class LinePanel;
 class MainLayout;
 class PortMenu;
@@ -38,6 +39,8 @@ class SessionRecord;
 class SetupMenu;
 struct SavedCommand;
 class StatusPanel;
+class WindowClock;
+struct LineEvent;
 
 // The main window: send area, receive area, status bar, the serial port and
 // the two timers. It builds and writes frames (send cycle) and collects and
@@ -74,7 +77,9 @@ public:
     void setPortStatus(const QString& text) override;
     SerialPort& port() override { return *MSComm1_; }
     bool timedSendingRunning() const override;
+    bool timedSendingChosen() const override { return timedChosen_; }
     void portSettingsApplied() override;
+    LineEngine& engine() { return *engine_; }
 
     SendStateSignal& sendState() override { return sendState_; }
     IntervalTimer& timer1() { return *Timer1_; }
@@ -94,7 +99,7 @@ public:
     // Writes the pending header; `arrival` is the time of day the bytes came
     // (now when empty).
     void StartRcvLine(TextSink& view, const QString& arrival = {});
-    void MSComm1_OnComm();
+    void MSComm1_OnComm(const LineEvent& event);
     void timeRcv_Timer();
 
 signals:
@@ -141,6 +146,8 @@ private:
     void RecordFailed();
     void PortOpenChanged(bool open);
     void ShowRecording(bool on);
+    void ShowSendCaption();
+    void ShowSummary();
 
     // Controls, named as documented.
     QGroupBox* Frame1 = nullptr;
@@ -176,6 +183,14 @@ private:
     std::unique_ptr<SerialPort> MSComm1_;
     IntervalTimer* Timer1_ = nullptr;
     IntervalTimer* timeRcv_ = nullptr;
+    std::unique_ptr<WindowClock> clock_;
+    LineEngine* engine_ = nullptr;
+    // The send button's caption follows the engine: "停止发送" while timed
+    // sending runs, "开始发送" while it is chosen, else the single caption.
+    bool timedChosen_ = false;
+    bool timedShown_ = false;
+    QString singleCaption_ = QStringLiteral("发 送");
+    QTimer* summaryDue_ = nullptr;
     // The dialogs: the frame format, receive settings and About boxes live
     // while open; the port and send mode dialogs and the help window, once
     // built, are only hidden.

@@ -4,6 +4,7 @@
 #include "IntervalTimer.h"
 #include "MainControls.h"
 #include "MessageSeam.h"
+#include "RunSummary.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
 #include "SharedSettings.h"
@@ -33,14 +34,13 @@ constexpr qint64 kBreakBurstQuietMs = 500;
 
 } // namespace
 
-ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent)
-    : QObject(parent), parts_(std::move(parts)),
-      monitor_({parts_.main.port(), parts_.view, parts_.record, [this] { return Holding(); },
-                [this] { FinishText(); }},
-               this)
+ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
 {
-    // Check words after the rows: a later byte opens a row of its own.
-    connect(&monitor_, &ReplyMonitor::appendedToView, this, [this] { rowsLive_ = false; });
+    LineEngine& engine = parts_.engine;
+    connect(&engine, &LineEngine::frameWritten, this, &ReceiveCycle::FrameWritten);
+    connect(&engine, &LineEngine::eventCame, this, &ReceiveCycle::MSComm1_OnComm);
+    connect(&engine, &LineEngine::receptionEnded, this, &ReceiveCycle::ReceptionEnded);
+    connect(&engine, &LineEngine::frameTimedOut, this, &ReceiveCycle::FrameTimedOut);
 }
 
 void ReceiveCycle::EndBreakBurst()
@@ -48,12 +48,20 @@ void ReceiveCycle::EndBreakBurst()
     breakBurst_ = false;
 }
 
+// A new reception: its count from the start, its header pending.
 void ReceiveCycle::Begin()
 {
     RcvCount_ = -1;
     RcvHeaderPending_ = true;
+    overflowed_ = false;
+    response_.reset();
     rowsLive_ = false;
     FinishText();
+}
+
+void ReceiveCycle::FrameWritten()
+{
+    Begin();
 }
 
 // What the decoder holds of a character that the reception cut short shows
@@ -72,23 +80,13 @@ void ReceiveCycle::FinishText()
 
 void ReceiveCycle::Listen()
 {
-    monitor_.Listening();
+    parts_.engine.Listen();
     Begin();
-    // The reception that listens has no time-out, not even the one an
-    // earlier frame had armed.
-    parts_.timeRcv.setEnabled(false);
-}
-
-void ReceiveCycle::Arm()
-{
-    monitor_.FrameWritten();
-    Begin();
-    parts_.timeRcv.setEnabled(true);
 }
 
 void ReceiveCycle::ViewCleared()
 {
-    monitor_.ViewCleared();
+    parts_.engine.ResetSummary();
     if (rowsLive_) {
         rows_.ViewCleared(); // the partial row went with the view
     }
@@ -101,8 +99,8 @@ void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
     }
     const QString time = arrival.isEmpty() ? parts_.timeOfDay() : arrival;
     std::string header = ReceiveHeaderText(view.IsEmpty(), ToUtf8(time));
-    if (Shared().ShowMillis) {
-        header += monitor_.ResponseText(); // "(+8.3ms) "
+    if (Shared().ShowMillis && response_) {
+        header += ResponseTimeText(*response_); // "(+8.3ms) "
     }
     view.Append(header);
     RcvHeaderPending_ = false;
@@ -113,72 +111,62 @@ bool ReceiveCycle::Holding() const
     return MessageSeam::instance().isOpen() || !pending_.empty();
 }
 
-void ReceiveCycle::MSComm1_OnComm()
+void ReceiveCycle::MSComm1_OnComm(const LineEvent& event)
 {
-    SerialPort& port = parts_.main.port();
-    const int code = port.CommEvent();
-    ByteList bytes;
-    if (code == SerialPort::comEvReceive) {
-        bytes = port.Input();
-        if (const std::size_t flawed = port.FlawedInInput(); flawed > 0) {
-            monitor_.FlawedBytesCame();
-            parts_.record.note(RecordEvent::ParityError, {}, "×" + std::to_string(flawed));
-        }
-        if (!bytes.empty()) {
-            // The record always has the response time of a reception's first bytes.
-            std::string response = monitor_.EventCame() ? monitor_.ResponseText() : std::string();
-            if (!response.empty()) {
-                response.pop_back(); // "(+8.3ms)" without the blank that follows it in the view
-            }
-            parts_.record.note(RecordEvent::Received, bytes, response);
-        }
-    } else if (code == SerialPort::comEventBreak) {
-        monitor_.EventCame();
-        parts_.record.note(RecordEvent::Break);
+    PendingEvent comm{PendingEvent::Comm, event.code, event.bytes, {}, false, {}, {}, false};
+    if (event.first) {
+        // While listening, each reception has its own header and limit.
+        comm.newReception = event.answers == 0 && !event.late &&
+                            parts_.engine.state() == SendState::Listening;
+        comm.response = event.response;
     }
     if (Holding()) {
-        // Held back until the box closes; the time-out is over all the same.
-        parts_.timeRcv.setEnabled(false);
-        HoldBack(code, std::move(bytes));
+        comm.arrival = parts_.timeOfDay();
+        HoldBack(std::move(comm));
         return;
     }
-    HandleCommEvent(code, bytes);
+    HandleCommEvent(comm);
 }
 
 // Of the bytes received under a box only as many are kept as the current
 // reception can still show, and one more to overflow it: the overflow drops
 // the rest anyway. Past a fixed amount the port stops reading until the box
 // has closed, and the device waits.
-void ReceiveCycle::HoldBack(int code, ByteList bytes)
+void ReceiveCycle::HoldBack(PendingEvent event)
 {
-    if (code == SerialPort::comEvReceive) {
-        const long long canShow = std::max<long long>(Shared().RcvMaxChars - RcvCount_, 0);
-        const long long room = canShow + 1 - static_cast<long long>(heldBytes_);
+    if (event.code == SerialPort::comEvReceive) {
+        if (event.newReception) {
+            heldForReception_ = 0;
+        }
+        const long long shown = event.newReception ? -1 : RcvCount_;
+        const long long canShow = std::max<long long>(Shared().RcvMaxChars - shown, 0);
+        const long long room = canShow + 1 - heldForReception_;
         if (room <= 0) {
             return; // what is held already overflows the reception
         }
-        if (static_cast<long long>(bytes.size()) > room) {
-            bytes.resize(static_cast<std::size_t>(room));
+        if (static_cast<long long>(event.bytes.size()) > room) {
+            event.bytes.resize(static_cast<std::size_t>(room));
         }
-        heldBytes_ += bytes.size();
+        heldBytes_ += event.bytes.size();
+        heldForReception_ += static_cast<long long>(event.bytes.size());
         PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
-        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == code) {
+        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == event.code &&
+            !event.newReception) {
             // Joined to the bytes before: the header, if any, is written at the first.
-            last->bytes.insert(last->bytes.end(), bytes.begin(), bytes.end());
-            bytes.clear();
+            last->bytes.insert(last->bytes.end(), event.bytes.begin(), event.bytes.end());
         } else {
-            pending_.push_back({PendingEvent::Comm, code, std::move(bytes), parts_.timeOfDay()});
+            pending_.push_back(std::move(event));
         }
-    } else if (code == SerialPort::comEventBreak) {
+    } else if (event.code == SerialPort::comEventBreak) {
         // One box for every break held back: the first one held, or the
         // break box that is open now, stands for them all.
         if (breakBoxOpen_ || breakHeld_) {
             return;
         }
         breakHeld_ = true;
-        pending_.push_back({PendingEvent::Comm, code, {}, parts_.timeOfDay()});
+        pending_.push_back(std::move(event));
     } else {
-        pending_.push_back({PendingEvent::Comm, code, {}, parts_.timeOfDay()});
+        pending_.push_back(std::move(event));
     }
     if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
         inputHeld_ = true;
@@ -188,9 +176,10 @@ void ReceiveCycle::HoldBack(int code, ByteList bytes)
 
 void ReceiveCycle::ClearHeldBack()
 {
-    pending_.clear();
+    std::erase_if(pending_, [](const PendingEvent& e) { return e.kind == PendingEvent::Comm; });
     breakHeld_ = false;
     heldBytes_ = 0;
+    heldForReception_ = 0;
     ReadOn();
 }
 
@@ -202,15 +191,20 @@ void ReceiveCycle::ReadOn()
     }
 }
 
-void ReceiveCycle::HandleCommEvent(int code, const ByteList& bytes, const QString& arrival)
+void ReceiveCycle::HandleCommEvent(const PendingEvent& event)
 {
-    StartRcvLine(parts_.view, arrival);
-    parts_.timeRcv.setEnabled(false);
-    if (code == SerialPort::comEventBreak) {
+    if (event.newReception) {
+        Begin();
+    }
+    if (event.response) {
+        response_ = event.response;
+    }
+    StartRcvLine(parts_.view, event.arrival);
+    if (event.code == SerialPort::comEventBreak) {
         rowsLive_ = false;
         ShowBreak();
-    } else if (code == SerialPort::comEvReceive) {
-        ReceiveBytes(bytes);
+    } else if (event.code == SerialPort::comEvReceive) {
+        ReceiveBytes(event.bytes);
     }
 }
 
@@ -229,6 +223,9 @@ void ReceiveCycle::ShowBreak()
 
 void ReceiveCycle::ReceiveBytes(const ByteList& bytes)
 {
+    if (overflowed_) {
+        return; // listening: the rest of a reception past its limit is dropped
+    }
     // The bytes that still fit the reception; the first one past the limit
     // overflows it, and the rest of the batch is dropped with it.
     const auto fit = static_cast<std::size_t>(std::clamp<long long>(
@@ -258,7 +255,6 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
         const HexCharRows::Update update = rows_.Add(bytes, count);
         parts_.view.ReplaceEnd(update.replace, update.text);
         rowsLive_ = true;
-        monitor_.BytesShown(bytes, count);
         return;
     }
     rowsLive_ = false; // other text after the rows: they are never touched again
@@ -270,36 +266,89 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
         QString text = decoder_.decode(bytes, count);
         text.remove(QChar(0)); // a zero byte adds nothing, as in single-byte text
         parts_.view.Append(ToUtf8(text));
-        monitor_.BytesShown(bytes, count);
         return;
     }
     std::string shown;
     AppendReceivedBytes(mode, bytes, count, shown);
     parts_.view.Append(shown);
-    monitor_.BytesShown(bytes, count);
 }
 
+// Past the byte limit: while listening, the box once and listening goes on
+// (the rest of the reception is dropped); otherwise the port closes, as
+// documented, and timed sending stops.
 void ReceiveCycle::Overflow()
 {
-    monitor_.Overflowed();
+    parts_.engine.NoteOverflow();
     parts_.record.note(RecordEvent::Overflow);
     ClearHeldBack(); // what was held back belongs to the overflowed reception
+    if (parts_.engine.state() == SendState::Listening) {
+        overflowed_ = true;
+        MessageSeam::instance().show(MessageId::RcvOverflow);
+        return;
+    }
     parts_.main.port().setPortOpen(false);
     parts_.main.setPortStatus(kPortClosed);
     MessageSeam::instance().show(MessageId::RcvOverflow);
     if (parts_.main.timedSendingRunning()) {
-        parts_.timeRcv.setEnabled(false);
         parts_.stopTimedSending();
     }
 }
 
+// The words that follow a reception: its check under 校验应答, a step's
+// verdict, and, when time-outs are counted and passed over, a late answer's mark.
+void ReceiveCycle::ReceptionEnded(const ReceptionEnd& end)
+{
+    std::string words;
+    if (end.check) {
+        words += ReplyCheckText(*end.check);
+    }
+    if (end.verdict) {
+        words += StepVerdictText(*end.verdict);
+    }
+    if (end.late && Shared().ContinueAfterTimeout) {
+        words += " [超时后收到]";
+    }
+    if (words.empty()) {
+        return;
+    }
+    if (Holding()) {
+        pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, std::move(words), false});
+        return;
+    }
+    AppendWords(words);
+}
+
+void ReceiveCycle::AppendWords(const std::string& words)
+{
+    if (overflowed_) {
+        return; // a reception cut off at its limit is no frame to judge
+    }
+    FinishText();
+    parts_.view.Append(words);
+    rowsLive_ = false; // a later byte opens a row of its own
+}
+
 void ReceiveCycle::timeRcv_Timer()
 {
-    monitor_.TimedOut();
-    parts_.record.note(RecordEvent::Timeout);
-    parts_.timeRcv.setEnabled(false);
+    parts_.engine.TimeOutOldest();
+}
+
+// A frame's time-out: a step of a sequence fails by it (no box); otherwise
+// the documented box, unless timed sending counts time-outs and goes on.
+void ReceiveCycle::FrameTimedOut(const FrameTimeout& timeout)
+{
+    if (timeout.verdict) {
+        const std::string words = StepVerdictText(*timeout.verdict);
+        if (Holding()) {
+            pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, words, true});
+        } else {
+            StartRcvLine(parts_.view);
+            AppendWords(words);
+        }
+        return;
+    }
     if (Holding()) {
-        pending_.push_back({PendingEvent::Timeout, 0, {}, {}});
+        pending_.push_back({PendingEvent::Timeout, 0, {}, {}, false, {}, {}, false});
         return;
     }
     HandleTimeout();
@@ -307,7 +356,9 @@ void ReceiveCycle::timeRcv_Timer()
 
 void ReceiveCycle::HandleTimeout()
 {
-    parts_.timeRcv.setEnabled(false);
+    if (Shared().ContinueAfterTimeout && parts_.main.timedSendingRunning()) {
+        return; // counted in the run summary and the record, and sending goes on
+    }
     MessageSeam::instance().show(MessageId::RcvTimeout);
     if (parts_.main.timedSendingRunning()) {
         parts_.stopTimedSending();
@@ -327,10 +378,19 @@ void ReceiveCycle::DrainPending()
         if (next.kind == PendingEvent::Comm && next.code == SerialPort::comEventBreak) {
             breakHeld_ = false;
         }
-        if (next.kind == PendingEvent::Timeout) {
+        switch (next.kind) {
+        case PendingEvent::Timeout:
             HandleTimeout();
-        } else {
-            HandleCommEvent(next.code, next.bytes, next.arrival);
+            break;
+        case PendingEvent::Words:
+            if (next.header) {
+                StartRcvLine(parts_.view);
+            }
+            AppendWords(next.words);
+            break;
+        case PendingEvent::Comm:
+            HandleCommEvent(next);
+            break;
         }
     }
     if (pending_.empty()) {

@@ -2,7 +2,7 @@
 
 #include "ByteList.h"
 #include "HexCharRows.h"
-#include "ReplyMonitor.h"
+#include "LineEngine.h"
 #include "TextCodec.h"
 
 #include <QElapsedTimer>
@@ -10,6 +10,7 @@
 #include <QString>
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace quorvane {
 
@@ -18,12 +19,12 @@ class MainControls;
 class SessionRecord;
 class TextSink;
 
-// Collects what the device answers after each frame written: the header of
-// each reception, the bytes in the receive view's display mode, the
-// reception's byte limit, the receive time-out and breaks. Serial events
-// and time-outs that fall due while a message box is open are held back and
-// handled, in their order, when it closes; past a bound the port stops
-// reading meanwhile.
+// Shows what the line engine reports of the line: the header of each
+// reception, the bytes in the receive view's display mode, the words after a
+// reception (its check, a step's verdict), and the boxes of the receive
+// time-out, the byte limit and breaks. What the engine reports while a
+// message box is open is held back and shown, in its order, when it closes;
+// past a bound the port stops reading meanwhile.
 class ReceiveCycle : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +34,7 @@ public:
         IntervalTimer& Timer1;
         IntervalTimer& timeRcv;
         SessionRecord& record;
+        LineEngine& engine;
         TextSink& view;                          // the receive view
         std::function<int()> displayMode;        // cmbRcv's index
         std::function<QString()> timeOfDay;     // the header's clock
@@ -42,22 +44,20 @@ public:
 
     explicit ReceiveCycle(Parts parts, QObject* parent = nullptr);
 
-    // A frame was written: a new reception starts, with its header pending
-    // and the time-out running.
-    void Arm();
-    // The port was opened to listen: a reception starts with its header
-    // pending, without a time-out.
+    // The port was opened to listen: receptions start with their header
+    // pending and no time-out, each after a quiet line under a header of its own.
     void Listen();
     // The receive view was emptied.
     void ViewCleared();
-    ReplyMonitor& monitor() { return monitor_; }
     // The user sent a frame: the next break raises its box even in a burst.
     void EndBreakBurst();
 
     // Writes the pending header; `arrival` is the time of day the bytes came
     // (now when empty).
     void StartRcvLine(TextSink& view, const QString& arrival = {});
-    void MSComm1_OnComm();
+    // Every serial event, as the engine reports it.
+    void MSComm1_OnComm(const LineEvent& event);
+    // The receive time-out: the frame waiting longest gives up.
     void timeRcv_Timer();
     // A message box has closed: what was held back under it is handled now.
     void DrainPending();
@@ -67,39 +67,49 @@ public:
 
 private:
     struct PendingEvent {
-        enum Kind { Comm, Timeout } kind;
+        enum Kind { Comm, Words, Timeout } kind;
         int code = 0;
         ByteList bytes;
         QString arrival; // time of day the event came in
+        bool newReception = false; // listening: it starts its own header
+        std::optional<std::chrono::microseconds> response;
+        std::string words;
+        bool header = false; // words of a step with no reception: after the pending header
     };
 
     bool Holding() const;
     void Begin();
+    void FrameWritten();
     void FinishText();
-    void HandleCommEvent(int code, const ByteList& bytes, const QString& arrival = {});
-    void HoldBack(int code, ByteList bytes);
+    void HandleCommEvent(const PendingEvent& event);
+    void HoldBack(PendingEvent event);
     void ClearHeldBack();
     void ReadOn();
     void ShowBreak();
     void ReceiveBytes(const ByteList& bytes);
     void ShowBytes(const std::uint8_t* bytes, std::size_t count);
     void Overflow();
+    void ReceptionEnded(const ReceptionEnd& end);
+    void AppendWords(const std::string& words);
+    void FrameTimedOut(const FrameTimeout& timeout);
     void HandleTimeout();
 
     Parts parts_;
-    ReplyMonitor monitor_;
 
     // The index of the last byte of the current reception. Only its count
     // bounds a reception; the bytes themselves live in the receive view, so a
     // reception of any size costs nothing more here.
     long long RcvCount_ = -1;
     bool RcvHeaderPending_ = false;
+    bool overflowed_ = false; // listening: the reception went past its limit
+    std::optional<std::chrono::microseconds> response_; // of the reception shown
 
-    // Serial events and time-outs that fell due while a message box was open,
-    // the received bytes among them, and whether the port was told to stop
-    // reading meanwhile.
+    // Serial events, words and time-outs that fell due while a message box
+    // was open, the received bytes among them, and whether the port was told
+    // to stop reading meanwhile.
     std::deque<PendingEvent> pending_;
     std::size_t heldBytes_ = 0;
+    long long heldForReception_ = 0; // of them, for the reception held last
     bool inputHeld_ = false;
     bool draining_ = false;
 

@@ -3,12 +3,12 @@
 #include "ByteFormat.h"
 #include "FrameBuilder.h"
 #include "IntervalTimer.h"
+#include "LineEngine.h"
 #include "MainControls.h"
 #include "MessageSeam.h"
 #include "ReceiveCycle.h"
 #include "SendTextParser.h"
 #include "SerialPort.h"
-#include "SessionRecord.h"
 #include "SharedSettings.h"
 #include "TextCodec.h"
 #include "TextSink.h"
@@ -19,8 +19,6 @@ namespace quorvane {
 
 namespace {
 
-const QString kCaptionStart = QStringLiteral("开始发送");
-const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
@@ -31,8 +29,9 @@ SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std
 void SendCycle::StopTimedSending()
 {
     parts_.Timer1.setEnabled(false);
+    parts_.engine.ForgetDeadlines();
     DiscardOutput();
-    parts_.main.setSendCaption(kCaptionStart);
+    parts_.engine.setState(SendState::Idle);
     parts_.lockTimedControls(false);
 }
 
@@ -105,19 +104,16 @@ void SendCycle::TransmitFrame(const ByteList& frame)
     if (frame.empty()) {
         return; // nothing was ever built: nothing to write, nothing to await
     }
-    SerialPort& p = parts_.main.port();
     if (!OpenPortForUse()) {
         return;
     }
-    if (!p.Output(frame)) {
+    if (!parts_.engine.WriteFrame(frame)) {
         // The device is going away under the frame: it was not written.
         parts_.main.setPortStatus(kPortClosed);
         RefuseFrame();
         return;
     }
     parts_.main.setPortStatus(kPortOpen);
-    parts_.record.note(RecordEvent::Sent, frame);
-    parts_.receive.Arm();
 }
 
 bool SendCycle::OpenPortForUse()
@@ -143,28 +139,24 @@ void SendCycle::RefuseFrame()
 
 void SendCycle::cmdSend_Click()
 {
-    if (parts_.main.sendCaption() == kCaptionStop) {
-        parts_.Timer1.setEnabled(false);
-        parts_.timeRcv.setEnabled(false);
-        DiscardOutput();
-        parts_.main.setSendCaption(kCaptionStart);
-        parts_.lockTimedControls(false);
+    if (parts_.engine.state() == SendState::Timed) {
+        StopTimedSending();
         return;
     }
     const QString text = parts_.sendText();
     if (text.isEmpty()) {
         return;
     }
-    const bool starting = parts_.main.sendCaption() == kCaptionStart;
+    const bool starting = parts_.main.timedSendingChosen();
     if (starting) {
-        parts_.main.setSendCaption(kCaptionStop);
+        parts_.engine.setState(SendState::Timed);
         parts_.lockTimedControls(true);
     }
     if (!FrameReadyToSend(text)) {
         if (starting) {
             // Nothing is sent, so timed sending does not run: the button and
             // the dialogs say so.
-            parts_.main.setSendCaption(kCaptionStart);
+            parts_.engine.setState(SendState::Idle);
             parts_.lockTimedControls(false);
         }
         return;
@@ -175,7 +167,7 @@ void SendCycle::cmdSend_Click()
     if (parts_.view.IsEmpty()) {
         ShowFrame();
     }
-    if (parts_.main.sendCaption() == kCaptionStop) {
+    if (parts_.engine.state() == SendState::Timed) {
         parts_.Timer1.setEnabled(true);
     }
 }
@@ -208,7 +200,7 @@ void SendCycle::Timer1_Timer()
     if (MessageSeam::instance().isOpen()) {
         return; // ticks that fall due under a message box are dropped
     }
-    if (parts_.main.sendCaption() != kCaptionStop) {
+    if (parts_.engine.state() != SendState::Timed) {
         parts_.Timer1.setEnabled(false);
     } else if (parts_.main.port().OutBufferCount() == 0) {
         TransmitFrame(SendFrame_);

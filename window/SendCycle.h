@@ -10,23 +10,23 @@
 namespace quorvane {
 
 class IntervalTimer;
+class LineEngine;
 class MainControls;
 class ReceiveCycle;
-class SessionRecord;
 class TextSink;
 
-// Turns the send text into a frame, shows it in the send view and writes
-// it: once per click, or at the click and every tick of the send timer. The
-// send button's caption carries the state: "开始发送" ready for timed
-// sending, "停止发送" running, anything else single sending.
+// Turns the send text into a frame, shows it in the send view and hands it
+// to the line engine to write: once per click, or at the click and every
+// tick of the send timer. Timed sending is the engine's state; the send
+// button's caption follows it ("停止发送" while it runs, "开始发送" when it
+// is chosen, the single-sending caption otherwise).
 class SendCycle : public QObject {
     Q_OBJECT
 public:
     struct Parts {
         MainControls& main; // the port, the send button's caption, the status panel
         IntervalTimer& Timer1;
-        IntervalTimer& timeRcv;
-        SessionRecord& record;
+        LineEngine& engine;
         ReceiveCycle& receive;
         TextSink& view;                    // the send view
         std::function<QString()> sendText; // the send box, line breaks as CR LF
@@ -44,8 +44,8 @@ public:
     void cmdSend_Click();
     void Timer1_Timer();
     void cmdFresh_Click();
-    // Timed sending stops: the timer, the frames not yet on the wire, the
-    // caption and the locked controls.
+    // Timed sending stops: the timer, the frames not yet on the wire, their
+    // time-outs, the caption and the locked controls.
     void StopTimedSending();
     // Frames the device has not taken yet never reach it after a stop.
     void DiscardOutput();

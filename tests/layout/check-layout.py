@@ -17,12 +17,15 @@ MAY_USE = {
     "textview": {"core", "pages"},
     "ui": {"core", "serial", "textview"},
     "dialogs": {"ui", "serial", "core"},
-    "window": {"dialogs", "ui", "serial", "core"},
-    "app": {"window", "dialogs", "ui", "textview", "serial", "core"},
+    "session": {"serial", "core"},
+    "charts": {"session", "core"},
+    "window": {"charts", "dialogs", "ui", "session", "serial", "core"},
+    "app": {"window", "charts", "dialogs", "ui", "textview", "session", "serial", "core"},
     "tools/device": set(),
 }
 NO_QT = {"core", "pages", "tools/device"}
-PRODUCT = ["core", "serial", "pages", "textview", "ui", "dialogs", "window", "app"]
+PRODUCT = ["core", "serial", "pages", "textview", "ui", "dialogs", "session", "charts", "window",
+           "app"]
 LARGEST_SHARE = 0.35
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)

@@ -1,0 +1,122 @@
+#include "BytePattern.h"
+
+#include "ReadNumber.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+void AppendHex(std::string& out, int byte)
+{
+    out.push_back(kDigits[(byte >> 4) & 0x0F]);
+    out.push_back(kDigits[byte & 0x0F]);
+}
+
+} // namespace
+
+std::optional<BytePattern> BytePattern::Parse(std::string_view text, std::string& problem)
+{
+    BytePattern pattern;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text[at] == ' ' || text[at] == '\t') {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && text[end] != ' ' && text[end] != '\t') {
+            ++end;
+        }
+        const std::string_view token = text.substr(at, end - at);
+        at = end;
+        if (pattern.openEnded_) {
+            problem = "* 只能在最后";
+            return std::nullopt;
+        }
+        if (token == "*") {
+            pattern.openEnded_ = true;
+            continue;
+        }
+        if (token == "??") {
+            pattern.cells_.push_back(-1);
+            continue;
+        }
+        const bool hex = token.size() <= 2 && DigitValue(token[0]) < 16 &&
+                         (token.size() == 1 || DigitValue(token[1]) < 16);
+        if (!hex) {
+            problem = std::string(token) + " 不是十六进制字节";
+            return std::nullopt;
+        }
+        int value = 0;
+        for (const char c : token) {
+            value = value * 16 + DigitValue(c);
+        }
+        pattern.cells_.push_back(value);
+    }
+    if (pattern.cells_.empty() && !pattern.openEnded_) {
+        problem = "没有字节";
+        return std::nullopt;
+    }
+    return pattern;
+}
+
+BytePattern::Progress BytePattern::Check(std::span<const std::uint8_t> bytes) const
+{
+    const std::size_t compared = std::min(bytes.size(), cells_.size());
+    for (std::size_t i = 0; i < compared; ++i) {
+        if (cells_[i] >= 0 && cells_[i] != bytes[i]) {
+            return Progress::Mismatch;
+        }
+    }
+    if (bytes.size() < cells_.size()) {
+        return Progress::Partial;
+    }
+    if (openEnded_ || bytes.size() == cells_.size()) {
+        return Progress::Complete;
+    }
+    return Progress::Mismatch; // more bytes than a pattern without "*" takes
+}
+
+bool BytePattern::Matches(std::span<const std::uint8_t> bytes) const
+{
+    return Check(bytes) == Progress::Complete;
+}
+
+std::string BytePattern::Text() const
+{
+    std::string text;
+    for (const int cell : cells_) {
+        if (!text.empty()) {
+            text.push_back(' ');
+        }
+        if (cell < 0) {
+            text += "??";
+        } else {
+            AppendHex(text, cell);
+        }
+    }
+    if (openEnded_) {
+        text += text.empty() ? "*" : " *";
+    }
+    return text;
+}
+
+std::string HexPreview(std::span<const std::uint8_t> bytes, std::size_t most)
+{
+    std::string text;
+    const std::size_t shown = std::min(bytes.size(), most);
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) {
+            text.push_back(' ');
+        }
+        AppendHex(text, bytes[i]);
+    }
+    if (bytes.size() > most) {
+        text += "…";
+    }
+    return text;
+}
+
+} // namespace quorvane

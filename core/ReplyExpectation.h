@@ -1,0 +1,73 @@
+#pragma once
+
+#include "BytePattern.h"
+#include "ReplyChecker.h"
+#include "SharedSettings.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace quorvane {
+
+// What a step of a sequence expects the device to answer: nothing checked
+// (不检查), a frame of the send format whose check is right (校验应答), bytes
+// that match a pattern (字节), or silence for the step's time-out (无应答).
+enum class ExpectKind : int { None = 0, CheckedFrame = 1, Bytes = 2, Silence = 3 };
+inline constexpr int kExpectKindCount = 4;
+
+struct ReplyExpectation {
+    ExpectKind kind = ExpectKind::None;
+    std::string pattern; // for Bytes: a BytePattern's text
+
+    bool operator==(const ReplyExpectation&) const = default;
+};
+
+// Why an expectation cannot be used (a pattern that does not read), or
+// empty when it can.
+std::string ExpectationProblem(const ReplyExpectation& expectation);
+
+// A step's outcome: passed, or failed and why ("超时", "校验错误 应为 C5 CD
+// 收到 C5 CE", "应为 01 03 ?? * 收到 01 04 00", "有应答").
+struct StepVerdict {
+    bool passed = true;
+    std::string reason;
+
+    bool operator==(const StepVerdict&) const = default;
+};
+
+// " [通过]" or " [失败 超时]": the words after a step's reception.
+std::string StepVerdictText(const StepVerdict& verdict);
+
+// Judges the reception that answers a step, its bytes as they arrive, in
+// constant memory.
+class ReceptionJudge {
+public:
+    // The expectation must be usable (ExpectationProblem empty).
+    ReceptionJudge(const ReplyExpectation& expectation, const SharedSettings& settings);
+
+    void Add(std::span<const std::uint8_t> bytes);
+    // Bytes came with a parity or framing error: the step fails on them.
+    void Flawed() { flawed_ = true; }
+    // Whether the reception can end now, without waiting for the line to
+    // idle: it already fails, or it is a whole frame or a fixed pattern.
+    bool Complete() const;
+    StepVerdict Finish() const;
+
+    // The step's time-out passed with no reception: silence passes, any
+    // other expectation fails by it.
+    static StepVerdict NoReception(ExpectKind kind);
+
+private:
+    static constexpr std::size_t kShown = 16; // bytes a failure shows
+
+    ExpectKind kind_;
+    std::optional<BytePattern> pattern_;
+    std::optional<ReplyChecker> checker_;
+    ByteList head_; // the first bytes, for the pattern and the failure text
+    std::uint64_t count_ = 0;
+    bool flawed_ = false;
+};
+
+} // namespace quorvane

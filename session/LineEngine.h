@@ -1,0 +1,176 @@
+#pragma once
+
+#include "ByteList.h"
+#include "ReplyChecker.h"
+#include "ReplyExpectation.h"
+#include "RunSummary.h"
+#include "SessionClock.h"
+
+#include <QObject>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quorvane {
+
+class SerialPort;
+struct SharedSettings;
+
+// What the line is doing: nothing, one frame sent and awaited, timed sending,
+// listening without a frame, a sequence.
+enum class SendState { Idle, Single, Timed, Listening, Sequence };
+
+// One event of the port as it came off the line: bytes (with how many of
+// them came with a parity or framing error), a break, or another code. The
+// first event of a reception says which frame it answers (0: none), how long
+// after that frame's last byte went to the driver, and whether it came after
+// that frame's time-out (late).
+struct LineEvent {
+    using TimePoint = SessionClock::TimePoint;
+
+    int code = 0;
+    ByteList bytes;
+    std::size_t flawed = 0;
+    TimePoint arrival{};
+    bool first = false;
+    std::uint64_t answers = 0;
+    std::optional<std::chrono::microseconds> response;
+    bool late = false;
+};
+
+// A reception has ended (the line went quiet, the next frame was written,
+// or the frame it answers is known to be whole). Under reply checking it
+// carries the check's result; for a frame written with an expectation, the
+// step's verdict.
+struct ReceptionEnd {
+    std::uint64_t answers = 0;
+    bool late = false;
+    std::uint64_t byteCount = 0;
+    std::optional<std::chrono::microseconds> response;
+    std::optional<ReplyCheckResult> check;
+    std::optional<StepVerdict> verdict;
+};
+
+// A frame's time-out passed unanswered (frame 0: the receive time-out ran
+// with no frame waiting). A frame with an expectation has its verdict: a
+// failure by the time-out, or a pass for silence.
+struct FrameTimeout {
+    std::uint64_t frame = 0;
+    std::optional<StepVerdict> verdict;
+};
+
+// What a frame written waits for: its own time-out (else the receive
+// time-out) and what its answer must be (a step of a sequence).
+struct FrameOptions {
+    std::optional<int> timeoutMs;
+    std::optional<ReplyExpectation> expectation;
+};
+
+// The line engine: owns what happens on one port. It writes frames, each
+// with its own deadline; reads the port and cuts what arrives into
+// receptions, each ending when the line has been quiet for 20 ms (or 3.5
+// characters at the set rate, when that is longer), when the next frame is
+// written, or when the frame it answers is known to be whole; gives each
+// reception to the oldest frame still waiting, with its response time;
+// checks receptions (校验应答) and steps' answers; and keeps the run summary.
+//
+// It reports events and never formats a line of a view: the window, the run
+// without a window and the charts each turn them into what they show.
+class LineEngine : public QObject {
+    Q_OBJECT
+public:
+    using TimePoint = SessionClock::TimePoint;
+
+    // Reads settings (the frame template, 校验应答, the receive time-out)
+    // from `settings` as they stand at each use.
+    LineEngine(SerialPort& port, SessionClock& clock, const SharedSettings& settings,
+               QObject* parent = nullptr);
+    ~LineEngine() override;
+
+    SerialPort& port() { return port_; }
+    SendState state() const { return state_; }
+    // Timed sending, a sequence, or neither (Idle); Single and Listening
+    // follow from frames written and Listen().
+    void setState(SendState state);
+
+    // Where the receive time-out comes from (ms, 0 for none); by default the
+    // settings' RcvTimeoutMs.
+    void setTimeoutSource(std::function<int()> source) { timeoutMs_ = std::move(source); }
+
+    // Writes a frame to an open port and awaits its answer. False, with
+    // nothing written or awaited, when the port cannot take it.
+    bool WriteFrame(const ByteList& frame, const FrameOptions& options = {});
+    // The port was opened to listen: what was awaited is forgotten and
+    // receptions are listened to, each under its own header.
+    void Listen();
+    // The earliest deadline has passed, or the receive time-out ran: the
+    // frame it belongs to is given up (or, with none waiting, a time-out is
+    // still reported).
+    void TimeOutOldest();
+    // Timed sending stopped: no frame waiting may time out any more, though
+    // an answer still counts for it.
+    void ForgetDeadlines();
+    // The reception now arriving ends at once.
+    void EndReception();
+    // The front end's byte limit cut the reception off: it is no frame to check.
+    void NoteOverflow();
+
+    const RunSummary& summary() const { return summary_; }
+    void ResetSummary();
+    bool receiving() const { return current_.active; }
+    // Frames written that wait for an answer.
+    std::size_t waitingFrames() const { return waiting_.size(); }
+
+signals:
+    void frameWritten(quint64 id, const ByteList& bytes);
+    void eventCame(const LineEvent& event);
+    void receptionEnded(const ReceptionEnd& end);
+    void frameTimedOut(const FrameTimeout& timeout);
+    void summaryChanged();
+    void stateChanged(SendState state);
+
+private:
+    struct Waiting {
+        std::uint64_t id = 0;
+        TimePoint handed{}; // its last byte went to the driver (when known)
+        std::optional<TimePoint> deadline;
+        std::optional<ReplyExpectation> expectation;
+    };
+    struct Reception {
+        bool active = false;
+        std::uint64_t answers = 0;
+        bool late = false;
+        bool counted = false; // counted among the replies
+        bool flawed = false;
+        std::uint64_t bytes = 0;
+        std::optional<std::chrono::microseconds> response;
+        std::optional<ReplyChecker> checker;
+        std::optional<ReceptionJudge> judge;
+    };
+
+    void PortEvent();
+    void StartReception(LineEvent& event);
+    void RearmDeadline();
+    std::chrono::microseconds QuietGap() const;
+    int TimeoutMs() const;
+    void SettleState();
+
+    SerialPort& port_;
+    SessionClock& clock_;
+    const SharedSettings& settings_;
+    std::function<int()> timeoutMs_;
+    std::unique_ptr<SessionTimer> deadline_;
+    std::unique_ptr<SessionTimer> gap_;
+    SendState state_ = SendState::Idle;
+    std::deque<Waiting> waiting_;
+    std::uint64_t lastId_ = 0;
+    std::uint64_t timedOut_ = 0; // the last frame given up, until a reception or a frame
+    bool listeningOnly_ = false; // listening, and no frame written since
+    Reception current_;
+    RunSummary summary_;
+};
+
+} // namespace quorvane
