@@ -110,7 +110,7 @@ bool FakeSerialPort::Output(const ByteList& bytes)
         waiting_ += bytes.size();
         lastOut_ = {}; // on its way
     } else {
-        lastOut_ = std::chrono::steady_clock::now();
+        lastOut_ = now();
     }
     return true;
 }
@@ -131,7 +131,7 @@ void FakeSerialPort::queueInput(const ByteList& bytes)
 
 void FakeSerialPort::raise(int code)
 {
-    lastReadAt_ = std::chrono::steady_clock::now();
+    lastReadAt_ = now();
     commEvent_ = code;
     emit OnComm();
 }

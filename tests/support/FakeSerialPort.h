@@ -2,6 +2,7 @@
 
 #include "SerialPort.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ public:
     void finishDraining();
     // What LastReadAt() reports from now on; until set, the time of the last raise.
     void setLastReadAt(TimePoint at) { pinnedReadAt_ = at; }
+    // The clock of the port's read and hand-over times (the steady clock by default).
+    void setClock(std::function<TimePoint()> clock) { clock_ = std::move(clock); }
     // Every call of the lines beyond the documented ones, in order:
     // "setHandshaking rtscts", "setDTREnable 0", "setRTSEnable 1", "setBreak 1".
     const std::vector<std::string>& lineCalls() const { return lineCalls_; }
@@ -119,6 +122,8 @@ private:
     int refusedCount_ = 0;
     int outputsWhileClosed_ = 0;
     static std::string Bit(bool on) { return on ? "1" : "0"; }
+    TimePoint now() const { return clock_ ? clock_() : std::chrono::steady_clock::now(); }
+    std::function<TimePoint()> clock_;
 
     Handshaking handshaking_ = Handshaking::None;
     bool dtr_ = true;

@@ -1,0 +1,183 @@
+// The line engine on a fake port and a fake clock: each frame its own
+// deadline, a reception for the oldest frame still waiting, receptions that
+// end at the quiet gap, and the verdicts of steps.
+#include "FakeSerialPort.h"
+#include "FakeSessionClock.h"
+#include "LineEngine.h"
+#include "SharedSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+namespace {
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ApplyStartupDefaults(settings);
+        settings.RcvTimeoutMs = 300;
+        port.setClock([this] { return clock.now(); });
+        port.setPortOpen(true);
+        QObject::connect(&engine, &LineEngine::frameWritten, [this](quint64 id, const ByteList&) {
+            log.push_back("发" + std::to_string(id));
+        });
+        QObject::connect(&engine, &LineEngine::eventCame, [this](const LineEvent& e) {
+            if (!e.first) {
+                return;
+            }
+            std::string line = e.late ? "迟" : "收";
+            line += e.answers ? std::to_string(e.answers) : "-";
+            if (e.response) {
+                line += "+" + std::to_string(e.response->count() / 1000) + "ms";
+            }
+            log.push_back(line);
+        });
+        QObject::connect(&engine, &LineEngine::receptionEnded, [this](const ReceptionEnd& e) {
+            std::string line = "止" + (e.answers ? std::to_string(e.answers) : "-");
+            if (e.check) {
+                line += ReplyCheckText(*e.check);
+            }
+            if (e.verdict) {
+                line += StepVerdictText(*e.verdict);
+            }
+            log.push_back(line);
+        });
+        QObject::connect(&engine, &LineEngine::frameTimedOut, [this](const FrameTimeout& t) {
+            log.push_back("超" + std::to_string(t.frame) +
+                          (t.verdict ? StepVerdictText(*t.verdict) : ""));
+        });
+    }
+    void write(const ByteList& frame = {1}, FrameOptions options = {})
+    {
+        ASSERT_TRUE(engine.WriteFrame(frame, options));
+    }
+    std::string summary() const { return engine.summary().ShortText(settings.CheckReply); }
+
+    SharedSettings settings;
+    FakeSessionClock clock;
+    FakeSerialPort port;
+    LineEngine engine{port, clock, settings};
+    std::vector<std::string> log;
+};
+
+using Log = std::vector<std::string>;
+
+// Frames at 0 and 201 ms, an answer at 351 ms: frame 1 times out at 300 ms,
+// the answer is frame 2's. A silent line times out at each frame's own
+// deadline; an answer after every frame has timed out is late and counted
+// as the time-out only, its check error too.
+TEST_F(Engine, EachFrameHasItsOwnDeadline)
+{
+    write();
+    clock.advanceMs(201);
+    write();
+    clock.advanceMs(150);
+    port.raiseBytes({7});
+    clock.advanceMs(100);
+    EXPECT_EQ(log, (Log{"发1", "发2", "超1", "收2+150ms", "止2"}));
+    EXPECT_EQ(summary(), "发 2 收 1 超时 1 响应 150.0/150.0ms");
+
+    log.clear();
+    settings.CheckReply = true;
+    write();
+    clock.advanceMs(100);
+    write();
+    clock.advanceMs(500);
+    EXPECT_EQ(log, (Log{"发3", "发4", "超3", "超4"}));
+    port.raiseBytes({7});
+    clock.advanceMs(100);
+    EXPECT_EQ(log.back(), "止4 [长度错误]");
+    EXPECT_EQ(log[log.size() - 2], "迟4");
+    EXPECT_TRUE(summary().starts_with("发 4 收 1 超时 3 错 0")) << summary();
+
+    // Stopping timed sending stops the time-outs; an answer still counts.
+    log.clear();
+    write();
+    engine.ForgetDeadlines();
+    clock.advanceMs(1000);
+    port.raiseBytes({7});
+    EXPECT_EQ(log, (Log{"发5", "收5+1000ms"}));
+}
+
+// A reception ends when the line has been quiet for 20 ms: bytes closer
+// together are one reception; after the gap a new one begins. Listening,
+// each is counted; after an answered frame, more bytes are no second answer.
+TEST_F(Engine, ReceptionsEndAtTheQuietGap)
+{
+    engine.Listen();
+    port.raiseBytes({1});
+    clock.advanceMs(15);
+    port.raiseBytes({2});
+    clock.advanceMs(19);
+    EXPECT_EQ(log, (Log{"收-"}));
+    clock.advanceMs(2);
+    port.raiseBytes({3});
+    clock.advanceMs(30);
+    EXPECT_EQ(log, (Log{"收-", "止-", "收-", "止-"}));
+    EXPECT_EQ(engine.state(), SendState::Listening);
+    EXPECT_EQ(summary(), "发 0 收 2 超时 0");
+
+    log.clear();
+    write();
+    port.raiseBytes({1});
+    clock.advanceMs(30);
+    port.raiseBytes({2});
+    write(); // a frame written ends the reception before it
+    EXPECT_EQ(log, (Log{"发1", "收1+0ms", "止1", "收-", "止-", "发2"}));
+    EXPECT_EQ(summary(), "发 2 收 3 超时 0 响应 0.0/0.0ms");
+}
+
+// A step's answer is judged as it comes: a whole frame or a fixed pattern
+// ends the reception at once; silence passes at the step's own time-out.
+TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
+{
+    struct Row {
+        const char* name;
+        ReplyExpectation expect;
+        ByteList answer; // none: silence
+        bool atOnce;     // the reception ends without waiting for the gap
+        std::string ending;
+    };
+    const ByteList frame123 = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+    const Row rows[] = {
+        {"whole frame", {ExpectKind::CheckedFrame, ""}, frame123, true, "止1 [通过]"},
+        {"wrong check", {ExpectKind::CheckedFrame, ""}, {0x00, 0x01, 0x05, 0x07, 0xFF}, false,
+         "止1 [失败 校验错误 应为 04 收到 07]"},
+        {"pattern", {ExpectKind::Bytes, "00 03 ?? ?? ?? ?? FF"}, frame123, true, "止1 [通过]"},
+        {"open pattern", {ExpectKind::Bytes, "00 03 *"}, frame123, false, "止1 [通过]"},
+        {"pattern fails", {ExpectKind::Bytes, "01 ??"}, frame123, true,
+         "止1 [失败 应为 01 ?? 收到 00 03 01 02 03 03 FF]"},
+        {"silence broken", {ExpectKind::Silence, ""}, {0x42}, true, "止1 [失败 有应答]"},
+        {"silence", {ExpectKind::Silence, ""}, {}, false, "超1 [通过]"},
+        {"no answer", {ExpectKind::CheckedFrame, ""}, {}, false, "超1 [失败 超时]"},
+        {"anything", {ExpectKind::None, ""}, frame123, false, "止1 [通过]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeSerialPort other;
+        other.setClock([this] { return clock.now(); });
+        other.setPortOpen(true);
+        LineEngine step(other, clock, settings);
+        std::string ending;
+        QObject::connect(&step, &LineEngine::receptionEnded, [&](const ReceptionEnd& e) {
+            ending = "止" + std::to_string(e.answers) + (e.verdict ? StepVerdictText(*e.verdict) : "");
+        });
+        QObject::connect(&step, &LineEngine::frameTimedOut, [&](const FrameTimeout& t) {
+            ending = "超" + std::to_string(t.frame) + (t.verdict ? StepVerdictText(*t.verdict) : "");
+        });
+        ASSERT_TRUE(step.WriteFrame(frame123, {50, row.expect}));
+        if (!row.answer.empty()) {
+            other.raiseBytes(row.answer);
+        }
+        EXPECT_EQ(!ending.empty(), row.atOnce);
+        clock.advanceMs(100);
+        EXPECT_EQ(ending, row.ending);
+    }
+}
+
+} // namespace
+} // namespace quorvane
