@@ -75,6 +75,7 @@ public:
     SerialPort& port() override { return *MSComm1_; }
     bool timedSendingRunning() const override;
     void portSettingsApplied() override;
+    void sendChoicesApplied() override;
 
     SendStateSignal& sendState() override { return sendState_; }
     IntervalTimer& timer1() { return *Timer1_; }
@@ -118,6 +119,7 @@ private:
 
     QString SendText() const;
     void LockTimedControls(bool locked);
+    void ShowBytesInFindBars();
     void OnHangUp();
 
     bool txtSend_KeyPress(QKeyEvent* key);
