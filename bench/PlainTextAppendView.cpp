@@ -50,7 +50,8 @@ void PlainTextAppendView::append(std::string_view utf8)
 
 // The last `count` bytes of the last paragraph (counted in UTF-8, as they
 // were appended) go, then the text is appended.
-void PlainTextAppendView::ReplaceEnd(std::size_t count, std::string_view text)
+void PlainTextAppendView::ReplaceEnd(std::size_t count, std::string_view text,
+                                     std::span<const ByteStretch>)
 {
     QTextCursor cursor(edit_->document());
     cursor.movePosition(QTextCursor::End);

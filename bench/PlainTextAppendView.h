@@ -28,7 +28,10 @@ public:
 
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
-    void ReplaceEnd(std::size_t count, std::string_view text) override;
+    // It does not tell bytes from other text.
+    void AppendBytes(std::string_view text) override { append(text); }
+    void ReplaceEnd(std::size_t count, std::string_view text,
+                    std::span<const ByteStretch> bytes) override;
     void Clear() override { clear(); }
 
 private:

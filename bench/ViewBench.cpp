@@ -7,6 +7,7 @@
 //   quorvane-bench-view history     a 10^9-byte history: copying all of it (refused)
 //                                   and just under the cap, counting a search
 //   quorvane-bench-view rewrap      a new width for 10^8 bytes
+//   quorvane-bench-view zeros       a 4000-byte hex find over 10^8 zero bytes in decimal
 #include "AppendView.h"
 #include "BenchReport.h"
 #include "ByteFormat.h"
@@ -77,14 +78,14 @@ struct AppendRun {
 template <typename View> AppendRun AppendOneLine(const std::string& text)
 {
     auto view = ShownView<View>();
-    view->append("12:34:56接收：");
+    view->Append("12:34:56接收：");
     QApplication::processEvents();
     AppendRun run;
     const std::string_view all(text);
     const auto start = Clock::now();
     for (std::size_t at = 0; at < all.size(); at += kBatch) {
         const auto before = Clock::now();
-        view->append(all.substr(at, kBatch));
+        view->AppendBytes(all.substr(at, kBatch));
         run.longestAppend = std::max(run.longestAppend,
                                      std::chrono::duration<double>(Clock::now() - before).count());
     }
@@ -178,8 +179,8 @@ template <typename View> double AppendReceptions(View& view, int count)
 {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
-        view.append(ReceiveHeaderText(view.IsEmpty(), "12:34:56"));
-        view.append(DataText(i));
+        view.Append(ReceiveHeaderText(view.IsEmpty(), "12:34:56"));
+        view.AppendBytes(DataText(i));
         if (i % kPaintEvery == kPaintEvery - 1) {
             QApplication::processEvents();
         }
@@ -320,7 +321,7 @@ void AppendHex(AppendView& view, std::uint64_t total)
 {
     const std::string chunk = HexText(64 * 1024);
     for (std::uint64_t n = 0; n < total; n += chunk.size()) {
-        view.append(chunk);
+        view.appendBytes(chunk);
         if ((n / chunk.size()) % 64 == 63) {
             QApplication::processEvents();
         }
@@ -536,16 +537,109 @@ void RewrapFigures()
               Yes(!stall.empty() && stall.max() < 50.0)});
 }
 
+// ---- finding over repetitive data ----
+
+struct ZerosRun {
+    bool complete = false;
+    double seconds = 0;
+    double stallMs = 0;
+};
+
+// 10^8 zero bytes as the receive view shows them in decimal (" 0 0 0 ..."),
+// under one header, with its spill file in a folder of its own; then a hex
+// find for 4000 zero bytes counted over all of it. Complete when the count
+// is every place the pattern fits.
+ZerosRun FindInZeros()
+{
+    constexpr std::uint64_t kBytes = 100000000;
+    constexpr std::uint64_t kPatternBytes = 4000;
+    constexpr std::uint64_t kChunkBytes = 32768;
+    ZerosRun run;
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    {
+        AppendView view;
+        view.resize(kViewWidth, kViewHeight);
+        ShowExposed(&view);
+        view.Append(ReceiveHeaderText(true, "12:34:56"));
+        std::string chunk;
+        for (std::uint64_t i = 0; i < kChunkBytes; ++i) {
+            AppendReceivedByte(ModeDecimal, 0, chunk);
+        }
+        for (std::uint64_t n = 0; n < kBytes; n += kChunkBytes) {
+            view.AppendBytes(
+                std::string_view(chunk).substr(0, 2 * std::min(kChunkBytes, kBytes - n)));
+            if ((n / kChunkBytes) % 64 == 63) {
+                QApplication::processEvents();
+            }
+        }
+        QApplication::processEvents();
+        std::string query;
+        for (std::uint64_t i = 0; i < kPatternBytes; ++i) {
+            query += "00 ";
+        }
+        std::string bad;
+        TextSearch search(&view);
+        StallProbe probe;
+        const auto start = Clock::now();
+        search.setPattern(*SearchPattern::Hex(query, bad, ModeDecimal));
+        RunUntil([&] { return !search.counting(); });
+        run.seconds = SecondsSince(start);
+        run.stallMs = probe.longestMs();
+        run.complete = !search.counting() && search.count() == kBytes - kPatternBytes + 1;
+        if (!run.complete) {
+            std::fprintf(stderr, "bench: %llu of %llu matches counted\n",
+                         static_cast<unsigned long long>(search.count()),
+                         static_cast<unsigned long long>(kBytes - kPatternBytes + 1));
+        }
+    }
+    qunsetenv("XDG_CACHE_HOME");
+    return run;
+}
+
+// "median [min..max] unit, N runs", or why there is no figure.
+std::string RunsSpread(const Samples& s, int digits, const std::string& unit, int runs)
+{
+    if (s.empty()) {
+        return "could not run";
+    }
+    const auto done = static_cast<int>(s.values.size());
+    return Spread(s, digits, unit) + ", " + std::to_string(done) + " runs" +
+           (done < runs ? " (" + std::to_string(runs - done) + " could not run)" : "");
+}
+
+void ZerosFigures()
+{
+    WriteSection("16. Finding over repetitive data: 10^8 zero bytes in decimal (spill file on "
+                 "disk), a hex find for 4000 zero bytes");
+    Samples stall;
+    Samples seconds;
+    for (int r = 0; r < kLongRepeats; ++r) {
+        const ZerosRun run = FindInZeros();
+        if (run.complete) {
+            stall.add(run.stallMs);
+            seconds.add(run.seconds);
+        }
+    }
+    WriteRow({"4000-byte pattern over 10^8 bytes of zeros: longest event-loop stall",
+              RunsSpread(stall, 1, "ms", kLongRepeats), "< 20 ms", "-", "-",
+              Yes(!stall.empty() && stall.max() < 20.0)});
+    WriteRow({"  time to count all matches", RunsSpread(seconds, 2, "s", kLongRepeats), "-", "-",
+              "-", "-"});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     return RunBenchMode(argc, argv,
-                        "quorvane-bench-view append|receptions|letters|failedspill|history|rewrap",
+                        "quorvane-bench-view "
+                        "append|receptions|letters|failedspill|history|rewrap|zeros",
                         {{"append", AppendFigures},
                          {"receptions", ReceptionFigures},
                          {"letters", LetterFigures},
                          {"failedspill", FailedSpillFigures},
                          {"history", HistoryFigures},
-                         {"rewrap", RewrapFigures}});
+                         {"rewrap", RewrapFigures},
+                         {"zeros", ZerosFigures}});
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 namespace quorvane {
 
@@ -132,7 +133,14 @@ std::string FrameText(int mode, const ByteList& bytes)
 
 void AppendFrameText(int mode, const ByteList& bytes, TextSink& view)
 {
-    view.Append(FrameText(mode, bytes));
+    if (mode != ModeHexChars) {
+        view.AppendBytes(FrameText(mode, bytes));
+        return;
+    }
+    // Only the rows' hex shows bytes, not their offsets or characters.
+    std::vector<ByteStretch> hex;
+    const std::string rows = HexCharFrame(bytes, "  ", &hex);
+    view.ReplaceEnd(0, rows, hex);
 }
 
 void AppendReceivedBytes(int mode, const std::uint8_t* bytes, std::size_t count, std::string& out)

@@ -19,7 +19,8 @@ void StartSendLine(TextSink& view);
 // spaces. Any other mode renders as empty text.
 std::string FrameText(int mode, const ByteList& bytes);
 
-// Appends FrameText(mode, bytes) at the end of the send view.
+// Appends FrameText(mode, bytes) at the end of the send view, as text that
+// shows bytes.
 void AppendFrameText(int mode, const ByteList& bytes, TextSink& view);
 
 // Appends the text of received bytes in a display mode to `out`, byte by

@@ -22,6 +22,14 @@ void AppendOffset(std::string& out, std::uint64_t offset)
     }
 }
 
+// Where the hex of a row of `count` bytes put at `at` of a text stands: past
+// the offset (which ends at the row's first blank) and two blanks.
+ByteStretch HexOfRow(const std::string& row, std::size_t at, std::size_t count, bool joined)
+{
+    const std::size_t begin = at + row.find(' ') + 2;
+    return {begin, begin + count * 3 - 1, joined};
+}
+
 } // namespace
 
 std::string HexCharRow(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count)
@@ -50,7 +58,8 @@ std::string HexCharRow(std::uint64_t offset, const std::uint8_t* bytes, std::siz
     return row;
 }
 
-std::string HexCharFrame(const ByteList& bytes, std::string_view continuation)
+std::string HexCharFrame(const ByteList& bytes, std::string_view continuation,
+                         std::vector<ByteStretch>* hex)
 {
     std::string out;
     for (std::size_t at = 0; at < bytes.size(); at += kRowBytes) {
@@ -58,7 +67,12 @@ std::string HexCharFrame(const ByteList& bytes, std::string_view continuation)
             out += "\r\n";
             out.append(continuation);
         }
-        out += HexCharRow(at, bytes.data() + at, std::min(kRowBytes, bytes.size() - at));
+        const std::size_t count = std::min(kRowBytes, bytes.size() - at);
+        const std::string row = HexCharRow(at, bytes.data() + at, count);
+        if (hex != nullptr) {
+            hex->push_back(HexOfRow(row, out.size(), count, at > 0));
+        }
+        out += row;
     }
     return out;
 }
@@ -73,6 +87,7 @@ void HexCharRows::Restart(std::uint64_t offset)
     offset_ = offset;
     inRow_ = 0;
     rowStart_ = offset;
+    runStart_ = offset;
     shownLength_ = 0;
     needBreak_ = true;
 }
@@ -82,6 +97,7 @@ void HexCharRows::ViewCleared()
     // The partial row went with the view: the next bytes open a fresh row
     // at the top, at their own offset.
     rowStart_ = offset_;
+    runStart_ = offset_;
     inRow_ = 0;
     shownLength_ = 0;
     needBreak_ = false;
@@ -107,6 +123,8 @@ HexCharRows::Update HexCharRows::Add(const std::uint8_t* bytes, std::size_t coun
         inRow_ += take;
         at += take;
         const std::string row = HexCharRow(rowStart_, row_, inRow_);
+        // A row below another of the same run goes on from its bytes.
+        update.hex.push_back(HexOfRow(row, update.text.size(), inRow_, rowStart_ != runStart_));
         update.text += row;
         shownLength_ = row.size();
         if (inRow_ == kRowBytes) {

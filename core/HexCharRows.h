@@ -1,11 +1,13 @@
 #pragma once
 
 #include "ByteList.h"
+#include "TextSink.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvane {
 
@@ -19,8 +21,11 @@ namespace quorvane {
 std::string HexCharRow(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count);
 
 // The rows of a whole frame joined by CR LF, each row after the first
-// behind `continuation` (the send view's line prefix).
-std::string HexCharFrame(const ByteList& bytes, std::string_view continuation);
+// behind `continuation` (the send view's line prefix). `hex`, when given,
+// receives where each row's hex stands in the text, each row after the
+// first joined to the one before.
+std::string HexCharFrame(const ByteList& bytes, std::string_view continuation,
+                         std::vector<ByteStretch>* hex = nullptr);
 
 // Rows for a reception that arrives in pieces. Each call gives the text to
 // put at the end of the view after taking away the last `replace` bytes:
@@ -29,8 +34,9 @@ std::string HexCharFrame(const ByteList& bytes, std::string_view continuation);
 class HexCharRows {
 public:
     struct Update {
-        std::size_t replace = 0; // bytes to take from the end of the view first
-        std::string text;        // then appended
+        std::size_t replace = 0;      // bytes to take from the end of the view first
+        std::string text;             // then appended
+        std::vector<ByteStretch> hex; // where the rows' hex stands in it
     };
 
     // A new reception begins; its first row starts on a new line.
@@ -47,6 +53,7 @@ private:
     std::uint8_t row_[16] = {};
     std::size_t inRow_ = 0;       // bytes of the last row, 0..15
     std::uint64_t rowStart_ = 0;  // offset of the last row's first byte
+    std::uint64_t runStart_ = 0;  // offset of the first row since other text
     std::size_t shownLength_ = 0; // length of the partial row in the view
     bool needBreak_ = true;       // the next row starts on a new line
 };

@@ -162,6 +162,7 @@ void FrmSendset::cmdOK_Click()
                           u')');
     settings.FrameDirty = true;
     hide();
+    main_.sendChoicesApplied();
 }
 
 void FrmSendset::cmdcancel_Click()

@@ -111,8 +111,10 @@ public:
         }
         count_ = size - base_;
         store_.truncate(std::uint64_t{count_} * sizeof(T));
+        // One first element per page that still holds any: none when the
+        // array is cut back to empty, so the next push_back starts the page.
         const std::size_t pages = (count_ + kPerPage - 1) / kPerPage - store_.firstPage();
-        firsts_.resize(std::max<std::size_t>(pages, 1));
+        firsts_.resize(pages);
     }
     std::size_t indexBytes() const { return firsts_.size() * sizeof(T); }
 

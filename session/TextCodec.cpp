@@ -75,6 +75,17 @@ QString DecodeBytes(int encoding, const ByteList& bytes)
     return text + decoder.flush();
 }
 
+// Bytes that come back from their characters are whole characters: an
+// invalid byte becomes U+FFFD, which is neither GBK's nor those bytes.
+std::optional<std::string> WholeCharacters(int encoding, const ByteList& bytes)
+{
+    const QString text = DecodeBytes(encoding, bytes);
+    if (text.contains(QChar(0)) || EncodeText(encoding, text) != bytes) {
+        return std::nullopt;
+    }
+    return ToUtf8(text);
+}
+
 void StreamDecoder::reset(int encoding)
 {
     encoding_ = encoding;

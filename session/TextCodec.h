@@ -23,6 +23,11 @@ std::optional<ByteList> EncodeText(int encoding, const QString& text);
 // character the bytes end in, show as U+FFFD, one each.
 QString DecodeBytes(int encoding, const ByteList& bytes);
 
+// The characters whole bytes show as in string display (UTF-8), for a find
+// that looks for bytes there: nothing when some byte is no part of a whole
+// character (it shows as U+FFFD) or is 00 (it shows as nothing).
+std::optional<std::string> WholeCharacters(int encoding, const ByteList& bytes);
+
 // Bytes that arrive in pieces: a character split across two reads is
 // joined, and invalid bytes show as U+FFFD, one each.
 class StreamDecoder {

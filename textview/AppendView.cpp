@@ -95,6 +95,17 @@ AppendView::~AppendView() = default;
 
 void AppendView::append(std::string_view utf8)
 {
+    appendShowing(utf8, {});
+}
+
+void AppendView::appendBytes(std::string_view utf8)
+{
+    const ByteStretch all{0, utf8.size(), false};
+    appendShowing(utf8, {&all, 1});
+}
+
+void AppendView::appendShowing(std::string_view utf8, std::span<const ByteStretch> bytes)
+{
     if (utf8.empty()) {
         return;
     }
@@ -103,7 +114,7 @@ void AppendView::append(std::string_view utf8)
     const std::uint64_t topPos = follow ? 0 : topPosition();
     const std::uint64_t lastStart = lines_->line(lines_->lineCount() - 1).begin;
     const std::uint64_t before = lines_->size();
-    lines_->append(utf8);
+    lines_->append(utf8, bytes);
     if (QAccessible::isActive()) {
         noteAppendedForScreenReaders(before);
     }
@@ -117,7 +128,8 @@ void AppendView::append(std::string_view utf8)
     emit appended();
 }
 
-void AppendView::replaceEnd(std::size_t count, std::string_view utf8)
+void AppendView::replaceEnd(std::size_t count, std::string_view utf8,
+                            std::span<const ByteStretch> bytes)
 {
     const std::uint64_t size = lines_->size();
     const std::uint64_t lineBegin = lines_->line(lines_->lineCount() - 1).begin;
@@ -143,7 +155,7 @@ void AppendView::replaceEnd(std::size_t count, std::string_view utf8)
         afterTextChange(drops, topPos, follow);
         emit endReplaced(from);
     }
-    append(utf8);
+    appendShowing(utf8, bytes);
 }
 
 // After the text changed: positions in text that was dropped move to what

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 
 class QMenu;
@@ -72,9 +73,13 @@ public:
     static constexpr std::uint64_t kMostCopyBytes = std::uint64_t{64} << 20;
 
     void append(std::string_view utf8);
+    // Appends text that shows bytes (a find for bytes looks only there).
+    void appendBytes(std::string_view utf8);
     // Removes the last `count` bytes (all after the last line break) and
-    // appends `utf8`: a partial last row completed in place.
-    void replaceEnd(std::size_t count, std::string_view utf8);
+    // appends `utf8`, of which `bytes` show bytes: a partial last row
+    // completed in place.
+    void replaceEnd(std::size_t count, std::string_view utf8,
+                    std::span<const ByteStretch> bytes = {});
     void clear();
     QString text() const;
     bool hasSelection() const;
@@ -83,7 +88,12 @@ public:
     // TextSink
     bool IsEmpty() const override;
     void Append(std::string_view text) override { append(text); }
-    void ReplaceEnd(std::size_t count, std::string_view text) override { replaceEnd(count, text); }
+    void AppendBytes(std::string_view text) override { appendBytes(text); }
+    void ReplaceEnd(std::size_t count, std::string_view text,
+                    std::span<const ByteStretch> bytes) override
+    {
+        replaceEnd(count, text, bytes);
+    }
     void Clear() override { clear(); }
 
     // The selection as byte positions [begin, end) (empty: the caret), and
@@ -153,6 +163,7 @@ private:
     static constexpr int kTopMargin = 2;
 
     AppendView(std::unique_ptr<TextLines> lines, QWidget* parent);
+    void appendShowing(std::string_view utf8, std::span<const ByteStretch> bytes);
     void afterTextChange(std::uint64_t drops, std::uint64_t topPos, bool follow);
     void noteDropped();
     std::uint64_t topPosition() const;

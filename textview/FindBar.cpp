@@ -119,10 +119,13 @@ void FindBar::applyText()
     SearchPattern pattern;
     if (hex_->isChecked()) {
         std::string bad;
-        if (std::optional<SearchPattern> bytes = SearchPattern::Hex(text, bad, shownAs_)) {
+        if (std::optional<SearchPattern> bytes =
+                SearchPattern::Hex(text, bad, shownAs_, characters_)) {
             pattern = std::move(*bytes);
             if (pattern.empty()) {
-                hint_ = QStringLiteral("字符串显示中字节 00 和 81-FF 没有对应的字符,无法查找");
+                hint_ = encoding_ == EncodingSingleByte
+                            ? QStringLiteral("字符串显示中字节 00 和 81-FF 没有对应的字符,无法查找")
+                            : QStringLiteral("字符串显示中这些字节不成完整的字符,无法查找");
             }
         } else if (!bad.empty()) {
             hint_ = QStringLiteral("“%1”不是十六进制字节:每个字节 1-2 位十六进制数,以空格隔开")
@@ -137,12 +140,14 @@ void FindBar::applyText()
     showStatus();
 }
 
-void FindBar::setBytesShownAs(DisplayMode mode)
+void FindBar::setBytesShownAs(DisplayMode mode, int encoding, SearchPattern::Characters characters)
 {
-    if (mode == shownAs_) {
+    if (mode == shownAs_ && encoding == encoding_) {
         return;
     }
     shownAs_ = mode;
+    encoding_ = encoding;
+    characters_ = encoding == EncodingSingleByte ? nullptr : std::move(characters);
     if (hex_->isChecked()) {
         applyText();
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ByteList.h"
+#include "SearchPattern.h"
+#include "SharedSettings.h"
 
 #include <QWidget>
 
@@ -33,9 +35,12 @@ public:
     // Hides the bar; the view gets the focus.
     void closeBar();
     TextSearch& search() { return *search_; }
-    // How the view shows bytes now (string display until told otherwise):
-    // hex bytes are looked for that way.
-    void setBytesShownAs(DisplayMode mode);
+    // How the view shows bytes now (string display in the single-byte code
+    // page until told otherwise): hex bytes are looked for that way; in
+    // string display in GBK or UTF-8 (`encoding`, a TextEncodingId) as the
+    // characters `characters` makes of them.
+    void setBytesShownAs(DisplayMode mode, int encoding = EncodingSingleByte,
+                         SearchPattern::Characters characters = {});
     // What the count label shows.
     QString status() const;
 
@@ -64,6 +69,8 @@ private:
     QString hint_;          // why the text cannot be looked for
     bool notFound_ = false; // the last find found nothing
     DisplayMode shownAs_ = ModeString;
+    int encoding_ = EncodingSingleByte;
+    SearchPattern::Characters characters_;
 };
 
 } // namespace quorvane

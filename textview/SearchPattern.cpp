@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace quorvane
 {
@@ -94,12 +95,35 @@ std::size_t NextRowToken(std::string_view data, std::size_t i)
     return j + 2;
 }
 
+// For each prefix of `text`, the length of the longest shorter prefix that
+// it ends with: how much of a match still stands after a mismatch.
+template <typename Text> std::vector<std::size_t> Overlaps(const Text& text)
+{
+    std::vector<std::size_t> overlap(text.size(), 0);
+    std::size_t k = 0;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        while (k > 0 && text[i] != text[k]) {
+            k = overlap[k - 1];
+        }
+        if (text[i] == text[k]) {
+            ++k;
+        }
+        overlap[i] = k;
+    }
+    return overlap;
+}
+
+constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
 } // namespace
 
-void SearchPattern::add(std::string text, Edge before, Edge after)
+void SearchPattern::setNeedle(std::string text, Edge before, Edge after)
 {
-    longest_ = std::max(longest_, text.size());
-    needles_.push_back({std::move(text), before, after});
+    longest_ = text.size();
+    overlap_ = Overlaps(text);
+    needle_ = std::move(text);
+    before_ = before;
+    after_ = after;
 }
 
 SearchPattern SearchPattern::Plain(std::string_view utf8)
@@ -109,7 +133,7 @@ SearchPattern SearchPattern::Plain(std::string_view utf8)
         std::string folded(utf8);
         pattern.fold_ = true;
         pattern.prepare(folded);
-        pattern.add(std::move(folded), Edge::Any, Edge::Any);
+        pattern.setNeedle(std::move(folded), Edge::Any, Edge::Any);
     }
     return pattern;
 }
@@ -126,7 +150,7 @@ void SearchPattern::addCharacters(const ByteList& bytes)
             return; // shown as nothing or as U+FFFD: not to be looked for
         }
     }
-    add(std::move(characters), Edge::Any, Edge::Any);
+    setNeedle(std::move(characters), Edge::Any, Edge::Any);
 }
 
 void SearchPattern::addHex(const ByteList& bytes)
@@ -141,7 +165,7 @@ void SearchPattern::addHex(const ByteList& bytes)
         }
         hex.push_back(kDigits[b & 0x0F]);
     }
-    add(std::move(hex), Edge::NotAlnum, Edge::NotAlnum);
+    setNeedle(std::move(hex), Edge::NotAlnum, Edge::NotAlnum);
 }
 
 void SearchPattern::addDecimal(const ByteList& bytes)
@@ -150,24 +174,22 @@ void SearchPattern::addDecimal(const ByteList& bytes)
     for (const std::uint8_t b : bytes) {
         decimal += ' ' + std::to_string(b);
     }
-    add(decimal.substr(1), Edge::Blank, Edge::NotDigit);
+    setNeedle(decimal.substr(1), Edge::Blank, Edge::NotDigit);
 }
 
 void SearchPattern::addRows(const ByteList& bytes)
 {
-    for (const std::uint8_t b : bytes) {
-        rowTokens_.push_back({kDigits[b >> 4], kDigits[b & 0x0F]});
-    }
+    rowBytes_ = bytes;
+    overlap_ = Overlaps(rowBytes_);
     // Each row break between the tokens adds its blanks, characters, CR LF
     // and the next row's blanks and offset.
     const std::size_t breaks = bytes.size() / kRowBytes + 1;
-    longest_ = std::max(longest_,
-                        bytes.size() * 3 +
-                            breaks * (2 + kRowBytes + 2 + kMostLeadingBlanks + kLongestOffset + 2));
+    longest_ =
+        bytes.size() * 3 + breaks * (2 + kRowBytes + 2 + kMostLeadingBlanks + kLongestOffset + 2);
 }
 
 std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::string& bad,
-                                                DisplayMode shownAs)
+                                                DisplayMode shownAs, const Characters& characters)
 {
     ByteList bytes;
     std::size_t at = 0;
@@ -193,9 +215,14 @@ std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::stri
         return std::nullopt;
     }
     SearchPattern pattern;
+    pattern.inBytesOnly_ = true;
     switch (shownAs) {
     case ModeString:
-        pattern.addCharacters(bytes);
+        if (!characters) {
+            pattern.addCharacters(bytes);
+        } else if (std::optional<std::string> shown = characters(bytes)) {
+            pattern.setNeedle(std::move(*shown), Edge::Any, Edge::Any);
+        }
         break;
     case ModeDecimal:
         pattern.addDecimal(bytes);
@@ -220,79 +247,175 @@ void SearchPattern::prepare(std::string& text) const
 void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t from,
                          std::uint64_t to, bool atStart, bool atEnd, std::vector<Match>& out) const
 {
-    // Whether the byte at `index` may stand beside a match; past the data
-    // (outside) only the text's own start or end bounds a token.
-    const auto edgeFits = [&](Edge edge, bool outside, bool textEdge, std::size_t index) {
-        if (edge == Edge::Any) {
-            return true;
-        }
-        if (outside) {
-            return textEdge;
-        }
-        const char c = data[index];
-        switch (edge) {
-        case Edge::NotAlnum:
-            return !IsAlnum(c);
-        case Edge::Blank:
-            return c == ' ';
-        case Edge::NotDigit:
-            return !IsDigit(c);
-        case Edge::Any:
-            break;
-        }
-        return true;
-    };
-    const auto stop = static_cast<std::size_t>(to - at); // matches start before it
-    for (const Needle& needle : needles_) {
-        const std::size_t length = needle.text.size();
-        auto i = static_cast<std::size_t>(from - at);
-        while (i < stop) {
-            const std::size_t hay = std::min(data.size(), stop - 1 + length);
-            if (hay < i + length) {
-                break;
+    const ByteSpan all = MakeByteSpan(at, at + data.size(), false);
+    find(data, at, from, to, atStart, atEnd, {&all, 1}, out);
+}
+
+void SearchPattern::find(std::string_view data, std::uint64_t at, std::uint64_t from,
+                         std::uint64_t to, bool atStart, bool atEnd,
+                         std::span<const ByteSpan> bytes, std::vector<Match>& out) const
+{
+    if (empty() || to <= from) {
+        return;
+    }
+    const auto start = static_cast<std::size_t>(from - at);
+    const auto stop = static_cast<std::size_t>(to - at);
+    const Scan scan{data, at, start, stop, atStart, atEnd};
+    std::vector<Stretch> where;
+    if (!inBytesOnly_) {
+        where.push_back({0, data.size(), false});
+    } else {
+        for (const ByteSpan& span : bytes) {
+            const std::uint64_t begin = std::max<std::uint64_t>(span.begin, at);
+            const std::uint64_t end = std::min<std::uint64_t>(span.end, at + data.size());
+            if (begin < end) {
+                where.push_back({static_cast<std::size_t>(begin - at),
+                                 static_cast<std::size_t>(end - at), span.joined != 0});
             }
-            const void* hit = ::memmem(data.data() + i, hay - i, needle.text.data(), length);
-            if (hit == nullptr) {
-                break;
-            }
-            const auto o = static_cast<std::size_t>(static_cast<const char*>(hit) - data.data());
-            if (edgeFits(needle.before, o == 0, atStart, o - 1) &&
-                edgeFits(needle.after, o + length >= data.size(), atEnd, o + length)) {
-                out.push_back({at + o, at + o + length});
-            }
-            i = o + 1;
         }
     }
-    if (!rowTokens_.empty()) {
-        findInRows(data, at, static_cast<std::size_t>(from - at), stop, atStart, atEnd, out);
+    if (!rowBytes_.empty()) {
+        findInRows(scan, where, out);
+        return;
+    }
+    for (const Stretch& stretch : where) {
+        findNeedle(scan, stretch, out);
     }
 }
 
-void SearchPattern::findInRows(std::string_view data, std::uint64_t at, std::size_t from,
-                               std::size_t stop, bool atStart, bool atEnd,
+// Whether `c` may stand beside a match; past the data (outside) only the
+// text's own start or end bounds a token.
+bool SearchPattern::edgeFits(Edge edge, bool outside, bool textEdge, char c)
+{
+    if (edge == Edge::Any) {
+        return true;
+    }
+    if (outside) {
+        return textEdge;
+    }
+    switch (edge) {
+    case Edge::NotAlnum:
+        return !IsAlnum(c);
+    case Edge::Blank:
+        return c == ' ';
+    case Edge::NotDigit:
+        return !IsDigit(c);
+    case Edge::Any:
+        break;
+    }
+    return true;
+}
+
+// The needle within one stretch, in time that grows with the stretch alone:
+// once a match (or part of one) stands, the search goes on from the part of
+// the needle that still fits, never from the next byte with the whole needle
+// again (on a long run of one value a long needle would cost its length at
+// every byte). While nothing fits, the next whole match is looked for fast,
+// each such look starting past the last match.
+void SearchPattern::findNeedle(const Scan& scan, const Stretch& where,
                                std::vector<Match>& out) const
 {
-    const std::string& first = rowTokens_.front();
-    for (std::size_t i = from; i < stop && i < data.size();) {
-        const void* hit = ::memmem(data.data() + i, std::min(data.size(), stop + 1) - i,
-                                   first.data(), first.size());
-        if (hit == nullptr) {
-            break;
+    const std::string_view data = scan.data;
+    const std::size_t m = needle_.size();
+    // A match that starts before stop ends by stop - 1 + m.
+    const std::size_t limit = std::min(where.end, scan.stop - 1 + m);
+    if (limit < m) {
+        return;
+    }
+    const std::size_t lastStart = std::min(scan.stop, limit - m + 1);
+    const auto report = [&](std::size_t end) {
+        const std::size_t o = end - m;
+        if (edgeFits(before_, o == 0, scan.atStart, o == 0 ? ' ' : data[o - 1]) &&
+            edgeFits(after_, end >= data.size(), scan.atEnd,
+                     end >= data.size() ? ' ' : data[end])) {
+            out.push_back({scan.at + o, scan.at + end});
         }
-        const auto o = static_cast<std::size_t>(static_cast<const char*>(hit) - data.data());
-        i = o + 1;
-        if (o >= stop || (o == 0 ? !atStart : IsAlnum(data[o - 1]))) {
+    };
+    std::size_t i = std::max(where.begin, scan.from);
+    std::size_t k = 0; // bytes of the needle matched before i
+    while (i < limit) {
+        if (k == 0) {
+            if (i >= lastStart) {
+                return;
+            }
+            const void* hit = ::memmem(data.data() + i, lastStart - 1 + m - i, needle_.data(), m);
+            if (hit == nullptr) {
+                return;
+            }
+            i = static_cast<std::size_t>(static_cast<const char*>(hit) - data.data()) + m;
+            report(i);
+            k = overlap_[m - 1];
             continue;
         }
-        std::size_t end = o + first.size();
-        bool whole = true;
-        for (std::size_t t = 1; t < rowTokens_.size() && whole; ++t) {
-            const std::size_t next = NextRowToken(data, end);
-            whole = next != std::string_view::npos && Holds(data, next, rowTokens_[t]);
-            end = whole ? next + 2 : end;
+        const char c = data[i++];
+        while (k > 0 && needle_[k] != c) {
+            k = overlap_[k - 1];
         }
-        if (whole && (end >= data.size() ? atEnd : !IsAlnum(data[end]))) {
-            out.push_back({at + o, at + end});
+        if (needle_[k] == c) {
+            ++k;
+        }
+        if (k == m) {
+            report(i);
+            k = overlap_[m - 1];
+        }
+    }
+}
+
+// The two-digit tokens of rows, in order, as one run of bytes while each
+// stands where the one before it goes on (the next token of its row, or the
+// first of the next row of the same run): the bytes are matched against the
+// run, each token read once.
+void SearchPattern::findInRows(const Scan& scan, std::span<const Stretch> where,
+                               std::vector<Match>& out) const
+{
+    const std::string_view data = scan.data;
+    const std::size_t m = rowBytes_.size();
+    const auto isToken = [&](std::size_t p) {
+        return IsUpperHex(data[p]) && IsUpperHex(data[p + 1]) &&
+               (p == 0 ? scan.atStart : !IsAlnum(data[p - 1])) &&
+               (p + 2 >= data.size() ? scan.atEnd : !IsAlnum(data[p + 2]));
+    };
+    std::vector<std::size_t> starts(m); // where the last m tokens of the run stand
+    std::size_t tokens = 0;
+    std::size_t k = 0;        // bytes matched by the run's last tokens
+    std::size_t next = kNone; // where the run goes on, if it does
+    std::size_t last = kNone; // the stretch holding its last token
+    for (std::size_t s = 0; s < where.size(); ++s) {
+        const Stretch& w = where[s];
+        for (std::size_t p = std::max(w.begin, scan.from); p + 2 <= w.end; ++p) {
+            if (!isToken(p)) {
+                continue;
+            }
+            const bool goesOn = p == next && (s == last || (s == last + 1 && w.joined));
+            if (!goesOn) {
+                if (next != kNone && p < next && s == last) {
+                    continue; // within the row's characters or the next offset
+                }
+                k = 0;
+            }
+            if (k == 0 && p >= scan.stop) {
+                return;
+            }
+            const auto b =
+                static_cast<std::uint8_t>(HexValue(data[p]) * 16 + HexValue(data[p + 1]));
+            while (k > 0 && rowBytes_[k] != b) {
+                k = overlap_[k - 1];
+            }
+            if (rowBytes_[k] == b) {
+                ++k;
+            }
+            starts[tokens++ % m] = p;
+            if (k == m) {
+                const std::size_t first = starts[tokens % m];
+                if (first >= scan.stop) {
+                    return;
+                }
+                out.push_back({scan.at + first, scan.at + p + 2});
+                k = overlap_[m - 1];
+            }
+            next = NextRowToken(data, p + 2);
+            last = s;
+            p += 2; // past the token and the blank after it
         }
     }
 }

@@ -59,6 +59,19 @@ TextLines::Line LinesBetween(const TextLines::Line& a, const TextLines::Line& b,
     return {at(k), at(k + 1)};
 }
 
+std::uint64_t SpanEnd(const ByteSpan& s)
+{
+    return s.end;
+}
+
+// Stretches made up for a page of them that could not be read back: the
+// first of the page, then none (empty ones where the next page begins), so
+// nothing there is taken for bytes twice.
+ByteSpan SpansBetween(const ByteSpan& a, const ByteSpan& b, std::size_t k, std::size_t)
+{
+    return k == 0 ? a : MakeByteSpan(b.begin, b.begin, false);
+}
+
 } // namespace
 
 // ---- GlyphWidths ----
@@ -88,7 +101,8 @@ float GlyphWidths::other(char32_t ch)
 TextLines::TextLines(std::size_t memoryBudget, SpillOpener opener,
                      std::optional<std::uint64_t> fileCapBytes)
     : pool_(memoryBudget, std::move(opener), fileCapBytes), store_(pool_),
-      lines_(pool_, LinesBetween), current_(std::make_unique<Layout>(pool_))
+      lines_(pool_, LinesBetween), byteSpans_(pool_, SpansBetween),
+      current_(std::make_unique<Layout>(pool_))
 {
     store_.setFiller([this](std::size_t, char* data) { fillGap(data); });
     lines_.push_back({0, 0});
@@ -343,6 +357,65 @@ void TextLines::append(std::string_view utf8)
     }
 }
 
+void TextLines::append(std::string_view utf8, std::span<const ByteStretch> bytes)
+{
+    std::size_t at = 0;
+    for (const ByteStretch& stretch : bytes) {
+        const std::size_t begin = std::clamp(stretch.begin, at, utf8.size());
+        const std::size_t end = std::clamp(stretch.end, begin, utf8.size());
+        append(utf8.substr(at, begin - at));
+        const std::uint64_t from = size();
+        append(utf8.substr(begin, end - begin));
+        markBytes(from, size(), stretch.joined);
+        at = end;
+    }
+    append(utf8.substr(at));
+}
+
+// Bytes shown right after bytes go on from them; joined ones go on across
+// the text between.
+void TextLines::markBytes(std::uint64_t begin, std::uint64_t end, bool joined)
+{
+    if (begin >= end) {
+        return;
+    }
+    if (!joined && byteSpans_.size() > byteSpans_.front()) {
+        ByteSpan last = byteSpans_.back();
+        if (last.end == begin) {
+            last.end = end;
+            byteSpans_.setBack(last);
+            return;
+        }
+    }
+    byteSpans_.push_back(MakeByteSpan(begin, end, joined));
+}
+
+void TextLines::byteSpans(std::uint64_t begin, std::uint64_t end, std::vector<ByteSpan>& out) const
+{
+    for (std::size_t i = byteSpans_.countUpTo(begin, SpanEnd); i < byteSpans_.size(); ++i) {
+        const ByteSpan span = byteSpans_[i];
+        if (span.begin >= end) {
+            break;
+        }
+        if (span.begin < span.end) {
+            out.push_back(span);
+        }
+    }
+}
+
+// The stretches past a new end go, the one it cuts ends there.
+void TextLines::cutByteSpans(std::uint64_t end)
+{
+    while (byteSpans_.size() > byteSpans_.front() && byteSpans_.back().begin >= end) {
+        byteSpans_.truncate(byteSpans_.size() - 1);
+    }
+    if (byteSpans_.size() > byteSpans_.front() && byteSpans_.back().end > end) {
+        ByteSpan last = byteSpans_.back();
+        last.end = end;
+        byteSpans_.setBack(last);
+    }
+}
+
 void TextLines::appendValid(std::string_view utf8)
 {
     const char* p = utf8.data();
@@ -402,6 +475,7 @@ std::uint64_t TextLines::cutEnd(std::size_t count)
     }
     store_.truncate(end);
     lines_.setBack({last.begin, end});
+    cutByteSpans(end);
     endsWithCr_ = false;
     for (Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr) {
@@ -507,6 +581,7 @@ void TextLines::applyDrop(std::uint64_t keptFrom)
         layout->firstRows.dropBefore(firstLine_);
     }
     lines_.dropBefore(firstLine_);
+    byteSpans_.dropBefore(byteSpans_.countUpTo(keptFrom, SpanEnd));
     store_.dropBefore(keptFrom);
     rebaseUtf16(keptFrom);
 }
@@ -548,6 +623,7 @@ void TextLines::clear()
     current_->starts.clear();
     current_->firstRows.clear();
     lines_.clear();
+    byteSpans_.clear();
     store_.clear();
     pool_.reset();
     keptFrom_ = 0;
@@ -739,8 +815,8 @@ bool TextLines::continueRelayout(std::size_t budget)
 
 std::size_t TextLines::memoryBytes() const
 {
-    std::size_t bytes =
-        pool_.memoryBytes() + lines_.indexBytes() + pageUtf16_.size() * sizeof(std::uint64_t);
+    std::size_t bytes = pool_.memoryBytes() + lines_.indexBytes() + byteSpans_.indexBytes() +
+                        pageUtf16_.size() * sizeof(std::uint64_t);
     for (const Layout* layout : {current_.get(), relayout_.get()}) {
         if (layout != nullptr) {
             bytes += layout->starts.indexBytes() + layout->firstRows.indexBytes();

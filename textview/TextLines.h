@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ByteSpan.h"
 #include "PagedArray.h"
 #include "PagedStore.h"
 #include "SpillFile.h"
+#include "TextSink.h"
 #include "Utf8.h"
 
 #include <cstddef>
@@ -11,9 +13,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quorvane
 {
@@ -58,6 +62,10 @@ private:
 // line break; the stored text keeps every byte appended, breaks included, so
 // text() gives back exactly what was appended.
 //
+// The stretches of the text that show bytes (received or sent, as against
+// headers and check words) are kept in order with it: a find for bytes looks
+// only there. They follow a cut end, dropped text and clear().
+//
 // The text, its lines and its rows are kept in pages of one PagePool: the
 // newest within a memory budget, older pages in a temporary file, read back
 // on demand. A search for a line or row reads one page of each index.
@@ -93,6 +101,8 @@ public:
     // Valid UTF-8 is kept as is; a byte that does not start a valid sequence
     // is kept as U+FFFD.
     void append(std::string_view utf8);
+    // The same, where the stretches `bytes` of the text show bytes.
+    void append(std::string_view utf8, std::span<const ByteStretch> bytes);
     // Removes up to `count` bytes from the end of the last line (never its
     // break or what was dropped; never half a character) and returns the
     // new end of the text.
@@ -118,6 +128,10 @@ public:
     std::string droppedNotice() const;
     bool isNoticeRow(std::size_t v) const { return hasDropped() && v == 0; }
     std::uint64_t drops() const { return drops_; }
+
+    // Appends to `out`, in order, the stretches showing bytes that reach
+    // into [begin, end).
+    void byteSpans(std::uint64_t begin, std::uint64_t end, std::vector<ByteSpan>& out) const;
 
     std::size_t lineCount() const { return lines_.size() - firstLine_ + lead(); }
     Line line(std::size_t i) const;
@@ -182,6 +196,8 @@ private:
     void feedStored(Layout& layout, std::uint64_t begin, std::uint64_t end);
     void appendValid(std::string_view utf8);
     void appendRun(const char* data, std::size_t size);
+    void markBytes(std::uint64_t begin, std::uint64_t end, bool joined);
+    void cutByteSpans(std::uint64_t end);
     void openLine(std::uint64_t start);
     void moveEmptyLastLine(std::uint64_t start);
     void resetLayout(Layout& layout, float width) const;
@@ -196,6 +212,7 @@ private:
     PagePool pool_; // before the stores: they give their pages back to it
     PagedStore store_;
     PagedArray<Line> lines_;
+    PagedArray<ByteSpan> byteSpans_;
     std::unique_ptr<Layout> current_;
     std::unique_ptr<Layout> relayout_;
     GlyphWidths widths_;

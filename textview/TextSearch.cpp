@@ -58,6 +58,7 @@ void TextSearch::setPattern(SearchPattern pattern)
 
 void TextSearch::restartCount()
 {
+    restartPage();
     counted_.assign(1, 0);
     firstPage_ = view_ != nullptr ? static_cast<std::size_t>(lines().begin() / kPage) : 0;
     tail_ = 0;
@@ -83,10 +84,30 @@ void TextSearch::scan(std::uint64_t from, std::uint64_t to,
     }
     const std::uint64_t begin = from > kept ? from - 1 : from;
     const std::uint64_t end = std::min(size, to + pattern_.longest() + 1);
+    spans_.clear();
+    if (pattern_.inBytesOnly()) {
+        text.byteSpans(from, end, spans_);
+        if (spans_.empty()) {
+            return; // no bytes shown there
+        }
+    }
     chunk_.clear();
     text.store().copy(begin, end, chunk_);
     pattern_.prepare(chunk_);
-    pattern_.find(chunk_, begin, from, to, begin == kept, end == size, out);
+    pattern_.find(chunk_, begin, from, to, begin == kept, end == size, spans_, out);
+}
+
+// How many positions one step looks at: a piece costs the text it covers
+// and the pattern's length past it.
+std::uint64_t TextSearch::piece() const
+{
+    return std::max<std::uint64_t>(kPiece, pattern_.longest());
+}
+
+void TextSearch::restartPage()
+{
+    pageMatches_ = 0;
+    pageCountedTo_ = 0;
 }
 
 std::uint64_t TextSearch::countIn(std::uint64_t from, std::uint64_t to) const
@@ -108,8 +129,9 @@ bool TextSearch::pageEmpty(std::size_t page) const
            counted_[page + 1 - firstPage_] == counted_[page - firstPage_];
 }
 
-// Counts one more page once everything its matches need has arrived; false
-// when none is ready.
+// Counts one more piece of the next page once everything its matches need
+// has arrived, and enters the page once it is counted whole; false when
+// none is ready.
 bool TextSearch::countStep()
 {
     const std::size_t page = countedPages();
@@ -121,7 +143,16 @@ bool TextSearch::countStep()
         }
         return false;
     }
-    counted_.push_back(counted_.back() + countIn(std::uint64_t{page} * kPage, end));
+    const std::uint64_t from =
+        std::max({std::uint64_t{page} * kPage, pageCountedTo_, lines().begin()});
+    const std::uint64_t to = std::min(end, from + piece());
+    pageMatches_ += countIn(from, to);
+    pageCountedTo_ = to;
+    if (to < end) {
+        return true;
+    }
+    counted_.push_back(counted_.back() + pageMatches_);
+    pageMatches_ = 0;
     if (caughtUp_) {
         tellSoon(); // the tail moved on
     }
@@ -191,9 +222,13 @@ void TextSearch::textAppended()
 // again; a match found there is gone.
 void TextSearch::endReplaced(quint64 from)
 {
+    const std::size_t pages = countedPages();
     while (counted_.size() > 1 &&
            std::uint64_t{countedPages()} * kPage + pattern_.longest() + 1 > from) {
         counted_.pop_back();
+    }
+    if (countedPages() != pages || pageCountedTo_ + pattern_.longest() + 1 > from) {
+        restartPage();
     }
     if (hasCurrent_ && current_.end > from) {
         hasCurrent_ = false;
@@ -208,6 +243,7 @@ void TextSearch::endReplaced(quint64 from)
 // it is counted again from there, later pages move down by what went.
 void TextSearch::frontDropped()
 {
+    restartPage();
     const std::uint64_t kept = lines().begin();
     const auto keptPage = static_cast<std::size_t>(kept / kPage);
     if (hasCurrent_ && current_.begin < kept) {
@@ -265,7 +301,7 @@ bool TextSearch::seekForward()
         return false;
     }
     const auto page = static_cast<std::size_t>(s.pos / kPage);
-    const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{page + 1} * kPage, limit);
+    const std::uint64_t end = std::min({std::uint64_t{page + 1} * kPage, limit, s.pos + piece()});
     if (!pageEmpty(page)) {
         matches_.clear();
         scan(s.pos, end, matches_);
@@ -295,7 +331,8 @@ bool TextSearch::seekBackward()
         return false;
     }
     const auto page = static_cast<std::size_t>((s.pos - 1) / kPage);
-    const std::uint64_t begin = std::max<std::uint64_t>(std::uint64_t{page} * kPage, low);
+    const std::uint64_t begin = std::max(
+        {std::uint64_t{page} * kPage, low, s.pos > piece() ? s.pos - piece() : std::uint64_t{0}});
     if (!pageEmpty(page)) {
         matches_.clear();
         scan(begin, s.pos, matches_);

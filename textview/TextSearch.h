@@ -17,8 +17,8 @@ class AppendView;
 class TextLines;
 
 // Finds a pattern in the whole history of a view, the part in its spill
-// file included, a page at a time in slices of a few milliseconds on the
-// event loop, so the window never waits for it.
+// file included, a piece of a page at a time in slices of a few milliseconds
+// on the event loop, so the window never waits for it.
 //
 // Setting a pattern starts counting its matches from the oldest text kept;
 // the count follows the view as it grows (new text is counted too), as its
@@ -60,6 +60,9 @@ protected:
 
 private:
     static constexpr std::size_t kPage = std::size_t{1} << 16;
+    // Matches are looked for this many positions at a time at least (more
+    // for a pattern longer than it): a slice ends between two pieces.
+    static constexpr std::size_t kPiece = std::size_t{1} << 14;
 
     struct Seek {
         bool active = false;
@@ -73,6 +76,8 @@ private:
     void scan(std::uint64_t from, std::uint64_t to, std::vector<SearchPattern::Match>& out) const;
     std::uint64_t countIn(std::uint64_t from, std::uint64_t to) const;
     std::size_t countedPages() const { return firstPage_ + counted_.size() - 1; }
+    std::uint64_t piece() const;
+    void restartPage();
     bool pageEmpty(std::size_t page) const;
     void restartCount();
     bool countStep();
@@ -93,6 +98,9 @@ private:
     // start of page firstPage_ + j; the last page entered is not counted yet.
     std::deque<std::uint64_t> counted_{0};
     std::size_t firstPage_ = 0;
+    // The page being counted: matches counted in it so far, up to where.
+    std::uint64_t pageMatches_ = 0;
+    std::uint64_t pageCountedTo_ = 0;
     bool caughtUp_ = true;
     std::uint64_t tail_ = 0;   // matches past the pages counted, up to the end
     std::size_t tailPage_ = 0; // counted from the start of this page
@@ -103,6 +111,7 @@ private:
     QBasicTimer tell_;
     mutable std::string chunk_;
     mutable std::vector<SearchPattern::Match> matches_;
+    mutable std::vector<ByteSpan> spans_;
 };
 
 } // namespace quorvane

@@ -79,10 +79,11 @@ void OpenFindBar(const TextView& view)
     }
 }
 
-void ShowBytesInFindBarAs(const TextView& view, int mode)
+void ShowBytesInFindBarAs(const TextView& view, int mode, int encoding,
+                          const ShownCharacters& characters)
 {
     if (auto* bar = qobject_cast<FindBar*>(view.findBar)) {
-        bar->setBytesShownAs(static_cast<DisplayMode>(mode));
+        bar->setBytesShownAs(static_cast<DisplayMode>(mode), encoding, characters);
     }
 }
 

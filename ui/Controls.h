@@ -1,8 +1,12 @@
 #pragma once
 
+#include "ByteList.h"
 #include "TextSink.h"
 
 #include <QString>
+#include <functional>
+#include <optional>
+#include <string>
 
 class QAbstractButton;
 class QLabel;
@@ -61,8 +65,13 @@ TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w,
 void AddFindBar(TextView& view, QWidget* parent, const QString& name);
 // Opens the find bar with its text selected.
 void OpenFindBar(const TextView& view);
-// Tells the view's find bar how the view shows bytes now (a DisplayMode).
-void ShowBytesInFindBarAs(const TextView& view, int mode);
+// The characters (UTF-8) string display shows for bytes in GBK or UTF-8, or
+// nothing when the bytes do not all make whole characters.
+using ShownCharacters = std::function<std::optional<std::string>(const ByteList&)>;
+// Tells the view's find bar how the view shows bytes now (a DisplayMode and,
+// for string display, the encoding and the characters bytes make in it).
+void ShowBytesInFindBarAs(const TextView& view, int mode, int encoding,
+                          const ShownCharacters& characters);
 void SelectAllIn(const TextView& view);
 // Copies the view's selection (refused, with its message, above the copy limit).
 void CopyFrom(const TextView& view);

@@ -37,6 +37,8 @@ public:
     virtual SendStateSignal& sendState() = 0;
     // The port dialog has handed new settings to the port (after its OK).
     virtual void portSettingsApplied() {}
+    // The send mode dialog has committed its choices (after its OK).
+    virtual void sendChoicesApplied() {}
 };
 
 } // namespace quorvane

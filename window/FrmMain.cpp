@@ -28,6 +28,7 @@
 #include "SetupMenu.h"
 #include "SharedSettings.h"
 #include "StatusPanel.h"
+#include "TextCodec.h"
 #include "TypedText.h"
 #include "WindowClock.h"
 
@@ -344,11 +345,22 @@ void FrmMain::connectHandlers()
     connect(timeRcv_, &IntervalTimer::timeout, this, &FrmMain::timeRcv_Timer);
     connect(MSComm1_.get(), &SerialPort::closedByHangUp, this, &FrmMain::OnHangUp);
     connect(&MessageSeam::instance(), &MessageSeam::closed, receive_, &ReceiveCycle::DrainPending);
-    // A view's find bar looks for hex bytes the way the view shows them.
-    for (auto [list, view] : {std::pair{cmbSend, &txtSView}, std::pair{cmbRcv, &txtRView}}) {
-        connect(list, &QComboBox::currentIndexChanged, this,
-                [view](int mode) { ShowBytesInFindBarAs(*view, mode); });
+    for (QComboBox* list : {cmbSend, cmbRcv}) {
+        connect(list, &QComboBox::currentIndexChanged, this, &FrmMain::ShowBytesInFindBars);
     }
+}
+
+// A view's find bar looks for hex bytes the way the view shows them: its
+// display list, and for string display the encoding of the send-mode dialog.
+void FrmMain::ShowBytesInFindBars()
+{
+    const int encoding = Shared().TextEncoding;
+    ShownCharacters characters;
+    if (encoding != EncodingSingleByte) {
+        characters = [encoding](const ByteList& bytes) { return WholeCharacters(encoding, bytes); };
+    }
+    ShowBytesInFindBarAs(txtSView, cmbSend->currentIndex(), encoding, characters);
+    ShowBytesInFindBarAs(txtRView, cmbRcv->currentIndex(), encoding, characters);
 }
 
 void FrmMain::Form_Load()
@@ -470,6 +482,11 @@ void FrmMain::setPortStatus(const QString& text)
 bool FrmMain::timedSendingRunning() const
 {
     return engine_->state() == SendState::Timed;
+}
+
+void FrmMain::sendChoicesApplied()
+{
+    ShowBytesInFindBars();
 }
 
 void FrmMain::portSettingsApplied()

@@ -80,6 +80,7 @@ public:
     bool timedSendingChosen() const override { return timedChosen_; }
     void portSettingsApplied() override;
     LineEngine& engine() { return *engine_; }
+    void sendChoicesApplied() override;
 
     SendStateSignal& sendState() override { return sendState_; }
     IntervalTimer& timer1() { return *Timer1_; }
@@ -123,6 +124,7 @@ private:
 
     QString SendText() const;
     void LockTimedControls(bool locked);
+    void ShowBytesInFindBars();
     void OnHangUp();
 
     bool txtSend_KeyPress(QKeyEvent* key);

@@ -73,7 +73,7 @@ void ReceiveCycle::FinishText()
     }
     const QString rest = decoder_.flush();
     if (!rest.isEmpty()) {
-        parts_.view.Append(ToUtf8(rest));
+        parts_.view.AppendBytes(ToUtf8(rest));
     }
     decoderEncoding_ = -1;
 }
@@ -253,7 +253,7 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
             rows_.Restart(static_cast<std::uint64_t>(RcvCount_ + 1));
         }
         const HexCharRows::Update update = rows_.Add(bytes, count);
-        parts_.view.ReplaceEnd(update.replace, update.text);
+        parts_.view.ReplaceEnd(update.replace, update.text, update.hex);
         rowsLive_ = true;
         return;
     }
@@ -265,12 +265,12 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
         }
         QString text = decoder_.decode(bytes, count);
         text.remove(QChar(0)); // a zero byte adds nothing, as in single-byte text
-        parts_.view.Append(ToUtf8(text));
+        parts_.view.AppendBytes(ToUtf8(text));
         return;
     }
     std::string shown;
     AppendReceivedBytes(mode, bytes, count, shown);
-    parts_.view.Append(shown);
+    parts_.view.AppendBytes(shown);
 }
 
 // Past the byte limit: while listening, the box once and listening goes on

@@ -93,7 +93,7 @@ void SendCycle::ShowFrame()
     if (mode == ModeString && encoding != EncodingSingleByte) {
         QString text = DecodeBytes(encoding, SendFrame_);
         text.replace(QChar(0), QChar(u' '));
-        parts_.view.Append(ToUtf8(text));
+        parts_.view.AppendBytes(ToUtf8(text));
     } else {
         AppendFrameText(mode, SendFrame_, parts_.view);
     }

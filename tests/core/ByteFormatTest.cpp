@@ -17,7 +17,8 @@ public:
     std::string text;
     bool IsEmpty() const override { return text.empty(); }
     void Append(std::string_view t) override { text.append(t); }
-    void ReplaceEnd(std::size_t count, std::string_view t) override
+    void AppendBytes(std::string_view t) override { text.append(t); }
+    void ReplaceEnd(std::size_t count, std::string_view t, std::span<const ByteStretch>) override
     {
         text.resize(text.size() - std::min(count, text.size()));
         text.append(t);

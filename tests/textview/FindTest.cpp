@@ -3,6 +3,7 @@
 // whole history (the part in the spill file too) while the view grows, and
 // the find bar as a user drives it.
 #include "AppendView.h"
+#include "ByteFormat.h"
 #include "FindBar.h"
 #include "HexCharRows.h"
 #include "MessageRecorder.h"
@@ -19,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         PatternCase{"HexLineBreakAsCharacters", true, ModeString, "0D 0a", "a\r\nb", {1}},
         PatternCase{"HexEuroSign", true, ModeString, "80", "€ 80 128", {0}},
         PatternCase{"HexZeroHasNoCharacter", true, ModeHex, "00", "\x01 0 ", {2}},
+        PatternCase{"HexOverlaps", true, ModeHex, "00 00", "0 0 0 ", {0, 2}},
         PatternCase{"HexAfterTheHeader", true, ModeHex, "7", "接收：7 E", {9}},
         // Hex text of other bytes reads as these in decimal, and the other
         // way round: only the way the view shows bytes counts.
@@ -130,6 +133,170 @@ TEST(Patterns, HexTokensAreOneOrTwoDigits)
     EXPECT_FALSE(SearchPattern::Hex("   ", bad, ModeHex));
     EXPECT_EQ(bad, "");
     EXPECT_TRUE(SearchPattern::Hex(" f\t0 ", bad, ModeHex));
+}
+
+// ---- bytes, not the tool's own text ----
+
+// What the window gives a view: a reception's header, check words, bytes
+// shown as text, bytes arriving for rows of 16, a frame sent.
+struct Piece {
+    enum Kind { Header, Words, Shown, Received, Sent } kind;
+    std::string text;
+    ByteList bytes;
+};
+
+const Piece kHeader{Piece::Header, {}, {}};
+Piece Words(std::string text)
+{
+    return {Piece::Words, std::move(text), {}};
+}
+Piece Shown(std::string text)
+{
+    return {Piece::Shown, std::move(text), {}};
+}
+Piece Received(ByteList bytes)
+{
+    return {Piece::Received, {}, std::move(bytes)};
+}
+Piece Sent(ByteList bytes)
+{
+    return {Piece::Sent, {}, std::move(bytes)};
+}
+
+ByteList Counting(std::uint8_t from, std::uint8_t to)
+{
+    ByteList bytes;
+    for (unsigned b = from; b <= to; ++b) {
+        bytes.push_back(static_cast<std::uint8_t>(b));
+    }
+    return bytes;
+}
+
+void Feed(AppendView& view, DisplayMode mode, const std::vector<Piece>& pieces)
+{
+    HexCharRows rows;
+    for (const Piece& piece : pieces) {
+        if (piece.kind == Piece::Header) {
+            view.append(ReceiveHeaderText(view.IsEmpty(), "12:34:56"));
+            rows.Reset();
+        } else if (piece.kind == Piece::Words) {
+            view.append(piece.text);
+        } else if (piece.kind == Piece::Shown) {
+            view.appendBytes(piece.text);
+        } else if (piece.kind == Piece::Received) {
+            const HexCharRows::Update update = rows.Add(piece.bytes.data(), piece.bytes.size());
+            view.replaceEnd(update.replace, update.text, update.hex);
+        } else {
+            StartSendLine(view);
+            AppendFrameText(mode, piece.bytes, view);
+        }
+    }
+}
+
+std::uint64_t CountIn(AppendView& view, const SearchPattern& pattern)
+{
+    TextSearch search(&view);
+    search.setPattern(pattern);
+    EXPECT_TRUE(WaitUntil([&] { return !search.counting(); }));
+    return search.count();
+}
+
+struct BytesCase {
+    const char* name;
+    DisplayMode shownAs;
+    std::vector<Piece> pieces;
+    bool hex;
+    const char* query;
+    std::uint64_t count;
+};
+
+class BytesShown : public ::testing::TestWithParam<BytesCase>
+{
+};
+
+// Hex bytes are found in what was received or sent, never in a header's
+// time, check words, the line break between receptions or a row's
+// characters; plain text is found everywhere.
+TEST_P(BytesShown, HexFindsOnlyTheBytes)
+{
+    const BytesCase& c = GetParam();
+    AppendView view;
+    Feed(view, c.shownAs, c.pieces);
+    std::string bad;
+    EXPECT_EQ(CountIn(view, c.hex ? *SearchPattern::Hex(c.query, bad, c.shownAs)
+                                  : SearchPattern::Plain(c.query)),
+              c.count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Find, BytesShown,
+    ::testing::Values(
+        BytesCase{"HexNotInTheTime", ModeHex, {kHeader, Shown("12 34 "), kHeader}, true, "12", 1},
+        BytesCase{"HexNotInCheckWords",
+                  ModeHex,
+                  {kHeader, Shown("C5 CE "), Words(" [校验错误 应为 C5 CD 收到 C5 CE]")},
+                  true,
+                  "C5 CE",
+                  1},
+        BytesCase{"DecimalNotInTheTime", ModeDecimal, {kHeader, Shown(" 12 56")}, true, "0C", 1},
+        BytesCase{"StringNotAcrossReceptions",
+                  ModeString,
+                  {kHeader, Shown("A"), kHeader, Shown("A\r\n")},
+                  true,
+                  "41 0D 0A",
+                  1},
+        BytesCase{
+            "HexAcrossReads", ModeHex, {kHeader, Shown("41 "), Shown("42 ")}, true, "41 42", 1},
+        BytesCase{"RowsNotInTheCharacters",
+                  ModeHexChars,
+                  {kHeader, Received({0x41, 0x42, 0x20, 0x43, 0x44})},
+                  true,
+                  "CD",
+                  0},
+        BytesCase{"RowsOfAReceptionGoOn",
+                  ModeHexChars,
+                  {kHeader, Received(Counting(0, 9)), Received(Counting(10, 19))},
+                  true,
+                  "0F 10 11",
+                  1},
+        BytesCase{"RowsNotFromFrameToFrame",
+                  ModeHexChars,
+                  {Sent(Counting(0, 15)), Sent(Counting(0, 17))},
+                  true,
+                  "0F 00",
+                  0},
+        BytesCase{"RowsOfAFrameGoOn",
+                  ModeHexChars,
+                  {Sent(Counting(0, 15)), Sent(Counting(0, 17))},
+                  true,
+                  "0F 10",
+                  1},
+        BytesCase{"PlainInHeaders", ModeHex, {kHeader, Shown("12 "), kHeader}, false, "12:34", 2}),
+    [](const ::testing::TestParamInfo<BytesCase>& info) { return std::string(info.param.name); });
+
+// A pattern as long as the box takes, over a long run of one value: every
+// match is counted, overlapping ones and those across pieces, pages and
+// rows included, and one that differs in its last byte matches nowhere.
+TEST(LongPatterns, AreCountedWholeOverARunOfOneValue)
+{
+    AppendView view;
+    std::string zeros;
+    for (int i = 0; i < 150000; ++i) {
+        zeros += " 0";
+    }
+    Feed(view, ModeDecimal, {kHeader, Shown(zeros)});
+    std::string query;
+    for (int i = 0; i < 4000; ++i) {
+        query += "00 ";
+    }
+    std::string bad;
+    EXPECT_EQ(CountIn(view, *SearchPattern::Hex(query, bad, ModeDecimal)), 150000U - 4000U + 1U);
+    EXPECT_EQ(CountIn(view, *SearchPattern::Hex(query + "01", bad, ModeDecimal)), 0U);
+
+    AppendView rows; // a reception in pieces: its partial first row is replaced
+    Feed(rows, ModeHexChars, {kHeader, Received(ByteList(5, 0)), Received(ByteList(19995, 0))});
+    EXPECT_EQ(CountIn(rows, *SearchPattern::Hex(query.substr(0, 300), bad, ModeHexChars)),
+              20000U - 99U);
 }
 
 // A view of several pages, most of them in the spill file, with matches on
@@ -155,7 +322,15 @@ protected:
             }
             text.replace(at, 5, "FRAME");
         }
-        view.append(text);
+        // Each header as the window writes it, what follows as bytes shown.
+        const std::string_view all(text);
+        for (std::size_t at = 0; at < all.size();) {
+            const std::size_t bytes = all.find("：", at) + std::strlen("：");
+            const std::size_t next = std::min(all.find('\r', bytes), all.size());
+            view.append(all.substr(at, bytes - at));
+            view.appendBytes(all.substr(bytes, next - bytes));
+            at = next;
+        }
     }
     void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
     std::vector<std::uint64_t> Expected(const std::string& all) const
