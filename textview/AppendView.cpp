@@ -553,6 +553,12 @@ void AppendView::announceAppended()
 
 // ---- painting ----
 
+void AppendView::setMarkedWords(std::vector<MarkedWords::Word> words)
+{
+    marked_.setWords(std::move(words));
+    viewport()->update();
+}
+
 void AppendView::paintEvent(QPaintEvent* event)
 {
     repaintPending_ = false;
@@ -571,7 +577,7 @@ void AppendView::paintEvent(QPaintEvent* event)
     geometry.height = viewport()->height();
     geometry.right = viewport()->width();
     const auto first = static_cast<std::size_t>(verticalScrollBar()->value());
-    RowPainter(*lines_, geometry, palette(), group)
+    RowPainter(*lines_, geometry, palette(), group, &marked_)
         .paint(painter, event->rect(), first, selectionBegin(), selectionEnd());
     if (hasFocus()) {
         paintCaretAndFocus(painter, first);

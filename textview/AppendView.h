@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MarkedWords.h"
 #include "SpillFile.h"
 #include "TextSink.h"
 
@@ -124,6 +125,8 @@ public:
     void finishLayout();
     // The context menu (复制, 全选); the caller owns it.
     QMenu* createContextMenu();
+    // Words of the tool's own shown in colours of their own (check words).
+    void setMarkedWords(std::vector<MarkedWords::Word> words);
 
 public slots:
     void copy();
@@ -197,6 +200,7 @@ private:
     void dragTo(QPoint point);
 
     std::unique_ptr<TextLines> lines_;
+    MarkedWords marked_;
     QFont textFont_;
     int lineHeight_ = 1;
     qreal ascent_ = 0;

@@ -1,5 +1,6 @@
 #include "RowPainter.h"
 
+#include "MarkedWords.h"
 #include "RowText.h"
 #include "TextLines.h"
 
@@ -11,9 +12,40 @@ namespace quorvane
 {
 
 RowPainter::RowPainter(TextLines& lines, const Geometry& geometry, const QPalette& colors,
-                       QPalette::ColorGroup group)
-    : lines_(lines), g_(geometry), colors_(colors), group_(group)
+                       QPalette::ColorGroup group, const MarkedWords* marked)
+    : lines_(lines), marked_(marked), g_(geometry), colors_(colors), group_(group)
 {
+}
+
+// The row's marked words drawn again over it, each in its colour.
+void RowPainter::paintMarked(QPainter& painter, const std::string& bytes, std::uint64_t at, int y,
+                             const QPointF& baseline, const QString& shown) const
+{
+    if (marked_ == nullptr || marked_->empty()) {
+        return;
+    }
+    std::vector<ByteSpan> spans;
+    lines_.byteSpans(at, at + bytes.size(), spans);
+    for (const MarkedWords::Run& run : marked_->runs(bytes, at, spans)) {
+        qreal x1 = g_.left;
+        qreal x2 = g_.left;
+        qreal x = g_.left;
+        ForEachChar(bytes, lines_.widths(), [&](std::size_t i, std::size_t, float width) {
+            if (i < run.begin) {
+                x1 = x + width;
+            }
+            x += width;
+            if (i < run.end) {
+                x2 = x;
+            }
+            return i < run.end;
+        });
+        painter.save();
+        painter.setClipRect(QRectF(x1, y, x2 - x1, g_.lineHeight));
+        painter.setPen(run.color);
+        painter.drawText(baseline, shown);
+        painter.restore();
+    }
 }
 
 void RowPainter::paintNotice(QPainter& painter, int y) const
@@ -52,6 +84,7 @@ void RowPainter::paint(QPainter& painter, const QRect& dirty, std::size_t first,
         if (!textSelected && !breakSelected) {
             painter.setPen(colors_.color(group_, QPalette::Text));
             painter.drawText(baseline, shown);
+            paintMarked(painter, bytes, line.begin, y, baseline, shown);
             continue;
         }
         qreal x1 = g_.left;
@@ -75,6 +108,7 @@ void RowPainter::paint(QPainter& painter, const QRect& dirty, std::size_t first,
         painter.fillRect(band, colors_.brush(group_, QPalette::Highlight));
         painter.setPen(colors_.color(group_, QPalette::Text));
         painter.drawText(baseline, shown);
+        paintMarked(painter, bytes, line.begin, y, baseline, shown);
         painter.save();
         painter.setClipRect(band);
         painter.setPen(colors_.color(group_, QPalette::HighlightedText));

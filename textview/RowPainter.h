@@ -4,17 +4,23 @@
 #include <QRect>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+class QPointF;
+class QString;
 
 class QPainter;
 
 namespace quorvane
 {
 
+class MarkedWords;
 class TextLines;
 
-// Paints the rows of a view that are in sight: their text, the selection
-// over it (a selected line break as one blank's width), and the notice row
-// of dropped text, set apart in the placeholder colour.
+// Paints the rows of a view that are in sight: their text (the view's marked
+// words in their colours), the selection over it (a selected line break as
+// one blank's width), and the notice row of dropped text, set apart in the
+// placeholder colour.
 class RowPainter
 {
 public:
@@ -29,7 +35,7 @@ public:
     };
 
     RowPainter(TextLines& lines, const Geometry& geometry, const QPalette& colors,
-               QPalette::ColorGroup group);
+               QPalette::ColorGroup group, const MarkedWords* marked = nullptr);
 
     // Rows from `first` on that meet `dirty`; the selection is [selBegin, selEnd).
     void paint(QPainter& painter, const QRect& dirty, std::size_t first, std::uint64_t selBegin,
@@ -37,8 +43,11 @@ public:
 
 private:
     void paintNotice(QPainter& painter, int y) const;
+    void paintMarked(QPainter& painter, const std::string& bytes, std::uint64_t at, int y,
+                     const QPointF& baseline, const QString& shown) const;
 
     TextLines& lines_;
+    const MarkedWords* marked_;
     Geometry g_;
     const QPalette& colors_;
     QPalette::ColorGroup group_;

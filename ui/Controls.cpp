@@ -64,6 +64,21 @@ TextView MakeTextView(QWidget* parent, const QString& name, int x, int y, int w,
     return {view, view};
 }
 
+void ColourCheckWords(const TextView& view)
+{
+    const QColor right(0x00, 0x80, 0x00);
+    const QColor fault(0xC0, 0x00, 0x00);
+    std::vector<MarkedWords::Word> words;
+    for (const char* opening : {" [校验正确", " [通过"}) {
+        words.push_back({opening, right});
+    }
+    for (const char* opening :
+         {" [校验错误", " [长度错误", " [帧尾错误", " [帧头错误", " [奇偶校验错误", " [失败"}) {
+        words.push_back({opening, fault});
+    }
+    static_cast<AppendView*>(view.widget)->setMarkedWords(std::move(words));
+}
+
 void AddFindBar(TextView& view, QWidget* parent, const QString& name)
 {
     auto* bar = new FindBar(static_cast<AppendView*>(view.widget), parent);

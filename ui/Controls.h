@@ -73,6 +73,9 @@ using ShownCharacters = std::function<std::optional<std::string>(const ByteList&
 void ShowBytesInFindBarAs(const TextView& view, int mode, int encoding,
                           const ShownCharacters& characters);
 void SelectAllIn(const TextView& view);
+// The words after a reception in colour, their text as it is: a right frame
+// or a step passed in green, every fault in red.
+void ColourCheckWords(const TextView& view);
 // Copies the view's selection (refused, with its message, above the copy limit).
 void CopyFrom(const TextView& view);
 

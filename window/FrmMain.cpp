@@ -182,6 +182,7 @@ void FrmMain::buildControls()
     cmdExit =
         MakeButton(Frame2, QStringLiteral("cmdExit"), QStringLiteral("退 出"), 303, 160, 61, 22);
 
+    ColourCheckWords(txtRView);
     AddFindBar(txtSView, Frame1, QStringLiteral("findSView"));
     AddFindBar(txtRView, Frame2, QStringLiteral("findRView"));
     using L = MainLayout;

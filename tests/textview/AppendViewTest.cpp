@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -459,6 +460,37 @@ TEST_F(View, OneMegabyteOnOneLineStaysCompact)
     EXPECT_GE(static_cast<double>(view.storageBytes()), characters);
     EXPECT_EQ(view.visualLineText(view.visualLineCount() - 1).size() > 0, true);
     EXPECT_EQ(bar()->value(), bar()->maximum());
+}
+
+} // namespace
+
+namespace
+{
+
+int PixelsOf(const QImage& image, const QColor& color)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixelColor(x, y) == color;
+        }
+    }
+    return count;
+}
+
+// Check words are painted in their colours, their text unchanged; bytes
+// that read like them are not.
+TEST_F(View, MarkedWordsArePaintedInTheirColourOutsideTheBytes)
+{
+    const QColor red(0xC0, 0x00, 0x00);
+    view.setMarkedWords({{" [失败", red}});
+    view.AppendBytes(" [失败 bytes]");
+    view.finishLayout();
+    EXPECT_EQ(PixelsOf(view.viewport()->grab().toImage(), red), 0);
+    view.append(" [失败 超时]");
+    view.finishLayout();
+    EXPECT_EQ(view.text(), QStringLiteral(" [失败 bytes] [失败 超时]"));
+    EXPECT_GT(PixelsOf(view.viewport()->grab().toImage(), red), 0);
 }
 
 } // namespace
