@@ -24,6 +24,7 @@ void EachSharedField(SetupRecord& s, Settings& r, Pass pass)
     pass(s.RcvMaxChars, r.RcvMaxChars);
     pass(s.CheckReply, r.CheckReply);
     pass(s.ShowMillis, r.ShowMillis);
+    pass(s.ContinueAfterTimeout, r.ContinueAfterTimeout);
     pass(s.opt1, r.opt1);
     pass(s.opt2, r.opt2);
     pass(s.TextEncoding, r.TextEncoding);

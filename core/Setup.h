@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReplyExpectation.h"
 #include "SharedSettings.h"
 
 #include <cstddef>
@@ -8,14 +9,24 @@
 
 namespace quorvane {
 
-// A send text kept under a name, sent later with its own input format.
+// A send text kept under a name, sent later with its own input format; as a
+// step of a sequence, with what it expects back, its own time-out and a
+// pause after it.
 struct SavedCommand {
     std::string name; // UTF-8, not empty
     std::string text; // UTF-8, line breaks as typed
     int format = 1;   // 0 string, 1 decimal, 2 hex (as opt2)
+    ReplyExpectation expect;
+    int timeoutMs = 0; // 0..65535; 0: the receive time-out
+    int waitMs = 0;    // 0..65535
 
     bool operator==(const SavedCommand&) const = default;
 };
+
+// The format's version: 2 adds the sequences (a command's expected answer,
+// time-out and pause, the rounds to run) and 超时后继续; a file of version 1
+// opens with those at their defaults.
+inline constexpr int kSetupVersion = 2;
 
 // Everything the user sets for one device, as plain data. The defaults are
 // the program's start-up defaults, so a fresh record applied changes nothing.
@@ -40,6 +51,7 @@ struct Setup {
     int RcvMaxChars = 150; // 0..2147483647
     bool CheckReply = false;
     bool ShowMillis = false;
+    bool ContinueAfterTimeout = false;
 
     // Send mode.
     int opt1 = 0;         // 0 single, 1 timed
@@ -64,6 +76,11 @@ struct Setup {
 
     std::string SendText; // the send box, UTF-8
     std::vector<SavedCommand> Commands;
+
+    // The sequence of the commands: its rounds (0 until stopped) and
+    // whether a failed step ends it.
+    int SequenceRounds = 1; // 0..1000000
+    bool StopOnFail = false;
 
     bool operator==(const Setup&) const = default;
 };

@@ -11,7 +11,7 @@ namespace {
 
 using K = SetupFieldKind;
 
-const std::array<SetupField, 31> kFields = {{
+const std::array<SetupField, 34> kFields = {{
     {"frame", "StartByte", K::ByteText, 0, 0, &Setup::StartByte},
     {"frame", "SlaveAddr", K::ByteText, 0, 0, &Setup::SlaveAddr},
     {"frame", "CmdByte", K::ByteText, 0, 0, &Setup::CmdByte},
@@ -27,6 +27,7 @@ const std::array<SetupField, 31> kFields = {{
     {"receive", "RcvMaxChars", K::Whole, 0, 2147483647, &Setup::RcvMaxChars},
     {"receive", "CheckReply", K::Flag, 0, 1, &Setup::CheckReply},
     {"receive", "ShowMillis", K::Flag, 0, 1, &Setup::ShowMillis},
+    {"receive", "ContinueAfterTimeout", K::Flag, 0, 1, &Setup::ContinueAfterTimeout, 2},
     {"send", "mode", K::Whole, 0, 1, &Setup::opt1},
     {"send", "format", K::Whole, 0, 2, &Setup::opt2},
     {"send", "interval", K::Whole, 0, 65535, &Setup::IntervalMs},
@@ -43,10 +44,12 @@ const std::array<SetupField, 31> kFields = {{
     {"port", "rts", K::Flag, 0, 1, &Setup::Rts},
     {"display", "send", K::Whole, 0, 3, &Setup::SendViewMode},
     {"display", "receive", K::Whole, 0, 3, &Setup::ReceiveViewMode},
+    {"sequence", "rounds", K::Whole, 0, 1000000, &Setup::SequenceRounds, 2},
+    {"sequence", "stoponfail", K::Flag, 0, 1, &Setup::StopOnFail, 2},
 }};
 
-const std::array<std::string_view, 5> kFixedSections = {"frame", "receive", "send", "port",
-                                                        "display"};
+const std::array<SetupSection, 6> kFixedSections = {
+    {{"frame"}, {"receive"}, {"send"}, {"port"}, {"display"}, {"sequence", 2}}};
 
 constexpr std::int64_t kWholeCeiling = 1'000'000'000'000'000;
 constexpr std::size_t kShownBytes = 40;
@@ -134,7 +137,7 @@ std::span<const SetupField> SetupFields()
     return kFields;
 }
 
-std::span<const std::string_view> SetupFixedSections()
+std::span<const SetupSection> SetupFixedSections()
 {
     return kFixedSections;
 }

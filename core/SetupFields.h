@@ -29,13 +29,20 @@ struct SetupField {
     std::int64_t min;
     std::int64_t max;
     std::variant<int Setup::*, bool Setup::*, char Setup::*, std::string Setup::*> member;
+    int since = 1; // the format's version that brought the key
+};
+
+// A fixed section, and the format's version that brought it.
+struct SetupSection {
+    std::string_view name;
+    int since = 1;
 };
 
 // Every key of the fixed sections, grouped by section, in written order.
 std::span<const SetupField> SetupFields();
 
 // The fixed sections in written order; the commands follow them.
-std::span<const std::string_view> SetupFixedSections();
+std::span<const SetupSection> SetupFixedSections();
 
 // The value of a field as it is written.
 std::string WriteSetupField(const SetupField& field, const Setup& setup);

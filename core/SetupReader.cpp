@@ -28,13 +28,14 @@ std::string LineProblem(std::size_t number, std::string_view what)
     return "第 " + std::to_string(number) + " 行" + std::string(what);
 }
 
-// "n.name", "n.text" or "n.format", n written without leading zeros.
+// "n.name", "n.text", "n.format" (and since version 2 "n.expect",
+// "n.pattern", "n.timeout", "n.wait"), n written without leading zeros.
 struct CommandKey {
     std::int64_t number = 0;
     std::string_view part;
 };
 
-std::optional<CommandKey> SplitCommandKey(std::string_view key)
+std::optional<CommandKey> SplitCommandKey(std::string_view key, int version)
 {
     const std::size_t dot = key.find('.');
     if (dot == std::string_view::npos || dot == 0 || key.front() == '0') {
@@ -42,22 +43,29 @@ std::optional<CommandKey> SplitCommandKey(std::string_view key)
     }
     const std::optional<std::int64_t> number = ReadStrictWhole(key.substr(0, dot));
     const std::string_view part = key.substr(dot + 1);
-    if (!number || (part != "name" && part != "text" && part != "format")) {
+    const bool first = part == "name" || part == "text" || part == "format";
+    const bool second =
+        part == "expect" || part == "pattern" || part == "timeout" || part == "wait";
+    if (!number || !(first || (second && version >= 2))) {
         return std::nullopt;
     }
     return CommandKey{*number, part};
 }
 
-bool IsFixedSection(std::string_view name)
+bool IsFixedSection(std::string_view name, int version)
 {
-    const auto sections = SetupFixedSections();
-    return std::find(sections.begin(), sections.end(), name) != sections.end();
+    for (const SetupSection& section : SetupFixedSections()) {
+        if (section.name == name && section.since <= version) {
+            return true;
+        }
+    }
+    return false;
 }
 
-bool IsFixedKey(std::string_view section, std::string_view key)
+bool IsFixedKey(std::string_view section, std::string_view key, int version)
 {
     for (const SetupField& f : SetupFields()) {
-        if (f.section == section && f.key == key) {
+        if (f.section == section && f.key == key && f.since <= version) {
             return true;
         }
     }
@@ -66,7 +74,7 @@ bool IsFixedKey(std::string_view section, std::string_view key)
 
 // Whether the format knows the key; a command numbered past the limit is too
 // many commands rather than an unknown key.
-std::string UnknownKeyProblem(std::string_view section, std::string_view key)
+std::string UnknownKeyProblem(std::string_view section, std::string_view key, int version)
 {
     if (section == kHead) {
         if (key == "version") {
@@ -76,12 +84,12 @@ std::string UnknownKeyProblem(std::string_view section, std::string_view key)
         if (key == "count") {
             return {};
         }
-        if (const auto command = SplitCommandKey(key)) {
+        if (const auto command = SplitCommandKey(key, version)) {
             return command->number > static_cast<std::int64_t>(kSetupMaxCommands)
                        ? TooManyCommands()
                        : std::string{};
         }
-    } else if (IsFixedKey(section, key)) {
+    } else if (IsFixedKey(section, key, version)) {
         return {};
     }
     return "[" + std::string(section) + "] 未知的键 " + ShownText(key);
@@ -156,9 +164,11 @@ std::string SetupReader::readHead()
         version->value.empty()) {
         return "缺少版本号";
     }
-    if (ReadStrictWhole(version->value) != 1) {
+    const std::optional<std::int64_t> number = ReadStrictWhole(version->value);
+    if (!number || *number < 1 || *number > kSetupVersion) {
         return "不支持的版本 " + ShownText(version->value);
     }
+    version_ = static_cast<int>(*number);
     sections_[kHead].emplace(version->name, Entry{version->value, version->number});
     return {};
 }
@@ -185,7 +195,7 @@ std::string SetupReader::gatherLine(const SetupLine& line, std::string_view& sec
     case SetupLine::Kind::ControlChar:
         return LineProblem(line.number, "含有控制字符");
     case SetupLine::Kind::Section:
-        if (line.name != kHead && line.name != kCommands && !IsFixedSection(line.name)) {
+        if (line.name != kHead && line.name != kCommands && !IsFixedSection(line.name, version_)) {
             return "未知的节 [" + ShownText(line.name) + "]";
         }
         if (!sections_.try_emplace(line.name).second) {
@@ -196,7 +206,7 @@ std::string SetupReader::gatherLine(const SetupLine& line, std::string_view& sec
     case SetupLine::Kind::Entry:
         break;
     }
-    std::string problem = UnknownKeyProblem(section, line.name);
+    std::string problem = UnknownKeyProblem(section, line.name, version_);
     if (!problem.empty()) {
         return problem;
     }
@@ -208,9 +218,9 @@ std::string SetupReader::gatherLine(const SetupLine& line, std::string_view& sec
 
 std::string SetupReader::missingSection() const
 {
-    for (std::string_view name : SetupFixedSections()) {
-        if (!sections_.contains(name)) {
-            return "缺少节 [" + std::string(name) + "]";
+    for (const SetupSection& section : SetupFixedSections()) {
+        if (known(section.since) && !sections_.contains(section.name)) {
+            return "缺少节 [" + std::string(section.name) + "]";
         }
     }
     if (!sections_.contains(kCommands)) {
@@ -222,6 +232,9 @@ std::string SetupReader::missingSection() const
 std::string SetupReader::readFixedSections()
 {
     for (const SetupField& field : SetupFields()) {
+        if (!known(field.since)) {
+            continue; // an older file: the default stands
+        }
         const Entry* entry = find(field.section, field.key);
         if (!entry) {
             return MissingKey(field.section, field.key);
@@ -283,7 +296,45 @@ std::string SetupReader::readCommand(std::size_t number, SavedCommand& command) 
     if (!format) {
         return MissingKey(kCommands, formatKey);
     }
-    return WholeProblem(kCommands, formatKey, format->value, 0, 2, command.format);
+    problem = WholeProblem(kCommands, formatKey, format->value, 0, 2, command.format);
+    if (!problem.empty() || !known(2)) {
+        return problem;
+    }
+    return readStep(prefix, command);
+}
+
+// What a command expects as a step of a sequence.
+std::string SetupReader::readStep(const std::string& prefix, SavedCommand& command) const
+{
+    const Entry* entries[4] = {};
+    const char* parts[4] = {"expect", "pattern", "timeout", "wait"};
+    for (int i = 0; i < 4; ++i) {
+        entries[i] = find(kCommands, prefix + parts[i]);
+        if (!entries[i]) {
+            return MissingKey(kCommands, prefix + parts[i]);
+        }
+    }
+    int kind = 0;
+    std::string problem =
+        WholeProblem(kCommands, prefix + "expect", entries[0]->value, 0, kExpectKindCount - 1, kind);
+    if (!problem.empty()) {
+        return problem;
+    }
+    command.expect.kind = static_cast<ExpectKind>(kind);
+    std::optional<std::string> pattern = UnescapeSetupValue(entries[1]->value);
+    if (!pattern || HasControlChar(*pattern) || BoxCharCount(*pattern) > kSetupMaxNameChars) {
+        return KeyProblem(kCommands, prefix + "pattern", "无效");
+    }
+    command.expect.pattern = std::move(*pattern);
+    if (std::string bad = ExpectationProblem(command.expect); !bad.empty()) {
+        return ValueProblem(kCommands, prefix + "pattern", entries[1]->value, bad);
+    }
+    problem = WholeProblem(kCommands, prefix + "timeout", entries[2]->value, 0, 65535,
+                           command.timeoutMs);
+    if (!problem.empty()) {
+        return problem;
+    }
+    return WholeProblem(kCommands, prefix + "wait", entries[3]->value, 0, 65535, command.waitMs);
 }
 
 // A command key numbered past count, the first one in the file.
@@ -293,7 +344,7 @@ std::string SetupReader::commandPastCount() const
     const Section& commands = sections_.at(kCommands);
     const std::pair<const std::string_view, Entry>* first = nullptr;
     for (const auto& item : commands) {
-        const std::optional<CommandKey> key = SplitCommandKey(item.first);
+        const std::optional<CommandKey> key = SplitCommandKey(item.first, version_);
         if (key && key->number > count && (!first || item.second.line < first->second.line)) {
             first = &item;
         }

@@ -37,10 +37,14 @@ private:
     std::string readFixedSections();
     std::string readCommands();
     std::string readCommand(std::size_t number, SavedCommand& command) const;
+    std::string readStep(const std::string& prefix, SavedCommand& command) const;
     std::string commandPastCount() const;
     const Entry* find(std::string_view section, std::string_view key) const;
 
+    bool known(int since) const { return since <= version_; }
+
     SetupLineReader lines_;
+    int version_ = 1;
     std::map<std::string_view, Section, std::less<>> sections_;
     Setup setup_;
 };

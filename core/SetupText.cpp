@@ -34,6 +34,10 @@ void AppendCommands(std::string& out, const std::vector<SavedCommand>& commands)
         AppendLine(out, prefix + "name", EscapeSetupValue(commands[i].name));
         AppendLine(out, prefix + "text", EscapeSetupValue(commands[i].text));
         AppendLine(out, prefix + "format", std::to_string(commands[i].format));
+        AppendLine(out, prefix + "expect", std::to_string(static_cast<int>(commands[i].expect.kind)));
+        AppendLine(out, prefix + "pattern", EscapeSetupValue(commands[i].expect.pattern));
+        AppendLine(out, prefix + "timeout", std::to_string(commands[i].timeoutMs));
+        AppendLine(out, prefix + "wait", std::to_string(commands[i].waitMs));
     }
 }
 
@@ -51,7 +55,7 @@ bool TooLarge(std::string_view text)
 // than any file that reads as the same record.
 std::string WriteSetupText(const Setup& setup)
 {
-    std::string out = "[quorvane]\nversion=1\n";
+    std::string out = "[quorvane]\nversion=" + std::to_string(kSetupVersion) + "\n";
     std::string_view section;
     for (const SetupField& field : SetupFields()) {
         if (field.section != section) {
@@ -96,6 +100,9 @@ std::pair<std::string, std::string> CommandProblem(const SavedCommand& command)
     }
     if (BoxCharCount(command.text) > kSetupMaxTextChars) {
         return {"发送数据超过" + texts + "个字符", "发送数据应不超过" + texts + "个字符"};
+    }
+    if (const std::string bad = ExpectationProblem(command.expect); !bad.empty()) {
+        return {"应答字节无效: " + bad, "应答字节无效: " + bad};
     }
     return {};
 }

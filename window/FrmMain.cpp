@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include "CommandFrame.h"
 #include "CommandWindow.h"
 #include "Controls.h"
 #include "CopyShortcutFilter.h"
@@ -672,12 +673,7 @@ QString FrmMain::SendText() const
 {
     // The box's line breaks are sent as CR LF, or as the break chosen for
     // string input.
-    static const QString breaks[] = {QStringLiteral("\r\n"), QStringLiteral("\n"),
-                                     QStringLiteral("\r")};
-    const int chosen = Shared().LineBreak;
-    QString text = txtSend->toPlainText();
-    text.replace(QChar(u'\n'), breaks[chosen >= 0 && chosen < 3 ? chosen : 0]);
-    return text;
+    return WithLineBreaks(txtSend->toPlainText(), Shared().LineBreak);
 }
 
 void FrmMain::LockTimedControls(bool locked)

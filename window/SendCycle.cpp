@@ -1,13 +1,12 @@
 #include "SendCycle.h"
 
 #include "ByteFormat.h"
-#include "FrameBuilder.h"
+#include "CommandFrame.h"
 #include "IntervalTimer.h"
 #include "LineEngine.h"
 #include "MainControls.h"
 #include "MessageSeam.h"
 #include "ReceiveCycle.h"
-#include "SendTextParser.h"
 #include "SerialPort.h"
 #include "SharedSettings.h"
 #include "TextCodec.h"
@@ -50,39 +49,14 @@ bool SendCycle::RefreshSendFrame()
     if (text.isEmpty()) {
         return false;
     }
-    SharedSettings& settings = Shared();
-    const ByteOutcome data = ParseData(text);
-    if (!data.ok) {
-        MessageSeam::instance().show(data.message);
-        return false;
-    }
-    const ByteOutcome frame = BuildFrame(data.bytes, settings);
+    const ByteOutcome frame = BuildSendFrame(text, Shared().opt2, Shared(), flags_);
     if (!frame.ok) {
-        // A count that does not fit its byte is a byte-range failure.
-        flags_.ByteRangeError = true;
         MessageSeam::instance().show(frame.message);
         return false;
     }
     SendFrame_ = frame.bytes;
     ShowFrame();
     return true;
-}
-
-// Text in string format becomes bytes by the chosen encoding: one byte per
-// character in the single-byte code page, or the character's GBK or UTF-8
-// bytes.
-ByteOutcome SendCycle::ParseData(const QString& text)
-{
-    const SharedSettings& settings = Shared();
-    if (settings.opt2 != ModeString || settings.TextEncoding == EncodingSingleByte) {
-        return ParseSendText(ToUtf8(text), settings, flags_);
-    }
-    std::optional<ByteList> bytes = EncodeText(settings.TextEncoding, text);
-    if (!bytes) {
-        flags_.ByteRangeError = true; // a character the encoding has no code for
-        return ByteOutcome::Failure(MessageId::ByteRange);
-    }
-    return ByteOutcome::Success(std::move(*bytes));
 }
 
 void SendCycle::ShowFrame()

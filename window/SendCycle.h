@@ -54,7 +54,6 @@ public:
 
 private:
     bool FrameReadyToSend(const QString& text);
-    ByteOutcome ParseData(const QString& text);
     // Opens a line in the send view and shows SendFrame_ in its display mode.
     void ShowFrame();
     // The port could not take the frame: its message, and timed sending stops.

@@ -8,8 +8,8 @@ using Record = quorvane::Setup;
 
 namespace {
 
-// The text of the default record: pins every key name, so files written by
-// this version keep opening in later ones.
+// The text of the default record as version 1 wrote it: pins every key name,
+// so files written then keep opening.
 const std::string kDefaultText = "[quorvane]\nversion=1\n"
                                  "[frame]\nStartByte=00\nSlaveAddr=\nCmdByte=\nEndByte=FF\n"
                                  "LenOption=1\nFcsOption=1\nFcsMethod=0\nFcsStart=0\n"
@@ -29,6 +29,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     EXPECT_NE(at, std::string::npos) << from;
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
+
+// The default record as version 2 writes it: the sequences' keys added.
+const std::string kVersion2Text =
+    Replaced(Replaced(Replaced(kDefaultText, "version=1", "version=2"), "ShowMillis=0\n",
+                      "ShowMillis=0\nContinueAfterTimeout=0\n"),
+             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]");
 
 std::string Repeated(const std::string& piece, std::size_t times)
 {
@@ -53,7 +59,7 @@ TEST(Setup, DefaultsAreTheStartupDefaults)
     const Record s;
     EXPECT_EQ(std::tie(s.Port, s.BaudRate, s.DataBits, s.Parity, s.StopBits),
               std::tuple(2, 9600, 8, 'n', std::string("1")));
-    EXPECT_EQ(WriteSetupText(s), kDefaultText);
+    EXPECT_EQ(WriteSetupText(s), kVersion2Text);
 
     SharedSettings applied;
     ApplySharedSettings(Record{}, applied);
@@ -96,7 +102,12 @@ TEST(Setup, EveryFieldSurvivesTheRoundTrip)
     s.SendViewMode = 3;
     s.ReceiveViewMode = 0;
     s.SendText = nasty + std::string(1, '\0') + "\x7f";
-    s.Commands = {{nasty.substr(2, 8), nasty, 0}, {"读=写;", "", 2}, {"\\", "\\\\", 1}};
+    s.Commands = {{nasty.substr(2, 8), nasty, 0},
+                  {"读=写;", "", 2, {ExpectKind::Bytes, "01 03 ?? *"}, 65535, 7},
+                  {"\\", "\\\\", 1, {ExpectKind::Silence, "; # \\"}, 0, 65535}};
+    s.ContinueAfterTimeout = true;
+    s.SequenceRounds = 1000000;
+    s.StopOnFail = true;
     const std::string text = WriteSetupText(s);
     const SetupReading back = ReadSetupText(text);
     ASSERT_TRUE(back.setup) << back.problem;
@@ -167,6 +178,20 @@ TEST(Setup, BadFilesAreRefusedWhole)
         {Replaced(kDefaultText, "[display]", "[device]\npath=/dev/ttyS0"), "未知的节 [device]"},
         {Replaced(kDefaultText, "[display]", "garbage\n[display]"), "第 36 行无法识别"},
         {Replaced(kDefaultText, "rts=1", "rts=\xC0\x80"), "第 35 行不是UTF-8文本"},
+        // Version 2: a step's pattern that cannot be read; version 1 knows no sequences.
+        {Replaced(kVersion2Text, "count=0\n",
+                  "count=1\n1.name=a\n1.text=1\n1.format=1\n1.expect=2\n1.pattern=01 0G\n"
+                  "1.timeout=0\n1.wait=0\n"),
+         "[commands] 1.pattern=01 0G 0G 不是十六进制字节"},
+        {Replaced(kVersion2Text, "count=0\n",
+                  "count=1\n1.name=a\n1.text=1\n1.format=1\n1.expect=2\n1.pattern=* 01\n"
+                  "1.timeout=0\n1.wait=0\n"),
+         "[commands] 1.pattern=* 01 * 只能在最后"},
+        {Replaced(kVersion2Text, "rounds=1\n", ""), "[sequence] 缺少 rounds"},
+        {Replaced(kDefaultText, "[display]", "[sequence]\nrounds=1\n[display]"),
+         "未知的节 [sequence]"},
+        {Replaced(withCommands, "1.format=1\n", "1.format=1\n1.wait=5\n"),
+         "[commands] 未知的键 1.wait"},
     };
     for (const Row& row : rows) {
         const SetupReading r = ReadSetupText(row.text);
