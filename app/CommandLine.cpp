@@ -30,6 +30,29 @@ const Option kOptions[] = {
      "record the session to FILE (lines appended), as 记录 -> 记录到文件...\n"
      "does",
      [](ProgramOptions& o, const std::string& value) { o.logFile = value; }},
+    {"--run", "FILE",
+     "run the sequence of the setup in FILE (its 常用命令 with their\n"
+     "expected answers) on its port, without a window or a display;\n"
+     "exit 0 when every step passed, 1 when some failed, 2 for a bad\n"
+     "setup or option, 3 when the port cannot be opened",
+     [](ProgramOptions& o, const std::string& value) { o.runFile = value; }},
+    {"--port", "PORT",
+     "with --run: COMn, or a device such as /dev/ttyUSB0, instead of\n"
+     "the setup's port",
+     [](ProgramOptions& o, const std::string& value) { o.port = value; }},
+    {"--rounds", "N",
+     "with --run: run the sequence N times (0: until stopped) instead\n"
+     "of the setup's rounds",
+     [](ProgramOptions& o, const std::string& value) { o.rounds = value; }},
+    {"--stop-on-fail", "", "with --run: stop at the first step that fails",
+     [](ProgramOptions& o, const std::string&) { o.stopOnFail = true; }},
+    {"--report", "FILE",
+     "with --run: write each step's passes, failures and response\n"
+     "times to FILE as CSV (UTF-8)",
+     [](ProgramOptions& o, const std::string& value) { o.reportFile = value; }},
+    {"--junit", "FILE",
+     "with --run: write the steps as JUnit test cases to FILE",
+     [](ProgramOptions& o, const std::string& value) { o.junitFile = value; }},
     {"--setup", "FILE",
      "start with the setup in FILE (a .qvs file, as 配置 -> 打开配置...\n"
      "opens it); `quorvane FILE.qvs` does the same",
@@ -41,9 +64,12 @@ const Option kOptions[] = {
 };
 
 constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]... [FILE.qvs]
+       quorvane --run FILE.qvs [--port PORT] [--rounds N] [--stop-on-fail]
+                [--report FILE.csv] [--junit FILE.xml] [--log FILE]
 
 Sends protocol frames over a serial port and shows the answers. Without
-options it opens its window.
+options it opens its window; with --run it runs a setup's sequence without
+one.
 )";
 
 constexpr std::string_view kPortRules = R"(
@@ -113,6 +139,15 @@ CommandLine::CommandLine(int argc, char** argv)
             break;
         }
         option->apply(options_, value);
+    }
+    const bool runOnly = !options_.port.empty() || !options_.rounds.empty() ||
+                         options_.stopOnFail || !options_.reportFile.empty() ||
+                         !options_.junitFile.empty();
+    if (error_.empty() && runOnly && !options_.withoutWindow()) {
+        error_ = "--port, --rounds, --stop-on-fail, --report and --junit go with --run";
+    }
+    if (error_.empty() && options_.withoutWindow() && !options_.setupFile.empty()) {
+        error_ = "--run takes its setup itself; a second setup is not used";
     }
 }
 

@@ -13,6 +13,16 @@ struct ProgramOptions {
     bool listPorts = false;
     std::string logFile; // --log: the session record's file, from the start
     std::string setupFile; // --setup FILE or a lone FILE: a setup opened at start
+
+    // Runs without a window: --run FILE runs the setup's sequence.
+    std::string runFile;
+    std::string port; // --port COMn or a device path, instead of the setup's port
+    std::string rounds; // --rounds N, as given (checked by the run)
+    bool stopOnFail = false;
+    std::string reportFile; // --report FILE.csv
+    std::string junitFile;  // --junit FILE.xml
+
+    bool withoutWindow() const { return !runFile.empty(); }
 };
 
 // The program's command line, read before any window or display is touched.
@@ -32,7 +42,8 @@ public:
     static std::string Usage();
 
     // Answers a faulty line (usage on err, status 2), --help, --version and
-    // --list-ports (on out, status 0). nullopt when the windows are to open.
+    // --list-ports (on out, status 0). nullopt when a run without a window
+    // or the window is to follow.
     std::optional<int> answerWithoutWindows(std::ostream& out, std::ostream& err) const;
 
 private:

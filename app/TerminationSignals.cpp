@@ -11,9 +11,9 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-void OnSignal(int)
+void OnSignal(int sig)
 {
-    const char byte = 1;
+    const auto byte = static_cast<char>(sig);
     [[maybe_unused]] const auto written = ::write(g_pipe[1], &byte, 1);
 }
 
@@ -27,9 +27,11 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
+        int sig = 0;
+        for (ssize_t got; (got = ::read(g_pipe[0], buffer, sizeof buffer)) > 0;) {
+            sig = static_cast<unsigned char>(buffer[got - 1]);
         }
-        emit terminationRequested();
+        emit terminationRequested(sig);
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;

@@ -6,9 +6,10 @@ class QSocketNotifier;
 
 namespace quorvane {
 
-// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the window's thread,
-// so the session ending or a package test stopping the program closes the
-// main window the ordinary way (timers off, port released) and exits 0.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the main thread, so
+// the session ending or a package test stopping the program closes the main
+// window the ordinary way (timers off, port released) and exits 0, and a run
+// without a window ends its sequence and writes its reports.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -16,7 +17,8 @@ public:
     ~TerminationSignals() override;
 
 signals:
-    void terminationRequested();
+    // The number of the (last) signal that came.
+    void terminationRequested(int signal);
 
 private:
     QSocketNotifier* notifier_ = nullptr;

@@ -49,12 +49,11 @@ bool ReceptionJudge::Complete() const
     case ExpectKind::Silence:
         return count_ > 0; // anything at all fails it
     case ExpectKind::Bytes: {
-        if (pattern_->openEnded()) {
-            return false; // any rest may follow: the line's idling ends it
-        }
+        // A pattern with "*" takes any rest: only the line's idling ends a
+        // reception that matches so far.
         const auto progress = pattern_->Check(head_);
-        return progress == BytePattern::Progress::Complete ||
-               progress == BytePattern::Progress::Mismatch;
+        return progress == BytePattern::Progress::Mismatch ||
+               (progress == BytePattern::Progress::Complete && !pattern_->openEnded());
     }
     case ExpectKind::CheckedFrame:
         return checker_->Complete();

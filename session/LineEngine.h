@@ -123,6 +123,8 @@ public:
     bool receiving() const { return current_.active; }
     // Frames written that wait for an answer.
     std::size_t waitingFrames() const { return waiting_.size(); }
+    // The number of the last frame written (from 1).
+    std::uint64_t lastFrame() const { return lastId_; }
 
 signals:
     void frameWritten(quint64 id, const ByteList& bytes);

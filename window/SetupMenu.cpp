@@ -7,6 +7,7 @@
 #include "MainControls.h"
 #include "MessageSeam.h"
 #include "PortMenu.h"
+#include "SetupFile.h"
 #include "SetupText.h"
 #include "SharedSettings.h"
 
@@ -22,11 +23,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quorvane {
 
@@ -37,36 +33,6 @@ const QString kFilter = QStringLiteral("配置文件 (*.qvs);;所有文件 (*)")
 
 const char* const kPortKeys[] = {"port", "baud", "databits", "parity", "stopbits", "handshake"};
 const char* const kSendKeys[] = {"mode", "format", "interval", "encoding", "linebreak"};
-
-// Up to `most` bytes of a regular file. The file is opened without waiting
-// and judged once open, so a path that is (or has just become) a pipe or a
-// device never keeps the window waiting for a writer.
-std::optional<QByteArray> ReadRegularFile(const QString& path, std::size_t most)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    QByteArray bytes;
-    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    while (read && static_cast<std::size_t>(bytes.size()) < most) {
-        char chunk[64 * 1024];
-        const std::size_t want = std::min(sizeof chunk, most - static_cast<std::size_t>(bytes.size()));
-        const ssize_t got = ::read(fd, chunk, want);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        read = got >= 0;
-        if (got <= 0) {
-            break;
-        }
-        bytes.append(chunk, got);
-    }
-    ::close(fd);
-    return read ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
-}
 
 std::array<QString, FrmCom::kListCount> PortTexts(const Setup& s)
 {
@@ -193,14 +159,7 @@ void SetupMenu::Apply(const Setup& s)
 
 bool SetupMenu::OpenSetup(const QString& path)
 {
-    const std::optional<QByteArray> read = ReadRegularFile(path, kSetupMaxFileBytes + 1);
-    if (!read) {
-        MessageSeam::instance().show(SetupInvalidMessage("无法读取文件"));
-        return false;
-    }
-    const QByteArray& bytes = *read;
-    const SetupReading reading =
-        ReadSetupText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const SetupReading reading = ReadSetupFile(path);
     QString problem = QString::fromStdString(reading.problem);
     if (reading.setup && problem.isEmpty()) {
         problem = Refusal(*reading.setup);

@@ -5,7 +5,7 @@
 APP_ID=io.quorvane.Quorvane
 VERSION=${QUORVANE_VERSION:-1.0}
 
-PROGRAMS=(bin/quorvane bin/quorvane-device)
+PROGRAMS=(bin/quorvane bin/quorvane-device lib/quorvane/quorvane-window)
 ICON_SIZES=(32 48 128 256)
 DATA_FILES=(
     "share/applications/$APP_ID.desktop"

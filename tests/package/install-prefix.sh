@@ -90,8 +90,10 @@ mkdir -m 700 "$work/runtime" "$work/home"
 ) >"$work/app.out" 2>"$work/app.err" &
 app_pid=$!
 
-# Running means: the process is the installed program and has installed its
-# SIGTERM handler (bit 15 of SigCgt), which happens once the window is built.
+# Running means: the process is the installed program (which becomes its
+# installed window program for the window) and has installed its SIGTERM
+# handler (bit 15 of SigCgt), which happens once the window is built.
+window_program="$prefix/lib/quorvane/quorvane-window"
 sigterm_caught() {
     local mask
     mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$app_pid/status" 2>/dev/null) || return 1
@@ -103,7 +105,7 @@ while [ $SECONDS -lt $deadline ]; do
     if ! kill -0 "$app_pid" 2>/dev/null; then
         break
     fi
-    if [ "$(readlink "/proc/$app_pid/exe" 2>/dev/null)" = "$(readlink -f "$program")" ] && sigterm_caught; then
+    if [ "$(readlink "/proc/$app_pid/exe" 2>/dev/null)" = "$(readlink -f "$window_program")" ] && sigterm_caught; then
         ready=yes
         break
     fi

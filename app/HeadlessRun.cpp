@@ -1,0 +1,253 @@
+#include "HeadlessRun.h"
+
+#include "CommandLine.h"
+#include "LineEngine.h"
+#include "LineRecorder.h"
+#include "Messages.h"
+#include "PortPath.h"
+#include "SequenceReport.h"
+#include "SequenceRun.h"
+#include "SessionRecord.h"
+#include "SetupFile.h"
+#include "SharedSettings.h"
+#include "TerminationSignals.h"
+#include "TermiosPort.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <optional>
+#include <ostream>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitBadSetup = 2;
+constexpr int kExitPort = 3;
+constexpr std::uint64_t kMostRounds = 1000000;
+
+// Everything a run needs, read and checked before the port is touched.
+struct RunPlan {
+    Setup setup;
+    SharedSettings settings;
+    std::vector<SequenceStep> steps;
+    SequenceRun::Options options;
+};
+
+std::optional<std::uint64_t> ReadRounds(const std::string& text)
+{
+    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::uint64_t rounds = std::stoull(text);
+    return rounds <= kMostRounds ? std::optional(rounds) : std::nullopt;
+}
+
+// --port COMn, or a device path that COMn of the setup then names.
+bool ApplyPortOption(const std::string& port, Setup& setup)
+{
+    if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0) &&
+        port.find_first_not_of("0123456789", 3) == std::string::npos && port.size() <= 5) {
+        const int n = std::stoi(port.substr(3));
+        if (n < 1 || n > 16) {
+            return false;
+        }
+        setup.Port = n;
+        return true;
+    }
+    if (port.empty() || port.front() != '/') {
+        return false;
+    }
+    qputenv(("QUORVANE_COM" + std::to_string(setup.Port)).c_str(), QByteArray::fromStdString(port));
+    return true;
+}
+
+std::optional<int> ReadPlan(const ProgramOptions& options, RunPlan& plan, std::ostream& err)
+{
+    const SetupReading reading = ReadSetupFile(QString::fromLocal8Bit(options.runFile.c_str()));
+    if (!reading.setup) {
+        err << SetupInvalidMessage(reading.problem).text << "\n";
+        return kExitBadSetup;
+    }
+    plan.setup = *reading.setup;
+    if (!options.port.empty() && !ApplyPortOption(options.port, plan.setup)) {
+        err << "quorvane: --port takes COM1 to COM16 or a device path such as /dev/ttyUSB0\n";
+        return kExitBadSetup;
+    }
+    plan.options.rounds = static_cast<std::uint64_t>(plan.setup.SequenceRounds);
+    if (!options.rounds.empty()) {
+        const auto rounds = ReadRounds(options.rounds);
+        if (!rounds) {
+            err << "quorvane: --rounds takes a whole number from 0 to 1000000\n";
+            return kExitBadSetup;
+        }
+        plan.options.rounds = *rounds;
+    }
+    plan.options.stopOnFail = plan.setup.StopOnFail || options.stopOnFail;
+    ApplyStartupDefaults(plan.settings);
+    ApplySharedSettings(plan.setup, plan.settings);
+    std::string problem;
+    auto steps = StepsOfCommands(plan.setup.Commands, plan.settings, problem);
+    if (!steps) {
+        err << SetupInvalidMessage(problem).text << "\n";
+        return kExitBadSetup;
+    }
+    plan.steps = std::move(*steps);
+    return std::nullopt;
+}
+
+void SetUpPort(TermiosPort& port, const Setup& setup)
+{
+    port.setCommPort(setup.Port);
+    port.setSettings(std::to_string(setup.BaudRate) + "," + std::string(1, setup.Parity) + "," +
+                     std::to_string(setup.DataBits) + "," + setup.StopBits);
+    static const SerialPort::Handshaking flows[] = {SerialPort::Handshaking::None,
+                                                    SerialPort::Handshaking::RtsCts,
+                                                    SerialPort::Handshaking::XonXoff};
+    port.setHandshaking(flows[std::clamp(setup.Handshaking, 0, 2)]);
+    port.setDTREnable(setup.Dtr);
+    port.setRTSEnable(setup.Rts);
+    port.setInputMode(SerialPort::InputModes::Binary);
+}
+
+// The progress line on standard error: rewritten in place ten times a
+// second on a terminal, a plain line a second otherwise.
+class ProgressLine {
+public:
+    ProgressLine(const SequenceRun& run, std::ostream& err)
+        : run_(run), err_(err), terminal_(isatty(STDERR_FILENO) == 1)
+    {
+        timer_.setInterval(terminal_ ? 100 : 1000);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { show(); });
+        timer_.start();
+    }
+    // A line of its own (a failure) goes above the progress.
+    void say(const std::string& line)
+    {
+        clear();
+        err_ << line << "\n" << std::flush;
+    }
+    void end()
+    {
+        timer_.stop();
+        clear();
+    }
+
+private:
+    void show()
+    {
+        const std::string text = SequenceProgressText(run_);
+        if (terminal_) {
+            err_ << "\r\033[K" << text << std::flush;
+            shown_ = true;
+        } else {
+            err_ << text << "\n" << std::flush;
+        }
+    }
+    void clear()
+    {
+        if (terminal_ && shown_) {
+            err_ << "\r\033[K";
+            shown_ = false;
+        }
+    }
+
+    const SequenceRun& run_;
+    std::ostream& err_;
+    bool terminal_;
+    bool shown_ = false;
+    QTimer timer_;
+};
+
+bool WriteReport(const std::string& path, const std::string& text, std::ostream& err)
+{
+    if (path.empty() || WriteWholeFile(QString::fromLocal8Bit(path.c_str()), text)) {
+        return true;
+    }
+    err << "quorvane: cannot write " << path << "\n";
+    return false;
+}
+
+} // namespace
+
+int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, std::ostream& err)
+{
+    RunPlan plan;
+    if (const auto refused = ReadPlan(options, plan, err)) {
+        return *refused;
+    }
+    SessionRecord record;
+    if (!options.logFile.empty() && !record.start(QString::fromLocal8Bit(options.logFile.c_str()))) {
+        err << "quorvane: cannot write the record to " << options.logFile << "\n";
+        return kExitBadSetup;
+    }
+    RefreshPortMap();
+    TermiosPort port;
+    SetUpPort(port, plan.setup);
+    if (!port.setPortOpen(true)) {
+        err << MessageFor(MessageId::PortUnavailable, port.CommPort()).text << "\n";
+        if (const std::string why = port.OpenFailureReason(); !why.empty()) {
+            err << why << "\n";
+        }
+        return kExitPort;
+    }
+    record.note(RecordEvent::PortOpened, {},
+                "COM" + std::to_string(port.CommPort()) + " " + ComDevicePath(port.CommPort()) +
+                    " " + port.Settings());
+
+    SteadySessionClock clock;
+    LineEngine engine(port, clock, plan.settings);
+    LineRecorder recorder(engine, record);
+    SequenceRun run(engine, clock, plan.steps, plan.options);
+    ProgressLine progress(run, err);
+    QObject::connect(&run, &SequenceRun::stepDone,
+                     [&](quint64 round, quint64 step, const StepVerdict& verdict) {
+                         if (!verdict.passed) {
+                             progress.say("第 " + std::to_string(round) + " 轮 第 " +
+                                          std::to_string(step + 1) + " 步 " +
+                                          plan.steps[step].name + ": 失败 " + verdict.reason);
+                         }
+                     });
+    int signalled = 0;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, [&](int sig) {
+        signalled = sig;
+        run.Stop();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int status = 0;
+    QObject::connect(&run, &SequenceRun::finished, [&](SequenceRun::Ending ending) {
+        progress.end();
+        if (ending == SequenceRun::Ending::PortLost) {
+            err << "串口已断开\n";
+        }
+        bool written = WriteReport(options.reportFile, SequenceCsv(run), err);
+        written = WriteReport(options.junitFile, SequenceJunit(run, elapsed.elapsed() / 1000.0),
+                              err) && written;
+        out << SequenceSummaryText(run) << "\n" << std::flush;
+        if (signalled != 0) {
+            status = 128 + signalled;
+        } else if (ending == SequenceRun::Ending::PortLost || run.failures() > 0 || !written) {
+            status = kExitFailed;
+        }
+        // The frame on the wire goes out before the program ends.
+        port.setPortOpen(false);
+        record.stop();
+        if (!port.Draining()) {
+            QCoreApplication::exit(status);
+            return;
+        }
+        QObject::connect(&port, &SerialPort::drained, [&] { QCoreApplication::exit(status); });
+        QTimer::singleShot(5000, [&] { QCoreApplication::exit(status); });
+    });
+    QTimer::singleShot(0, &run, &SequenceRun::Start);
+    QCoreApplication::exec();
+    return status;
+}
+
+} // namespace quorvane

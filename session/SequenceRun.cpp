@@ -1,0 +1,210 @@
+#include "SequenceRun.h"
+
+#include "CommandFrame.h"
+#include "LineEngine.h"
+#include "Setup.h"
+#include "RunSummary.h"
+#include "SerialPort.h"
+
+namespace quorvane {
+
+SequenceRun::SequenceRun(LineEngine& engine, SessionClock& clock, std::vector<SequenceStep> steps,
+                         Options options, QObject* parent)
+    : QObject(parent), engine_(engine), steps_(std::move(steps)), options_(options),
+      pause_(clock.makeTimer(SessionClock::Role::Pause, [this] { Next(); }))
+{
+    for (const SequenceStep& step : steps_) {
+        results_.push_back({step.name, 0, 0, 0, {}, {}});
+    }
+}
+
+SequenceRun::~SequenceRun()
+{
+    if (running_) {
+        Finish(Ending::Stopped);
+    }
+}
+
+void SequenceRun::Start()
+{
+    if (running_ || steps_.empty()) {
+        return;
+    }
+    running_ = true;
+    stopping_ = false;
+    round_ = 1;
+    step_ = 0;
+    engine_.setState(SendState::Sequence);
+    connect(&engine_, &LineEngine::receptionEnded, this, [this](const ReceptionEnd& end) {
+        if (awaited_ != 0 && end.answers == awaited_ && !end.late && end.verdict) {
+            Judged(end.answers, *end.verdict, end.response, false);
+        }
+    });
+    connect(&engine_, &LineEngine::frameTimedOut, this, [this](const FrameTimeout& timeout) {
+        if (awaited_ != 0 && timeout.frame == awaited_ && timeout.verdict) {
+            Judged(timeout.frame, *timeout.verdict, std::nullopt, true);
+        }
+    });
+    connect(&engine_, &LineEngine::stateChanged, this, [this](SendState state) {
+        if (running_ && state != SendState::Sequence) {
+            Finish(Ending::Stopped); // something else took the line (a stop of sending)
+        }
+    });
+    connect(&engine_.port(), &SerialPort::closedByHangUp, this,
+            [this] { Finish(Ending::PortLost); });
+    WriteStep();
+}
+
+void SequenceRun::WriteStep()
+{
+    const SequenceStep& step = steps_[step_];
+    FrameOptions options;
+    if (step.timeoutMs > 0) {
+        options.timeoutMs = step.timeoutMs;
+    }
+    options.expectation = step.expect;
+    if (!engine_.WriteFrame(step.frame, options)) {
+        Finish(Ending::PortLost);
+        return;
+    }
+    awaited_ = engine_.lastFrame();
+}
+
+void SequenceRun::Judged(std::uint64_t, const StepVerdict& verdict,
+                         std::optional<std::chrono::microseconds> response, bool timedOut)
+{
+    awaited_ = 0;
+    StepResult& result = results_[step_];
+    if (verdict.passed) {
+        ++result.passes;
+        ++passes_;
+    } else {
+        ++result.failures;
+        ++failures_;
+        result.lastFailure = verdict.reason;
+    }
+    if (timedOut && !verdict.passed) {
+        ++result.timeouts;
+        ++timeouts_;
+    }
+    if (response) {
+        result.times.Add(*response);
+        times_.Add(*response);
+    }
+    const std::uint64_t round = round_;
+    const std::size_t step = step_;
+    emit stepDone(round, step, verdict);
+    if (!running_) {
+        return; // a handler stopped it
+    }
+    if (stopping_) {
+        Finish(Ending::Stopped);
+    } else if (!verdict.passed && options_.stopOnFail) {
+        Finish(Ending::FailedStop);
+    } else {
+        pause_->start(std::chrono::milliseconds(steps_[step_].waitMs));
+    }
+}
+
+void SequenceRun::Next()
+{
+    if (!running_) {
+        return;
+    }
+    if (stopping_) {
+        Finish(Ending::Stopped);
+        return;
+    }
+    if (++step_ == steps_.size()) {
+        if (options_.rounds != 0 && round_ >= options_.rounds) {
+            step_ = steps_.size() - 1;
+            Finish(Ending::Done);
+            return;
+        }
+        step_ = 0;
+        ++round_;
+    }
+    WriteStep();
+}
+
+// The frame on the wire finishes; its answer is no longer awaited.
+void SequenceRun::Stop()
+{
+    if (!running_) {
+        return;
+    }
+    stopping_ = true;
+    Finish(Ending::Stopped);
+}
+
+void SequenceRun::Finish(Ending ending)
+{
+    if (!running_) {
+        return;
+    }
+    running_ = false;
+    pause_->stop();
+    awaited_ = 0;
+    disconnect(&engine_, nullptr, this, nullptr);
+    disconnect(&engine_.port(), nullptr, this, nullptr);
+    engine_.ForgetDeadlines();
+    engine_.setState(SendState::Idle);
+    emit finished(ending);
+}
+
+std::optional<std::vector<SequenceStep>> StepsOfCommands(const std::vector<SavedCommand>& commands,
+                                                         const SharedSettings& settings,
+                                                         std::string& problem)
+{
+    std::vector<SequenceStep> steps;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const SavedCommand& command = commands[i];
+        const std::string which = "命令 " + std::to_string(i + 1) + " 的";
+        const QString text =
+            WithLineBreaks(QString::fromStdString(command.text), settings.LineBreak);
+        RangeFlags flags;
+        const ByteOutcome frame = text.isEmpty() ? ByteOutcome::Failure()
+                                                 : BuildSendFrame(text, command.format, settings, flags);
+        if (!frame.ok || frame.bytes.empty()) {
+            const std::string why = MessageFor(frame.message).text;
+            problem = which + "发送数据" + (why.empty() ? "为空" : "无效: " + why);
+            return std::nullopt;
+        }
+        if (const std::string bad = ExpectationProblem(command.expect); !bad.empty()) {
+            problem = which + "应答字节无效: " + bad;
+            return std::nullopt;
+        }
+        steps.push_back({command.name, frame.bytes, command.expect, command.timeoutMs,
+                         command.waitMs});
+    }
+    if (steps.empty()) {
+        problem = "没有命令可以运行";
+        return std::nullopt;
+    }
+    return steps;
+}
+
+std::string SequenceProgressText(const SequenceRun& run)
+{
+    std::string text = "第 " + std::to_string(run.round());
+    if (run.rounds() != 0) {
+        text += "/" + std::to_string(run.rounds());
+    }
+    text += " 轮 第 " + std::to_string(run.step() + 1) + "/" + std::to_string(run.stepCount()) +
+            " 步 · 通过 " + std::to_string(run.passes()) + " 失败 " +
+            std::to_string(run.failures());
+    return text;
+}
+
+std::string SequenceSummaryText(const SequenceRun& run)
+{
+    std::string text = "通过 " + std::to_string(run.passes()) + " 失败 " +
+                       std::to_string(run.failures()) + " 超时 " + std::to_string(run.timeouts());
+    if (run.times().Count() > 0) {
+        text += " 响应 " + MillisecondsText(run.times().Median()) + "/" +
+                MillisecondsText(run.times().Maximum()) + "ms";
+    }
+    return text;
+}
+
+} // namespace quorvane

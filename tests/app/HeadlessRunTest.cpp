@@ -1,0 +1,151 @@
+// quorvane --run: a setup's sequence without a window or a display, against
+// quorvane-device, read back by its exit status, its lines and its reports.
+#include "DeviceProcess.h"
+#include "SetupText.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+// The test base class has a member named Setup, which would hide the record.
+using Record = quorvane::Setup;
+
+struct Ran {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class Headless : public ::testing::Test {
+protected:
+    // Three Modbus requests for holding registers, each expecting a right frame.
+    static Record ModbusSetup()
+    {
+        Record s;
+        s.StartByte = "01";
+        s.CmdByte = "03";
+        s.EndByte = "";
+        s.LenOption = 0;
+        s.FcsMethod = FcsCrc16Modbus;
+        s.FcsByteOrder = FcsLowFirst;
+        s.RcvTimeoutMs = 500;
+        const ReplyExpectation checked{ExpectKind::CheckedFrame, ""};
+        s.Commands = {{"读 0-9", "00 00 00 0A", 2, checked},
+                      {"读 10-19", "00 0A 00 0A", 2, checked},
+                      {"读 20-21", "00 14 00 02", 2, checked}};
+        return s;
+    }
+    QString write(const Record& setup, const QString& name = QStringLiteral("run.qvs"))
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        const std::string text = WriteSetupText(setup);
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        return path;
+    }
+    Ran run(const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name)); // a machine with no display
+        }
+        process.setProcessEnvironment(environment);
+        process.start(qEnvironmentVariable("QUORVANE_BIN"), arguments);
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+};
+
+// 10 rounds of 3 steps against a slave that spoils every third answer (the
+// third step's, each round): the spoiled ones fail, exactly, and both
+// reports say so.
+TEST_F(Headless, ASequenceCountsExactlyTheSpoiledAnswers)
+{
+    DeviceProcess device;
+    ASSERT_TRUE(device.start({"modbus", "--corrupt", "3"}));
+    const QString setup = write(ModbusSetup());
+    const Ran ran = run({"--run", setup, "--port", device.path(), "--rounds", "10", "--junit",
+                         dir.filePath("r.xml"), "--report", dir.filePath("r.csv")});
+    EXPECT_EQ(ran.status, 1) << ran.err.toStdString();
+    EXPECT_TRUE(ran.out.endsWith(QStringLiteral("\n")));
+    EXPECT_TRUE(ran.out.startsWith(QStringLiteral("通过 20 失败 10 超时 0 响应 ")))
+        << ran.out.toStdString();
+    EXPECT_EQ(ran.err.count(QStringLiteral(": 失败 ")), 10) << ran.err.toStdString();
+    EXPECT_TRUE(ran.err.contains(QStringLiteral("第 10 轮 第 3 步 读 20-21: 失败 校验错误 应为 ")));
+    QFile csv(dir.filePath("r.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray bytes = csv.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "a byte-order mark for spreadsheets";
+    const QStringList rows = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(rows[0].startsWith(QStringLiteral("步骤,名称,通过,失败")));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("1,读 0-9,10,0,0,")));
+    EXPECT_TRUE(rows[3].startsWith(QStringLiteral("3,读 20-21,0,10,0,")));
+    if (!QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty()) {
+        EXPECT_EQ(QProcess::execute(QStringLiteral("xmllint"), {QStringLiteral("--noout"),
+                                                                 dir.filePath("r.xml")}),
+                  0);
+    }
+
+    // The same against a slave that answers right: every step passes.
+    DeviceProcess right;
+    ASSERT_TRUE(right.start({"modbus"}));
+    const Ran passed = run({"--run", setup, "--port", right.path(), "--rounds", "3"});
+    EXPECT_EQ(passed.status, 0) << passed.err.toStdString();
+    EXPECT_TRUE(passed.out.startsWith(QStringLiteral("通过 9 失败 0 超时 0"))) << passed.out.toStdString();
+}
+
+TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
+{
+    Record bad = ModbusSetup();
+    bad.Commands[1].expect = {ExpectKind::Bytes, "01 0G"};
+    const Ran refused = run({"--run", write(bad)});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, QStringLiteral("配置文件无效: [commands] 2.pattern=01 0G 0G 不是十六进制字节\n"));
+
+    const Ran rounds = run({"--run", write(ModbusSetup()), "--rounds", "x"});
+    EXPECT_EQ(rounds.status, 2);
+    const Ran noRun = run({"--rounds", "3"});
+    EXPECT_EQ(noRun.status, 2);
+
+    const Ran missing = run({"--run", write(ModbusSetup()), "--port", "/nonexistent/ttyUSB9"});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("端口2已被占用或不存在,请更换端口\n")))
+        << missing.err.toStdString();
+
+    // A file of the first version runs its commands, each expecting nothing.
+    DeviceProcess device;
+    ASSERT_TRUE(device.start({"echo"}));
+    QFile v1(dir.filePath("v1.qvs"));
+    ASSERT_TRUE(v1.open(QIODevice::WriteOnly));
+    Record plain;
+    plain.Commands = {{"一二三", "1 2 3", 1}};
+    QByteArray text = QByteArray::fromStdString(WriteSetupText(plain));
+    text.replace("version=2", "version=1").replace("ContinueAfterTimeout=0\n", "");
+    text.replace("[sequence]\nrounds=1\nstoponfail=0\n", "");
+    text.replace("1.expect=0\n1.pattern=\n1.timeout=0\n1.wait=0\n", "");
+    v1.write(text);
+    v1.close();
+    const Ran old = run({"--run", v1.fileName(), "--port", device.path()});
+    EXPECT_EQ(old.status, 0) << old.err.toStdString();
+    EXPECT_TRUE(old.out.startsWith(QStringLiteral("通过 1 失败 0"))) << old.out.toStdString();
+}
+
+} // namespace
+} // namespace quorvane
