@@ -44,10 +44,13 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
                          6, 92, 85, QStringLiteral("应答"));
     chkCheckReply =
         Place(new QCheckBox(QStringLiteral("校验应答"), frame2), QStringLiteral("chkCheckReply"),
-              10, 24, 78, 17, QStringLiteral("校验应答"));
+              10, 17, 78, 17, QStringLiteral("校验应答"));
     chkShowMillis =
         Place(new QCheckBox(QStringLiteral("显示毫秒"), frame2), QStringLiteral("chkShowMillis"),
-              10, 54, 78, 17, QStringLiteral("显示毫秒"));
+              10, 39, 78, 17, QStringLiteral("显示毫秒"));
+    // Timed sending counts a time-out and goes on, without a box.
+    chkContinue = Place(new QCheckBox(QStringLiteral("超时后继续"), frame2),
+                        QStringLiteral("chkContinue"), 10, 61, 80, 17, QStringLiteral("超时后继续"));
     connect(OKButton, &QPushButton::clicked, this, &FrmRcvset::OKButton_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmRcvset::cmdcancel_Click);
     DisableWhileTimedSending(OKButton, main_);
@@ -57,6 +60,7 @@ FrmRcvset::FrmRcvset(MainControls& main, QWidget* parent) : QDialog(parent), mai
     txtRcvMax->setText(QString::number(s.RcvMaxChars));
     chkCheckReply->setChecked(s.CheckReply);
     chkShowMillis->setChecked(s.ShowMillis);
+    chkContinue->setChecked(s.ContinueAfterTimeout);
 }
 
 void FrmRcvset::showAndRaise()
@@ -86,6 +90,7 @@ void FrmRcvset::OKButton_Click()
     s.RcvMaxChars = static_cast<std::int32_t>(*limit);
     s.CheckReply = chkCheckReply->isChecked();
     s.ShowMillis = chkShowMillis->isChecked();
+    s.ContinueAfterTimeout = chkContinue->isChecked();
     main_.setTimeRcvInterval(s.RcvTimeoutMs);
     close();
 }

@@ -30,6 +30,7 @@ private:
     QLineEdit* txtRcvMax = nullptr;
     QCheckBox* chkCheckReply = nullptr;
     QCheckBox* chkShowMillis = nullptr;
+    QCheckBox* chkContinue = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* cmdcancel = nullptr;
 };

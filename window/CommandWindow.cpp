@@ -13,11 +13,47 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <optional>
+
 namespace quorvane {
 
 namespace {
 
-enum Column { NameColumn, TextColumn, FormatColumn };
+enum Column {
+    NameColumn,
+    TextColumn,
+    FormatColumn,
+    ExpectColumn,  // 期望应答
+    PatternColumn, // the bytes 字节 expects
+    TimeoutColumn, // empty: the receive time-out
+    WaitColumn,
+    ColumnCount
+};
+
+const QStringList& ExpectItems()
+{
+    static const QStringList items = {QStringLiteral("不检查"), QStringLiteral("校验应答"),
+                                      QStringLiteral("字节"), QStringLiteral("无应答")};
+    return items;
+}
+
+QString MillisecondsCell(int ms, bool emptyForZero)
+{
+    return emptyForZero && ms == 0 ? QString() : QString::number(ms);
+}
+
+// A cell of whole milliseconds, 0..65535 (empty: 0).
+std::optional<int> ReadMilliseconds(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        return 0;
+    }
+    bool ok = false;
+    const int ms = trimmed.toInt(&ok);
+    return ok && ms >= 0 && ms <= 65535 && !trimmed.startsWith(u'+') ? std::optional(ms)
+                                                                      : std::nullopt;
+}
 
 // Each cell keeps the last text it was given that a setup can hold, so an
 // edit that is refused puts it back.
@@ -43,15 +79,21 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
 {
     setObjectName(QStringLiteral("frmCommands"));
     setWindowTitle(QStringLiteral("常用命令"));
-    SetUpDialogWindow(this, 420, 260);
+    SetUpDialogWindow(this, 700, 280);
 
-    table_ = Place(new CommandTable(0, 3, this), QStringLiteral("lstCommands"), 8, 8, 404, 212,
-                   QStringLiteral("常用命令列表"));
+    table_ = Place(new CommandTable(0, ColumnCount, this), QStringLiteral("lstCommands"), 8, 8, 684,
+                   232, QStringLiteral("常用命令列表"));
     table_->setHorizontalHeaderLabels(
-        {QStringLiteral("名称"), QStringLiteral("发送数据"), QStringLiteral("输入格式")});
+        {QStringLiteral("名称"), QStringLiteral("发送数据"), QStringLiteral("输入格式"),
+         QStringLiteral("期望应答"), QStringLiteral("应答字节"), QStringLiteral("超时(ms)"),
+         QStringLiteral("等待(ms)")});
     table_->horizontalHeader()->setSectionResizeMode(TextColumn, QHeaderView::Stretch);
-    table_->setColumnWidth(NameColumn, 100);
-    table_->setColumnWidth(FormatColumn, 84);
+    table_->setColumnWidth(NameColumn, 90);
+    table_->setColumnWidth(FormatColumn, 76);
+    table_->setColumnWidth(ExpectColumn, 84);
+    table_->setColumnWidth(PatternColumn, 130);
+    table_->setColumnWidth(TimeoutColumn, 62);
+    table_->setColumnWidth(WaitColumn, 62);
     table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -68,13 +110,15 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
                    {&cmdRemove, "cmdRemove", "删除"},
                    {&cmdUp, "cmdUp", "上移"},
                    {&cmdDown, "cmdDown", "下移"},
-                   {&cmdSend, "cmdSend", "发送"}};
+                   {&cmdSend, "cmdSend", "发送"},
+                   {&cmdRun, "cmdRun", "运行序列..."}};
     int x = 8;
     for (const auto& b : buttons) {
         *b.button = MakeButton(this, QString::fromLatin1(b.name), QString::fromUtf8(b.caption), x,
-                               228, 72, 24);
-        x += 83;
+                               248, 80, 24);
+        x += 91;
     }
+    connect(cmdRun, &QPushButton::clicked, this, &CommandWindow::runRequested);
     connect(cmdAdd, &QPushButton::clicked, this, &CommandWindow::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &CommandWindow::cmdRemove_Click);
     connect(cmdUp, &QPushButton::clicked, this, &CommandWindow::cmdUp_Click);
@@ -100,27 +144,48 @@ void CommandWindow::addRow(const SavedCommand& command)
     const int row = table_->rowCount();
     const QSignalBlocker quiet(table_);
     table_->insertRow(row);
-    for (const auto& [column, text] : {std::pair{NameColumn, command.name},
-                                       std::pair{TextColumn, command.text}}) {
-        auto* item = new QTableWidgetItem(QString::fromStdString(text));
+    const std::pair<Column, QString> texts[] = {
+        {NameColumn, QString::fromStdString(command.name)},
+        {TextColumn, QString::fromStdString(command.text)},
+        {PatternColumn, QString::fromStdString(command.expect.pattern)},
+        {TimeoutColumn, MillisecondsCell(command.timeoutMs, true)},
+        {WaitColumn, MillisecondsCell(command.waitMs, false)}};
+    for (const auto& [column, text] : texts) {
+        auto* item = new QTableWidgetItem(text);
         item->setData(kKeptRole, item->text());
         table_->setItem(row, column, item);
     }
-    auto* format = new QComboBox(table_);
-    format->addItems(FormatItems());
-    format->setCurrentIndex(command.format >= 0 && command.format <= 2 ? command.format : 1);
-    format->setAccessibleName(QStringLiteral("输入格式"));
-    table_->setCellWidget(row, FormatColumn, format);
+    const auto list = [this, row](Column column, const QStringList& items, int index,
+                                  const QString& name) {
+        auto* box = new QComboBox(table_);
+        box->addItems(items);
+        box->setCurrentIndex(index >= 0 && index < items.size() ? index : 0);
+        box->setAccessibleName(name);
+        table_->setCellWidget(row, column, box);
+    };
+    list(FormatColumn, FormatItems(), command.format >= 0 && command.format <= 2 ? command.format : 1,
+         QStringLiteral("输入格式"));
+    list(ExpectColumn, ExpectItems(), static_cast<int>(command.expect.kind),
+         QStringLiteral("期望应答"));
+}
+
+int CommandWindow::listIndex(int row, int column) const
+{
+    const auto* box = qobject_cast<QComboBox*>(table_->cellWidget(row, column));
+    return box != nullptr ? box->currentIndex() : 0;
 }
 
 std::vector<SavedCommand> CommandWindow::commands() const
 {
     std::vector<SavedCommand> list;
     for (int row = 0; row < table_->rowCount(); ++row) {
-        const auto* format = qobject_cast<QComboBox*>(table_->cellWidget(row, FormatColumn));
-        list.push_back({table_->item(row, NameColumn)->text().toStdString(),
-                        table_->item(row, TextColumn)->text().toStdString(),
-                        format != nullptr ? format->currentIndex() : 1});
+        const auto text = [&](Column column) { return table_->item(row, column)->text(); };
+        list.push_back({text(NameColumn).toStdString(), text(TextColumn).toStdString(),
+                        listIndex(row, FormatColumn),
+                        {static_cast<ExpectKind>(listIndex(row, ExpectColumn)),
+                         text(PatternColumn).trimmed().toStdString()},
+                        ReadMilliseconds(text(TimeoutColumn)).value_or(0),
+                        ReadMilliseconds(text(WaitColumn)).value_or(0)});
     }
     return list;
 }
@@ -202,18 +267,39 @@ bool CommandWindow::editing() const
     return static_cast<const CommandTable*>(table_)->editing();
 }
 
-// A name must not be empty and must fit a setup; a text must fit the send box.
+// A name must not be empty and must fit a setup; a text must fit the send
+// box; a pattern must read; times are whole milliseconds up to 65535.
 void CommandWindow::CellEdited(QTableWidgetItem* item)
 {
-    if (item->column() != NameColumn && item->column() != TextColumn) {
+    SavedCommand command;
+    command.name = "-";
+    Message refusal;
+    switch (item->column()) {
+    case NameColumn:
+        command.name = item->text().toStdString();
+        break;
+    case TextColumn:
+        command.text = item->text().toStdString();
+        break;
+    case PatternColumn:
+        if (!item->text().trimmed().isEmpty()) {
+            command.expect = {ExpectKind::Bytes, item->text().toStdString()};
+        }
+        break;
+    case TimeoutColumn:
+    case WaitColumn:
+        if (!ReadMilliseconds(item->text())) {
+            refusal = {std::string(item->column() == TimeoutColumn ? "超时" : "等待时间") +
+                           "应为0-65535之间的整数",
+                       "提示", MessageIcon::Warning, {}};
+        }
+        break;
+    default:
         return;
     }
-    SavedCommand command;
-    (item->column() == NameColumn ? command.name : command.text) = item->text().toStdString();
-    if (item->column() == TextColumn) {
-        command.name = "-";
+    if (refusal.text.empty()) {
+        refusal = SavedCommandRefusal(command);
     }
-    const Message refusal = SavedCommandRefusal(command);
     if (refusal.text.empty()) {
         item->setData(kKeptRole, item->text());
         return;
@@ -232,6 +318,7 @@ void CommandWindow::updateButtons()
     cmdUp->setEnabled(selected);
     cmdDown->setEnabled(selected);
     cmdSend->setEnabled(selected && !main_.timedSendingRunning());
+    cmdRun->setEnabled(table_->rowCount() > 0);
 }
 
 bool CommandWindow::eventFilter(QObject* watched, QEvent* event)

@@ -19,7 +19,12 @@ class MainControls;
 // Enter, asks the main window to put the text and format into the send box
 // and send it as "发 送" does; Enter that ends the edit of a cell only ends
 // the edit. While timed sending runs nothing is sent. An edit that leaves a
-// name empty or a text too long for the send box is refused with a message.
+// name empty, a text too long for the send box, a pattern that does not read
+// or a time that is no whole number up to 65535 is refused with a message.
+//
+// As steps of a sequence ("运行序列..."), each command has what it expects
+// back (期望应答: 不检查, 校验应答, 字节 with its pattern, 无应答), its own
+// time-out (empty: the receive time-out) and a pause after it.
 // Modeless; closing only hides it, so the list stays.
 class CommandWindow : public QDialog {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
 signals:
     // The user asked to send a command.
     void sendRequested(const SavedCommand& command);
+    // "运行序列...": the commands are to run as a sequence.
+    void runRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +59,7 @@ private:
     int selectedRow() const;
     void updateButtons();
     bool editing() const;
+    int listIndex(int row, int column) const;
     void CellEdited(QTableWidgetItem* item);
 
     MainControls& main_;
@@ -61,6 +69,7 @@ private:
     QPushButton* cmdUp = nullptr;
     QPushButton* cmdDown = nullptr;
     QPushButton* cmdSend = nullptr;
+    QPushButton* cmdRun = nullptr;
     bool shownBefore_ = false;
 };
 

@@ -23,6 +23,7 @@
 #include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
+#include "SequenceWindow.h"
 #include "PortPath.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
@@ -62,6 +63,7 @@ namespace
 const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
+const QString kPortOpen = QStringLiteral("串口状态：打开");
 
 const QStringList& ModeItems()
 {
@@ -246,8 +248,19 @@ void FrmMain::buildMenu()
         return SavedCommand{{}, txtSend->toPlainText().toStdString(), Shared().opt2};
     };
     connect(commands_, &CommandWindow::sendRequested, this, &FrmMain::SendCommand);
+    sequence_ = new SequenceWindow({*engine_, *clock_, *commands_,
+                                    [this] {
+                                        if (!send_->OpenPortForUse()) {
+                                            return false;
+                                        }
+                                        setPortStatus(kPortOpen);
+                                        return true;
+                                    },
+                                    [this](bool locked) { LockSending(locked); }},
+                                   this);
+    connect(commands_, &CommandWindow::runRequested, sequence_, &SequenceWindow::showAndRaise);
     setup_ = new SetupMenu(
-        {*this, *timeRcv_, *portMenu_, *commands_, cmbSend, cmbRcv, txtSend,
+        {*this, *timeRcv_, *portMenu_, *commands_, *sequence_, cmbSend, cmbRcv, txtSend,
          [this]() -> FrmCom& { return PortDialog(); },
          [this]() -> FrmSendset& { return SendDialog(); }, [this] { send_->StopTimedSending(); },
          [this] {
@@ -437,13 +450,14 @@ void FrmMain::setSendCaption(const QString& caption)
 
 void FrmMain::ShowSendCaption()
 {
-    const bool running = timedSendingRunning();
-    const QString caption = running ? kCaptionStop : timedChosen_ ? kCaptionStart : singleCaption_;
+    const bool timed = engine_->state() == SendState::Timed;
+    const QString caption = timed ? kCaptionStop : timedChosen_ ? kCaptionStart : singleCaption_;
     cmdSend->setText(caption);
     cmdSend->setAccessibleName(caption);
-    if (running != timedShown_) {
-        timedShown_ = running;
-        emit sendState_.timedSendingChanged(running);
+    const bool busy = timedSendingRunning();
+    if (busy != timedShown_) {
+        timedShown_ = busy;
+        emit sendState_.timedSendingChanged(busy);
     }
 }
 
@@ -481,9 +495,12 @@ void FrmMain::setPortStatus(const QString& text)
     ComStatus->setPanelText(text);
 }
 
+// A sequence holds the line as timed sending does: the same controls are
+// locked and dialogs refuse their OK.
 bool FrmMain::timedSendingRunning() const
 {
-    return engine_->state() == SendState::Timed;
+    const SendState state = engine_->state();
+    return state == SendState::Timed || state == SendState::Sequence;
 }
 
 void FrmMain::sendChoicesApplied()
@@ -674,6 +691,13 @@ QString FrmMain::SendText() const
     // The box's line breaks are sent as CR LF, or as the break chosen for
     // string input.
     return WithLineBreaks(txtSend->toPlainText(), Shared().LineBreak);
+}
+
+// A sequence: the controls timed sending locks, and the send button too.
+void FrmMain::LockSending(bool locked)
+{
+    LockTimedControls(locked);
+    cmdSend->setEnabled(!locked);
 }
 
 void FrmMain::LockTimedControls(bool locked)

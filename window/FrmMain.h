@@ -34,6 +34,7 @@ class PortMenu;
 class ReceiveCycle;
 class SendCycle;
 class SendBox;
+class SequenceWindow;
 class SerialPort;
 class SessionRecord;
 class SetupMenu;
@@ -124,6 +125,7 @@ private:
 
     QString SendText() const;
     void LockTimedControls(bool locked);
+    void LockSending(bool locked);
     void ShowBytesInFindBars();
     void OnHangUp();
 
@@ -210,6 +212,7 @@ private:
     PortMenu* portMenu_ = nullptr;
     MainLayout* layout_ = nullptr;
     CommandWindow* commands_ = nullptr;
+    SequenceWindow* sequence_ = nullptr;
     SetupMenu* setup_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 

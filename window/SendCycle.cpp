@@ -23,7 +23,15 @@ const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
 } // namespace
 
-SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts)) {}
+SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
+{
+    // A sequence's frames are shown as they are written, each on its line.
+    connect(&parts_.engine, &LineEngine::frameWritten, this, [this](quint64, const ByteList& frame) {
+        if (parts_.engine.state() == SendState::Sequence) {
+            ShowFrame(frame);
+        }
+    });
+}
 
 void SendCycle::StopTimedSending()
 {
@@ -61,15 +69,20 @@ bool SendCycle::RefreshSendFrame()
 
 void SendCycle::ShowFrame()
 {
+    ShowFrame(SendFrame_);
+}
+
+void SendCycle::ShowFrame(const ByteList& frame)
+{
     StartSendLine(parts_.view);
     const int mode = parts_.displayMode();
     const int encoding = Shared().TextEncoding;
     if (mode == ModeString && encoding != EncodingSingleByte) {
-        QString text = DecodeBytes(encoding, SendFrame_);
+        QString text = DecodeBytes(encoding, frame);
         text.replace(QChar(0), QChar(u' '));
         parts_.view.AppendBytes(ToUtf8(text));
     } else {
-        AppendFrameText(mode, SendFrame_, parts_.view);
+        AppendFrameText(mode, frame, parts_.view);
     }
 }
 

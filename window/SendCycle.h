@@ -56,6 +56,7 @@ private:
     bool FrameReadyToSend(const QString& text);
     // Opens a line in the send view and shows SendFrame_ in its display mode.
     void ShowFrame();
+    void ShowFrame(const ByteList& frame);
     // The port could not take the frame: its message, and timed sending stops.
     void RefuseFrame();
 

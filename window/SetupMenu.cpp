@@ -7,6 +7,7 @@
 #include "MainControls.h"
 #include "MessageSeam.h"
 #include "PortMenu.h"
+#include "SequenceWindow.h"
 #include "SetupFile.h"
 #include "SetupText.h"
 #include "SharedSettings.h"
@@ -96,6 +97,8 @@ SetupMenu::SetupMenu(Parts parts, QMenuBar* bar, QAction* before, QWidget* dialo
     menu_->addSeparator();
     connect(add(QStringLiteral("常用命令..."), "Commands", {}), &QAction::triggered, this,
             &SetupMenu::Commands_Click);
+    connect(add(QStringLiteral("运行序列..."), "RunSequence", {}), &QAction::triggered, this,
+            &SetupMenu::RunSequence_Click);
     LoadRecent();
     ShowRecent();
 }
@@ -113,6 +116,8 @@ Setup SetupMenu::Collect() const
     s.ReceiveViewMode = parts_.cmbRcv->currentIndex();
     s.SendText = parts_.txtSend->toPlainText().toStdString();
     s.Commands = parts_.commands.commands();
+    s.SequenceRounds = parts_.sequence.rounds();
+    s.StopOnFail = parts_.sequence.stopOnFail();
     return s;
 }
 
@@ -155,6 +160,7 @@ void SetupMenu::Apply(const Setup& s)
     parts_.cmbRcv->setCurrentIndex(s.ReceiveViewMode);
     parts_.txtSend->setPlainText(QString::fromStdString(s.SendText));
     parts_.commands.setCommands(s.Commands);
+    parts_.sequence.setChoices(s.SequenceRounds, s.StopOnFail);
 }
 
 bool SetupMenu::OpenSetup(const QString& path)
@@ -232,6 +238,11 @@ void SetupMenu::SaveSetupAs_Click()
         path += QStringLiteral(".qvs");
     }
     SaveSetup(path);
+}
+
+void SetupMenu::RunSequence_Click()
+{
+    parts_.sequence.showAndRaise();
 }
 
 void SetupMenu::Commands_Click()

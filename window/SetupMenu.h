@@ -17,6 +17,7 @@ class QWidget;
 namespace quorvane {
 
 class CommandWindow;
+class SequenceWindow;
 class FrmCom;
 class FrmSendset;
 class IntervalTimer;
@@ -35,6 +36,7 @@ public:
         IntervalTimer& timeRcv;
         PortMenu& portMenu;
         CommandWindow& commands;
+        SequenceWindow& sequence;
         QComboBox* cmbSend;
         QComboBox* cmbRcv;
         QPlainTextEdit* txtSend;
@@ -59,6 +61,7 @@ public:
     void SaveSetup_Click();
     void SaveSetupAs_Click();
     void Commands_Click();
+    void RunSequence_Click();
 
     Setup Collect() const;
     // The first problem that keeps a setup from being applied, or empty.

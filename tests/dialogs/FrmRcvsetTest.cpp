@@ -93,8 +93,10 @@ TEST_F(Rcvset, CheckBoxesAreWrittenWithTheLimits)
     open();
     EXPECT_FALSE(in<QCheckBox>("frmRcvset", "chkCheckReply")->isChecked());
     EXPECT_TRUE(in<QCheckBox>("frmRcvset", "chkShowMillis")->isChecked());
+    EXPECT_FALSE(in<QCheckBox>("frmRcvset", "chkContinue")->isChecked());
     clickIn("frmRcvset", "chkCheckReply");
     clickIn("frmRcvset", "chkShowMillis");
+    clickIn("frmRcvset", "chkContinue");
     limit()->setText("-1");
     clickIn("frmRcvset", "OKButton");
     EXPECT_FALSE(Shared().CheckReply) << "a refused OK writes nothing";
@@ -102,6 +104,7 @@ TEST_F(Rcvset, CheckBoxesAreWrittenWithTheLimits)
     clickIn("frmRcvset", "OKButton");
     EXPECT_TRUE(Shared().CheckReply);
     EXPECT_FALSE(Shared().ShowMillis);
+    EXPECT_TRUE(Shared().ContinueAfterTimeout);
 }
 
 } // namespace
