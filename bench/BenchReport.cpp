@@ -39,13 +39,32 @@ std::string Fixed(double v, int digits)
     return buf;
 }
 
+std::string RunsText(std::size_t runs)
+{
+    return "(" + std::to_string(runs) + (runs == 1 ? " run)" : " runs)");
+}
+
 std::string Spread(const Samples& s, int digits, const std::string& unit)
 {
+    if (!s.failure.empty()) {
+        return "could not run: " + s.failure;
+    }
     if (s.empty()) {
-        return "not run";
+        return "could not run";
+    }
+    const std::string tail = (unit.empty() ? "" : " " + unit) + " " + RunsText(s.runs());
+    if (s.runs() == 1) {
+        return Fixed(s.values.front(), digits) + tail;
     }
     return Fixed(s.median(), digits) + " [" + Fixed(s.min(), digits) + ".." +
-           Fixed(s.max(), digits) + "] " + unit;
+           Fixed(s.max(), digits) + "]" + tail;
+}
+
+Samples Once(double v)
+{
+    Samples s;
+    s.add(v);
+    return s;
 }
 
 namespace
@@ -99,6 +118,11 @@ void TrimHeap()
 std::string Yes(bool met)
 {
     return met ? "yes" : "NO";
+}
+
+std::string Met(const Samples& s, bool met)
+{
+    return s.ran() ? Yes(met) : "-";
 }
 
 } // namespace quorvane::bench

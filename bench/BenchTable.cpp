@@ -47,8 +47,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: quorvane-bench-table ROWS [NOTES]\n");
         return 2;
     }
-    const std::vector<std::string> header = {"figure", "measured: median [min..max]",
-                                             "goal",   "QPlainTextEdit view",
+    const std::vector<std::string> header = {"figure", "measured: median [min..max] (runs)",
+                                             "goal",   "QPlainTextEdit view, same run",
                                              "ratio",  "goal met"};
     std::vector<std::vector<std::string>> lines;
     std::ifstream rows(argv[1]);

@@ -28,20 +28,30 @@ namespace
 
 constexpr int kFrames = 1000;
 constexpr int kRuns = 3;
+constexpr int kStorms = 5;
 
 double Ms(ResponseHistogram::Tenths tenths)
 {
     return tenths / 10.0;
 }
 
+struct ResponseRun {
+    std::string failure; // empty once every frame had its answer
+    double median = 0;
+    double p99 = 0;
+    double minimum = 0;
+    double maximum = 0;
+};
+
 // One run: kFrames single sends, each waiting for its echo; the response
 // times are the window's own, from its run summary.
-bool ResponseRun(Samples& median, Samples& p99, Samples& minimum, Samples& maximum)
+ResponseRun Responses()
 {
+    ResponseRun run;
     DeviceProcess device;
     if (!device.start({"echo", "--delay", "10"})) {
-        std::fprintf(stderr, "bench: quorvane-device did not start\n");
-        return false;
+        run.failure = "quorvane-device did not start";
+        return run;
     }
     qputenv("QUORVANE_COM2", device.path().toUtf8());
     RefreshPortMap();
@@ -57,18 +67,23 @@ bool ResponseRun(Samples& median, Samples& p99, Samples& minimum, Samples& maxim
         const auto replies = summary.Counts().replies;
         send->click();
         if (!WaitUntil([&] { return summary.Counts().replies > replies; }, 5000)) {
-            std::fprintf(stderr, "bench: no answer to frame %d\n", i);
-            return false;
+            run.failure = "no answer to frame " + std::to_string(i + 1) + " within 5 s";
+            return run;
         }
         // The whole echo is in before the next frame starts a new reception.
         QTest::qWait(2);
     }
     const ResponseHistogram& times = summary.ResponseTimes();
-    median.add(Ms(times.Median()));
-    p99.add(Ms(times.Percentile(0.99)));
-    minimum.add(Ms(times.Minimum()));
-    maximum.add(Ms(times.Maximum()));
-    return true;
+    if (times.Count() != static_cast<std::uint64_t>(kFrames)) {
+        run.failure =
+            std::to_string(times.Count()) + " of " + std::to_string(kFrames) + " answers timed";
+        return run;
+    }
+    run.median = Ms(times.Median());
+    run.p99 = Ms(times.Percentile(0.99));
+    run.minimum = Ms(times.Minimum());
+    run.maximum = Ms(times.Maximum());
+    return run;
 }
 
 void ResponseFigures()
@@ -76,22 +91,29 @@ void ResponseFigures()
     WriteSection("10. Response time the window measures against quorvane-device echo --delay 10, "
                  "1000 frames per run, TermiosPort");
     Samples median, p99, minimum, maximum;
-    for (int run = 0; run < kRuns; ++run) {
-        if (!ResponseRun(median, p99, minimum, maximum)) {
-            return;
-        }
+    for (int r = 0; r < kRuns; ++r) {
+        const ResponseRun run = Responses();
+        median.add(run.median, run.failure);
+        p99.add(run.p99, run.failure);
+        minimum.add(run.minimum, run.failure);
+        maximum.add(run.maximum, run.failure);
     }
-    WriteRow({"median response", Spread(median, 2, "ms"), "10 ms + the line", "-", "-", "-"});
+    WriteRow({"median response (the device waits 10 ms, then the line)", Spread(median, 2, "ms"),
+              "-", "-", "-", "-"});
     WriteRow({"99th percentile", Spread(p99, 2, "ms"), "-", "-", "-", "-"});
     WriteRow({"fastest", Spread(minimum, 2, "ms"), "-", "-", "-", "-"});
     WriteRow({"slowest", Spread(maximum, 2, "ms"), "-", "-", "-", "-"});
 }
 
+struct StormRun {
+    std::size_t boxes = 0;
+    double ms = 0;
+};
+
 // 10,000 breaks in a loop, as a line at the wrong baud rate gives them, a
 // few hundred of them arriving while the first box is open.
-void BreakFigures()
+StormRun BreakStorm()
 {
-    WriteSection("11. A storm of 10,000 breaks on the fake port");
     FakeWindow fakeWindow;
     FrmMain& window = *fakeWindow.main;
     FakeSerialPort* port = fakeWindow.port;
@@ -108,13 +130,21 @@ void BreakFigures()
     for (; raised < 10000; ++raised) {
         port->raise(SerialPort::comEventBreak);
     }
-    const double seconds = SecondsSince(start);
+    return {recorder.messages().size(), SecondsSince(start) * 1e3};
+}
+
+void BreakFigures()
+{
+    WriteSection("11. A storm of 10,000 breaks on the fake port");
     Samples boxes;
-    boxes.add(static_cast<double>(recorder.messages().size()));
-    WriteRow({"message boxes to close", Spread(boxes, 0, ""), "1", "~10,000 before", "-",
-              Yes(recorder.messages().size() == 1)});
     Samples ms;
-    ms.add(seconds * 1e3);
+    for (int r = 0; r < kStorms; ++r) {
+        const StormRun run = BreakStorm();
+        boxes.add(static_cast<double>(run.boxes));
+        ms.add(run.ms);
+    }
+    WriteRow({"message boxes to close", Spread(boxes, 0, ""), "1 per storm", "-", "-",
+              Met(boxes, boxes.min() == 1 && boxes.max() == 1)});
     WriteRow({"10,000 breaks handled in", Spread(ms, 1, "ms"), "-", "-", "-", "-"});
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
-#include <unistd.h>
 
 namespace quorvane {
 
@@ -142,7 +141,8 @@ void FrameWriter::startNextFrame()
 bool FrameWriter::writeCurrent()
 {
     while (written_ < current_.size()) {
-        const ssize_t count = write(fd_, current_.data() + written_, current_.size() - written_);
+        const ssize_t count =
+            control_->write(fd_, current_.data() + written_, current_.size() - written_);
         if (count > 0) {
             written_ += static_cast<std::size_t>(count);
             continue;

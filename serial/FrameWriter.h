@@ -50,6 +50,9 @@ public:
     // while a frame is still on its way.
     TimePoint lastHandedOver() const { return lastHandedOver_; }
 
+    // The driver's control the frames go through.
+    const std::shared_ptr<LineControl>& control() const { return control_; }
+
     // Writes on without an event loop, waiting in poll, until nothing is on
     // its way or the deadline passes: for a program that is ending.
     void finishBefore(TimePoint deadline);

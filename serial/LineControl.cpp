@@ -4,7 +4,9 @@
 #include "Termios2.h"
 
 #include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -72,6 +74,23 @@ std::optional<std::uint32_t> DeviceLineControl::breakCount(int fd)
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(counters.brk);
+}
+
+ssize_t DeviceLineControl::write(int fd, const void* bytes, std::size_t count)
+{
+    return ::write(fd, bytes, count);
+}
+
+bool DeviceLineControl::hasWire(int fd)
+{
+    return !IsPseudoTerminal(fd);
+}
+
+void DeviceLineControl::letGo(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+    close(fd);
 }
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <sys/types.h>
 #include <termios.h>
 
 namespace quorvane {
@@ -13,11 +14,12 @@ struct LineRates {
     unsigned input = 0;
 };
 
-// What the port asks of a terminal's driver beyond reading and writing: its
-// attributes, rates beyond the termios constants, the modem lines, a break,
-// its output queue and its break counter. Behind an interface because a
-// pseudo-terminal keeps neither data bits nor parity, has no modem lines and
-// cannot carry a break: tests put a recording stand-in here.
+// What the port asks of a terminal's driver beyond reading: its attributes,
+// rates beyond the termios constants, the modem lines, a break, its output
+// queue and its break counter, the writes, and letting go of the terminal.
+// Behind an interface because a pseudo-terminal keeps neither data bits nor
+// parity, has no modem lines, cannot carry a break, fails a write only with
+// EIO and closes at once: tests put a recording stand-in here.
 class LineControl {
 public:
     virtual ~LineControl() = default;
@@ -40,6 +42,15 @@ public:
     virtual std::optional<std::size_t> outputQueued(int fd) = 0;
     // Breaks the driver has counted since it was loaded; empty without a counter.
     virtual std::optional<std::uint32_t> breakCount(int fd) = 0;
+
+    // One write(2); errno as the driver left it.
+    virtual ssize_t write(int fd, const void* bytes, std::size_t count) = 0;
+    // Whether the terminal drives a wire (a UART, an adapter); a
+    // pseudo-terminal does not.
+    virtual bool hasWire(int fd) = 0;
+    // Lets go of a terminal TakeTerminal took and closes it. On a wire the
+    // driver's close waits until the chip has sent what it holds.
+    virtual void letGo(int fd) = 0;
 };
 
 // The driver itself, through tcgetattr/tcsetattr and ioctls.
@@ -54,6 +65,9 @@ public:
     bool setBreak(int fd, bool on) override;
     std::optional<std::size_t> outputQueued(int fd) override;
     std::optional<std::uint32_t> breakCount(int fd) override;
+    ssize_t write(int fd, const void* bytes, std::size_t count) override;
+    bool hasWire(int fd) override;
+    void letGo(int fd) override;
 };
 
 } // namespace quorvane

@@ -87,7 +87,7 @@ void LineLinger::release(bool flushDriver)
     if (flushDriver) {
         tcflush(fd_, TCOFLUSH);
     }
-    ReleaseTerminal(fd_);
+    ReleaseTerminal(fd_, writer_->control());
     fd_ = -1;
 }
 

@@ -1,5 +1,7 @@
 #include "TerminalDevice.h"
 
+#include "LineControl.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <fcntl.h>
@@ -48,13 +50,6 @@ ClosingDevices& Closing()
     return *closing;
 }
 
-void LetGo(int fd)
-{
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
-    close(fd);
-}
-
 // Only the master side of a Unix98 pseudo-terminal knows its number.
 bool IsPseudoTerminalMaster(int fd)
 {
@@ -96,13 +91,13 @@ int TakeTerminal(const std::string& path)
     return fd;
 }
 
-void ReleaseTerminal(int fd)
+void ReleaseTerminal(int fd, const std::shared_ptr<LineControl>& control)
 {
-    if (IsPseudoTerminal(fd)) {
-        LetGo(fd);
+    if (!control->hasWire(fd)) {
+        control->letGo(fd);
         return;
     }
-    CloseAside(fd, TerminalNumber(fd), LetGo);
+    CloseAside(fd, TerminalNumber(fd), [control](int closing) { control->letGo(closing); });
 }
 
 void CloseAside(int fd, dev_t device, std::function<void(int)> closer)

@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
 namespace quorvane {
+
+class LineControl;
 
 // Opens the terminal at path for reading and writing without blocking and
 // takes it for this opener alone: an flock on the open file description
@@ -16,12 +19,12 @@ namespace quorvane {
 // for a moment (200 ms), then refused.
 int TakeTerminal(const std::string& path);
 
-// Lets go of a terminal TakeTerminal took, and closes it without the caller
-// waiting. A UART driver's close waits until the chip has sent what it holds
-// (up to 30 s for a USB adapter whose flow control holds the line), so a
-// terminal with a wire is closed on a thread of its own; a pseudo-terminal
-// closes at once, here.
-void ReleaseTerminal(int fd);
+// Lets go of a terminal TakeTerminal took, through control, and closes it
+// without the caller waiting. A UART driver's close waits until the chip has
+// sent what it holds (up to 30 s for a USB adapter whose flow control holds
+// the line), so a terminal with a wire is closed on a thread of its own; a
+// pseudo-terminal closes at once, here.
+void ReleaseTerminal(int fd, const std::shared_ptr<LineControl>& control);
 
 // Runs closer(fd) on a thread of its own; until it returns, the device
 // counts as closing (TakeTerminal waits a moment for it, then refuses it).

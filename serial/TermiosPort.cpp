@@ -279,7 +279,7 @@ bool TermiosPort::openDevice()
     }
     const auto rate = ConfigureLine(fd, *settings, *control_, openFailure_);
     if (!rate) {
-        ReleaseTerminal(fd);
+        ReleaseTerminal(fd, control_);
         return false;
     }
     startSession(fd, *settings, *rate);
@@ -356,7 +356,7 @@ void TermiosPort::letGoOfLine(int fd)
         // The device is gone; a UART driver's close would wait for its output.
         tcflush(fd, TCOFLUSH);
     }
-    ReleaseTerminal(fd);
+    ReleaseTerminal(fd, control_);
 }
 
 bool TermiosPort::Output(const ByteList& bytes)

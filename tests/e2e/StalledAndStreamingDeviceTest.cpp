@@ -129,12 +129,20 @@ TEST_F(DeviceOnPty, StopLeavesNothingQueuedForADeviceThatStoppedReading)
     ASSERT_EQ(find<QPushButton>("cmdSend")->text(), "开始发送");
     // The frame going out finishes; none that had not started follows it.
     EXPECT_LT(window->port().OutBufferCount(), frame);
-    std::size_t received = 0;
-    EXPECT_TRUE(WaitUntil([&] {
-        const std::size_t more = pty.receive().size();
-        received += more;
-        return more == 0 && window->port().OutBufferCount() == 0;
+    // A marker sent after the stop comes after everything that went out
+    // before it: a pty hands written bytes to its other end a moment later,
+    // so an empty read there does not yet mean nothing more comes.
+    window->setSendCaption(QStringLiteral("发送"));
+    send(QStringLiteral("9"));
+    const ByteList marker = {0x00, 0x01, 0x09, 0x08, 0xFF};
+    ByteList wire;
+    ASSERT_TRUE(WaitUntil([&] {
+        const ByteList more = pty.receive();
+        wire.insert(wire.end(), more.begin(), more.end());
+        return wire.size() >= marker.size() &&
+               std::equal(marker.begin(), marker.end(), wire.end() - marker.size());
     }));
+    const std::size_t received = wire.size() - marker.size();
     EXPECT_EQ(received % frame, 0u) << "half a frame went out";
     SpinFor(50);
     EXPECT_TRUE(pty.receive().empty()) << "frames went out after the stop";

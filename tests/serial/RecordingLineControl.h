@@ -3,6 +3,8 @@
 #include "LineControl.h"
 #include "LineSettings.h"
 
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <sys/ioctl.h>
 #include <vector>
@@ -11,8 +13,9 @@ namespace quorvane::test {
 
 // Stands for a UART driver on a pseudo-terminal: attributes and rates go
 // to the pty, everything a pty lacks (modem lines, breaks, an output queue
-// that drains at the line's pace, a break counter) is played by the test,
-// and every line call is recorded: "rate 250000", "DTR off", "break on".
+// that drains at the line's pace, a break counter, the errors of an adapter
+// pulled out, a close that waits for the wire) is played by the test, and
+// every line call is recorded: "rate 250000", "DTR off", "break on".
 class RecordingLineControl : public LineControl {
 public:
     std::vector<std::string> calls;
@@ -22,6 +25,10 @@ public:
     bool breakWorks = true;
     std::optional<std::size_t> queued = 0; // TIOCOUTQ
     std::optional<std::uint32_t> breaks;   // TIOCGICOUNT brk
+    std::optional<int> writeError;         // every write fails with this errno
+    // A wire's close, run before the pty is let go, on the thread the port
+    // closes on; empty: no wire, the pty closes at once.
+    std::function<void()> wireClose;
 
     bool getAttributes(int fd, termios& t) override
     {
@@ -63,6 +70,22 @@ public:
     }
     std::optional<std::size_t> outputQueued(int) override { return queued; }
     std::optional<std::uint32_t> breakCount(int) override { return breaks; }
+    ssize_t write(int fd, const void* bytes, std::size_t count) override
+    {
+        if (writeError) {
+            errno = *writeError;
+            return -1;
+        }
+        return device_.write(fd, bytes, count);
+    }
+    bool hasWire(int) override { return static_cast<bool>(wireClose); }
+    void letGo(int fd) override
+    {
+        if (wireClose) {
+            wireClose();
+        }
+        device_.letGo(fd);
+    }
 
 private:
     DeviceLineControl device_;

@@ -1,12 +1,21 @@
 // The line beyond its bytes: rates, flow control, the modem lines, breaks,
-// frames handed to the driver one at a time, and the last frame after a close.
+// frames handed to the driver one at a time, writes the driver refuses, and
+// the last frame and the close after a port is closed.
 #include "EventWait.h"
+#include "LineLinger.h"
 #include "PtyPair.h"
 #include "RecordingLineControl.h"
 #include "Termios2.h"
 #include "TermiosPort.h"
+#include "Watchdog.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace quorvane {
 namespace {
@@ -14,6 +23,49 @@ namespace {
 using test::WaitUntil;
 using Calls = std::vector<std::string>;
 constexpr int kCom = 6;
+
+// A wire's close that waits until it is released, as a chip waits until it
+// has sent what it holds. Shared with the closing thread, which may outlive
+// the test's scope.
+class HeldClose {
+public:
+    void wait()
+    {
+        std::unique_lock lock(mutex_);
+        started_ = true;
+        releasedCv_.wait(lock, [this] { return released_; });
+    }
+    void release()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedCv_.notify_all();
+    }
+    bool started()
+    {
+        const std::lock_guard lock(mutex_);
+        return started_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable releasedCv_;
+    bool started_ = false;
+    bool released_ = false;
+};
+
+// A driver whose queue never empties (flow control holds the line) until
+// told to, from any thread.
+class StuckDriver : public test::RecordingLineControl {
+public:
+    std::atomic<bool> emptied{false};
+    std::optional<std::size_t> outputQueued(int) override
+    {
+        return emptied ? 0 : std::size_t{1000};
+    }
+};
 
 class LineOnPty : public ::testing::Test {
 protected:
@@ -228,6 +280,83 @@ TEST_F(LineOnPty, TheDriverHoldsOneFrameAndAStopOrCloseNeverCutsIt)
     EXPECT_EQ(drained, 3);
     EXPECT_EQ(opened, (std::vector<bool>{false, true, false, true, false, true}));
     QObject::disconnect(&p, nullptr, nullptr, nullptr);
+}
+
+// An adapter pulled out fails writes with ENODEV or ENXIO where a hung-up
+// line gives EIO: each closes the port as a hang-up does, and the frame is
+// refused, never passed for written.
+TEST_F(LineOnPty, AWriteThatFailsForGoodClosesThePortLikeAHangUp)
+{
+    const std::pair<int, const char*> errors[] = {
+        {EIO, "EIO"}, {ENODEV, "ENODEV"}, {ENXIO, "ENXIO"}};
+    for (const auto& [error, name] : errors) {
+        SCOPED_TRACE(name);
+        TermiosPort& p = recordedPort();
+        int hangUps = 0;
+        QObject::connect(&p, &SerialPort::closedByHangUp, [&hangUps] { ++hangUps; });
+        ASSERT_TRUE(p.setPortOpen(true));
+        line->writeError = error;
+        EXPECT_FALSE(p.Output({0x01, 0x02})) << "the frame passed for written";
+        EXPECT_TRUE(WaitUntil([&] { return hangUps == 1; }));
+        EXPECT_FALSE(p.PortOpen());
+        port.reset();
+    }
+    TermiosPort other;
+    other.setCommPort(kCom);
+    EXPECT_TRUE(other.setPortOpen(true)) << "left held";
+}
+
+// A UART's close waits until the chip has sent what it holds (up to 30 s
+// with flow control holding the line). Closing the port, at once or once
+// its last frame has gone out, goes on without it: the close runs aside,
+// and the device opens again once it has ended.
+TEST_F(LineOnPty, AClosingWireNeverHoldsTheCaller)
+{
+    for (const bool frameOnItsWay : {false, true}) {
+        SCOPED_TRACE(frameOnItsWay ? "after the last frame" : "at once");
+        TermiosPort& p = recordedPort();
+        const auto close = std::make_shared<HeldClose>();
+        line->wireClose = [close] { close->wait(); };
+        ASSERT_TRUE(p.setPortOpen(true));
+        if (frameOnItsWay) {
+            line->queued = 5;
+            ASSERT_TRUE(p.Output({0x01}));
+        }
+        test::Watchdog watchdog([close] { close->release(); });
+        ASSERT_TRUE(p.setPortOpen(false));
+        line->queued = 0; // the frame on its way goes out
+        EXPECT_TRUE(WaitUntil([&] { return close->started(); }));
+        EXPECT_FALSE(watchdog.finish()) << "the caller waited for the wire";
+        EXPECT_FALSE(p.Draining());
+        close->release();
+        EXPECT_TRUE(WaitUntil([&] { return p.setPortOpen(true); }));
+        port.reset();
+    }
+}
+
+// When the program ends, a slow line's last frame gets one second more, not
+// its whole time on the line (200 s for 1000 bytes at 50 baud).
+TEST_F(LineOnPty, AtTheEndTheLastFrameGetsOneSecondNotItsTimeOnTheLine)
+{
+    auto control = std::make_unique<StuckDriver>();
+    StuckDriver& driver = *control;
+    TermiosPort p(std::move(control));
+    p.setCommPort(kCom);
+    p.setSettings("50,n,8,1");
+    ASSERT_TRUE(p.setPortOpen(true));
+    ASSERT_TRUE(p.Output(ByteList(1000, 0x55)));
+    ASSERT_TRUE(p.setPortOpen(false));
+    LineLinger* linger = nullptr;
+    for (LineLinger* l : QCoreApplication::instance()->findChildren<LineLinger*>()) {
+        if (l->holding()) {
+            linger = l;
+        }
+    }
+    ASSERT_NE(linger, nullptr);
+    test::Watchdog watchdog([&driver] { driver.emptied = true; });
+    delete linger; // the application ends, and its lingers with it
+    EXPECT_FALSE(watchdog.finish()) << "the end waited for the frame's time on the line";
+    EXPECT_FALSE(p.Draining());
 }
 
 } // namespace

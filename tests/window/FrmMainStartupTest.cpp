@@ -92,6 +92,8 @@ TEST_F(Startup, TheWindowGrowsItsViewsAndNeverShrinksBelowItsSize)
     EXPECT_EQ(receiveGrown.width(), receive.width() + 600);
     EXPECT_GT(sendGrown.height(), send.height());
     EXPECT_GT(receiveGrown.height() - receive.height(), 2 * (sendGrown.height() - send.height()));
+    EXPECT_EQ(find("Frame2")->height() - 188, 400 * 85 / 100)
+        << "the receive area takes 85 % of the extra height";
     EXPECT_GT(find("txtSend")->height(), 30) << "the send box takes a few more lines";
     EXPECT_EQ(edgesOf("cmdSend"), sendButton);
     EXPECT_EQ(edgesOf("cmdExit"), exitButton);

@@ -3,6 +3,7 @@
 #include "SetupMenu.h"
 #include "CommandWindow.h"
 #include "FrmFrame.h"
+#include "FrmRcvset.h"
 #include "MainWindowFixture.h"
 #include "SetupText.h"
 
@@ -51,9 +52,11 @@ TEST_F(Setups, ASavedSetupOpensInAFreshWindowAsItWasLeft)
     chosen.Commands = {{"读寄存器", "00 00 00 0A", 2}, {"问候", "hi\r\n", 0}};
     write("modbus.qvs", WriteSetupText(chosen));
     click("cmdFrame"); // left open, its OK would put the old frame back
+    click("cmdRcvset"); // and this one's the old time-out and limit
     ASSERT_TRUE(setup().OpenSetup(dir.filePath("modbus.qvs")));
     EXPECT_TRUE(recorder.messages().empty());
     EXPECT_TRUE(WaitUntil([&] { return window->findChild<FrmFrame*>() == nullptr; }));
+    EXPECT_TRUE(WaitUntil([&] { return window->findChild<FrmRcvset*>() == nullptr; }));
     EXPECT_EQ(setup().Collect(), chosen);
     EXPECT_EQ(port->CommPort(), 3);
     EXPECT_EQ(port->Settings(), "250000,e,8,1");
