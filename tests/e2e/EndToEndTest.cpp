@@ -8,7 +8,7 @@
 #include "IntervalTimer.h"
 #include "MessageRecorder.h"
 #include "PortPath.h"
-#include "ReceiveCycle.h"
+#include "LineEngine.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
 
@@ -44,7 +44,7 @@ protected:
     // Frames the window has handed to the port.
     std::uint64_t written() const
     {
-        return window->findChild<ReceiveCycle*>()->monitor().summary().Counts().framesWritten;
+        return window->engine().summary().Counts().framesWritten;
     }
 };
 
