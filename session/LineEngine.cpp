@@ -256,6 +256,7 @@ void LineEngine::NoteOverflow()
 void LineEngine::ResetSummary()
 {
     summary_.Reset();
+    emit runStarted();
     emit summaryChanged();
 }
 

@@ -133,6 +133,8 @@ signals:
     void frameTimedOut(const FrameTimeout& timeout);
     void summaryChanged();
     void stateChanged(SendState state);
+    // The figures start again (the receive view was emptied): a new run.
+    void runStarted();
 
 private:
     struct Waiting {
