@@ -58,6 +58,7 @@ bool LineEngine::WriteFrame(const ByteList& frame, const FrameOptions& options)
         return false;
     }
     EndReception(); // a frame written ends the reception before it
+    std::erase_if(waiting_, [](const Waiting& waiting) { return waiting.abandoned; });
     if (!waiting_.empty() && waiting_.back().handed == TimePoint{}) {
         // The frame before has gone to the driver by now, or its time is lost.
         waiting_.back().handed = port_.LastFrameHandedOver();
@@ -96,6 +97,7 @@ void LineEngine::ForgetDeadlines()
 {
     for (Waiting& waiting : waiting_) {
         waiting.deadline.reset();
+        waiting.abandoned = true;
     }
     RearmDeadline();
 }

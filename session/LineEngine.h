@@ -111,7 +111,7 @@ public:
     // still reported).
     void TimeOutOldest();
     // Timed sending stopped: no frame waiting may time out any more, though
-    // an answer still counts for it.
+    // an answer that comes before the next frame is written still counts.
     void ForgetDeadlines();
     // The reception now arriving ends at once.
     void EndReception();
@@ -142,6 +142,7 @@ private:
         TimePoint handed{}; // its last byte went to the driver (when known)
         std::optional<TimePoint> deadline;
         std::optional<ReplyExpectation> expectation;
+        bool abandoned = false; // its sending stopped: awaited until the next frame only
     };
     struct Reception {
         bool active = false;

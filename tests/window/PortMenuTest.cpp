@@ -1,5 +1,6 @@
 // The port's own menu items and its status panel, on a fake port: a
 // pseudo-terminal has no control lines and cannot carry a break.
+#include "LineEngine.h"
 #include "LinePanel.h"
 #include "MainWindowFixture.h"
 
@@ -63,6 +64,29 @@ TEST_F(PortItems, OpenPortListensWithoutWritingOrATimeOut)
     find<QAction>("Close")->trigger();
     item("OpenPort")->trigger();
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+}
+
+// Listening, each reception ends when the line goes quiet: the next has its
+// own header and its own byte limit, an overflow says so once and listening
+// goes on, and a check follows its reception.
+TEST_F(PortItems, ListeningGivesEachReceptionItsHeaderLimitAndCheck)
+{
+    Shared().RcvMaxChars = 2;
+    Shared().CheckReply = true;
+    item("OpenPort")->trigger();
+    port->raiseBytes({0x41, 0x42});
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("]"); }));
+    EXPECT_EQ(rcvView(), "12:34:56接收： 65 66 [长度错误]");
+    port->raiseBytes({0x01, 0x02, 0x03, 0x04});
+    port->raiseBytes({0x05});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收字节数超限"});
+    EXPECT_TRUE(port->PortOpen()) << "listening goes on";
+    ASSERT_TRUE(WaitUntil([&] { return window->engine().receiving() == false; }));
+    port->raiseBytes({0x00, 0x00, 0x00});
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("]"); }));
+    EXPECT_EQ(rcvView(), "12:34:56接收： 65 66 [长度错误]\r\n12:34:56接收： 1 2 3"
+                         "\r\n12:34:56接收： 0 0 0 [长度错误]");
+    EXPECT_EQ(recorder.texts().size(), 1u);
 }
 
 TEST_F(PortItems, SendBreakHoldsTheLineAQuarterSecond)

@@ -1,4 +1,6 @@
+#include "LineEngine.h"
 #include "MainWindowFixture.h"
+#include "SetupMenu.h"
 
 using namespace quorvane;
 
@@ -270,6 +272,58 @@ TEST_F(ReceiveCycle, AnUnansweredFrameTimesOutWhateverIsSentAfterIt)
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
     EXPECT_EQ(cmdSend()->text(), "开始发送");
     EXPECT_GE(port->outputs().size(), 2u) << "frames were written meanwhile";
+}
+
+// With 超时后继续, timed sending counts each time-out and goes on without a
+// box; a single frame's time-out still has its box, and an answer after it
+// is marked.
+TEST_F(ReceiveCycle, TimeOutsCountedAndPassedOverWhenChosen)
+{
+    Shared().ContinueAfterTimeout = true;
+    window->setTimeRcvInterval(20);
+    chooseTimedSending(10);
+    typeSend("1");
+    clickSend();
+    ASSERT_TRUE(WaitUntil([&] { return window->engine().summary().Counts().timeouts >= 3; }));
+    EXPECT_EQ(cmdSend()->text(), "停止发送");
+    EXPECT_TRUE(recorder.messages().empty());
+    clickSend();
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+
+    window->setSendCaption(QStringLiteral("发送"));
+    txtRView()->clear();
+    clickSend();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"接收超时,请检查相关参数设置"});
+    port->raiseBytes({0x07});
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("]"); }));
+    EXPECT_EQ(rcvView(), "12:34:56接收： 7 [超时后收到]");
+}
+
+// Whatever stops timed sending stops its time-outs too: a frame the port
+// refuses, a setup opened.
+TEST_F(ReceiveCycle, StoppingTimedSendingStopsItsTimeOuts)
+{
+    window->setTimeRcvInterval(30);
+    chooseTimedSending(5);
+    typeSend("1");
+    clickSend();
+    port->setHangingUp(true);
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_EQ(cmdSend()->text(), "开始发送");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    SpinFor(60);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+
+    port->setHangingUp(false);
+    recorder.clear();
+    clickSend();
+    ASSERT_EQ(cmdSend()->text(), "停止发送");
+    window->setup().Apply(window->setup().Collect());
+    EXPECT_NE(cmdSend()->text(), "停止发送");
+    EXPECT_FALSE(window->timeRcv().isEnabled());
+    SpinFor(60);
+    EXPECT_TRUE(recorder.messages().empty());
 }
 
 // A reception with bytes the driver marked as received with a parity or
