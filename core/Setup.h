@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnswerRule.h"
 #include "ReplyExpectation.h"
 #include "SharedSettings.h"
 
@@ -81,6 +82,10 @@ struct Setup {
     // whether a failed step ends it.
     int SequenceRounds = 1; // 0..1000000
     bool StopOnFail = false;
+
+    // 自动应答: on or off, and its rules.
+    bool AnswersEnabled = false;
+    std::vector<AnswerRule> Answers;
 
     bool operator==(const Setup&) const = default;
 };

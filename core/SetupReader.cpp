@@ -1,5 +1,6 @@
 #include "SetupReader.h"
 
+#include "SetupAnswers.h"
 #include "SetupFields.h"
 #include "SetupValue.h"
 
@@ -89,6 +90,8 @@ std::string UnknownKeyProblem(std::string_view section, std::string_view key, in
                        ? TooManyCommands()
                        : std::string{};
         }
+    } else if (section == kAnswersSection && version >= 2) {
+        return AnswerKeyProblem(key);
     } else if (IsFixedKey(section, key, version)) {
         return {};
     }
@@ -148,6 +151,13 @@ std::string SetupReader::read()
     if (problem.empty()) {
         problem = readCommands();
     }
+    if (problem.empty() && known(2)) {
+        std::map<std::string_view, std::string_view, std::less<>> entries;
+        for (const auto& [key, entry] : sections_.at(kAnswersSection)) {
+            entries.emplace(key, entry.value);
+        }
+        problem = ReadAnswers(entries, setup_.AnswersEnabled, setup_.Answers);
+    }
     return problem;
 }
 
@@ -195,7 +205,8 @@ std::string SetupReader::gatherLine(const SetupLine& line, std::string_view& sec
     case SetupLine::Kind::ControlChar:
         return LineProblem(line.number, "含有控制字符");
     case SetupLine::Kind::Section:
-        if (line.name != kHead && line.name != kCommands && !IsFixedSection(line.name, version_)) {
+        if (line.name != kHead && line.name != kCommands &&
+            !(line.name == kAnswersSection && known(2)) && !IsFixedSection(line.name, version_)) {
             return "未知的节 [" + ShownText(line.name) + "]";
         }
         if (!sections_.try_emplace(line.name).second) {
@@ -225,6 +236,9 @@ std::string SetupReader::missingSection() const
     }
     if (!sections_.contains(kCommands)) {
         return "缺少节 [" + std::string(kCommands) + "]";
+    }
+    if (known(2) && !sections_.contains(kAnswersSection)) {
+        return "缺少节 [" + std::string(kAnswersSection) + "]";
     }
     return {};
 }

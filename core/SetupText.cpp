@@ -1,5 +1,6 @@
 #include "SetupText.h"
 
+#include "SetupAnswers.h"
 #include "SetupFields.h"
 #include "SetupReader.h"
 #include "SetupValue.h"
@@ -65,6 +66,7 @@ std::string WriteSetupText(const Setup& setup)
         AppendLine(out, field.key, WriteSetupField(field, setup));
     }
     AppendCommands(out, setup.Commands);
+    AppendAnswers(out, setup.AnswersEnabled, setup.Answers);
     return out;
 }
 

@@ -81,6 +81,15 @@ bool LineEngine::WriteFrame(const ByteList& frame, const FrameOptions& options)
     return true;
 }
 
+bool LineEngine::WriteAnswer(const ByteList& bytes)
+{
+    if (bytes.empty() || !port_.PortOpen() || !port_.Output(bytes)) {
+        return false;
+    }
+    emit answerWritten(bytes);
+    return true;
+}
+
 void LineEngine::Listen()
 {
     EndReception();

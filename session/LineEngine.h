@@ -103,6 +103,9 @@ public:
     // Writes a frame to an open port and awaits its answer. False, with
     // nothing written or awaited, when the port cannot take it.
     bool WriteFrame(const ByteList& frame, const FrameOptions& options = {});
+    // Writes an automatic answer: it waits for nothing and ends nothing.
+    // False when the port cannot take it.
+    bool WriteAnswer(const ByteList& bytes);
     // The port was opened to listen: what was awaited is forgotten and
     // receptions are listened to, each under its own header.
     void Listen();
@@ -128,6 +131,7 @@ public:
 
 signals:
     void frameWritten(quint64 id, const ByteList& bytes);
+    void answerWritten(const ByteList& bytes);
     void eventCame(const LineEvent& event);
     void receptionEnded(const ReceptionEnd& end);
     void frameTimedOut(const FrameTimeout& timeout);

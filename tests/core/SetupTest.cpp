@@ -34,7 +34,8 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 const std::string kVersion2Text =
     Replaced(Replaced(Replaced(kDefaultText, "version=1", "version=2"), "ShowMillis=0\n",
                       "ShowMillis=0\nContinueAfterTimeout=0\n"),
-             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]");
+             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]") +
+    "[answers]\nenabled=0\ncount=0\n";
 
 std::string Repeated(const std::string& piece, std::size_t times)
 {
@@ -108,6 +109,10 @@ TEST(Setup, EveryFieldSurvivesTheRoundTrip)
     s.ContinueAfterTimeout = true;
     s.SequenceRounds = 1000000;
     s.StopOnFail = true;
+    s.AnswersEnabled = true;
+    s.Answers = {{false, "读=;", AnswerRule::Match::Pattern, "01 03 ?? *", AnswerRule::Reply::Frame,
+                  "$1 02 00 2A", 65535},
+                 {true, "帧", AnswerRule::Match::CheckedFrame, "", AnswerRule::Reply::Hex, "AA", 0}};
     const std::string text = WriteSetupText(s);
     const SetupReading back = ReadSetupText(text);
     ASSERT_TRUE(back.setup) << back.problem;
@@ -192,6 +197,12 @@ TEST(Setup, BadFilesAreRefusedWhole)
          "未知的节 [sequence]"},
         {Replaced(withCommands, "1.format=1\n", "1.format=1\n1.wait=5\n"),
          "[commands] 未知的键 1.wait"},
+        // 自动应答: a rule that cannot be read refuses the whole file.
+        {Replaced(kVersion2Text, "[answers]\nenabled=0\ncount=0\n",
+                  "[answers]\nenabled=1\ncount=1\n1.enabled=1\n1.name=a\n1.match=0\n"
+                  "1.pattern=01\n1.reply=0\n1.text=$0\n1.delay=0\n"),
+         "[answers] 规则 1 回复: $0 不是请求中的字节"},
+        {Replaced(kVersion2Text, "[answers]\nenabled=0\n", "[answers]\n"), "[answers] 缺少 enabled"},
     };
     for (const Row& row : rows) {
         const SetupReading r = ReadSetupText(row.text);

@@ -1,0 +1,70 @@
+// Automatic answers on a fake port and a fake clock: the delay from the
+// reception's end, and a line looped back on itself that cannot run away.
+#include "AutoAnswer.h"
+#include "FakeSerialPort.h"
+#include "FakeSessionClock.h"
+#include "LineEngine.h"
+#include "SharedSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+class Answers : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ApplyStartupDefaults(settings);
+        port.setClock([this] { return clock.now(); });
+        port.setPortOpen(true);
+        engine.Listen();
+    }
+    SharedSettings settings;
+    FakeSessionClock clock;
+    FakeSerialPort port;
+    LineEngine engine{port, clock, settings};
+    AutoAnswer answers{engine, clock, settings};
+};
+
+TEST_F(Answers, AnAnswerGoesOutItsDelayAfterTheReceptionsEnd)
+{
+    using M = AnswerRule::Match;
+    using R = AnswerRule::Reply;
+    answers.setRules({{true, "慢", M::Pattern, "05 *", R::Hex, "$1 AA", 30},
+                      {true, "快", M::Pattern, "01 02", R::Hex, "BB", 0}});
+    answers.setEnabled(true);
+    port.raiseBytes({0x05, 0x06});
+    clock.advanceMs(49); // the gap ends the reception at 20 ms; 30 ms more
+    EXPECT_TRUE(port.outputs().empty());
+    clock.advanceMs(1);
+    EXPECT_EQ(port.outputs(), (std::vector<ByteList>{{0x05, 0xAA}}));
+    port.raiseBytes({0x01, 0x02}); // sure at once: no gap to wait for
+    clock.advanceMs(0);
+    EXPECT_EQ(port.outputs().back(), (ByteList{0xBB}));
+    EXPECT_EQ(answers.counts(), (std::vector<std::uint64_t>{1, 1}));
+}
+
+// Its own answer received and matched again: 1000 answers in that second,
+// the next kept back and counted, and answering pauses once.
+TEST_F(Answers, ALoopedLineCannotRunAway)
+{
+    answers.setRules({{true, "回环", AnswerRule::Match::Pattern, "01 02", AnswerRule::Reply::Hex,
+                       "01 02", 0}});
+    answers.setEnabled(true);
+    QObject::connect(&engine, &LineEngine::answerWritten,
+                     [this](const ByteList& bytes) { port.raiseBytes(bytes); });
+    int paused = 0;
+    QObject::connect(&answers, &AutoAnswer::paused, [&] { ++paused; });
+    port.raiseBytes({0x01, 0x02});
+    clock.advanceMs(0);
+    EXPECT_EQ(answers.counts()[0], AutoAnswer::kMostPerSecond);
+    EXPECT_EQ(answers.keptBack(), 1u);
+    EXPECT_EQ(paused, 1);
+    EXPECT_FALSE(answers.enabled());
+    clock.advanceMs(2000);
+    EXPECT_EQ(port.outputs().size(), AutoAnswer::kMostPerSecond);
+}
+
+} // namespace
+} // namespace quorvane
