@@ -140,6 +140,7 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     text.replace("version=2", "version=1").replace("ContinueAfterTimeout=0\n", "");
     text.replace("[sequence]\nrounds=1\nstoponfail=0\n", "");
     text.replace("1.expect=0\n1.pattern=\n1.timeout=0\n1.wait=0\n", "");
+    text.replace("[answers]\nenabled=0\ncount=0\n", "");
     v1.write(text);
     v1.close();
     const Ran old = run({"--run", v1.fileName(), "--port", device.path()});
