@@ -23,6 +23,8 @@ std::string_view EventWord(RecordEvent event)
         return "应答";
     case RecordEvent::ParityError:
         return "奇偶校验错误";
+    case RecordEvent::AutoAnswer:
+        return "自动应答";
     case RecordEvent::PortOpened:
         return "串口打开";
     case RecordEvent::PortClosed:

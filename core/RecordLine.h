@@ -17,6 +17,7 @@ enum class RecordEvent {
     BreakSent,  // a break the user put on the line
     ReplyChecked, // a reception checked as a frame: the words shown after it
     ParityError,  // bytes received with a parity or framing error: how many
+    AutoAnswer,   // an automatic answer written: its rule and its bytes
     PortOpened,
     PortClosed,
 };

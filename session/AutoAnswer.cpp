@@ -26,7 +26,7 @@ void AutoAnswer::setRules(std::vector<AnswerRule> rules)
     due_.clear();
     send_->stop();
     rules_ = std::move(rules);
-    counts_.assign(rules_.size(), 0);
+    counts_.resize(rules_.size()); // a rule edited keeps its count
 }
 
 void AutoAnswer::setEnabled(bool enabled)

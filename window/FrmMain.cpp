@@ -1,5 +1,7 @@
 #include "FrmMain.h"
 
+#include "AnswerWindow.h"
+#include "AutoAnswer.h"
 #include "CommandFrame.h"
 #include "CommandWindow.h"
 #include "Controls.h"
@@ -227,6 +229,18 @@ void FrmMain::buildCycles()
                            [this] { return cmbSend->currentIndex(); },
                            [this](bool locked) { LockTimedControls(locked); }},
                           this);
+    // After the receive cycle: a reception's bytes are shown before an
+    // answer ends it.
+    answers_ = new AutoAnswer(*engine_, *clock_, Shared(), this);
+    connect(answers_, &AutoAnswer::receptionAnswered, this, [this](const QString& rule) {
+        receive_->AppendAfterReception(" [已应答 " + rule.toStdString() + "]");
+    });
+    connect(answers_, &AutoAnswer::answered, this, [this](const QString& rule, const ByteList& bytes) {
+        record_->note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
+    });
+    connect(answers_, &AutoAnswer::paused, this, [this] {
+        statusBar()->showMessage(QStringLiteral("自动应答过多,已暂停"), 5000);
+    });
 }
 
 void FrmMain::buildMenu()
@@ -259,8 +273,10 @@ void FrmMain::buildMenu()
                                     [this](bool locked) { LockSending(locked); }},
                                    this);
     connect(commands_, &CommandWindow::runRequested, sequence_, &SequenceWindow::showAndRaise);
+    answerWindow_ = new AnswerWindow(*answers_, this);
     setup_ = new SetupMenu(
-        {*this, *timeRcv_, *portMenu_, *commands_, *sequence_, cmbSend, cmbRcv, txtSend,
+        {*this, *timeRcv_, *portMenu_, *commands_, *sequence_, *answerWindow_, cmbSend, cmbRcv,
+         txtSend,
          [this]() -> FrmCom& { return PortDialog(); },
          [this]() -> FrmSendset& { return SendDialog(); }, [this] { send_->StopTimedSending(); },
          [this] {

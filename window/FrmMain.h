@@ -19,6 +19,8 @@ class QInputMethodEvent;
 
 namespace quorvane {
 
+class AnswerWindow;
+class AutoAnswer;
 class CommandWindow;
 class FrmAbout;
 class FrmCom;
@@ -213,6 +215,8 @@ private:
     MainLayout* layout_ = nullptr;
     CommandWindow* commands_ = nullptr;
     SequenceWindow* sequence_ = nullptr;
+    AutoAnswer* answers_ = nullptr;
+    AnswerWindow* answerWindow_ = nullptr;
     SetupMenu* setup_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 

@@ -318,6 +318,15 @@ void ReceiveCycle::ReceptionEnded(const ReceptionEnd& end)
     AppendWords(words);
 }
 
+void ReceiveCycle::AppendAfterReception(const std::string& words)
+{
+    if (Holding()) {
+        pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, words, false});
+        return;
+    }
+    AppendWords(words);
+}
+
 void ReceiveCycle::AppendWords(const std::string& words)
 {
     if (overflowed_) {

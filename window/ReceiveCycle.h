@@ -61,6 +61,9 @@ public:
     void timeRcv_Timer();
     // A message box has closed: what was held back under it is handled now.
     void DrainPending();
+    // Words after the reception just ended (" [已应答 读寄存器]"), in order
+    // with what is held back under a box.
+    void AppendAfterReception(const std::string& words);
 
     // Received bytes held back under an open message box.
     std::size_t heldBackBytes() const { return heldBytes_; }

@@ -25,7 +25,10 @@ const QString kPortClosed = QStringLiteral("串口状态：关闭");
 
 SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
 {
-    // A sequence's frames are shown as they are written, each on its line.
+    // Automatic answers, and a sequence's frames, are shown as they are
+    // written, each on its line.
+    connect(&parts_.engine, &LineEngine::answerWritten, this,
+            [this](const ByteList& answer) { ShowFrame(answer); });
     connect(&parts_.engine, &LineEngine::frameWritten, this, [this](quint64, const ByteList& frame) {
         if (parts_.engine.state() == SendState::Sequence) {
             ShowFrame(frame);

@@ -6,6 +6,7 @@
 #include "IntervalTimer.h"
 #include "MainControls.h"
 #include "MessageSeam.h"
+#include "AnswerWindow.h"
 #include "PortMenu.h"
 #include "SequenceWindow.h"
 #include "SetupFile.h"
@@ -99,6 +100,8 @@ SetupMenu::SetupMenu(Parts parts, QMenuBar* bar, QAction* before, QWidget* dialo
             &SetupMenu::Commands_Click);
     connect(add(QStringLiteral("运行序列..."), "RunSequence", {}), &QAction::triggered, this,
             &SetupMenu::RunSequence_Click);
+    connect(add(QStringLiteral("自动应答..."), "Answers", {}), &QAction::triggered, this,
+            &SetupMenu::Answers_Click);
     LoadRecent();
     ShowRecent();
 }
@@ -118,6 +121,8 @@ Setup SetupMenu::Collect() const
     s.Commands = parts_.commands.commands();
     s.SequenceRounds = parts_.sequence.rounds();
     s.StopOnFail = parts_.sequence.stopOnFail();
+    s.Answers = parts_.answers.rules();
+    s.AnswersEnabled = parts_.answers.answering();
     return s;
 }
 
@@ -161,6 +166,7 @@ void SetupMenu::Apply(const Setup& s)
     parts_.txtSend->setPlainText(QString::fromStdString(s.SendText));
     parts_.commands.setCommands(s.Commands);
     parts_.sequence.setChoices(s.SequenceRounds, s.StopOnFail);
+    parts_.answers.setRules(s.Answers, s.AnswersEnabled);
 }
 
 bool SetupMenu::OpenSetup(const QString& path)
@@ -238,6 +244,11 @@ void SetupMenu::SaveSetupAs_Click()
         path += QStringLiteral(".qvs");
     }
     SaveSetup(path);
+}
+
+void SetupMenu::Answers_Click()
+{
+    parts_.answers.showAndRaise();
 }
 
 void SetupMenu::RunSequence_Click()

@@ -16,6 +16,7 @@ class QWidget;
 
 namespace quorvane {
 
+class AnswerWindow;
 class CommandWindow;
 class SequenceWindow;
 class FrmCom;
@@ -37,6 +38,7 @@ public:
         PortMenu& portMenu;
         CommandWindow& commands;
         SequenceWindow& sequence;
+        AnswerWindow& answers;
         QComboBox* cmbSend;
         QComboBox* cmbRcv;
         QPlainTextEdit* txtSend;
@@ -62,6 +64,7 @@ public:
     void SaveSetupAs_Click();
     void Commands_Click();
     void RunSequence_Click();
+    void Answers_Click();
 
     Setup Collect() const;
     // The first problem that keeps a setup from being applied, or empty.

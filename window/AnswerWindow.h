@@ -1,0 +1,61 @@
+#pragma once
+
+#include "AnswerRule.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <vector>
+
+class QCheckBox;
+class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace quorvane {
+
+class AutoAnswer;
+
+// "自动应答": the rules that answer the device's master, and the switch
+// "启用自动应答" (off at start). Each row: 启用, 名称, 收到 (how: 字节 or
+// 校验正确的帧, and what: a pattern or a command byte), 回复 (how: 字节 or
+// 按帧格式, and what: hex bytes or a data area, "$n" copying the request's
+// n-th byte), 延时(ms) and how many answers it has given. The first enabled
+// rule that matches a reception answers it. An edit that cannot be read is
+// refused with the reason. Modeless; closing only hides it.
+class AnswerWindow : public QDialog {
+    Q_OBJECT
+public:
+    AnswerWindow(AutoAnswer& answers, QWidget* parent);
+
+    void showAndRaise();
+    std::vector<AnswerRule> rules() const;
+    bool answering() const;
+    // As a setup holds them.
+    void setRules(const std::vector<AnswerRule>& rules, bool enabled);
+
+    void cmdAdd_Click();
+    void cmdRemove_Click();
+    void cmdUp_Click();
+    void cmdDown_Click();
+
+private:
+    void addRow(const AnswerRule& rule);
+    int selectedRow() const;
+    void moveSelected(int by);
+    void CellEdited(QTableWidgetItem* item);
+    void ApplyRules();
+    void ShowCounts();
+    void updateButtons();
+
+    AutoAnswer& answers_;
+    QCheckBox* chkEnable = nullptr;
+    QTableWidget* lstRules = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdRemove = nullptr;
+    QPushButton* cmdUp = nullptr;
+    QPushButton* cmdDown = nullptr;
+    QTimer countsDue_;
+    bool shownBefore_ = false;
+};
+
+} // namespace quorvane
