@@ -26,7 +26,9 @@ protected:
                              if (frame.size() > 2 && frame[2] == 9) {
                                  return;
                              }
-                             QTimer::singleShot(1, [this, frame] { port->raiseBytes(frame); });
+                             FakeSerialPort* device = port;
+                             QTimer::singleShot(1, device,
+                                                [device, frame] { device->raiseBytes(frame); });
                          });
         commands = window->findChild<CommandWindow*>();
         sequence = window->findChild<SequenceWindow*>();
