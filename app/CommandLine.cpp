@@ -36,9 +36,17 @@ const Option kOptions[] = {
      "exit 0 when every step passed, 1 when some failed, 2 for a bad\n"
      "setup or option, 3 when the port cannot be opened",
      [](ProgramOptions& o, const std::string& value) { o.runFile = value; }},
+    {"--answer", "FILE",
+     "answer by the 自动应答 rules of the setup in FILE on its port,\n"
+     "without a window or a display, until --for's time is up or\n"
+     "SIGINT/SIGTERM; then print each rule's answers. Exit 0, 2 for a bad\n"
+     "setup or option, 3 when the port cannot be opened",
+     [](ProgramOptions& o, const std::string& value) { o.answerFile = value; }},
+    {"--for", "SECONDS", "with --answer: answer for this many seconds",
+     [](ProgramOptions& o, const std::string& value) { o.forSeconds = value; }},
     {"--port", "PORT",
-     "with --run: COMn, or a device such as /dev/ttyUSB0, instead of\n"
-     "the setup's port",
+     "with --run or --answer: COMn, or a device such as /dev/ttyUSB0,\n"
+     "instead of the setup's port",
      [](ProgramOptions& o, const std::string& value) { o.port = value; }},
     {"--rounds", "N",
      "with --run: run the sequence N times (0: until stopped) instead\n"
@@ -66,10 +74,11 @@ const Option kOptions[] = {
 constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]... [FILE.qvs]
        quorvane --run FILE.qvs [--port PORT] [--rounds N] [--stop-on-fail]
                 [--report FILE.csv] [--junit FILE.xml] [--log FILE]
+       quorvane --answer FILE.qvs [--port PORT] [--for SECONDS] [--log FILE]
 
 Sends protocol frames over a serial port and shows the answers. Without
-options it opens its window; with --run it runs a setup's sequence without
-one.
+options it opens its window; with --run it runs a setup's sequence, with
+--answer it answers by a setup's rules, both without one.
 )";
 
 constexpr std::string_view kPortRules = R"(
@@ -140,14 +149,22 @@ CommandLine::CommandLine(int argc, char** argv)
         }
         option->apply(options_, value);
     }
-    const bool runOnly = !options_.port.empty() || !options_.rounds.empty() ||
-                         options_.stopOnFail || !options_.reportFile.empty() ||
-                         !options_.junitFile.empty();
-    if (error_.empty() && runOnly && !options_.withoutWindow()) {
-        error_ = "--port, --rounds, --stop-on-fail, --report and --junit go with --run";
+    const bool runOnly = !options_.rounds.empty() || options_.stopOnFail ||
+                         !options_.reportFile.empty() || !options_.junitFile.empty();
+    if (error_.empty() && runOnly && options_.runFile.empty()) {
+        error_ = "--rounds, --stop-on-fail, --report and --junit go with --run";
+    }
+    if (error_.empty() && !options_.forSeconds.empty() && options_.answerFile.empty()) {
+        error_ = "--for goes with --answer";
+    }
+    if (error_.empty() && !options_.port.empty() && !options_.withoutWindow()) {
+        error_ = "--port goes with --run or --answer";
+    }
+    if (error_.empty() && !options_.runFile.empty() && !options_.answerFile.empty()) {
+        error_ = "--run and --answer are two runs: give one";
     }
     if (error_.empty() && options_.withoutWindow() && !options_.setupFile.empty()) {
-        error_ = "--run takes its setup itself; a second setup is not used";
+        error_ = "--run and --answer take their setup themselves; a second setup is not used";
     }
 }
 

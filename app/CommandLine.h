@@ -21,8 +21,11 @@ struct ProgramOptions {
     bool stopOnFail = false;
     std::string reportFile; // --report FILE.csv
     std::string junitFile;  // --junit FILE.xml
+    // --answer FILE answers by the setup's rules, for --for seconds.
+    std::string answerFile;
+    std::string forSeconds;
 
-    bool withoutWindow() const { return !runFile.empty(); }
+    bool withoutWindow() const { return !runFile.empty() || !answerFile.empty(); }
 };
 
 // The program's command line, read before any window or display is touched.

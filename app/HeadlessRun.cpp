@@ -1,5 +1,6 @@
 #include "HeadlessRun.h"
 
+#include "HeadlessPort.h"
 #include "CommandLine.h"
 #include "LineEngine.h"
 #include "LineRecorder.h"
@@ -8,7 +9,6 @@
 #include "SequenceReport.h"
 #include "SequenceRun.h"
 #include "SessionRecord.h"
-#include "SetupFile.h"
 #include "SharedSettings.h"
 #include "TerminationSignals.h"
 #include "TermiosPort.h"
@@ -32,8 +32,7 @@ constexpr std::uint64_t kMostRounds = 1000000;
 
 // Everything a run needs, read and checked before the port is touched.
 struct RunPlan {
-    Setup setup;
-    SharedSettings settings;
+    HeadlessSetup read;
     std::vector<SequenceStep> steps;
     SequenceRun::Options options;
 };
@@ -47,38 +46,13 @@ std::optional<std::uint64_t> ReadRounds(const std::string& text)
     return rounds <= kMostRounds ? std::optional(rounds) : std::nullopt;
 }
 
-// --port COMn, or a device path that COMn of the setup then names.
-bool ApplyPortOption(const std::string& port, Setup& setup)
-{
-    if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0) &&
-        port.find_first_not_of("0123456789", 3) == std::string::npos && port.size() <= 5) {
-        const int n = std::stoi(port.substr(3));
-        if (n < 1 || n > 16) {
-            return false;
-        }
-        setup.Port = n;
-        return true;
-    }
-    if (port.empty() || port.front() != '/') {
-        return false;
-    }
-    qputenv(("QUORVANE_COM" + std::to_string(setup.Port)).c_str(), QByteArray::fromStdString(port));
-    return true;
-}
-
 std::optional<int> ReadPlan(const ProgramOptions& options, RunPlan& plan, std::ostream& err)
 {
-    const SetupReading reading = ReadSetupFile(QString::fromLocal8Bit(options.runFile.c_str()));
-    if (!reading.setup) {
-        err << SetupInvalidMessage(reading.problem).text << "\n";
-        return kExitBadSetup;
+    if (const auto refused = ReadHeadlessSetup(options.runFile, options.port, plan.read, err)) {
+        return refused;
     }
-    plan.setup = *reading.setup;
-    if (!options.port.empty() && !ApplyPortOption(options.port, plan.setup)) {
-        err << "quorvane: --port takes COM1 to COM16 or a device path such as /dev/ttyUSB0\n";
-        return kExitBadSetup;
-    }
-    plan.options.rounds = static_cast<std::uint64_t>(plan.setup.SequenceRounds);
+    const Setup& setup = plan.read.setup;
+    plan.options.rounds = static_cast<std::uint64_t>(setup.SequenceRounds);
     if (!options.rounds.empty()) {
         const auto rounds = ReadRounds(options.rounds);
         if (!rounds) {
@@ -87,31 +61,15 @@ std::optional<int> ReadPlan(const ProgramOptions& options, RunPlan& plan, std::o
         }
         plan.options.rounds = *rounds;
     }
-    plan.options.stopOnFail = plan.setup.StopOnFail || options.stopOnFail;
-    ApplyStartupDefaults(plan.settings);
-    ApplySharedSettings(plan.setup, plan.settings);
+    plan.options.stopOnFail = setup.StopOnFail || options.stopOnFail;
     std::string problem;
-    auto steps = StepsOfCommands(plan.setup.Commands, plan.settings, problem);
+    auto steps = StepsOfCommands(setup.Commands, plan.read.settings, problem);
     if (!steps) {
         err << SetupInvalidMessage(problem).text << "\n";
         return kExitBadSetup;
     }
     plan.steps = std::move(*steps);
     return std::nullopt;
-}
-
-void SetUpPort(TermiosPort& port, const Setup& setup)
-{
-    port.setCommPort(setup.Port);
-    port.setSettings(std::to_string(setup.BaudRate) + "," + std::string(1, setup.Parity) + "," +
-                     std::to_string(setup.DataBits) + "," + setup.StopBits);
-    static const SerialPort::Handshaking flows[] = {SerialPort::Handshaking::None,
-                                                    SerialPort::Handshaking::RtsCts,
-                                                    SerialPort::Handshaking::XonXoff};
-    port.setHandshaking(flows[std::clamp(setup.Handshaking, 0, 2)]);
-    port.setDTREnable(setup.Dtr);
-    port.setRTSEnable(setup.Rts);
-    port.setInputMode(SerialPort::InputModes::Binary);
 }
 
 // The progress line on standard error: rewritten in place ten times a
@@ -185,14 +143,8 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
         err << "quorvane: cannot write the record to " << options.logFile << "\n";
         return kExitBadSetup;
     }
-    RefreshPortMap();
     TermiosPort port;
-    SetUpPort(port, plan.setup);
-    if (!port.setPortOpen(true)) {
-        err << MessageFor(MessageId::PortUnavailable, port.CommPort()).text << "\n";
-        if (const std::string why = port.OpenFailureReason(); !why.empty()) {
-            err << why << "\n";
-        }
+    if (!OpenHeadlessPort(port, plan.read.setup, err)) {
         return kExitPort;
     }
     record.note(RecordEvent::PortOpened, {},
@@ -200,7 +152,7 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
                     " " + port.Settings());
 
     SteadySessionClock clock;
-    LineEngine engine(port, clock, plan.settings);
+    LineEngine engine(port, clock, plan.read.settings);
     LineRecorder recorder(engine, record);
     SequenceRun run(engine, clock, plan.steps, plan.options);
     ProgressLine progress(run, err);

@@ -1,11 +1,13 @@
 #include "CommandLine.h"
+#include "HeadlessAnswer.h"
 #include "HeadlessRun.h"
 #include "WindowProgram.h"
 
 #include <QCoreApplication>
 #include <iostream>
 
-// quorvane: answers its command line and runs without a window on the line
+// quorvane: answers its command line and runs without a window (--run,
+// --answer) on the line
 // engine alone, which needs no display and no widget library; for the window
 // it becomes the window program.
 int main(int argc, char* argv[])
@@ -18,6 +20,10 @@ int main(int argc, char* argv[])
     if (!options.runFile.empty()) {
         QCoreApplication app(argc, argv);
         return quorvane::RunSequenceWithoutWindow(options, std::cout, std::cerr);
+    }
+    if (!options.answerFile.empty()) {
+        QCoreApplication app(argc, argv);
+        return quorvane::AnswerWithoutWindow(options, std::cout, std::cerr);
     }
     return quorvane::BecomeWindowProgram(argv, std::cerr);
 }

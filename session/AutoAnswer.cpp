@@ -5,6 +5,7 @@
 #include "SharedSettings.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvane {
 
@@ -22,7 +23,7 @@ AutoAnswer::~AutoAnswer() = default;
 void AutoAnswer::setRules(std::vector<AnswerRule> rules)
 {
     matcher_.reset(); // it holds the old rules
-    decided_.reset();
+    answeredNow_ = false;
     due_.clear();
     send_->stop();
     rules_ = std::move(rules);
@@ -34,7 +35,7 @@ void AutoAnswer::setEnabled(bool enabled)
     enabled_ = enabled;
     if (!enabled_) {
         matcher_.reset();
-        decided_.reset();
+        answeredNow_ = false;
     }
     lastSecond_.clear();
 }
@@ -46,14 +47,29 @@ void AutoAnswer::EventCame(const LineEvent& event)
     }
     if (event.first) {
         matcher_.emplace(rules_, settings_);
-        decided_.reset();
+        answeredNow_ = false;
     }
-    if (!matcher_ || decided_ || event.bytes.empty()) {
+    if (!matcher_ || event.bytes.empty()) {
         return;
     }
-    matcher_->Add(event.bytes);
-    if (auto answer = matcher_->AnswerNow()) {
-        decided_ = std::move(answer);
+    // Requests a busy reader gets in one piece are answered one by one: a
+    // request a rule is sure of ends where its bytes end, and what follows
+    // starts the next one.
+    std::span<const std::uint8_t> rest(event.bytes);
+    while (!rest.empty()) {
+        std::size_t taken = rest.size();
+        if (matcher_->request().size() < RequestMatcher::kMostKept) {
+            taken = 1;
+        }
+        matcher_->Add(rest.first(taken));
+        rest = rest.subspan(taken);
+        if (auto answer = matcher_->AnswerNow()) {
+            Decide(std::move(*answer)); // at once: its delay counts from here
+            matcher_.emplace(rules_, settings_);
+            answeredNow_ = true;
+        }
+    }
+    if (answeredNow_ && matcher_->request().empty()) {
         engine_.EndReception(); // a fixed request is answered without waiting for the gap
     }
 }
@@ -63,12 +79,15 @@ void AutoAnswer::ReceptionEnded(const ReceptionEnd&)
     if (!matcher_) {
         return;
     }
-    std::optional<RequestMatcher::Answer> answer =
-        decided_ ? std::move(decided_) : matcher_->AnswerAtEnd();
+    std::optional<RequestMatcher::Answer> last = matcher_->AnswerAtEnd();
     matcher_.reset();
-    decided_.reset();
-    if (answer && enabled_) {
-        Decide(std::move(*answer));
+    answeredNow_ = false;
+    if (last && enabled_) {
+        Decide(std::move(*last));
+    }
+    // The words after the reception name the rules that answered it.
+    for (const QString& rule : std::exchange(answeredRules_, {})) {
+        emit receptionAnswered(rule);
     }
 }
 
@@ -95,7 +114,10 @@ void AutoAnswer::Decide(RequestMatcher::Answer answer)
         return;
     }
     const AnswerRule& rule = rules_[answer.rule];
-    emit receptionAnswered(QString::fromStdString(rule.name));
+    const QString name = QString::fromStdString(rule.name);
+    if (!answeredRules_.contains(name)) {
+        answeredRules_ << name;
+    }
     // Always through the alarm, at 0 ms too: an answer looped back is then
     // read on a later turn of the event loop, never inside this one.
     const auto at = clock_.now() + std::chrono::milliseconds(rule.delayMs);

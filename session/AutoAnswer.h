@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -44,7 +45,8 @@ public:
     std::uint64_t keptBack() const { return keptBack_; }
 
 signals:
-    // A reception is answered by a rule (its answer follows after the delay).
+    // A reception has ended, answered by a rule (its answer follows after
+    // the rule's delay).
     void receptionAnswered(const QString& rule);
     // An answer went out.
     void answered(const QString& rule, const ByteList& bytes);
@@ -71,7 +73,8 @@ private:
     std::vector<std::uint64_t> counts_;
     bool enabled_ = false;
     std::optional<RequestMatcher> matcher_;
-    std::optional<RequestMatcher::Answer> decided_; // sure before the line idled
+    bool answeredNow_ = false;   // the reception had a request answered before it ended
+    QStringList answeredRules_;  // the rules that answered the reception, for its words
     std::deque<Due> due_;
     std::unique_ptr<SessionTimer> send_;
     std::deque<SessionClock::TimePoint> lastSecond_; // answers in the last second

@@ -259,7 +259,10 @@ void FrmMain::buildMenu()
     log->setObjectName(QStringLiteral("Log"));
     commands_ = new CommandWindow(*this, this);
     commands_->current = [this] {
-        return SavedCommand{{}, txtSend->toPlainText().toStdString(), Shared().opt2};
+        SavedCommand command;
+        command.text = txtSend->toPlainText().toStdString();
+        command.format = Shared().opt2;
+        return command;
     };
     connect(commands_, &CommandWindow::sendRequested, this, &FrmMain::SendCommand);
     sequence_ = new SequenceWindow({*engine_, *clock_, *commands_,

@@ -70,6 +70,12 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
+    // Until the device has ended by itself (a master after its count).
+    static bool WaitForDevice(DeviceProcess& device)
+    {
+        return device.waitForEnd(30000);
+    }
+
     QTemporaryDir dir;
 };
 
@@ -146,6 +152,43 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     const Ran old = run({"--run", v1.fileName(), "--port", device.path()});
     EXPECT_EQ(old.status, 0) << old.err.toStdString();
     EXPECT_TRUE(old.out.startsWith(QStringLiteral("通过 1 失败 0"))) << old.out.toStdString();
+}
+
+// quorvane --answer plays the slave for quorvane-device's master: 200
+// Modbus reads every 2 ms, each answered once, byte for byte, by a frame the
+// template builds with its CRC.
+TEST_F(Headless, AnswersAMasterByteForByte)
+{
+    Record setup = ModbusSetup();
+    setup.BaudRate = 115200; // the master starts once the line is set up
+    setup.Answers = {{true, "读寄存器", AnswerRule::Match::Pattern, "01 03 ?? ?? ?? ?? ?? ??",
+                      AnswerRule::Reply::Frame, "02 00 2A", 0}};
+    DeviceProcess master;
+    ASSERT_TRUE(master.start({"--quiet", "master", "01", "03", "00", "00", "00", "01", "84", "0A",
+                              "--every", "2", "--count", "200", "--expect",
+                              "01 03 02 00 2A 39 9B"}));
+    QProcess answering;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    answering.setProcessEnvironment(environment);
+    answering.start(qEnvironmentVariable("QUORVANE_BIN"),
+                    {"--answer", write(setup), "--port", master.path()});
+    ASSERT_TRUE(WaitForDevice(master));
+    const QString summary = master.log().trimmed();
+    answering.terminate();
+    ASSERT_TRUE(answering.waitForFinished(10000));
+    EXPECT_EQ(answering.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(answering.readAllStandardOutput()), QStringLiteral("读寄存器: 200\n"));
+    EXPECT_TRUE(summary.contains(QStringLiteral(
+        "master: sent 200 answered 200 unanswered 0 twice 0 wrong 0 ")))
+        << summary.toStdString();
+
+    Record none = ModbusSetup();
+    const Ran refused = run({"--answer", write(none)});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, QStringLiteral("配置文件无效: 没有启用的自动应答规则\n"));
+    const Ran noPort = run({"--answer", write(setup), "--port", "/nonexistent/ttyUSB9"});
+    EXPECT_EQ(noPort.status, 3);
 }
 
 } // namespace

@@ -77,4 +77,13 @@ void DeviceProcess::stop()
     }
 }
 
+bool DeviceProcess::waitForEnd(int ms)
+{
+    if (!process_.waitForFinished(ms)) {
+        return false;
+    }
+    log_ += process_.readAllStandardOutput();
+    return true;
+}
+
 } // namespace quorvane

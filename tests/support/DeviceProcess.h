@@ -27,6 +27,8 @@ public:
     // The device's log so far (the port path's line excluded).
     QString log();
     void stop();
+    // Waits up to `ms` for the device to end by itself; whether it did.
+    bool waitForEnd(int ms);
 
 private:
     QProcess process_;

@@ -123,6 +123,29 @@ private:
             if (SetCount(name, inlineValue, 1, 247, address)) {
                 options.modbusAddress = static_cast<std::uint8_t>(address);
             }
+        } else if (name == "--every") {
+            SetMilliseconds(name, inlineValue, options.masterEvery);
+            if (Ok() && options.masterEvery.count() == 0) {
+                Fail("--every needs at least 1 millisecond");
+            }
+        } else if (name == "--count") {
+            SetCount(name, inlineValue, 1, maxFloodLength, options.masterCount);
+        } else if (name == "--expect") {
+            const auto text = Value(name, inlineValue);
+            std::vector<std::string_view> words;
+            for (std::size_t at = 0; text && at < text->size();) {
+                const std::size_t end = std::min(text->find(' ', at), text->size());
+                if (end > at) {
+                    words.push_back(text->substr(at, end - at));
+                }
+                at = end + 1;
+            }
+            auto bytes = ParseHexBytes(words);
+            if (text && (!bytes || bytes->empty())) {
+                Fail("--expect needs hex bytes such as '01 03 02 00 2A'");
+            } else if (bytes) {
+                options.masterExpected = std::move(*bytes);
+            }
         } else if (name == "--linger") {
             Milliseconds linger{0};
             if (SetMilliseconds(name, inlineValue, linger)) {
@@ -213,11 +236,19 @@ private:
             RefuseModeArguments(mode, rest);
         } else if (mode == "reply") {
             ApplyReply(rest);
+        } else if (mode == "master") {
+            auto bytes = ParseHexBytes(rest);
+            if (rest.empty() || !bytes) {
+                Fail("master needs the request's hex bytes, e.g. 'master 01 03 00 00 00 01 84 0A'");
+                return;
+            }
+            result_.options.mode = Mode::Master;
+            result_.options.masterRequest = std::move(*bytes);
         } else if (mode == "flood" || mode == "lines") {
             ApplyFlood(mode, rest);
         } else {
             Fail("unknown mode '" + std::string(mode) +
-                 "' (echo, silent, reply, flood, lines, modbus)");
+                 "' (echo, silent, reply, flood, lines, modbus, master)");
         }
     }
 
@@ -306,6 +337,13 @@ Modes:
                    (03) and write single register (06), with an exception reply
                    for an unknown function, a bad address or count; frames with
                    a wrong CRC or for another address get no answer
+  master HEX...    the other side: once a client has set the port's line up,
+                   write the request HEX every --every MS and time each answer
+                   (all that arrives before the next request), from the
+                   request's last byte to the answer's first; log each as
+                   "ANSWER 0.412ms" and end with a summary line: "master: sent
+                   N answered N unanswered 0 twice 0 wrong 0 median ... p99 ...
+                   max ..."
 
 A frame is what arrives before the line stays idle for the gap time.
 
@@ -316,6 +354,11 @@ Options:
   --corrupt N      invert the last byte of every Nth answer, in every mode that
                    answers, so checked replies can be tried
   --link PATH      keep a symbolic link at PATH to the port end, removed on exit
+  --every MS       master: the time between requests (default 100)
+  --count N        master: end after N requests and their answers (default:
+                   run until stopped)
+  --expect HEX     master: the right answer, compared byte for byte (twice it
+                   counts as an answer given twice)
   --linger MS      exit when a client has closed the port and none reopens it
                    within MS milliseconds (default: keep running)
   --exit-on-close  exit as soon as a client that had the port open closes it

@@ -19,6 +19,7 @@ enum class Mode {
     Flood,  // a run of the counting pattern after each frame
     Lines,  // a run of text lines after each frame
     Modbus, // a Modbus RTU slave: read and write holding registers
+    Master, // the other side: a request every interval, each answer timed
 };
 
 // Everything the command line chooses.
@@ -27,6 +28,10 @@ struct Options {
     std::vector<std::uint8_t> replyBytes; // Mode::Reply
     std::uint64_t floodLength = 0;        // Mode::Flood and Mode::Lines
     std::uint8_t modbusAddress = 1;       // Mode::Modbus: the slave address answered
+    std::vector<std::uint8_t> masterRequest;  // Mode::Master: the request written
+    Milliseconds masterEvery{100};            // Mode::Master: between requests
+    std::uint64_t masterCount = 0;            // Mode::Master: requests to send; 0 until stopped
+    std::vector<std::uint8_t> masterExpected; // Mode::Master: the right answer, if given
     Milliseconds gap{5};                  // idle time that ends a frame
     Milliseconds delay{0};                // wait before answering
     std::uint64_t corruptEvery = 0;       // spoil every Nth answer's last byte; 0 never

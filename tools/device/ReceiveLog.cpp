@@ -56,6 +56,15 @@ void ReceiveLog::RecordSettings(const std::string& settings) const
     }
 }
 
+void ReceiveLog::RecordNote(const std::string& note) const
+{
+    if (!quiet_) {
+        std::string line;
+        AppendTimeOfDay(line, std::chrono::system_clock::now());
+        Write(line + " " + note);
+    }
+}
+
 void ReceiveLog::Write(std::string line) const
 {
     line += '\n';

@@ -20,6 +20,8 @@ public:
 
     void Record(std::span<const std::uint8_t> chunk) const;
     void RecordSettings(const std::string& settings) const;
+    // A line of the device's own, after the time: "14:03:07.218 ANSWER 0.412ms".
+    void RecordNote(const std::string& note) const;
 
     static std::string Line(std::chrono::system_clock::time_point when,
                             std::span<const std::uint8_t> chunk);

@@ -37,6 +37,7 @@ void Responder::OnReceived(std::span<const std::uint8_t> chunk, TimePoint now)
         frameEnd_ = now + gap_;
         break;
     case Mode::Silent:
+    case Mode::Master:
         break;
     }
 }

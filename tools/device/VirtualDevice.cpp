@@ -13,6 +13,10 @@ VirtualDevice::VirtualDevice(const Options& options, PseudoTerminal& port, const
     : port_(port), log_(log), stopFd_(stopFd), responder_(options), presence_(options.linger),
       settingsWatch_(port.MasterFd(), Clock::now())
 {
+    if (options.mode == Mode::Master) {
+        master_.emplace(options.masterRequest, options.masterEvery, options.masterCount,
+                        options.masterExpected);
+    }
 }
 
 namespace {
@@ -37,6 +41,9 @@ void VirtualDevice::Run()
 {
     while (Step()) {
     }
+    if (master_) {
+        master_->Finish(); // the last request's answer, as far as it came
+    }
 }
 
 bool VirtualDevice::Step()
@@ -44,6 +51,10 @@ bool VirtualDevice::Step()
     TimePoint now = Clock::now();
     if (!presence_.Away()) {
         responder_.ReleaseDue(now, outgoing_);
+    }
+    SendRequestIfDue(now);
+    if (master_ && master_->Done()) {
+        return false;
     }
     if (presence_.ShouldExit(now)) {
         return false;
@@ -100,6 +111,9 @@ std::optional<TimePoint> VirtualDevice::NextDeadline() const
     if (own) {
         next = std::min(*next, *own);
     }
+    if (master_ && master_->NextDeadline()) {
+        next = std::min(*next, *master_->NextDeadline());
+    }
     return next;
 }
 
@@ -122,8 +136,14 @@ void VirtualDevice::ReadChunk(bool hungUp)
             OnClientBack(); // only a client writes while the port end is held
         }
         const std::span chunk(readBuffer_.data(), read.count);
+        const TimePoint now = Clock::now();
+        if (master_) {
+            if (const auto line = master_->Received(chunk, now)) {
+                log_.RecordNote(*line);
+            }
+        }
         log_.Record(chunk);
-        responder_.OnReceived(chunk, Clock::now());
+        responder_.OnReceived(chunk, now);
     } else if (read.status == PseudoTerminal::Status::ClientGone || hungUp) {
         OnClientGone();
     }
@@ -135,6 +155,9 @@ void VirtualDevice::WriteAnswers()
     const auto written = port_.Write(std::span(writeBuffer_.data(), count));
     if (written.status == PseudoTerminal::Status::Done) {
         outgoing_.Consume(written.count);
+        if (master_ && outgoing_.Empty()) {
+            master_->Written(Clock::now()); // the request's last byte went out
+        }
     } else if (written.status == PseudoTerminal::Status::ClientGone) {
         OnClientGone();
     }
@@ -186,6 +209,19 @@ void VirtualDevice::ReportSettingsChange(TimePoint now)
 {
     if (const auto settings = settingsWatch_.Check(now)) {
         log_.RecordSettings(*settings);
+        if (master_) {
+            master_->Start(now); // a client has set the line up
+        }
+    }
+}
+
+void VirtualDevice::SendRequestIfDue(TimePoint now)
+{
+    if (!master_) {
+        return;
+    }
+    if (auto request = master_->Due(now)) {
+        outgoing_.Append(Answer::Fixed(std::move(*request)));
     }
 }
 

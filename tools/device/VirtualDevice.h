@@ -3,6 +3,7 @@
 #include "ClientPresence.h"
 #include "Clock.h"
 #include "LineSettingsWatch.h"
+#include "Master.h"
 #include "Options.h"
 #include "OutgoingStream.h"
 #include "PseudoTerminal.h"
@@ -28,6 +29,8 @@ public:
 
     // Returns when the device should end.
     void Run();
+    // As a master: what its requests came to.
+    const std::optional<Master>& master() const { return master_; }
 
 private:
     // One pass: waits for the port, the stop pipe or the next deadline and
@@ -44,6 +47,7 @@ private:
     void OnClientGone();
     void OnClientBack();
     void ReportSettingsChange(TimePoint now);
+    void SendRequestIfDue(TimePoint now);
 
     PseudoTerminal& port_;
     const ReceiveLog& log_;
@@ -51,6 +55,7 @@ private:
     Responder responder_;
     ClientPresence presence_;
     LineSettingsWatch settingsWatch_;
+    std::optional<Master> master_;
     OutgoingStream outgoing_;
     std::array<std::uint8_t, 4096> readBuffer_{};
     std::array<std::uint8_t, 4096> writeBuffer_{};

@@ -51,6 +51,10 @@ int RunDevice(const Options& options)
     VirtualDevice device(options, port, log, stopSignals.ReadFd());
     AnnouncePort(port.SlavePath());
     device.Run();
+    if (const auto& master = device.master()) {
+        std::fprintf(stdout, "%s\n", master->SummaryText().c_str());
+        std::fflush(stdout);
+    }
     return 0;
 }
 

@@ -1,0 +1,104 @@
+#include "HeadlessAnswer.h"
+
+#include "AutoAnswer.h"
+#include "CommandLine.h"
+#include "HeadlessPort.h"
+#include "LineEngine.h"
+#include "LineRecorder.h"
+#include "Messages.h"
+#include "PortPath.h"
+#include "SessionRecord.h"
+#include "TerminationSignals.h"
+#include "TermiosPort.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <ostream>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kExitBadSetup = 2;
+constexpr int kExitPort = 3;
+constexpr long long kMostSeconds = 31LL * 24 * 3600;
+
+std::optional<long long> ReadSeconds(const std::string& text)
+{
+    if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const long long seconds = std::stoll(text);
+    return seconds >= 1 && seconds <= kMostSeconds ? std::optional(seconds) : std::nullopt;
+}
+
+} // namespace
+
+int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::ostream& err)
+{
+    std::optional<long long> seconds;
+    if (!options.forSeconds.empty()) {
+        seconds = ReadSeconds(options.forSeconds);
+        if (!seconds) {
+            err << "quorvane: --for takes a whole number of seconds from 1 to " << kMostSeconds
+                << "\n";
+            return kExitBadSetup;
+        }
+    }
+    HeadlessSetup read;
+    if (const auto refused = ReadHeadlessSetup(options.answerFile, options.port, read, err)) {
+        return *refused;
+    }
+    const auto& rules = read.setup.Answers;
+    if (std::none_of(rules.begin(), rules.end(), [](const AnswerRule& r) { return r.enabled; })) {
+        err << SetupInvalidMessage("没有启用的自动应答规则").text << "\n";
+        return kExitBadSetup;
+    }
+    SessionRecord record;
+    if (!options.logFile.empty() && !record.start(QString::fromLocal8Bit(options.logFile.c_str()))) {
+        err << "quorvane: cannot write the record to " << options.logFile << "\n";
+        return kExitBadSetup;
+    }
+    TermiosPort port;
+    if (!OpenHeadlessPort(port, read.setup, err)) {
+        return kExitPort;
+    }
+    record.note(RecordEvent::PortOpened, {},
+                "COM" + std::to_string(port.CommPort()) + " " + ComDevicePath(port.CommPort()) +
+                    " " + port.Settings());
+    SteadySessionClock clock;
+    LineEngine engine(port, clock, read.settings);
+    LineRecorder recorder(engine, record);
+    AutoAnswer answers(engine, clock, read.settings);
+    answers.setRules(rules);
+    QObject::connect(&answers, &AutoAnswer::answered, [&](const QString& rule, const ByteList& bytes) {
+        record.note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
+    });
+    QObject::connect(&answers, &AutoAnswer::paused,
+                     [&] { err << "自动应答过多,已暂停\n" << std::flush; });
+    engine.Listen();
+    answers.setEnabled(true);
+
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested,
+                     [] { QCoreApplication::exit(0); });
+    if (seconds) {
+        QTimer::singleShot(std::chrono::seconds(*seconds), [] { QCoreApplication::exit(0); });
+    }
+    QCoreApplication::exec();
+
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        out << rules[i].name << ": " << answers.counts()[i] << "\n";
+    }
+    if (answers.keptBack() > 0) {
+        out << "自动应答过多,未发送: " << answers.keptBack() << "\n";
+    }
+    out << std::flush;
+    port.setPortOpen(false);
+    record.stop();
+    return 0;
+}
+
+} // namespace quorvane
