@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Clock.h"
+
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,10 +21,27 @@ struct Answer {
     std::uint64_t patternLength = 0;
     bool textLines = false; // the pattern is kTextLine over and over
     bool spoilLast = false; // the pattern's last byte goes out inverted
+    // When the request it answers was read (none for what no request asked for).
+    std::optional<TimePoint> requestedAt;
 
-    static Answer Fixed(std::vector<std::uint8_t> bytes) { return Answer{std::move(bytes), 0}; }
-    static Answer Pattern(std::uint64_t length) { return Answer{{}, length}; }
-    static Answer Lines(std::uint64_t length) { return Answer{{}, length, true}; }
+    static Answer Fixed(std::vector<std::uint8_t> bytes)
+    {
+        Answer answer;
+        answer.bytes = std::move(bytes);
+        return answer;
+    }
+    static Answer Pattern(std::uint64_t length)
+    {
+        Answer answer;
+        answer.patternLength = length;
+        return answer;
+    }
+    static Answer Lines(std::uint64_t length)
+    {
+        Answer answer = Pattern(length);
+        answer.textLines = true;
+        return answer;
+    }
 
     std::uint64_t Length() const { return bytes.empty() ? patternLength : bytes.size(); }
     // Byte `offset` of the pattern.

@@ -16,6 +16,11 @@ class OutgoingStream
 public:
     void Append(Answer answer);
     bool Empty() const { return answers_.empty(); }
+    // The answer about to start going out, before any of its bytes has.
+    const Answer* Starting() const
+    {
+        return !answers_.empty() && sentOfFront_ == 0 ? &answers_.front() : nullptr;
+    }
 
     // Copies the next bytes into `out` (as many as fit) without consuming
     // them; returns how many were copied.

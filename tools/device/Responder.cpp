@@ -24,9 +24,12 @@ void Responder::OnReceived(std::span<const std::uint8_t> chunk, TimePoint now)
         return;
     }
     switch (mode_) {
-    case Mode::Echo:
-        Schedule(now + delay_, Answer::Fixed({chunk.begin(), chunk.end()}));
+    case Mode::Echo: {
+        Answer echo = Answer::Fixed({chunk.begin(), chunk.end()});
+        echo.requestedAt = now;
+        Schedule(now + delay_, std::move(echo));
         break;
+    }
     case Mode::Modbus:
         KeepFrameBytes(chunk);
         frameEnd_ = now + gap_;
@@ -74,6 +77,7 @@ void Responder::CloseFrameIfIdle(TimePoint now)
         return;
     }
     if (auto answer = FrameAnswer()) {
+        answer->requestedAt = *frameEnd_ - gap_; // the request's last byte was read
         Schedule(*frameEnd_ + delay_, std::move(*answer));
     }
     frameEnd_.reset();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <poll.h>
 #include <system_error>
@@ -151,10 +152,21 @@ void VirtualDevice::ReadChunk(bool hungUp)
 
 void VirtualDevice::WriteAnswers()
 {
+    // How long the answer waited from its request, as the device saw it.
+    const Answer* starting = outgoing_.Starting();
+    const bool timed = starting != nullptr && starting->requestedAt.has_value();
+    const TimePoint requested = timed ? *starting->requestedAt : TimePoint{};
     const std::size_t count = outgoing_.Peek(writeBuffer_);
     const auto written = port_.Write(std::span(writeBuffer_.data(), count));
     if (written.status == PseudoTerminal::Status::Done) {
         outgoing_.Consume(written.count);
+        if (timed && written.count > 0) {
+            const double waited =
+                std::chrono::duration<double, std::milli>(Clock::now() - requested).count();
+            char note[48];
+            std::snprintf(note, sizeof note, "TX after %.3fms", waited);
+            log_.RecordNote(note);
+        }
         if (master_ && outgoing_.Empty()) {
             master_->Written(Clock::now()); // the request's last byte went out
         }
