@@ -19,7 +19,7 @@
 #include "MessageRecorder.h"
 #include "Offscreen.h"
 #include "PlainTextAppendView.h"
-#include "ReceiveCycle.h"
+#include "LineEngine.h"
 #include "SearchPattern.h"
 #include "SharedSettings.h"
 #include "TextLines.h"
@@ -269,7 +269,7 @@ void ReceptionFigures()
         }
         QApplication::processEvents();
         const double rate = kReceptions / SecondsSince(start);
-        const auto replies = main.findChild<ReceiveCycle*>()->monitor().summary().Counts().replies;
+        const auto replies = main.engine().summary().Counts().replies;
         if (!recorder.messages().empty()) {
             window.fail("message box: " + recorder.messages().front().text);
         } else if (replies != static_cast<std::uint64_t>(kReceptions)) {

@@ -92,6 +92,9 @@ bool LineEngine::WriteAnswer(const ByteList& bytes)
 
 void LineEngine::Listen()
 {
+    if (state_ == SendState::Sequence) {
+        return; // the step under way keeps its frame and its deadline
+    }
     EndReception();
     waiting_.clear();
     timedOut_ = 0;

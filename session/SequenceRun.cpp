@@ -63,11 +63,12 @@ void SequenceRun::WriteStep()
         options.timeoutMs = step.timeoutMs;
     }
     options.expectation = step.expect;
+    // Awaited before it is written: its answer may come while it is written.
+    awaited_ = engine_.lastFrame() + 1;
     if (!engine_.WriteFrame(step.frame, options)) {
+        awaited_ = 0;
         Finish(Ending::PortLost);
-        return;
     }
-    awaited_ = engine_.lastFrame();
 }
 
 void SequenceRun::Judged(std::uint64_t, const StepVerdict& verdict,

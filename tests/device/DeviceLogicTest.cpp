@@ -4,6 +4,7 @@
 
 #include "ClientLineSettings.h"
 #include "ClientPresence.h"
+#include "Master.h"
 #include "ModbusCrc.h"
 #include "ModbusSlave.h"
 #include "Options.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <tuple>
 #include <optional>
 #include <fcntl.h>
 #include <poll.h>
@@ -535,3 +537,45 @@ TEST(DevicePseudoTerminal, BytesLeftUnreadDoNotReachTheNextClient)
 }
 
 } // namespace
+
+namespace quorvane::device {
+namespace {
+
+// The master gives answers, in order, to the oldest request still open: two
+// answers in one read are two answers, an answer with no request left is
+// one given twice, a request never answered is counted at the end.
+TEST(DeviceMaster, AnswersGoToTheOldestRequestInOrder)
+{
+    const std::vector<std::uint8_t> request = {0x01, 0x03};
+    const std::vector<std::uint8_t> answer = {0xAA, 0xBB};
+    Master master(request, Milliseconds{2}, 3, answer);
+    TimePoint t{};
+    master.Start(t);
+    ASSERT_EQ(master.Due(t), request);
+    master.Written(t);
+    t += Milliseconds{2};
+    ASSERT_EQ(master.Due(t), request);
+    master.Written(t);
+    const std::vector<std::uint8_t> both = {0xAA, 0xBB, 0xAA, 0xCC};
+    EXPECT_EQ(master.Received(both, t + Milliseconds{1}), "ANSWER 1.000ms");
+    t += Milliseconds{2};
+    ASSERT_EQ(master.Due(t), request); // the third is answered, and once more
+    master.Written(t);
+    const std::vector<std::uint8_t> extra = {0xAA, 0xBB, 0xAA, 0xBB};
+    master.Received(extra, t);
+    master.Finish();
+    const Master::Figures& f = master.figures();
+    EXPECT_EQ(std::tie(f.sent, f.answered, f.unanswered, f.twice, f.wrong),
+              std::make_tuple(3u, 3u, 0u, 1u, 1u));
+
+    Master quiet(request, Milliseconds{2}, 1, answer);
+    quiet.Start(t);
+    ASSERT_TRUE(quiet.Due(t));
+    quiet.Written(t);
+    quiet.Finish();
+    EXPECT_EQ(quiet.figures().unanswered, 1u);
+    EXPECT_TRUE(quiet.SummaryText().starts_with("master: sent 1 answered 0 unanswered 1 "));
+}
+
+} // namespace
+} // namespace quorvane::device
