@@ -19,6 +19,10 @@ enum class RecordEvent {
     ParityError,  // bytes received with a parity or framing error: how many
     PortOpened,
     PortClosed,
+    PortLost,     // the device went away under the open port
+    Reconnecting, // waiting for the device to come back
+    Reconnected,  // the device came back and the port opened again
+    LinePulse,    // DTR or RTS inverted for a moment and put back
 };
 
 // One line of the session record, ending in a line feed: the local date and
