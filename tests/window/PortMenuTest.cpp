@@ -22,7 +22,9 @@ TEST_F(PortItems, TheMenuListsThemAfterTheDocumentedItems)
     for (QAction* a : find<QMenu>("Com")->actions()) {
         captions << a->text();
     }
-    EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break"}));
+    EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break",
+                                     "DTR 脉冲", "RTS 脉冲", "断线自动重连"}));
+    EXPECT_TRUE(item("Reconnect")->isChecked());
     EXPECT_TRUE(item("DTR")->isChecked());
     EXPECT_TRUE(item("RTS")->isChecked());
 }
