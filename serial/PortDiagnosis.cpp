@@ -128,7 +128,9 @@ std::string PortDiagnosis::NoPermission(const std::string& path) const
 std::string PortDiagnosis::Held(const std::string& path) const
 {
     std::string text;
-    if (const auto holder = LockHolder(path, folders_)) {
+    if (LockedHere(path, folders_)) {
+        text = path + " 已被本程序的另一个端口打开";
+    } else if (const auto holder = LockHolder(path, folders_)) {
         text = "被 " + holder->name + " (PID " + std::to_string(holder->pid) + ") 占用";
     } else if (const auto openers = Openers(path, folders_); !openers.empty()) {
         text = "被 " + openers.front().name + " (PID " + std::to_string(openers.front().pid) +
@@ -160,19 +162,18 @@ std::string PortDiagnosis::NoDevice(int comPort, const std::string& path) const
     return hint.empty() ? text : text + "\n" + hint;
 }
 
-// A chip brltty takes, plugged in, with no tty: brltty has it.
+// A chip brltty takes, plugged in, with no tty: brltty has it. The USB
+// devices are looked at first, the processes only for such a chip.
 std::string PortDiagnosis::BrlttyHint() const
 {
-    if (!ProcessRuns("brltty", folders_)) {
-        return {};
-    }
     std::error_code error;
     for (fs::directory_iterator it(folders_.sysBusUsb, error), end; !error && it != end;
          it.increment(error)) {
         const std::string vendor = ReadWord(it->path() / "idVendor");
         const std::string product = ReadWord(it->path() / "idProduct");
         for (const UsbChip& chip : kChipsBrlttyTakes) {
-            if (vendor == chip.vendor && product == chip.product && !HasTty(it->path())) {
+            if (vendor == chip.vendor && product == chip.product && !HasTty(it->path()) &&
+                ProcessRuns("brltty", folders_)) {
                 return std::string("插入的 ") + chip.name + " USB 串口 (" + vendor + ":" + product +
                        ") 没有串口设备：它很可能被盲文显示服务 brltty 接管了。"
                        "不用盲文显示器时，请运行 sudo apt remove brltty，然后重新插入。";

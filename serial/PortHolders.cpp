@@ -71,7 +71,8 @@ std::vector<int> OtherProcesses(const SystemFolders& folders)
 // A lock line of /proc/locks names the file by "MAJOR:MINOR:INODE", the
 // device numbers in hexadecimal: "1: FLOCK  ADVISORY  WRITE 4242 00:05:12 0 EOF".
 // Waiters ("1: -> FLOCK ...") hold nothing.
-std::optional<int> LockerOf(const struct stat& file, const SystemFolders& folders)
+std::optional<int> LockerOf(const struct stat& file, const SystemFolders& folders,
+                            bool self = false)
 {
     std::ifstream locks(fs::path(folders.proc) / "locks");
     std::string line;
@@ -89,7 +90,7 @@ std::optional<int> LockerOf(const struct stat& file, const SystemFolders& folder
             continue;
         }
         if (makedev(major, minor) == file.st_dev && inode == file.st_ino &&
-            std::stoll(pid) != getpid()) {
+            (std::stoll(pid) == getpid()) == self) {
             return static_cast<int>(std::stoll(pid));
         }
     }
@@ -164,6 +165,12 @@ std::optional<PortHolder> LockHolder(const std::string& path, const SystemFolder
         return std::nullopt;
     }
     return PortHolder{*pid, NameOf(*pid, folders)};
+}
+
+bool LockedHere(const std::string& path, const SystemFolders& folders)
+{
+    struct stat file = {};
+    return stat(path.c_str(), &file) == 0 && LockerOf(file, folders, true).has_value();
 }
 
 std::vector<PortHolder> Openers(const std::string& path, const SystemFolders& folders)

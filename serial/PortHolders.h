@@ -21,6 +21,10 @@ struct PortHolder {
 // lock folders whose PID is alive. Nothing is opened but text files.
 std::optional<PortHolder> LockHolder(const std::string& path, const SystemFolders& folders);
 
+// Whether this process itself has locked the device at path (another port
+// of the same program has it open).
+bool LockedHere(const std::string& path, const SystemFolders& folders);
+
 // The processes, other than this one, that have the device at path open,
 // from /proc/*/fd as far as they can be read (another user's are not).
 std::vector<PortHolder> Openers(const std::string& path, const SystemFolders& folders);
