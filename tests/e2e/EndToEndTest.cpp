@@ -7,7 +7,6 @@
 #include "FrmMain.h"
 #include "IntervalTimer.h"
 #include "MessageRecorder.h"
-#include "PortHolders.h"
 #include "PortPath.h"
 #include "PtyPair.h"
 #include "StatusPanel.h"
@@ -22,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -159,26 +157,6 @@ TEST_F(EndToEnd, APortHeldByAnotherOpenerGivesThePortMessage)
     ::close(holder);
     QTest::mouseClick(find<QPushButton>("cmdSend"), Qt::LeftButton);
     EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
-}
-
-// Another program that locked the port is named under the port message.
-TEST_F(EndToEnd, AProgramHoldingThePortIsNamedInTheMessage)
-{
-    start({"echo"});
-    QProcess flock;
-    flock.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), device.path(),
-                                          QStringLiteral("sleep"), QStringLiteral("60")});
-    ASSERT_TRUE(flock.waitForStarted());
-    ASSERT_TRUE(WaitUntil([&] {
-        return LockHolder(device.path().toStdString(), CurrentSystemFolders()).has_value();
-    }));
-    typeAndSend("1 2 3");
-    ASSERT_EQ(recorder.messages().size(), 1u);
-    EXPECT_EQ(recorder.messages()[0].text, "端口2已被占用或不存在,请更换端口");
-    EXPECT_EQ(recorder.messages()[0].detail,
-              "被 flock (PID " + std::to_string(flock.processId()) + ") 占用");
-    flock.kill();
-    flock.waitForFinished();
 }
 
 TEST_F(EndToEnd, AFrameFormatSetInTheDialogsGoesOnTheWire)
