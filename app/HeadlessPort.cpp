@@ -69,7 +69,14 @@ bool OpenHeadlessPort(TermiosPort& port, const Setup& setup, std::ostream& err)
     port.setDTREnable(setup.Dtr);
     port.setRTSEnable(setup.Rts);
     port.setInputMode(SerialPort::InputModes::Binary);
+    port.setRs485({setup.Rs485, setup.Rs485RtsHigh, setup.Rs485BeforeMs, setup.Rs485AfterMs});
     if (port.setPortOpen(true)) {
+        // A driver without direction control: the run goes on without it, as
+        // the window does, and says so once.
+        if (const std::string refusal = port.Rs485Refusal(); !refusal.empty()) {
+            err << MessageFor(MessageId::Rs485Refused, port.CommPort()).text << "\n"
+                << refusal << "\n";
+        }
         return true;
     }
     err << MessageFor(MessageId::PortUnavailable, port.CommPort()).text << "\n";

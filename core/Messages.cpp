@@ -44,6 +44,9 @@ Message MessageFor(MessageId id, int port)
         return SetupInvalidMessage({});
     case MessageId::SetupSaveFailed:
         return {"无法保存配置文件", "警告", MessageIcon::Critical, {}};
+    case MessageId::Rs485Refused:
+        return {"端口" + std::to_string(port) + "不能使用 RS-485 收发控制,已按普通串口打开", "提示",
+                MessageIcon::Warning, {}};
     }
     return {};
 }

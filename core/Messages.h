@@ -28,6 +28,7 @@ enum class MessageId {
     BaudRateRange,     // a custom baud rate outside 50..4000000
     SetupInvalid,      // a setup file that cannot be opened (needs the first problem)
     SetupSaveFailed,   // a setup file that could not be written
+    Rs485Refused,      // the port opened without RS-485 (needs the port number)
 };
 
 struct Message {
@@ -38,7 +39,7 @@ struct Message {
 };
 
 // The text, title and icon of a message. `port` is used only by
-// PortUnavailable, whose text names the port number.
+// PortUnavailable and Rs485Refused, whose texts name the port number.
 Message MessageFor(MessageId id, int port = 0);
 
 // "配置文件无效: " and the first problem found in the file.

@@ -27,6 +27,14 @@ std::string_view EventWord(RecordEvent event)
         return "自动应答";
     case RecordEvent::PortOpened:
         return "串口打开";
+    case RecordEvent::PortLost:
+        return "串口断开";
+    case RecordEvent::Reconnecting:
+        return "等待重新连接";
+    case RecordEvent::Reconnected:
+        return "重新连接";
+    case RecordEvent::LinePulse:
+        return "脉冲";
     case RecordEvent::PortClosed:
         break;
     }

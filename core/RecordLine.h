@@ -20,6 +20,10 @@ enum class RecordEvent {
     AutoAnswer,   // an automatic answer written: its rule and its bytes
     PortOpened,
     PortClosed,
+    PortLost,     // the device went away under the open port
+    Reconnecting, // waiting for the device to come back
+    Reconnected,  // the device came back and the port opened again
+    LinePulse,    // DTR or RTS inverted for a moment and put back
 };
 
 // One line of the session record, ending in a line feed: the local date and

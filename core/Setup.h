@@ -70,6 +70,12 @@ struct Setup {
     int Handshaking = 0;        // 0 none, 1 RTS/CTS, 2 XON/XOFF
     bool Dtr = true;
     bool Rts = true;
+    // RS-485 direction control (version 2): RTS high or low while sending,
+    // and the driver's delays before and after, 0..1000 ms.
+    bool Rs485 = false;
+    bool Rs485RtsHigh = true;
+    int Rs485BeforeMs = 0;
+    int Rs485AfterMs = 0;
 
     // View modes of the send and receive views, 0..3 (3 shows hex and characters).
     int SendViewMode = 1;

@@ -11,7 +11,7 @@ namespace {
 
 using K = SetupFieldKind;
 
-const std::array<SetupField, 34> kFields = {{
+const std::array<SetupField, 38> kFields = {{
     {"frame", "StartByte", K::ByteText, 0, 0, &Setup::StartByte},
     {"frame", "SlaveAddr", K::ByteText, 0, 0, &Setup::SlaveAddr},
     {"frame", "CmdByte", K::ByteText, 0, 0, &Setup::CmdByte},
@@ -42,6 +42,10 @@ const std::array<SetupField, 34> kFields = {{
     {"port", "handshake", K::Whole, 0, 2, &Setup::Handshaking},
     {"port", "dtr", K::Flag, 0, 1, &Setup::Dtr},
     {"port", "rts", K::Flag, 0, 1, &Setup::Rts},
+    {"port", "rs485", K::Flag, 0, 1, &Setup::Rs485, 2},
+    {"port", "rs485rtshigh", K::Flag, 0, 1, &Setup::Rs485RtsHigh, 2},
+    {"port", "rs485before", K::Whole, 0, 1000, &Setup::Rs485BeforeMs, 2},
+    {"port", "rs485after", K::Whole, 0, 1000, &Setup::Rs485AfterMs, 2},
     {"display", "send", K::Whole, 0, 3, &Setup::SendViewMode},
     {"display", "receive", K::Whole, 0, 3, &Setup::ReceiveViewMode},
     {"sequence", "rounds", K::Whole, 0, 1000000, &Setup::SequenceRounds, 2},

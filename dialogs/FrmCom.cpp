@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "DialogWindow.h"
 #include "FrmCustomBaud.h"
+#include "FrmRs485.h"
 #include "MainControls.h"
 #include "PortPath.h"
 #include "PortTexts.h"
@@ -77,13 +78,16 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
     SetUpDialogWindow(this, 232, 242);
 
     BuildLists();
-    // The buttons stand under the sixth list.
+    // The buttons stand under the sixth list; "RS-485..." beside "默认".
+    cmdRs485 =
+        MakeButton(this, QStringLiteral("cmdRs485"), QStringLiteral("RS-485..."), 30, 182, 78, 22);
     Command1 =
         MakeButton(this, QStringLiteral("Command1"), QStringLiteral("默认"), 144, 182, 64, 22);
     cmdok = MakeButton(this, QStringLiteral("cmdok"), QStringLiteral("确定"), 30, 212, 64, 22);
     cmdcancel =
         MakeButton(this, QStringLiteral("cmdcancel"), QStringLiteral("取消"), 138, 212, 64, 22);
     connect(Command1, &QPushButton::clicked, this, &FrmCom::SetPortDefaults);
+    connect(cmdRs485, &QPushButton::clicked, this, &FrmCom::cmdRs485_Click);
     connect(cmdok, &QPushButton::clicked, this, &FrmCom::cmdok_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmCom::cmdcancel_Click);
     connect(Combo1[kBaudList], &QComboBox::currentIndexChanged, this, &FrmCom::BaudChosen);
@@ -232,12 +236,30 @@ void FrmCom::AskCustomRate()
 }
 
 // Confirming or cancelling the port dialog first cancels an unanswered
-// rate box, so "自定义..." itself is never kept as a selection.
+// rate box, so "自定义..." itself is never kept as a selection; an open
+// RS-485 box is cancelled too.
 void FrmCom::DropCustomRateBox()
 {
     if (customBaud_ && customBaud_->isVisible()) {
         customBaud_->reject();
     }
+    if (rs485Box_ && rs485Box_->isVisible()) {
+        rs485Box_->reject();
+    }
+}
+
+void FrmCom::cmdRs485_Click()
+{
+    if (!rs485Box_) {
+        rs485Box_ = new FrmRs485(this);
+        connect(rs485Box_, &FrmRs485::settingsChosen, this,
+                [this](const Rs485Settings& settings) { rs485_ = settings; });
+    }
+    if (rs485Box_->isVisible()) {
+        rs485Box_->raise();
+        return;
+    }
+    rs485Box_->askOver(this, rs485_);
 }
 
 void FrmCom::SetPortDefaults()
@@ -246,6 +268,7 @@ void FrmCom::SetPortDefaults()
         SelectText(i, QString::fromUtf8(kDefaults[i]));
         SavedPortTexts[i] = Combo1[i]->currentText();
     }
+    rs485_ = savedRs485_ = {};
 }
 
 QString FrmCom::SettingsText() const
@@ -271,6 +294,7 @@ void FrmCom::cmdok_Click()
     for (int i = 0; i < kListCount; ++i) {
         SavedPortTexts[i] = Combo1[i]->currentText();
     }
+    savedRs485_ = rs485_;
     const QString settings = SettingsText();
     SerialPort& port = main_.port();
     if (port.PortOpen()) {
@@ -280,6 +304,7 @@ void FrmCom::cmdok_Click()
     port.setCommPort(Combo1[kPortList]->currentIndex() + 1);
     port.setSettings(settings.toStdString());
     port.setHandshaking(ChosenHandshaking());
+    port.setRs485(savedRs485_);
     hide();
     main_.portSettingsApplied();
 }
@@ -290,6 +315,7 @@ void FrmCom::cmdcancel_Click()
     for (int i = 0; i < kListCount; ++i) {
         SelectText(i, SavedPortTexts[i]);
     }
+    rs485_ = savedRs485_;
     hide();
 }
 
@@ -312,6 +338,12 @@ int FrmCom::FirstInvalidSelection(const std::array<QString, kListCount>& texts) 
 
 int FrmCom::ConfirmSelections(const std::array<QString, kListCount>& texts)
 {
+    return ConfirmSelections(texts, savedRs485_);
+}
+
+int FrmCom::ConfirmSelections(const std::array<QString, kListCount>& texts,
+                              const Rs485Settings& rs485)
+{
     ShowPortItems(); // the ports the held map has now
     const int bad = FirstInvalidSelection(texts);
     if (bad >= 0) {
@@ -325,6 +357,7 @@ int FrmCom::ConfirmSelections(const std::array<QString, kListCount>& texts)
     for (int i = 0; i < kListCount; ++i) {
         SelectText(i, texts[i]);
     }
+    rs485_ = rs485;
     cmdok_Click();
     return -1;
 }

@@ -14,11 +14,13 @@ namespace quorvane
 {
 
 class FrmCustomBaud;
+class FrmRs485;
 class MainControls;
 
 // The port settings dialog "通信参数设置": port number, line settings and
-// flow control. Built at its first showing and only hidden afterwards, so it
-// keeps its selections; it never reads them back from the port.
+// flow control, and under "RS-485..." the driver's RS-485 direction control.
+// Built at its first showing and only hidden afterwards, so it keeps its
+// selections; it never reads them back from the port.
 class FrmCom : public QDialog
 {
     Q_OBJECT
@@ -42,8 +44,14 @@ public:
     // Selects the six texts and confirms them as "确定" does. Returns -1, or
     // the first bad index as above, and then nothing changes.
     int ConfirmSelections(const std::array<QString, kListCount>& texts);
+    // The same with RS-485 direction control (a setup holds both).
+    int ConfirmSelections(const std::array<QString, kListCount>& texts, const Rs485Settings& rs485);
     // The six texts as last confirmed (or set by "默认").
     const std::array<QString, kListCount>& SavedSelections() const { return SavedPortTexts; }
+    // RS-485 direction control as last confirmed (off by "默认").
+    const Rs485Settings& SavedRs485() const { return savedRs485_; }
+    // "RS-485...": the small dialog over this one.
+    void cmdRs485_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +73,10 @@ private:
     std::array<QComboBox*, kListCount> Combo1{};
     std::array<QString, kListCount> SavedPortTexts;
     QPushButton* Command1 = nullptr;
+    QPushButton* cmdRs485 = nullptr;
+    FrmRs485* rs485Box_ = nullptr; // built at the first "RS-485..."
+    Rs485Settings rs485_;          // as chosen in the small dialog, until OK or Cancel
+    Rs485Settings savedRs485_;
     QPushButton* cmdok = nullptr;
     QPushButton* cmdcancel = nullptr;
     FrmCustomBaud* customBaud_ = nullptr; // built at the first "自定义..."

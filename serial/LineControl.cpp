@@ -3,6 +3,7 @@
 #include "TerminalDevice.h"
 #include "Termios2.h"
 
+#include <cerrno>
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -56,6 +57,21 @@ bool DeviceLineControl::setBreak(int fd, bool on)
         return false;
     }
     return ioctl(fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+int DeviceLineControl::setRs485(int fd, const serial_rs485& config)
+{
+    serial_rs485 asked = config;
+    return ioctl(fd, TIOCSRS485, &asked) == 0 ? 0 : errno;
+}
+
+std::optional<serial_rs485> DeviceLineControl::rs485(int fd)
+{
+    serial_rs485 held{};
+    if (ioctl(fd, TIOCGRS485, &held) != 0) {
+        return std::nullopt;
+    }
+    return held;
 }
 
 std::optional<std::size_t> DeviceLineControl::outputQueued(int fd)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <sys/types.h>
+#include <linux/serial.h>
 #include <termios.h>
 
 namespace quorvane {
@@ -38,6 +39,12 @@ public:
     // Holds the line in break or lets it go; false when the line cannot.
     virtual bool setBreak(int fd, bool on) = 0;
 
+    // RS-485 direction control (TIOCSRS485): 0, or the error the driver gave
+    // (ENOTTY: it has no RS-485 mode, as on a pseudo-terminal).
+    virtual int setRs485(int fd, const serial_rs485& config) = 0;
+    // What the driver holds (TIOCGRS485); empty when it cannot tell.
+    virtual std::optional<serial_rs485> rs485(int fd) = 0;
+
     // Bytes the driver holds that have not gone out; empty when it cannot tell.
     virtual std::optional<std::size_t> outputQueued(int fd) = 0;
     // Breaks the driver has counted since it was loaded; empty without a counter.
@@ -63,6 +70,8 @@ public:
     std::optional<int> modemLines(int fd) override;
     bool switchModemLines(int fd, int bits, bool on) override;
     bool setBreak(int fd, bool on) override;
+    int setRs485(int fd, const serial_rs485& config) override;
+    std::optional<serial_rs485> rs485(int fd) override;
     std::optional<std::size_t> outputQueued(int fd) override;
     std::optional<std::uint32_t> breakCount(int fd) override;
     ssize_t write(int fd, const void* bytes, std::size_t count) override;

@@ -19,8 +19,9 @@ public:
     // Reads through a duplicate of fd, which the thread closes when it ends.
     ModemLinePoller(int fd, Reader reader,
                     std::chrono::milliseconds every = std::chrono::milliseconds(100));
-    // Stops the thread without waiting for a read under way; it ends by
-    // itself once that read returns.
+    // Stops the thread, waiting a moment (50 ms at most) for it to close its
+    // descriptor; a read under way that takes longer is not waited for: the
+    // thread ends by itself once that read returns.
     ~ModemLinePoller();
     ModemLinePoller(const ModemLinePoller&) = delete;
     ModemLinePoller& operator=(const ModemLinePoller&) = delete;

@@ -1,5 +1,7 @@
 #include "PortMap.h"
 
+#include "PortHolders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -142,8 +144,18 @@ PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
 
 PortMap WorkOutPortMap(const SystemFolders& folders)
 {
-    return MapPorts(EnvironmentChoices(), ReadPortFile(PortFilePath()), FindSerialDevices(folders),
-                    folders.dev);
+    PortMap map = MapPorts(EnvironmentChoices(), ReadPortFile(PortFilePath()),
+                           FindSerialDevices(folders), folders.dev);
+    for (ComPort& port : map) {
+        if (port.state != DeviceState::Present) {
+            continue;
+        }
+        if (const auto holder = LockHolder(port.device, folders)) {
+            port.state = DeviceState::Busy;
+            port.holder = HolderText(*holder);
+        }
+    }
+    return map;
 }
 
 } // namespace quorvane

@@ -11,8 +11,9 @@ namespace quorvane {
 // How a COMn got its device.
 enum class PortSource { Environment, PortFile, Found, Default };
 
-// What a COMn's device path is right now, seen without opening it.
-enum class DeviceState { Present, Missing, NoPermission };
+// What a COMn's device path is right now, seen without opening it; Busy
+// when another program has locked it.
+enum class DeviceState { Present, Missing, NoPermission, Busy };
 
 struct ComPort {
     int number = 0;
@@ -20,6 +21,7 @@ struct ComPort {
     PortSource source = PortSource::Default;
     std::string description;
     DeviceState state = DeviceState::Missing;
+    std::string holder; // under Busy: "minicom(4242)"
 };
 
 // COM1 to COM4 always, then COM5 up to the highest COMn (at most COM16) that
@@ -38,7 +40,7 @@ PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
                  const std::vector<FoundDevice>& found, const std::string& devFolder);
 
 // The mapping of this moment: environment, the user's port file, the devices
-// found in folders.
+// found in folders; a device another program has locked is Busy, with who.
 PortMap WorkOutPortMap(const SystemFolders& folders);
 
 // Present when path exists as a device the user may read and write, NoPermission

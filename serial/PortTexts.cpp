@@ -26,10 +26,18 @@ std::string DeviceStateText(DeviceState state)
         return "存在";
     case DeviceState::NoPermission:
         return "无权限";
+    case DeviceState::Busy:
+        return "被占用";
     case DeviceState::Missing:
         break;
     }
     return "不存在";
+}
+
+std::string PortStateText(const ComPort& port)
+{
+    const std::string state = DeviceStateText(port.state);
+    return port.holder.empty() ? state : state + " " + port.holder;
 }
 
 std::string NoPermissionHint()
@@ -44,7 +52,7 @@ std::string PortTooltip(const ComPort& port)
         text += "说明: " + port.description + "\n";
     }
     text += "来源: " + PortSourceText(port.source) + "\n";
-    text += "状态: " + DeviceStateText(port.state);
+    text += "状态: " + PortStateText(port);
     if (port.state == DeviceState::NoPermission) {
         text += "\n" + NoPermissionHint();
     }
@@ -58,7 +66,7 @@ std::string PortListing(const PortMap& map)
         text += "COM" + std::to_string(port.number) + "\t" + port.device + "\t" +
                 PortSourceText(port.source) + "\t" +
                 (port.description.empty() ? std::string("-") : port.description) + "\t" +
-                DeviceStateText(port.state) + "\n";
+                PortStateText(port) + "\n";
     }
     const bool refused = std::any_of(map.begin(), map.end(), [](const ComPort& port) {
         return port.state == DeviceState::NoPermission;

@@ -8,8 +8,10 @@ namespace quorvane {
 
 // "环境变量", "配置文件", "自动检测" or "默认".
 std::string PortSourceText(PortSource source);
-// "存在", "不存在" or "无权限".
+// "存在", "不存在", "无权限" or "被占用".
 std::string DeviceStateText(DeviceState state);
+// The state of a COMn's device with its holder: "被占用 minicom(4242)".
+std::string PortStateText(const ComPort& port);
 // What to do about 无权限: join the dialout group.
 std::string NoPermissionHint();
 

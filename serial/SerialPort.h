@@ -1,11 +1,13 @@
 #pragma once
 
 #include "ByteList.h"
+#include "Rs485.h"
 
 #include <QObject>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quorvane {
@@ -103,6 +105,20 @@ public:
     // Why the last opening failed, for the port message's second line
     // (UTF-8); empty when it is not known.
     virtual std::string OpenFailureReason() const { return {}; }
+    // The device the port has open, or opens next: empty for the one
+    // ComDevicePath(CommPort()) names. setDevicePath opens another path for
+    // the same COMn (the by-id link of an adapter that came back under
+    // another kernel name) until the next setCommPort.
+    virtual std::string DevicePath() const { return {}; }
+    virtual void setDevicePath(const std::string& path) { (void)path; }
+    // RS-485 direction control, asked of the driver at the next opening. A
+    // driver without it (a pseudo-terminal) refuses it and the port opens
+    // without it: Rs485Refusal() says why (UTF-8) until the next opening.
+    // Rs485Held() is what the driver holds, read back, while open.
+    virtual void setRs485(const Rs485Settings& settings) { (void)settings; }
+    virtual Rs485Settings rs485() const { return {}; }
+    virtual std::string Rs485Refusal() const { return {}; }
+    virtual std::optional<Rs485Settings> Rs485Held() const { return std::nullopt; }
     // How many bytes of what the last Input() returned came with a parity or
     // framing error (marked by the driver); they are shown, and counted.
     virtual std::size_t FlawedInInput() const { return 0; }

@@ -16,7 +16,13 @@ std::optional<SystemFolders>& ChosenFolders()
 
 SystemFolders SystemFolders::Under(const std::string& root)
 {
-    return {root + "/sys/class/tty", root + "/dev/serial/by-id", root + "/dev"};
+    SystemFolders folders;
+    folders.sysClassTty = root + "/sys/class/tty";
+    folders.serialById = root + "/dev/serial/by-id";
+    folders.dev = root + "/dev";
+    folders.sysBusUsb = root + "/sys/bus/usb/devices";
+    folders.lockFolders = {root + "/var/lock", root + "/run/lock"};
+    return folders;
 }
 
 SystemFolders CurrentSystemFolders()

@@ -3,6 +3,7 @@
 #include "LineControl.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
@@ -59,34 +60,70 @@ bool IsPseudoTerminalMaster(int fd)
 
 } // namespace
 
-int TakeTerminal(const std::string& path)
+namespace {
+
+int Refuse(TakeFailure* failure, TakeFailure::Kind kind, int error = 0)
 {
+    if (failure != nullptr) {
+        *failure = {kind, error};
+    }
+    return -1;
+}
+
+// What an errno of stat or open says about the path.
+TakeFailure::Kind KindOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+        return TakeFailure::Kind::Missing;
+    case EACCES:
+    case EPERM:
+        return TakeFailure::Kind::Denied;
+    case EBUSY:
+        return TakeFailure::Kind::Held;
+    default:
+        return TakeFailure::Kind::Other;
+    }
+}
+
+} // namespace
+
+int TakeTerminal(const std::string& path, TakeFailure* failure)
+{
+    using Kind = TakeFailure::Kind;
     struct stat named = {};
-    if (stat(path.c_str(), &named) != 0 || !S_ISCHR(named.st_mode) ||
-        !CarriesALine(named.st_rdev)) {
-        return -1;
+    if (stat(path.c_str(), &named) != 0) {
+        return Refuse(failure, KindOf(errno), errno);
+    }
+    if (!S_ISCHR(named.st_mode) || !CarriesALine(named.st_rdev)) {
+        return Refuse(failure, Kind::NotALine);
     }
     if (!WaitForClose(named.st_rdev, kMostCloseWait)) {
-        return -1; // its driver still sends what the last close left it
+        return Refuse(failure, Kind::Closing); // its driver still sends what the last close left it
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return -1;
+        return Refuse(failure, KindOf(errno), errno);
     }
     struct stat opened = {};
     if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || isatty(fd) != 1 ||
         !CarriesALine(opened.st_rdev) || IsPseudoTerminalMaster(fd)) {
         close(fd);
-        return -1;
+        return Refuse(failure, Kind::NotALine);
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
-        return -1;
+        return Refuse(failure, error == EWOULDBLOCK ? Kind::Held : KindOf(error), error);
     }
     if (ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         flock(fd, LOCK_UN);
         close(fd);
-        return -1;
+        return Refuse(failure, KindOf(error), error);
     }
     return fd;
 }

@@ -10,14 +10,23 @@ namespace quorvane {
 
 class LineControl;
 
+// Why TakeTerminal refused a path: nothing there, not a terminal that
+// carries a line, access refused, held by another opener, still being
+// closed by this process, or another error (with its errno).
+struct TakeFailure {
+    enum class Kind { None, Missing, NotALine, Denied, Held, Closing, Other };
+    Kind kind = Kind::None;
+    int error = 0; // errno, where the system gave one
+};
+
 // Opens the terminal at path for reading and writing without blocking and
 // takes it for this opener alone: an flock on the open file description
 // keeps out every other opener that locks too (this process included),
 // TIOCEXCL keeps out plain opens by anyone but root. -1 when the path is
 // missing, not a terminal that carries a line, or already taken. Nothing is
 // created or truncated. A device this process is still closing is waited
-// for a moment (200 ms), then refused.
-int TakeTerminal(const std::string& path);
+// for a moment (200 ms), then refused. Why it refused goes to `failure`.
+int TakeTerminal(const std::string& path, TakeFailure* failure = nullptr);
 
 // Lets go of a terminal TakeTerminal took, through control, and closes it
 // without the caller waiting. A UART driver's close waits until the chip has

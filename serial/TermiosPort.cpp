@@ -2,6 +2,7 @@
 
 #include "LineLinger.h"
 #include "ModemLinePoller.h"
+#include "PortDiagnosis.h"
 #include "PortPath.h"
 #include "TerminalDevice.h"
 
@@ -197,11 +198,12 @@ void TermiosPort::setDTREnable(bool on)
     }
 }
 
-// Under RTS/CTS the driver drives RTS: the wish waits for another opening.
+// Under RTS/CTS or RS-485 the driver drives RTS: the wish waits for
+// another opening.
 void TermiosPort::setRTSEnable(bool on)
 {
     rts_ = on;
-    if (fd_ >= 0 && line_.flow != FlowControl::RtsCts) {
+    if (fd_ >= 0 && line_.flow != FlowControl::RtsCts && !rs485Held_) {
         control_->switchModemLines(fd_, TIOCM_RTS, rts_);
     }
 }
@@ -211,7 +213,7 @@ void TermiosPort::setRTSEnable(bool on)
 void TermiosPort::applyOutputLines()
 {
     control_->switchModemLines(fd_, TIOCM_DTR, dtr_);
-    if (line_.flow != FlowControl::RtsCts) {
+    if (line_.flow != FlowControl::RtsCts && !rs485Held_) {
         control_->switchModemLines(fd_, TIOCM_RTS, rts_);
     }
 }
@@ -258,9 +260,19 @@ bool TermiosPort::Draining() const
     return linger_ && linger_->holding();
 }
 
+std::string TermiosPort::DevicePath() const
+{
+    if (fd_ >= 0) {
+        return openedPath_;
+    }
+    return devicePath_.empty() ? ComDevicePath(commPort_) : devicePath_;
+}
+
 bool TermiosPort::openDevice()
 {
     openFailure_.clear();
+    rs485Refusal_.clear();
+    rs485Held_.reset();
     if (commPort_ < 1) {
         return false;
     }
@@ -270,11 +282,13 @@ bool TermiosPort::openDevice()
         return false;
     }
     settings->flow = FlowOf(handshaking_);
-    const std::string path = ComDevicePath(commPort_);
+    const std::string path = DevicePath();
     // This port's last frame, or another's, may still hold the device.
     LineLinger::CutShortOn(TerminalNumber(path));
-    const int fd = TakeTerminal(path);
+    TakeFailure failure;
+    const int fd = TakeTerminal(path, &failure);
     if (fd < 0) {
+        openFailure_ = PortDiagnosis(CurrentSystemFolders()).Explain(commPort_, path, failure);
         return false;
     }
     const auto rate = ConfigureLine(fd, *settings, *control_, openFailure_);
@@ -282,9 +296,35 @@ bool TermiosPort::openDevice()
         ReleaseTerminal(fd, control_);
         return false;
     }
+    openedPath_ = path;
+    applyRs485(fd);
     startSession(fd, *settings, *rate);
     emit openChanged(true);
     return true;
+}
+
+// Asked only when chosen: a port left without it keeps whatever mode its
+// driver has, as before. What the driver holds is read back, since a driver
+// may round the delays or keep a flag of its own. The driver keeps the mode
+// after closing, as it keeps the line settings.
+void TermiosPort::applyRs485(int fd)
+{
+    if (!rs485_.enabled) {
+        return;
+    }
+    serial_rs485 asked{};
+    ToDriverRs485(rs485_, asked);
+    if (const int error = control_->setRs485(fd, asked); error != 0) {
+        rs485Refusal_ = Rs485RefusalText(error);
+        return;
+    }
+    const auto held = control_->rs485(fd);
+    const Rs485Settings read = held ? FromDriverRs485(*held) : rs485_;
+    if (!read.enabled) {
+        rs485Refusal_ = Rs485RefusalText(ENOTTY);
+        return;
+    }
+    rs485Held_ = read;
 }
 
 void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)
@@ -327,6 +367,7 @@ void TermiosPort::closeDevice()
     const int fd = fd_;
     fd_ = -1;
     baudRate_ = 0;
+    rs485Held_.reset();
     if (breakHeld_) {
         control_->setBreak(fd, false);
         breakHeld_ = false;

@@ -35,7 +35,11 @@ public:
     ~TermiosPort() override;
 
     int CommPort() const override { return commPort_; }
-    void setCommPort(int port) override { commPort_ = port; }
+    void setCommPort(int port) override
+    {
+        commPort_ = port;
+        devicePath_.clear();
+    }
     std::string Settings() const override { return settings_; }
     void setSettings(const std::string& settings) override { settings_ = settings; }
     void setInputMode(InputModes mode) override { inputMode_ = mode; }
@@ -67,6 +71,12 @@ public:
     TimePoint LastReadAt() const override { return lastReadAt_; }
     bool Draining() const override;
     std::string OpenFailureReason() const override { return openFailure_; }
+    std::string DevicePath() const override;
+    void setDevicePath(const std::string& path) override { devicePath_ = path; }
+    void setRs485(const Rs485Settings& settings) override { rs485_ = settings; }
+    Rs485Settings rs485() const override { return rs485_; }
+    std::string Rs485Refusal() const override { return rs485Refusal_; }
+    std::optional<Rs485Settings> Rs485Held() const override { return rs485Held_; }
     std::size_t FlawedInInput() const override { return lastInputFlawed_; }
     std::uint64_t FlawedSinceOpen() const override { return flawedSinceOpen_; }
 
@@ -84,6 +94,7 @@ private:
     };
 
     bool openDevice();
+    void applyRs485(int fd);
     void startSession(int fd, const LineSettings& line, unsigned rate);
     void closeDevice();
     void letGoOfLine(int fd);
@@ -107,8 +118,13 @@ private:
     Handshaking handshaking_ = Handshaking::None;
     bool dtr_ = true;
     bool rts_ = true;
+    std::string devicePath_; // instead of COMn's device, when given
+    Rs485Settings rs485_;
 
     int fd_ = -1;
+    std::string openedPath_;                   // the device the port has open
+    std::string rs485Refusal_;                 // why the driver turned RS-485 down
+    std::optional<Rs485Settings> rs485Held_;   // what it holds, while open
     std::string openFailure_; // why the last opening failed, where it is known
     LineSettings line_;     // as the open port was set up
     unsigned baudRate_ = 0; // as the driver set it

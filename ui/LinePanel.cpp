@@ -13,6 +13,21 @@ namespace quorvane {
 namespace {
 
 constexpr int kPollMs = 100;
+constexpr int kReconnectedShownMs = 3000;
+const QString kDtr = QStringLiteral("DTR");
+const QString kRts = QStringLiteral("RTS");
+
+QString Dot(bool on)
+{
+    return on ? QStringLiteral("●") : QStringLiteral("○");
+}
+
+// A line name lit when asserted and grey when not.
+QString Lit(const QString& name, bool on)
+{
+    return (on ? QStringLiteral("<b>%1</b>") : QStringLiteral("<span style=\"color:#999\">%1</span>"))
+        .arg(name);
+}
 
 // The four input lines, each named and marked by `mark`; "—" on a port
 // without them.
@@ -34,18 +49,30 @@ QString LinesText(const SerialPort::ModemLines& lines,
 // "CTS●" asserted, "CTS○" not.
 QString FullLines(const SerialPort::ModemLines& lines)
 {
-    return LinesText(lines, [](const QString& name, bool on) {
-        return name + (on ? QStringLiteral("●") : QStringLiteral("○"));
-    });
+    return LinesText(lines, [](const QString& name, bool on) { return name + Dot(on); });
 }
 
-// The line names, lit when asserted and grey when not.
 QString ShortLines(const SerialPort::ModemLines& lines)
 {
-    return LinesText(lines, [](const QString& name, bool on) {
-        return (on ? QStringLiteral("<b>%1</b>") : QStringLiteral("<span style=\"color:#999\">%1</span>"))
-            .arg(name);
-    });
+    return LinesText(lines, Lit);
+}
+
+// An output line as the user set it, a link that switches it; RTS that the
+// driver drives (RTS/CTS, RS-485) is shown as the driver's, without a link.
+QString OutputLine(const QString& name, bool on, bool drivers)
+{
+    if (drivers) {
+        return QStringLiteral("<span style=\"color:#999\">%1</span>").arg(name);
+    }
+    return QStringLiteral("<a href=\"%1\" style=\"text-decoration:none;color:%2\">%3</a>")
+        .arg(name, on ? QStringLiteral("#000") : QStringLiteral("#999"),
+             on ? QStringLiteral("<b>%1</b>").arg(name) : name);
+}
+
+QString Coloured(const QString& text, const char* colour)
+{
+    return QStringLiteral("<span style=\"color:%1\">%2</span>")
+        .arg(QLatin1String(colour), text.toHtmlEscaped());
 }
 
 } // namespace
@@ -71,36 +98,108 @@ LinePanel::LinePanel(SerialPort& port, QWidget* parent)
       port_(port)
 {
     setTextFormat(Qt::RichText);
+    // Clicked with the mouse; keyboard users have the menu items, screen
+    // readers the panel's actions, so the tab order stays as it is.
+    setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    setFocusPolicy(Qt::NoFocus);
+    connect(this, &QLabel::linkActivated, this, &LinePanel::outputLineClicked);
+    setPanelActions({kDtr, kRts}, [this](const QString& line) {
+        if (port_.PortOpen() && (line == kDtr || !rtsIsTheDrivers())) {
+            emit outputLineClicked(line);
+        }
+    });
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &LinePanel::refresh);
+    reconnectedShown_.setSingleShot(true);
+    reconnectedShown_.setInterval(kReconnectedShownMs);
+    connect(&reconnectedShown_, &QTimer::timeout, this, [this] { showLink(Link::Normal); });
     connect(&port_, &SerialPort::openChanged, this, &LinePanel::portOpenChanged);
     portOpenChanged(port_.PortOpen());
+}
+
+void LinePanel::showLink(Link link)
+{
+    link_ = link;
+    if (link == Link::Reconnected) {
+        reconnectedShown_.start();
+    } else {
+        reconnectedShown_.stop();
+    }
+    refresh();
 }
 
 void LinePanel::portOpenChanged(bool open)
 {
     if (open) {
+        // Any opening ends what a loss showed; a reconnection says so itself.
+        if (link_ == Link::Lost || link_ == Link::Waiting) {
+            link_ = Link::Normal;
+        }
         poll_.start();
     } else {
         poll_.stop();
+        if (link_ == Link::Reconnected) {
+            link_ = Link::Normal;
+        }
     }
     refresh();
+}
+
+bool LinePanel::rtsIsTheDrivers() const
+{
+    return port_.handshaking() == SerialPort::Handshaking::RtsCts || port_.Rs485Held().has_value();
+}
+
+void LinePanel::refreshClosed()
+{
+    const QString port = QStringLiteral("COM%1 ").arg(port_.CommPort());
+    switch (link_) {
+    case Link::Lost:
+        setPanelTexts(Coloured(port + QStringLiteral("已断开"), "#c00"), port + QStringLiteral("已断开"));
+        return;
+    case Link::Waiting:
+        setPanelTexts(Coloured(port + QStringLiteral("等待重新连接…"), "#c60"),
+                      port + QStringLiteral("等待重新连接…"));
+        return;
+    case Link::Normal:
+    case Link::Reconnected:
+        break;
+    }
+    setPanelTexts({}, {});
 }
 
 void LinePanel::refresh()
 {
     if (!port_.PortOpen()) {
-        setPanelTexts({}, {});
+        refreshClosed();
         return;
     }
     const SerialPort::ModemLines lines = port_.lastModemLines();
     const QString settings = SettingsAsSet(port_.Settings(), port_.BaudRate());
-    const QString device = QString::fromStdString(ComDevicePath(port_.CommPort()));
-    QString full = device + u' ' + settings + QStringLiteral("  ") + FullLines(lines);
+    const std::string path = port_.DevicePath();
+    const QString device = QString::fromStdString(path.empty() ? ComDevicePath(port_.CommPort()) : path);
+    const bool rtsDrivers = rtsIsTheDrivers();
+    QString full = device + u' ' + settings;
+    QString shown = settings.toHtmlEscaped();
+    if (const auto rs485 = port_.Rs485Held()) {
+        full += QStringLiteral("  ") + QString::fromStdString(Rs485Text(*rs485));
+        shown += QStringLiteral(" RS-485");
+    }
+    full += QStringLiteral("  DTR") + Dot(port_.DTREnable()) + QStringLiteral(" RTS") +
+            (rtsDrivers ? QStringLiteral("(驱动)") : Dot(port_.RTSEnable())) + QStringLiteral("  ") +
+            FullLines(lines);
+    shown += u' ' + OutputLine(kDtr, port_.DTREnable(), false) + u' ' +
+             OutputLine(kRts, port_.RTSEnable(), rtsDrivers) + QStringLiteral(" | ") +
+             ShortLines(lines);
     if (const std::uint64_t flawed = port_.FlawedSinceOpen(); flawed > 0) {
         full += QStringLiteral("  奇偶校验错误 ×%1").arg(flawed);
     }
-    setPanelTexts(settings.toHtmlEscaped() + u' ' + ShortLines(lines), full);
+    if (link_ == Link::Reconnected) {
+        const QString back = QStringLiteral("COM%1 已重新连接").arg(port_.CommPort());
+        full = back + QStringLiteral("  ") + full;
+        shown = Coloured(back, "#080") + u' ' + shown;
+    }
+    setPanelTexts(shown, full);
 }
 
 } // namespace quorvane

@@ -9,26 +9,46 @@ namespace quorvane {
 class SerialPort;
 
 // The status panel of the open port: its device, its line settings (with
-// the rate the driver really set when it differs by more than 2 %) and the
-// four input lines, e.g. "/dev/ttyUSB0 115200,n,8,1  CTS● DSR○ DCD○ RI○"
-// (● asserted, ○ not, "—" on a port without them). The lines are polled
-// about ten times a second while the port is open, and only then; polling
-// never touches what the port receives. Empty while the port is closed.
-// Where the panel is narrow it shows the settings and the line names lit or
-// dim; the tooltip and screen readers get the full words.
+// the rate the driver really set when it differs by more than 2 %), RS-485
+// when the driver holds it, the two output lines DTR and RTS, and the four
+// input lines, e.g.
+// "/dev/ttyUSB0 115200,n,8,1  DTR● RTS○  CTS● DSR○ DCD○ RI○"
+// (● asserted, ○ not, "—" on a port without input lines). The lines are
+// polled about ten times a second while the port is open, and only then;
+// polling never touches what the port receives. Where the panel is narrow
+// it shows the settings and the line names lit or dim; the tooltip and
+// screen readers get the full words. A click on DTR or RTS (or the screen
+// reader's action of that name) asks to switch it, as the menu items do.
+//
+// While the port is closed the panel is empty, unless its device went away:
+// then it says "COM3 已断开" in red, or "COM3 等待重新连接…" while the
+// device is awaited, until the port opens again; after a reconnection it
+// begins with "COM3 已重新连接" for a few seconds.
 class LinePanel : public StatusPanel {
     Q_OBJECT
 public:
+    enum class Link { Normal, Lost, Waiting, Reconnected };
+
     LinePanel(SerialPort& port, QWidget* parent);
 
     // Reads the port again now (after a change of its settings or lines).
     void refresh();
+    void showLink(Link link);
+    Link link() const { return link_; }
+
+signals:
+    // "DTR" or "RTS" was clicked.
+    void outputLineClicked(const QString& line);
 
 private:
     void portOpenChanged(bool open);
+    void refreshClosed();
+    bool rtsIsTheDrivers() const;
 
     SerialPort& port_;
     QTimer poll_;
+    QTimer reconnectedShown_;
+    Link link_ = Link::Normal;
 };
 
 // The settings text with the rate the driver set, when it is more than 2 %

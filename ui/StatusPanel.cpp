@@ -24,6 +24,25 @@ public:
         return QAccessibleWidget::interface_cast(type);
     }
 
+    // The panel's own actions (the line panel's DTR and RTS) come first.
+    QStringList actionNames() const override
+    {
+        return panel()->panelActions() + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override
+    {
+        if (panel()->panelActions().contains(name)) {
+            panel()->doPanelAction(name);
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+    QStringList keyBindingsForAction(const QString& name) const override
+    {
+        return panel()->panelActions().contains(name) ? QStringList()
+                                                      : QAccessibleWidget::keyBindingsForAction(name);
+    }
+
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name || t == QAccessible::Value) {
@@ -59,7 +78,8 @@ public:
     }
 
 private:
-    QString shown() const { return static_cast<const StatusPanel*>(widget())->fullText(); }
+    StatusPanel* panel() const { return static_cast<StatusPanel*>(widget()); }
+    QString shown() const { return panel()->fullText(); }
 };
 
 QAccessibleInterface* StatusPanelFactory(const QString&, QObject* object)
@@ -82,6 +102,20 @@ StatusPanel::StatusPanel(const QString& objectName, const QString& purpose, QWid
     (void)installed;
     setObjectName(objectName);
     setAccessibleDescription(purpose);
+}
+
+void StatusPanel::setPanelActions(const QStringList& names,
+                                  std::function<void(const QString&)> act)
+{
+    actions_ = names;
+    act_ = std::move(act);
+}
+
+void StatusPanel::doPanelAction(const QString& name)
+{
+    if (act_ && actions_.contains(name)) {
+        act_(name);
+    }
 }
 
 void StatusPanel::setPanelText(const QString& text)

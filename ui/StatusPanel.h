@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QLabel>
+#include <QStringList>
+#include <functional>
 
 namespace quorvane {
 
@@ -19,8 +21,16 @@ public:
     void setPanelTexts(const QString& shown, const QString& full);
     QString fullText() const { return full_; }
 
+    // What a screen reader may do on the panel (its actions), and what
+    // doing one of them does.
+    void setPanelActions(const QStringList& names, std::function<void(const QString&)> act);
+    QStringList panelActions() const { return actions_; }
+    void doPanelAction(const QString& name);
+
 private:
     QString full_;
+    QStringList actions_;
+    std::function<void(const QString&)> act_;
 };
 
 } // namespace quorvane

@@ -22,6 +22,7 @@
 #include "MessageSeam.h"
 #include "PortReference.h"
 #include "ReceiveCycle.h"
+#include "Reconnection.h"
 #include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
@@ -323,6 +324,16 @@ void FrmMain::buildStatusBar()
     bar->addPermanentWidget(timePanel_);
     linePanel_ = new LinePanel(*MSComm1_, bar);
     bar->addPermanentWidget(linePanel_);
+    // A click on DTR or RTS in the panel switches it as the menu item does.
+    connect(linePanel_, &LinePanel::outputLineClicked, this, [this](const QString& line) {
+        QAction* item = line == QStringLiteral("DTR") ? portMenu_->dtrItem() : portMenu_->rtsItem();
+        if (item->isEnabled()) {
+            item->trigger();
+        }
+        linePanel_->refresh();
+    });
+    reconnection_ = new Reconnection(
+        {*this, *receive_, *engine_, *record_, *linePanel_, *portMenu_->reconnectItem()}, this);
     summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
     bar->addPermanentWidget(summaryPanel_);
     // The figures change with every frame; the panel follows a few times a second.
@@ -530,6 +541,8 @@ void FrmMain::sendChoicesApplied()
 void FrmMain::portSettingsApplied()
 {
     portMenu_->PortSettingsApplied();
+    reconnection_->PortChosen(MSComm1_->CommPort());
+    rs485Told_ = false;
     linePanel_->refresh();
 }
 
@@ -548,6 +561,7 @@ void FrmMain::cmdRClr_Click()
 
 void FrmMain::Close_Click()
 {
+    reconnection_->Cancel();
     if (MSComm1_->PortOpen()) {
         MSComm1_->setPortOpen(false);
         setPortStatus(kPortClosed);
@@ -636,8 +650,17 @@ void FrmMain::PortOpenChanged(bool open)
     const SerialPort& p = *MSComm1_;
     const std::string port = "COM" + std::to_string(p.CommPort());
     if (open) {
-        record_->note(RecordEvent::PortOpened, {},
-                      port + " " + ComDevicePath(p.CommPort()) + " " + p.Settings());
+        const std::string path = p.DevicePath().empty() ? ComDevicePath(p.CommPort()) : p.DevicePath();
+        record_->note(RecordEvent::PortOpened, {}, port + " " + path + " " + p.Settings());
+        if (!p.Rs485Refusal().empty() && !rs485Told_) {
+            rs485Told_ = true;
+            // Told from the event loop, not from inside the opening's caller.
+            QTimer::singleShot(0, this, [this] {
+                Message message = MessageFor(MessageId::Rs485Refused, MSComm1_->CommPort());
+                message.detail = MSComm1_->Rs485Refusal();
+                MessageSeam::instance().show(message);
+            });
+        }
     } else {
         record_->note(RecordEvent::PortClosed, {}, port);
     }
@@ -699,8 +722,10 @@ void FrmMain::shm_Click()
 
 void FrmMain::OnHangUp()
 {
-    // The device went away; the port closed itself. The next frame reopens it.
+    // The device went away; the port closed itself. The next frame reopens
+    // it, and so does the device's return under 断线自动重连.
     setPortStatus(kPortClosed);
+    reconnection_->PortLost();
 }
 
 // ---- send cycle ----

@@ -34,6 +34,7 @@ class LinePanel;
 class MainLayout;
 class PortMenu;
 class ReceiveCycle;
+class Reconnection;
 class SendCycle;
 class SendBox;
 class SequenceWindow;
@@ -212,6 +213,8 @@ private:
     ReceiveCycle* receive_ = nullptr;
     SendCycle* send_ = nullptr;
     PortMenu* portMenu_ = nullptr;
+    Reconnection* reconnection_ = nullptr;
+    bool rs485Told_ = false; // the port's refusal of RS-485 was shown for these settings
     MainLayout* layout_ = nullptr;
     CommandWindow* commands_ = nullptr;
     SequenceWindow* sequence_ = nullptr;

@@ -14,6 +14,7 @@ namespace quorvane {
 namespace {
 
 constexpr int kBreakMs = 250;
+constexpr int kPulseMs = 100;
 const QString kPortOpen = QStringLiteral("串口状态：打开");
 
 QAction* MakeItem(QMenu* menu, const QString& caption, const QString& name)
@@ -39,6 +40,14 @@ PortMenu::PortMenu(Parts parts, QMenu* menu, QAction* close) : QObject(menu), pa
     }
     SendBreak = MakeItem(menu, QStringLiteral("发送Break"), QStringLiteral("SendBreak"));
     menu->addAction(SendBreak);
+    DtrPulse = MakeItem(menu, QStringLiteral("DTR 脉冲"), QStringLiteral("DtrPulse"));
+    RtsPulse = MakeItem(menu, QStringLiteral("RTS 脉冲"), QStringLiteral("RtsPulse"));
+    Reconnect = MakeItem(menu, QStringLiteral("断线自动重连"), QStringLiteral("Reconnect"));
+    Reconnect->setCheckable(true);
+    Reconnect->setChecked(true);
+    for (QAction* item : {DtrPulse, RtsPulse, Reconnect}) {
+        menu->addAction(item);
+    }
 
     breakHeld_.setSingleShot(true);
     breakHeld_.setInterval(kBreakMs);
@@ -47,6 +56,11 @@ PortMenu::PortMenu(Parts parts, QMenu* menu, QAction* close) : QObject(menu), pa
     connect(DTR, &QAction::toggled, this, &PortMenu::DTR_Toggled);
     connect(RTS, &QAction::toggled, this, &PortMenu::RTS_Toggled);
     connect(SendBreak, &QAction::triggered, this, &PortMenu::SendBreak_Click);
+    pulseHeld_.setSingleShot(true);
+    pulseHeld_.setInterval(kPulseMs);
+    connect(&pulseHeld_, &QTimer::timeout, this, &PortMenu::EndPulse);
+    connect(DtrPulse, &QAction::triggered, this, [this] { Pulse_Click(Line::Dtr); });
+    connect(RtsPulse, &QAction::triggered, this, [this] { Pulse_Click(Line::Rts); });
 }
 
 // Opens the port as a frame written does and starts a reception without
@@ -74,6 +88,48 @@ void PortMenu::RTS_Toggled(bool on)
 void PortMenu::PortSettingsApplied()
 {
     RTS->setEnabled(parts_.main.port().handshaking() != SerialPort::Handshaking::RtsCts);
+    EnablePulses();
+}
+
+// Under RTS/CTS the driver owns RTS, so there is no RTS pulse to give.
+void PortMenu::EnablePulses()
+{
+    const bool idle = !pulseHeld_.isActive();
+    DtrPulse->setEnabled(idle);
+    RtsPulse->setEnabled(idle && RTS->isEnabled());
+}
+
+// Opens the port as a frame written does, inverts the line for a moment and
+// puts it back; the menu items keep what the user set.
+void PortMenu::Pulse_Click(Line line)
+{
+    if (pulseHeld_.isActive() || !parts_.send.OpenPortForUse()) {
+        return;
+    }
+    parts_.main.setPortStatus(kPortOpen);
+    pulsed_ = line;
+    SwitchPulsed();
+    parts_.record.note(RecordEvent::LinePulse, {},
+                       std::string(line == Line::Dtr ? "DTR" : "RTS") + " " +
+                           std::to_string(kPulseMs) + "ms");
+    pulseHeld_.start();
+    EnablePulses();
+}
+
+void PortMenu::SwitchPulsed()
+{
+    SerialPort& port = parts_.main.port();
+    if (pulsed_ == Line::Dtr) {
+        port.setDTREnable(!port.DTREnable());
+    } else {
+        port.setRTSEnable(!port.RTSEnable());
+    }
+}
+
+void PortMenu::EndPulse()
+{
+    SwitchPulsed();
+    EnablePulses();
 }
 
 // Holds the line in break for a quarter of a second; the window never waits.

@@ -14,7 +14,10 @@ class SendCycle;
 class SessionRecord;
 
 // The port's own items in "串口设置(S)": "打开串口" (open and listen
-// without writing), the output lines "DTR" and "RTS", and "发送Break".
+// without writing), the output lines "DTR" and "RTS", "发送Break", the
+// pulses "DTR 脉冲" and "RTS 脉冲" (the line inverted for 100 ms and put
+// back, which resets most boards with an auto-reset circuit) and
+// "断线自动重连" (checked: a lost device is waited for and reopened).
 class PortMenu : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +35,8 @@ public:
     void DTR_Toggled(bool on);
     void RTS_Toggled(bool on);
     void SendBreak_Click();
+    enum class Line { Dtr, Rts };
+    void Pulse_Click(Line line);
     // The port dialog has confirmed: under RTS/CTS the driver owns RTS.
     void PortSettingsApplied();
 
@@ -39,16 +44,27 @@ public:
     QAction* dtrItem() const { return DTR; }
     QAction* rtsItem() const { return RTS; }
     QAction* sendBreakItem() const { return SendBreak; }
+    QAction* dtrPulseItem() const { return DtrPulse; }
+    QAction* rtsPulseItem() const { return RtsPulse; }
+    QAction* reconnectItem() const { return Reconnect; }
 
 private:
     void EndBreak();
+    void EndPulse();
+    void SwitchPulsed();
+    void EnablePulses();
 
     Parts parts_;
     QAction* OpenPort = nullptr;
     QAction* DTR = nullptr;
     QAction* RTS = nullptr;
     QAction* SendBreak = nullptr;
+    QAction* DtrPulse = nullptr;
+    QAction* RtsPulse = nullptr;
+    QAction* Reconnect = nullptr;
     QTimer breakHeld_; // how long the line stays in break
+    QTimer pulseHeld_; // how long a pulsed line stays inverted
+    Line pulsed_ = Line::Dtr;
 };
 
 } // namespace quorvane

@@ -115,6 +115,11 @@ Setup SetupMenu::Collect() const
     ReadPortTexts(parts_.portDialog().SavedSelections(), s);
     s.Dtr = parts_.portMenu.dtrItem()->isChecked();
     s.Rts = parts_.portMenu.rtsItem()->isChecked();
+    const Rs485Settings& rs485 = parts_.portDialog().SavedRs485();
+    s.Rs485 = rs485.enabled;
+    s.Rs485RtsHigh = rs485.rtsHighWhileSending;
+    s.Rs485BeforeMs = rs485.delayBeforeMs;
+    s.Rs485AfterMs = rs485.delayAfterMs;
     s.SendViewMode = parts_.cmbSend->currentIndex();
     s.ReceiveViewMode = parts_.cmbRcv->currentIndex();
     s.SendText = parts_.txtSend->toPlainText().toStdString();
@@ -155,9 +160,10 @@ void SetupMenu::Apply(const Setup& s)
     parts_.timeRcv.setInterval(Shared().RcvTimeoutMs);
     parts_.sendDialog().ConfirmChoices(SendChoices(s));
     const auto texts = PortTexts(s);
+    const Rs485Settings rs485{s.Rs485, s.Rs485RtsHigh, s.Rs485BeforeMs, s.Rs485AfterMs};
     FrmCom& port = parts_.portDialog();
-    if (texts != port.SavedSelections()) {
-        port.ConfirmSelections(texts);
+    if (texts != port.SavedSelections() || rs485 != port.SavedRs485()) {
+        port.ConfirmSelections(texts, rs485);
     }
     parts_.portMenu.dtrItem()->setChecked(s.Dtr);
     parts_.portMenu.rtsItem()->setChecked(s.Rts);

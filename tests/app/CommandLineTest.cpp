@@ -2,10 +2,12 @@
 // terminal and end it without opening a window or needing a display.
 #include "FakeSystemTree.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace quorvane {
 namespace {
@@ -64,6 +66,26 @@ TEST(CommandLine, ListPortsPrintsTheMappingOfTheMachineItRunsOn)
                            "/dev/ttyS2\t默认\t-\t不存在\n"
                            "COM4\t" +
                            root + "/dev/ttyS3\t默认\t-\t不存在\n");
+}
+
+// A port another program has locked (here this test, through a LCK.. file)
+// is 被占用 with that program's name and PID.
+TEST(CommandLine, ListPortsNamesTheProgramHoldingAPort)
+{
+    test::FakeSystemTree tree;
+    tree.addUart(0, "4");
+    tree.plug("ttyS0", "/dev/null");
+    tree.write("var/lock/LCK..ttyS0", "      " + std::to_string(getpid()) + "\n");
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    const QString self = QString::fromUtf8(comm.readAll()).trimmed();
+
+    const Outcome run =
+        RunQuorvane({QStringLiteral("--list-ports")}, QString::fromStdString(tree.root()));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("/dev/ttyS0\t自动检测\t-\t被占用 %1(%2)\n")
+                                     .arg(self)
+                                     .arg(getpid())))
+        << run.out.toStdString();
 }
 
 TEST(CommandLine, HelpVersionAndUnknownOptions)

@@ -115,6 +115,15 @@ TEST_F(Headless, ASequenceCountsExactlyTheSpoiledAnswers)
     const Ran passed = run({"--run", setup, "--port", right.path(), "--rounds", "3"});
     EXPECT_EQ(passed.status, 0) << passed.err.toStdString();
     EXPECT_TRUE(passed.out.startsWith(QStringLiteral("通过 9 失败 0 超时 0"))) << passed.out.toStdString();
+
+    // RS-485 asked of a line without it: the run goes on and says why once.
+    Record rs485 = ModbusSetup();
+    rs485.Rs485 = true;
+    const Ran plain = run({"--run", write(rs485, QStringLiteral("rs485.qvs")), "--port",
+                           right.path()});
+    EXPECT_EQ(plain.status, 0) << plain.err.toStdString();
+    EXPECT_EQ(plain.err.count(QStringLiteral("不能使用 RS-485 收发控制,已按普通串口打开\n")), 1)
+        << plain.err.toStdString();
 }
 
 TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
@@ -145,6 +154,7 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     QByteArray text = QByteArray::fromStdString(WriteSetupText(plain));
     text.replace("version=2", "version=1").replace("ContinueAfterTimeout=0\n", "");
     text.replace("[sequence]\nrounds=1\nstoponfail=0\n", "");
+    text.replace("rs485=0\nrs485rtshigh=1\nrs485before=0\nrs485after=0\n", "");
     text.replace("1.expect=0\n1.pattern=\n1.timeout=0\n1.wait=0\n", "");
     text.replace("[answers]\nenabled=0\ncount=0\n", "");
     v1.write(text);

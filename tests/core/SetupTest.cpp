@@ -30,11 +30,13 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// The default record as version 2 writes it: the sequences' keys added.
-const std::string kVersion2Text =
+// The default record as version 2 writes it: 超时后继续, the sequence,
+// RS-485 direction control and the automatic answers added.
+const std::string kVersion2Text = Replaced(
     Replaced(Replaced(Replaced(kDefaultText, "version=1", "version=2"), "ShowMillis=0\n",
                       "ShowMillis=0\nContinueAfterTimeout=0\n"),
-             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]") +
+             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]"),
+    "rts=1\n", "rts=1\nrs485=0\nrs485rtshigh=1\nrs485before=0\nrs485after=0\n") +
     "[answers]\nenabled=0\ncount=0\n";
 
 std::string Repeated(const std::string& piece, std::size_t times)
@@ -100,6 +102,10 @@ TEST(Setup, EveryFieldSurvivesTheRoundTrip)
     s.StopBits = "1.5";
     s.Handshaking = 2;
     s.Dtr = s.Rts = false;
+    s.Rs485 = true;
+    s.Rs485RtsHigh = false;
+    s.Rs485BeforeMs = 1000;
+    s.Rs485AfterMs = 7;
     s.SendViewMode = 3;
     s.ReceiveViewMode = 0;
     s.SendText = nasty + std::string(1, '\0') + "\x7f";
@@ -193,6 +199,9 @@ TEST(Setup, BadFilesAreRefusedWhole)
                   "1.timeout=0\n1.wait=0\n"),
          "[commands] 1.pattern=* 01 * 只能在最后"},
         {Replaced(kVersion2Text, "rounds=1\n", ""), "[sequence] 缺少 rounds"},
+        {Replaced(kVersion2Text, "rs485after=0", "rs485after=1001"),
+         "[port] rs485after=1001 超出范围(0-1000)"},
+        {Replaced(kDefaultText, "rts=1\n", "rts=1\nrs485=1\n"), "[port] 未知的键 rs485"},
         {Replaced(kDefaultText, "[display]", "[sequence]\nrounds=1\n[display]"),
          "未知的节 [sequence]"},
         {Replaced(withCommands, "1.format=1\n", "1.format=1\n1.wait=5\n"),

@@ -4,6 +4,8 @@
 #include "PortPath.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QSpinBox>
 
 using namespace quorvane;
 
@@ -16,9 +18,12 @@ class HandshakingPort : public FakeSerialPort
 public:
     void setHandshaking(Handshaking handshaking) override { handshaking_ = handshaking; }
     Handshaking handshaking() const override { return handshaking_; }
+    void setRs485(const Rs485Settings& settings) override { rs485_ = settings; }
+    Rs485Settings rs485() const override { return rs485_; }
 
 private:
     Handshaking handshaking_ = Handshaking::None;
+    Rs485Settings rs485_;
 };
 
 class PortDialog : public DialogTest
@@ -184,6 +189,42 @@ TEST_F(PortDialog, ACustomRateIsAskedForAndKeptLikeAnyOther)
     EXPECT_EQ(list(1)->currentText(), "250000") << "取消 brings back the confirmed rate";
     ask("1200", Qt::Key_Escape);
     EXPECT_EQ(list(1)->currentText(), "250000") << "a cancelled box restores the selection";
+}
+
+// "RS-485..." asks in a box of its own; the port dialog's OK applies what it
+// chose, its Cancel forgets it.
+TEST_F(PortDialog, Rs485IsChosenInItsBoxAndAppliedWithOk)
+{
+    // The box belongs to the port dialog.
+    const auto boxPart = [&]<typename T>(T*, const char* name) {
+        return window->findChild<QWidget*>("frmRs485")->findChild<T*>(QString::fromLatin1(name));
+    };
+    const auto check = [&](const char* n) { return boxPart(static_cast<QCheckBox*>(nullptr), n); };
+    const auto spin = [&](const char* n) { return boxPart(static_cast<QSpinBox*>(nullptr), n); };
+    const auto ok = [&] {
+        QTest::mouseClick(boxPart(static_cast<QPushButton*>(nullptr), "cmdok"), Qt::LeftButton);
+    };
+    open();
+    clickIn("frmCom", "cmdRs485");
+    auto* box = check("chkRs485");
+    EXPECT_EQ(box->text(), "RS-485 收发控制");
+    EXPECT_FALSE(spin("txtBefore")->isEnabled());
+    box->setChecked(true);
+    boxPart(static_cast<QComboBox*>(nullptr), "cmbRts")->setCurrentIndex(1);
+    auto* before = spin("txtBefore");
+    before->setValue(5000);
+    EXPECT_EQ(before->value(), 1000) << "0–1000 ms";
+    ok();
+    clickIn("frmCom", "cmdcancel");
+    EXPECT_EQ(port->rs485(), Rs485Settings{});
+
+    open();
+    clickIn("frmCom", "cmdRs485");
+    check("chkRs485")->setChecked(true);
+    spin("txtAfter")->setValue(2);
+    ok();
+    clickIn("frmCom", "cmdok");
+    EXPECT_EQ(port->rs485(), (Rs485Settings{true, true, 0, 2}));
 }
 
 TEST_F(PortDialog, FlowControlGoesToThePortAndSetupsConfirmLikeOk)

@@ -8,6 +8,8 @@
 #include "IntervalTimer.h"
 #include "MessageRecorder.h"
 #include "PortPath.h"
+#include "PtyPair.h"
+#include "StatusPanel.h"
 #include "LineEngine.h"
 #include "SharedSettings.h"
 #include "TermiosPort.h"
@@ -298,6 +300,46 @@ TEST_F(AdapterOnTheMachine, PulledOutItClosesThePortAndPluggedBackInItIsCom2Agai
     EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
     ASSERT_TRUE(WaitUntil([&] { return again.received().size() >= kFrame.size(); }));
     EXPECT_EQ(again.received(), kFrame);
+    window.reset();
+}
+
+// Unplugged while listening, the adapter comes back under another kernel
+// name with the same by-id name: the port opens again by itself, what the
+// device sends shows without a click, and the frame after the return gets
+// its answer.
+TEST_F(AdapterOnTheMachine, UnpluggedWhileListeningItIsReopenedWhenItComesBack)
+{
+    startAndChooseCom2();
+    window->findChild<QAction*>("OpenPort")->trigger();
+    ASSERT_TRUE(window->port().PortOpen());
+    device.stop();
+    tree.remove("dev/ttyUSB0");
+    tree.remove("dev/serial/by-id/" + kLink);
+    ASSERT_TRUE(WaitUntil([&] { return !window->port().PortOpen(); }));
+    auto* panel = window->findChild<StatusPanel*>("LinePanel");
+    EXPECT_EQ(panel->fullText(), "COM2 等待重新连接…");
+
+    test::PtyPair board;
+    tree.plug("ttyUSB1", board.slavePath());
+    tree.linkById(kLink, "ttyUSB1");
+    ASSERT_TRUE(WaitUntil([&] { return window->port().PortOpen(); }));
+    EXPECT_EQ(find<QLabel>("ComStatus")->text(), "串口状态：打开");
+    EXPECT_TRUE(panel->fullText().startsWith("COM2 已重新连接  " +
+                                             QString::fromStdString(tree.byId(kLink))))
+        << panel->fullText().toStdString();
+    ASSERT_TRUE(board.send({0x41, 0x42}));
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("接收： 65 66"); }))
+        << rcvView().toStdString();
+
+    typeAndSend("1 2 3");
+    ByteList got;
+    ASSERT_TRUE(WaitUntil([&] {
+        const ByteList more = board.receive();
+        got.insert(got.end(), more.begin(), more.end());
+        return got == kFrame;
+    }));
+    ASSERT_TRUE(board.send({0x06}));
+    ASSERT_TRUE(WaitUntil([&] { return rcvView().endsWith("接收： 6"); })) << rcvView().toStdString();
     window.reset();
 }
 

@@ -60,8 +60,11 @@ class Started:
 class Desktop:
     """Xvfb, quorvane-device and quorvane, torn down in reverse order."""
 
-    def __init__(self, bin_dir, device_mode=("echo",), app_args=()):
+    def __init__(self, bin_dir, device_mode=("echo",), app_args=(), system=None):
         self.bin_dir = bin_dir
+        # A fake /sys and /dev (FakeSystem) that gives COM2 its adapter,
+        # instead of QUORVANE_COM2.
+        self.system = system
         self.device_mode = list(device_mode)
         self.app_args = list(app_args)
         self.processes = []
@@ -90,19 +93,28 @@ class Desktop:
             raise Failure("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
 
-    def start(self):
-        self.start_display()
+    def start_device(self):
+        """quorvane-device in this desktop's mode: the process and its port."""
         device = subprocess.Popen([os.path.join(self.bin_dir, "quorvane-device"), "--quiet", *self.device_mode],
                                   stdout=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(device)
         path = device.stdout.readline().strip()
         if not path:
             raise Failure("quorvane-device did not start")
+        return device, path
+
+    def start(self):
+        self.start_display()
+        self.device, path = self.start_device()
         self.port_path = path
 
         env = dict(self.env)
-        env.update({"QUORVANE_COM2": path, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-                    "QT_QPA_PLATFORM": "xcb"})
+        env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb"})
+        if self.system is None:
+            env["QUORVANE_COM2"] = path
+        else:
+            self.system.plug("ttyUSB0", path)
+            env["QUORVANE_SYSTEM_ROOT"] = self.system.root
         self.app_process = subprocess.Popen(
             [os.path.join(self.bin_dir, "quorvane"), *self.app_args], env=env, cwd=self.home)
         self.processes.append(self.app_process)
@@ -136,6 +148,8 @@ class Desktop:
         wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
 
     def stop(self):
+        if self.system is not None:
+            shutil.rmtree(self.system.root, ignore_errors=True)
         script = getattr(self, "script", None)
         if script is not None and script.poll() is None:
             os.killpg(script.pid, signal.SIGTERM)  # the program and its device too
@@ -276,6 +290,41 @@ class Desktop:
         wait_for("the typed text", lambda: self.text_of(box) == text)
         self.click(self.find("push button", "发 送", self.main))
         wait_for("the port to open", lambda: self.port_status() == "串口状态：打开")
+
+
+class FakeSystem:
+    """A folder that looks like /sys and /dev of a machine with one USB
+    adapter: sys/class/tty/<name> leads to its USB device, dev/<name> is a
+    link to the port of a quorvane-device, dev/serial/by-id names it."""
+
+    LINK = "usb-FTDI_FT232R_USB_UART_A10K3F2M-if00-port0"
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="quorvane-system-")
+        usb = os.path.join(self.root, "sys/devices/usb1/1-1")
+        os.makedirs(os.path.join(usb, "1-1:1.0"))
+        for name, text in (("manufacturer", "FTDI"), ("product", "FT232R USB UART")):
+            with open(os.path.join(usb, name), "w") as f:
+                f.write(text + "\n")
+        os.makedirs(os.path.join(self.root, "sys/class/tty"))
+        os.makedirs(os.path.join(self.root, "dev/serial/by-id"))
+
+    def plug(self, name, port):
+        """The adapter appears as name, behind port, with its by-id link."""
+        os.makedirs(os.path.join(self.root, "sys/devices/usb1/1-1/1-1:1.0", name), exist_ok=True)
+        tty = os.path.join(self.root, "sys/class/tty", name)
+        os.makedirs(tty, exist_ok=True)
+        os.symlink(f"../../../devices/usb1/1-1/1-1:1.0/{name}", os.path.join(tty, "device"))
+        os.symlink(port, os.path.join(self.root, "dev", name))
+        os.symlink(f"../../{name}", self.by_id())
+
+    def unplug(self, name):
+        for path in (self.by_id(), os.path.join(self.root, "dev", name)):
+            os.remove(path)
+        shutil.rmtree(os.path.join(self.root, "sys/class/tty", name))
+
+    def by_id(self):
+        return os.path.join(self.root, "dev/serial/by-id", self.LINK)
 
 
 def expect(condition, message):
@@ -579,7 +628,36 @@ def commands_group(d):
     wait_for("the second echo", lambda: d.text_of(receive).count("接收： 0 1 7 6 255") == 2)
 
 
-GROUPS = {"find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
+def reconnect_group(d):
+    """The adapter pulled out while the port listens (its device gone, its
+    nodes removed) and plugged back in as another ttyUSB with the same by-id
+    name: the program opens the port again by itself, and the frame after
+    the return gets its answer."""
+    receive = d.find("text", "接收数据显示区", d.main)
+    d.send("1 2")
+    wait_for("the echo", lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 1)
+    d.key("alt+s")
+    d.click(d.find("menu item", "打开串口"))
+
+    def line_panel():
+        return next((name for name in d.status() if name.startswith("COM2 ")), "")
+    d.device.terminate()
+    d.device.wait(10)
+    d.system.unplug("ttyUSB0")
+    wait_for("the port to close", lambda: d.port_status() == "串口状态：关闭")
+    wait_for("the wait to show", lambda: line_panel() == "COM2 等待重新连接…")
+
+    _, path = d.start_device()
+    d.system.plug("ttyUSB1", path)
+    wait_for("the port to open again", lambda: d.port_status() == "串口状态：打开")
+    expect(line_panel().startswith(f"COM2 已重新连接  {d.system.by_id()} 9600,n,8,1"),
+           f"the line panel reads {line_panel()!r}")
+    d.click(d.find("push button", "发 送", d.main))
+    wait_for("the echo after the return",
+             lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 2)
+
+
+GROUPS = {"reconnect": reconnect_group, "find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 
@@ -587,7 +665,8 @@ def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
     device_mode = ("flood", "3000000") if group == "announce" else ("echo",)
     app_args = ("--log", "session.log") if group == "reading" else ()
-    desktop = Desktop(bin_dir, device_mode, app_args)
+    system = FakeSystem() if group == "reconnect" else None
+    desktop = Desktop(bin_dir, device_mode, app_args, system)
     try:
         if group == "frontdoor":
             here = os.path.dirname(os.path.abspath(__file__))

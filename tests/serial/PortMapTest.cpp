@@ -209,15 +209,17 @@ TEST(PortMapping, ADeviceTheUserMayNotOpenIsNoPermissionNotMissing)
 TEST(PortTexts, TheTooltipSaysDeviceDescriptionSourceAndState)
 {
     const ComPort found{1, "/dev/serial/by-id/" + kFtdi, PortSource::Found, "FTDI FT232R USB UART",
-                        DeviceState::Present};
+                        DeviceState::Present, {}};
     EXPECT_EQ(PortTooltip(found), "设备: /dev/serial/by-id/" + kFtdi +
                                       "\n说明: FTDI FT232R USB UART\n来源: 自动检测\n状态: 存在");
-    const ComPort pinned{2, "/dev/ttyACM0", PortSource::PortFile, "", DeviceState::NoPermission};
+    const ComPort pinned{2, "/dev/ttyACM0", PortSource::PortFile, "", DeviceState::NoPermission, {}};
     EXPECT_EQ(PortTooltip(pinned),
               "设备: /dev/ttyACM0\n来源: 配置文件\n状态: 无权限\n"
               "请将用户加入 dialout 组 (sudo adduser $USER dialout)，然后重新登录");
-    const ComPort named{3, "/dev/pts/7", PortSource::Environment, "", DeviceState::Missing};
+    const ComPort named{3, "/dev/pts/7", PortSource::Environment, "", DeviceState::Missing, {}};
     EXPECT_EQ(PortTooltip(named), "设备: /dev/pts/7\n来源: 环境变量\n状态: 不存在");
+    const ComPort held{4, "/dev/ttyUSB0", PortSource::Found, "", DeviceState::Busy, "minicom(4242)"};
+    EXPECT_EQ(PortTooltip(held), "设备: /dev/ttyUSB0\n来源: 自动检测\n状态: 被占用 minicom(4242)");
 }
 
 TEST(ComDevicePath, KeepsTheHeldMappingUntilItIsWorkedOutAgain)

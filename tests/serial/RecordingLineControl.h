@@ -3,6 +3,7 @@
 #include "LineControl.h"
 #include "LineSettings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -26,6 +27,11 @@ public:
     std::optional<std::size_t> queued = 0; // TIOCOUTQ
     std::optional<std::uint32_t> breaks;   // TIOCGICOUNT brk
     std::optional<int> writeError;         // every write fails with this errno
+    // TIOCSRS485 fails with this errno (a pty: ENOTTY); empty: a driver with
+    // RS-485 that holds what it is given, its delays capped at rs485MaxDelay.
+    std::optional<int> rs485Error = ENOTTY;
+    unsigned rs485MaxDelay = 1000;
+    std::optional<serial_rs485> rs485Held;
     // A wire's close, run before the pty is let go, on the thread the port
     // closes on; empty: no wire, the pty closes at once.
     std::function<void()> wireClose;
@@ -68,6 +74,20 @@ public:
         calls.push_back(on ? "break on" : "break off");
         return breakWorks;
     }
+    int setRs485(int, const serial_rs485& config) override
+    {
+        calls.push_back("rs485 " + std::to_string(config.flags) + " " +
+                        std::to_string(config.delay_rts_before_send) + " " +
+                        std::to_string(config.delay_rts_after_send));
+        if (rs485Error) {
+            return *rs485Error;
+        }
+        rs485Held = config;
+        rs485Held->delay_rts_before_send = std::min(config.delay_rts_before_send, rs485MaxDelay);
+        rs485Held->delay_rts_after_send = std::min(config.delay_rts_after_send, rs485MaxDelay);
+        return 0;
+    }
+    std::optional<serial_rs485> rs485(int) override { return rs485Held; }
     std::optional<std::size_t> outputQueued(int) override { return queued; }
     std::optional<std::uint32_t> breakCount(int) override { return breaks; }
     ssize_t write(int fd, const void* bytes, std::size_t count) override

@@ -359,5 +359,42 @@ TEST_F(LineOnPty, AtTheEndTheLastFrameGetsOneSecondNotItsTimeOnTheLine)
     EXPECT_FALSE(p.Draining());
 }
 
+// RS-485 is asked of the driver only when chosen, read back, and left to
+// the driver's RTS; a driver without it (ENOTTY, as a pty) turns it down and
+// the port opens as before.
+TEST_F(LineOnPty, Rs485IsAskedOnlyWhenChosenAndReadBack)
+{
+    struct Row {
+        const char* what;
+        Rs485Settings asked;
+        std::optional<int> error;
+        std::vector<std::string> calls;
+        std::optional<Rs485Settings> held;
+        bool refused;
+    };
+    const Rs485Settings lowAfter{true, false, 5, 1000};
+    for (const Row& row : {
+             Row{"not chosen", {}, {}, {"DTR on", "RTS on", "RTS on"}, {}, false},
+             Row{"no RS-485 in the driver", {true, true, 0, 0}, ENOTTY,
+                 {"rs485 3 0 0", "DTR on", "RTS on", "RTS on"}, {}, true},
+             Row{"held as read back", lowAfter, {}, {"rs485 5 5 1000", "DTR on"},
+                 Rs485Settings{true, false, 5, 100}, false},
+         }) {
+        SCOPED_TRACE(row.what);
+        TermiosPort& p = recordedPort();
+        line->rs485Error = row.error;
+        line->rs485MaxDelay = 100; // a driver that caps its delays
+        p.setRs485(row.asked);
+        ASSERT_TRUE(p.setPortOpen(true));
+        p.setRTSEnable(true); // the driver's while RS-485 holds
+        EXPECT_EQ(line->calls, row.calls);
+        EXPECT_EQ(p.Rs485Held(), row.held);
+        EXPECT_EQ(!p.Rs485Refusal().empty(), row.refused) << p.Rs485Refusal();
+        ASSERT_TRUE(p.setPortOpen(false));
+        EXPECT_EQ(p.Rs485Held(), std::nullopt);
+        port.reset();
+    }
+}
+
 } // namespace
 } // namespace quorvane

@@ -55,6 +55,9 @@ public:
         refuseReason_ = std::move(reason);
     }
     std::string OpenFailureReason() const override { return refuseReason_; }
+    // Each opening turns RS-485 down for this reason (empty: nothing to refuse).
+    void setRs485Refusal(std::string reason) { rs485Refusal_ = std::move(reason); }
+    std::string Rs485Refusal() const override { return rs485Refusal_; }
     // Bytes the next Input returns, after what is already waiting.
     void queueInput(const ByteList& bytes);
     // Raises OnComm with the given event code.
@@ -113,6 +116,7 @@ private:
     bool open_ = false;
     bool refuseOpen_ = false;
     std::string refuseReason_;
+    std::string rs485Refusal_;
     bool stalled_ = false;
     bool inputHeld_ = false;
     std::size_t waiting_ = 0;

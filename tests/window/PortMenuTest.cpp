@@ -23,7 +23,9 @@ TEST_F(PortItems, TheMenuListsThemAfterTheDocumentedItems)
     for (QAction* a : find<QMenu>("Com")->actions()) {
         captions << a->text();
     }
-    EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break"}));
+    EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break",
+                                     "DTR 脉冲", "RTS 脉冲", "断线自动重连"}));
+    EXPECT_TRUE(item("Reconnect")->isChecked());
     EXPECT_TRUE(item("DTR")->isChecked());
     EXPECT_TRUE(item("RTS")->isChecked());
 }
@@ -127,6 +129,64 @@ TEST_F(PortItems, AFrameThePortCannotTakeIsNotReportedAsWritten)
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
     EXPECT_EQ(status(), "串口状态：关闭");
     EXPECT_FALSE(window->timeRcv().isEnabled());
+}
+
+// A pulse inverts the line for a moment and puts it back; the menu items
+// keep what the user set. Under RTS/CTS there is no RTS to pulse.
+TEST_F(PortItems, APulseInvertsTheLineAndPutsItBack)
+{
+    item("DTR")->trigger(); // DTR low: its pulse raises it
+    item("DtrPulse")->trigger();
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_FALSE(item("RtsPulse")->isEnabled()) << "one pulse at a time";
+    ASSERT_TRUE(WaitUntil([&] { return port->lineCalls().size() == 3; }));
+    item("RtsPulse")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return port->lineCalls().size() == 5; }));
+    EXPECT_EQ(port->lineCalls(), (std::vector<std::string>{"setDTREnable 0", "setDTREnable 1",
+                                                           "setDTREnable 0", "setRTSEnable 0",
+                                                           "setRTSEnable 1"}));
+    EXPECT_FALSE(item("DTR")->isChecked());
+    ASSERT_TRUE(WaitUntil([&] { return item("RtsPulse")->isEnabled(); }));
+    port->setHandshaking(SerialPort::Handshaking::RtsCts);
+    window->portSettingsApplied();
+    EXPECT_FALSE(item("RtsPulse")->isEnabled());
+    EXPECT_TRUE(item("DtrPulse")->isEnabled());
+}
+
+// DTR and RTS stand in the panel; a click there (or a screen reader's action)
+// switches the line as the menu item does.
+TEST_F(PortItems, DtrAndRtsInThePanelSwitchAsTheMenuDoes)
+{
+    auto* panel = find<LinePanel>("LinePanel");
+    item("OpenPort")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return linePanel().endsWith("DTR● RTS●  —"); }))
+        << linePanel().toStdString();
+    emit panel->linkActivated(QStringLiteral("DTR"));
+    EXPECT_FALSE(item("DTR")->isChecked());
+    EXPECT_TRUE(linePanel().endsWith("DTR○ RTS●  —")) << linePanel().toStdString();
+    EXPECT_EQ(panel->panelActions(), (QStringList{"DTR", "RTS"}));
+    panel->doPanelAction(QStringLiteral("RTS"));
+    EXPECT_FALSE(item("RTS")->isChecked());
+    EXPECT_EQ(port->lineCalls(), (std::vector<std::string>{"setDTREnable 0", "setRTSEnable 0"}));
+}
+
+// A port that turned RS-485 down opens all the same; the box says so once
+// for the settings confirmed.
+TEST_F(PortItems, APortWithoutRs485OpensAndSaysSoOnce)
+{
+    port->setRs485Refusal("此端口的驱动不支持 RS-485 收发控制，已按普通串口打开");
+    item("OpenPort")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_EQ(recorder.messages()[0].text, "端口2不能使用 RS-485 收发控制,已按普通串口打开");
+    EXPECT_EQ(recorder.messages()[0].detail, "此端口的驱动不支持 RS-485 收发控制，已按普通串口打开");
+    find<QAction>("Close")->trigger();
+    item("OpenPort")->trigger();
+    window->portSettingsApplied();
+    item("OpenPort")->trigger(); // already open
+    find<QAction>("Close")->trigger();
+    item("OpenPort")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return recorder.messages().size() == 2; }));
 }
 
 } // namespace

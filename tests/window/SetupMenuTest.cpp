@@ -47,6 +47,9 @@ TEST_F(Setups, ASavedSetupOpensInAFreshWindowAsItWasLeft)
     chosen.Parity = 'e';
     chosen.Handshaking = 1;
     chosen.Dtr = false;
+    chosen.Rs485 = true;
+    chosen.Rs485RtsHigh = false;
+    chosen.Rs485AfterMs = 20;
     chosen.ReceiveViewMode = 3;
     chosen.SendText = "00 00 00 0A";
     chosen.Commands = {{"读寄存器", "00 00 00 0A", 2}, {"问候", "hi\r\n", 0}};
