@@ -1,5 +1,6 @@
 #include "SetupReader.h"
 
+#include "SetupChartFields.h"
 #include "SetupFields.h"
 #include "SetupValue.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::string_view kHead = "quorvane";
 constexpr std::string_view kCommands = "commands";
+constexpr std::string_view kChart = "chart";
 
 std::string TooManyCommands()
 {
@@ -91,6 +93,8 @@ std::string UnknownKeyProblem(std::string_view section, std::string_view key, in
         }
     } else if (IsFixedKey(section, key, version)) {
         return {};
+    } else if (std::int64_t number = 0; section == kChart && IsChartFieldKey(key, number)) {
+        return {};
     }
     return "[" + std::string(section) + "] 未知的键 " + ShownText(key);
 }
@@ -144,6 +148,9 @@ std::string SetupReader::read()
     }
     if (problem.empty()) {
         problem = readFixedSections();
+    }
+    if (problem.empty() && known(2)) {
+        problem = readChartFields();
     }
     if (problem.empty()) {
         problem = readCommands();
@@ -245,6 +252,30 @@ std::string SetupReader::readFixedSections()
         }
     }
     return {};
+}
+
+std::string SetupReader::readChartFields()
+{
+    const auto lookup = [this](std::string_view key) -> std::optional<std::string_view> {
+        const Entry* entry = find(kChart, key);
+        return entry ? std::optional(entry->value) : std::nullopt;
+    };
+    std::string problem = ReadChartFields(lookup, setup_.ChartFields);
+    if (!problem.empty()) {
+        return problem;
+    }
+    // A field key numbered past the count, the first one in the file.
+    const std::pair<const std::string_view, Entry>* first = nullptr;
+    for (const auto& item : sections_.at(kChart)) {
+        std::int64_t number = 0;
+        if (IsChartFieldKey(item.first, number) &&
+            number > static_cast<std::int64_t>(setup_.ChartFields.size()) &&
+            (!first || item.second.line < first->second.line)) {
+            first = &item;
+        }
+    }
+    return first ? "[" + std::string(kChart) + "] 未知的键 " + ShownText(first->first)
+                 : std::string();
 }
 
 std::string SetupReader::readCommands()

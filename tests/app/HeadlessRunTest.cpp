@@ -139,6 +139,7 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     QByteArray text = QByteArray::fromStdString(WriteSetupText(plain));
     text.replace("version=2", "version=1").replace("ContinueAfterTimeout=0\n", "");
     text.replace("[sequence]\nrounds=1\nstoponfail=0\n", "");
+    text.replace("[chart]\nresponse=1\nhistogram=0\nthroughput=0\nvalues=1\nfields=0\n", "");
     text.replace("1.expect=0\n1.pattern=\n1.timeout=0\n1.wait=0\n", "");
     v1.write(text);
     v1.close();
