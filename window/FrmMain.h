@@ -32,6 +32,7 @@ class LinePanel;
 class MainLayout;
 class PortMenu;
 class ReceiveCycle;
+class RecordFormatMenu;
 class SendCycle;
 class SendBox;
 class SequenceWindow;
@@ -40,6 +41,7 @@ class SessionRecord;
 class SetupMenu;
 struct SavedCommand;
 class StatusPanel;
+class ViewMenu;
 class WindowClock;
 struct LineEvent;
 
@@ -61,6 +63,7 @@ public:
     bool StartRecord(const QString& path);
     SessionRecord& record() { return *record_; }
     SetupMenu& setup() { return *setup_; }
+    ViewMenu& view() { return *view_; }
     // Asks for the record's file, given the proposed one; empty when the
     // user cancels. A file dialog unless a test replaces it.
     void setRecordFileChooser(std::function<QString(const QString&)> chooser)
@@ -214,6 +217,8 @@ private:
     CommandWindow* commands_ = nullptr;
     SequenceWindow* sequence_ = nullptr;
     SetupMenu* setup_ = nullptr;
+    ViewMenu* view_ = nullptr;
+    RecordFormatMenu* recordFormat_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
     bool centred_ = false;

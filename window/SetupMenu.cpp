@@ -118,6 +118,12 @@ Setup SetupMenu::Collect() const
     s.Commands = parts_.commands.commands();
     s.SequenceRounds = parts_.sequence.rounds();
     s.StopOnFail = parts_.sequence.stopOnFail();
+    const ChartChoices chart = parts_.chartChoices();
+    s.ChartResponse = chart.response;
+    s.ChartHistogram = chart.histogram;
+    s.ChartThroughput = chart.throughput;
+    s.ChartValues = chart.values;
+    s.ChartFields = chart.fields;
     return s;
 }
 
@@ -139,7 +145,8 @@ QString SetupMenu::Refusal(const Setup& s) const
 
 // As if each dialog had been confirmed in turn: the frame and receive
 // settings, the send mode, the port (closed if open and its settings
-// change), then the lines, the views, the send box and the commands.
+// change), then the lines, the views, the send box, the commands and the
+// chart's panes and fields.
 void SetupMenu::Apply(const Setup& s)
 {
     if (parts_.main.timedSendingRunning()) {
@@ -161,6 +168,8 @@ void SetupMenu::Apply(const Setup& s)
     parts_.txtSend->setPlainText(QString::fromStdString(s.SendText));
     parts_.commands.setCommands(s.Commands);
     parts_.sequence.setChoices(s.SequenceRounds, s.StopOnFail);
+    parts_.applyChart({s.ChartResponse, s.ChartHistogram, s.ChartThroughput, s.ChartValues,
+                       s.ChartFields});
 }
 
 bool SetupMenu::OpenSetup(const QString& path)

@@ -1,0 +1,86 @@
+#include "ChartPane.h"
+
+#include "ChartView.h"
+
+#include <QChart>
+#include <QLegend>
+#include <QList>
+#include <QPointF>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <algorithm>
+#include <cmath>
+
+namespace quorvane {
+
+ChartPane::ChartPane(const QString& name, const QString& title, const QString& xTitle,
+                     const QString& yTitle)
+    : chart_(new QChart), x_(new QValueAxis), y_(new QValueAxis)
+{
+    setObjectName(name);
+    chart_->setTitle(title);
+    chart_->legend()->setAlignment(Qt::AlignTop);
+    // Drawn afresh ten times a second: no animation to wait for.
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    x_->setTitleText(xTitle);
+    y_->setTitleText(yTitle);
+    x_->setLabelFormat(QStringLiteral("%.10g"));
+    y_->setLabelFormat(QStringLiteral("%.6g"));
+    chart_->addAxis(x_, Qt::AlignBottom);
+    chart_->addAxis(y_, Qt::AlignLeft);
+    view_ = new ChartView(chart_, x_, y_);
+    view_->setObjectName(name + QStringLiteral("View"));
+    view_->setAccessibleName(title);
+    view_->setMinimumHeight(140);
+    setParent(view_); // the view owns the chart and its series, and the pane
+}
+
+int ChartPane::Columns() const
+{
+    const double width = chart_->plotArea().width() * view_->devicePixelRatioF();
+    return std::max(1, static_cast<int>(std::lround(width)));
+}
+
+void ChartPane::RangeToDraw(double first, double last, double& x0, double& x1) const
+{
+    if (view_->following()) {
+        x0 = first;
+        x1 = last > first ? last : first + 1;
+    } else {
+        x0 = x_->min();
+        x1 = x_->max();
+    }
+}
+
+void ChartPane::Frame(double x0, double x1, double low, double high)
+{
+    if (!view_->following()) {
+        return;
+    }
+    if (!(high > low)) {
+        low -= 1;
+        high += 1;
+    }
+    const double room = (high - low) * 0.05;
+    view_->ShowRange(x0, x1, low - room, high + room);
+}
+
+void ChartPane::Attach(QXYSeries* series)
+{
+    chart_->addSeries(series);
+    series->attachAxis(x_);
+    series->attachAxis(y_);
+}
+
+void ChartPane::Fill(QXYSeries* series, const std::vector<PlotPoint>& points)
+{
+    QList<QPointF> list;
+    list.reserve(static_cast<qsizetype>(points.size()));
+    for (const PlotPoint& p : points) {
+        list.append(QPointF(p.x, p.y));
+    }
+    series->replace(list);
+}
+
+} // namespace quorvane
