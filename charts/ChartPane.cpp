@@ -38,7 +38,9 @@ ChartPane::ChartPane(const QString& name, const QString& title, const QString& x
 
 int ChartPane::Columns() const
 {
-    const double width = chart_->plotArea().width() * view_->devicePixelRatioF();
+    // Before its first layout the plot has no area yet: the view's width then.
+    const double plot = chart_->plotArea().width();
+    const double width = (plot > 0 ? plot : view_->width()) * view_->devicePixelRatioF();
     return std::max(1, static_cast<int>(std::lround(width)));
 }
 

@@ -21,9 +21,6 @@ ChartView::ChartView(QChart* chart, QValueAxis* x, QValueAxis* y, QWidget* paren
 {
     setRubberBand(QChartView::RectangleRubberBand);
     setFocusPolicy(Qt::StrongFocus);
-    for (QValueAxis* axis : {x_, y_}) {
-        connect(axis, &QValueAxis::rangeChanged, this, &ChartView::RangeMoved);
-    }
 }
 
 void ChartView::Follow()
@@ -34,18 +31,13 @@ void ChartView::Follow()
 
 void ChartView::ShowRange(double x0, double x1, double y0, double y1)
 {
-    setting_ = true;
     x_->setRange(x0, x1);
     y_->setRange(y0, y1);
-    setting_ = false;
 }
 
-// Any change of the axes but the pane's own is the user's: box zoom, wheel, drag.
-void ChartView::RangeMoved()
+// The user zoomed or moved the view: it stays where it was put.
+void ChartView::UserMoved()
 {
-    if (setting_) {
-        return;
-    }
     following_ = false;
     emit viewChanged();
 }
@@ -60,6 +52,7 @@ void ChartView::ZoomAround(double factor, double pixel)
     const double x1 = x_->max();
     const double at = x0 + (x1 - x0) * std::clamp((pixel - area.left()) / area.width(), 0.0, 1.0);
     x_->setRange(at - (at - x0) * factor, at + (x1 - at) * factor);
+    UserMoved();
 }
 
 void ChartView::wheelEvent(QWheelEvent* event)
@@ -91,6 +84,7 @@ void ChartView::mouseMoveEvent(QMouseEvent* event)
         const QPoint moved = to - panFrom_;
         panFrom_ = to;
         chart()->scroll(-moved.x(), moved.y());
+        UserMoved();
         event->accept();
         return;
     }
@@ -104,7 +98,14 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    // The box dragged with the left button zooms into it, if it was a box.
+    const QPair<double, double> before(x_->min(), x_->max());
+    const QPair<double, double> beforeY(y_->min(), y_->max());
     QChartView::mouseReleaseEvent(event);
+    if (before != QPair<double, double>(x_->min(), x_->max()) ||
+        beforeY != QPair<double, double>(y_->min(), y_->max())) {
+        UserMoved();
+    }
 }
 
 void ChartView::keyPressEvent(QKeyEvent* event)
@@ -133,6 +134,7 @@ void ChartView::keyPressEvent(QKeyEvent* event)
         QChartView::keyPressEvent(event);
         return;
     }
+    UserMoved();
     event->accept();
 }
 

@@ -37,12 +37,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void RangeMoved();
+    void UserMoved();
 
     QValueAxis* x_;
     QValueAxis* y_;
     bool following_ = true;
-    bool setting_ = false; // the pane is setting the axes
     bool panning_ = false;
     QPoint panFrom_;
 };
