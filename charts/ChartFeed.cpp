@@ -25,6 +25,11 @@ const RunSummary& ChartFeed::summary() const
     return engine_.summary();
 }
 
+bool ChartFeed::lineBusy() const
+{
+    return engine_.waitingFrames() > 0;
+}
+
 void ChartFeed::setFields(std::vector<ReplyField> fields)
 {
     fields.resize(std::min(fields.size(), kMaxReplyFields));

@@ -38,9 +38,14 @@ public:
     const std::vector<ReplyField>& fields() const { return fields_; }
 
     const RunPoints& points() const { return points_; }
+    // The points themselves (a benchmark fills a long run at once).
+    RunPoints& points() { return points_; }
     const RunSummary& summary() const;
     // Completes the seconds of the byte rate up to now.
     void Settle();
+    // A frame written waits for its answer: whatever holds the event loop
+    // now delays the answer's read, and with it the response time.
+    bool lineBusy() const;
 
 signals:
     // A new run began: its points start from nothing.

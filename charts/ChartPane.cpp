@@ -13,6 +13,35 @@
 
 namespace quorvane {
 
+namespace {
+
+// The next of 1, 2, 5 times a power of ten at or above `span`: axes that
+// grow in such steps keep their labels for many redraws.
+double NiceStep(double span)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(span)));
+    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
+        if (m * power >= span) {
+            return m * power;
+        }
+    }
+    return 10 * power;
+}
+
+// low..high widened to whole steps of a nice size, a little room kept.
+void Widen(double& low, double& high)
+{
+    if (!(high > low)) {
+        low -= 1;
+        high += 1;
+    }
+    const double step = NiceStep((high - low) * 1.05) / 10;
+    low = std::floor(low / step) * step;
+    high = std::ceil(high / step) * step;
+}
+
+} // namespace
+
 ChartPane::ChartPane(const QString& name, const QString& title, const QString& xTitle,
                      const QString& yTitle)
     : chart_(new QChart), x_(new QValueAxis), y_(new QValueAxis)
@@ -47,25 +76,28 @@ int ChartPane::Columns() const
 void ChartPane::RangeToDraw(double first, double last, double& x0, double& x1) const
 {
     if (view_->following()) {
+        // The run's end rounded up: the axis grows in steps, not with each point.
         x0 = first;
-        x1 = last > first ? last : first + 1;
+        x1 = first + NiceStep(std::max(last - first, 1.0) * 1.05);
     } else {
         x0 = x_->min();
         x1 = x_->max();
     }
 }
 
+
 void ChartPane::Frame(double x0, double x1, double low, double high)
 {
     if (!view_->following()) {
         return;
     }
-    if (!(high > low)) {
-        low -= 1;
-        high += 1;
+    if (low >= 0 && low - (high - low) * 0.05 < 0) {
+        low = 0; // a count or a time stays on its axis
+    } else {
+        low -= (high - low) * 0.05;
     }
-    const double room = (high - low) * 0.05;
-    view_->ShowRange(x0, x1, low - room, high + room);
+    Widen(low, high);
+    view_->ShowRange(x0, x1, low, high);
 }
 
 void ChartPane::Attach(QXYSeries* series)

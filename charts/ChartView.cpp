@@ -31,8 +31,13 @@ void ChartView::Follow()
 
 void ChartView::ShowRange(double x0, double x1, double y0, double y1)
 {
-    x_->setRange(x0, x1);
-    y_->setRange(y0, y1);
+    // Only a change: new labels are the dearest part of a redraw.
+    if (x_->min() != x0 || x_->max() != x1) {
+        x_->setRange(x0, x1);
+    }
+    if (y_->min() != y0 || y_->max() != y1) {
+        y_->setRange(y0, y1);
+    }
 }
 
 // The user zoomed or moved the view: it stays where it was put.

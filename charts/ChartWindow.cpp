@@ -11,6 +11,7 @@
 #include "ValuesPane.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -32,6 +33,7 @@ namespace quorvane {
 namespace {
 
 constexpr int kTickMs = 100; // at most ten redraws a second
+constexpr int kMostPostponed = 10; // a busy line delays a redraw by a second at most
 
 const char* const kPaneCaptions[] = {"响应时间", "分布", "接收速率", "数值"};
 const char* const kPaneItems[] = {"paneResponse", "paneHistogram", "paneThroughput", "paneValues"};
@@ -174,12 +176,19 @@ void ChartWindow::hideEvent(QHideEvent* event)
 }
 
 // Paused, the panes hold what they show, but still follow the user's zoom.
+// A redraw holds the event loop for a few milliseconds: while a frame waits
+// for its answer it would delay the answer's read, so it waits for a moment
+// the line leaves free.
 void ChartWindow::Tick()
 {
     const bool changed = feed_.points().changes() != drawn_;
-    if (viewMoved_ || (changed && !paused())) {
-        Redraw();
+    if (!viewMoved_ && (!changed || paused())) {
+        return;
     }
+    if (feed_.lineBusy() && ++postponed_ < kMostPostponed) {
+        return;
+    }
+    Redraw();
 }
 
 void ChartWindow::Redraw()
@@ -192,7 +201,14 @@ void ChartWindow::Redraw()
     }
     drawn_ = feed_.points().changes();
     viewMoved_ = false;
+    postponed_ = 0;
     ShowStatus();
+    // Painted now, not at some later turn of the event loop, which may come
+    // while a frame waits for its answer.
+    if (isVisible()) {
+        QCoreApplication::sendPostedEvents(); // the charts take their new points
+        repaint();
+    }
 }
 
 void ChartWindow::ShowStatus()

@@ -21,7 +21,8 @@ class ValuesPane;
 
 // The window "图表": the panes 响应时间, 分布, 接收速率 and 数值 of the run,
 // each switched on and off in its tool bar, redrawn at most ten times a
-// second while something changed. 暂停 holds what is shown, 复位 returns
+// second while something changed, and never while a frame waits for its
+// answer (at most a second later than due). 暂停 holds what is shown, 复位 returns
 // every pane to the whole run. 字段... edits the fields read from the
 // replies; 导出图片... writes the panes as shown (PNG, or SVG where Qt's SVG
 // module is there), 导出数据... every point as CSV. It never blocks the line:
@@ -87,6 +88,7 @@ private:
     QTimer tick_;
     std::uint64_t drawn_ = ~std::uint64_t{0}; // the feed's changes last drawn
     bool viewMoved_ = false;                   // a pane was zoomed or moved since
+    int postponed_ = 0;                        // ticks passed over while the line was busy
 };
 
 } // namespace quorvane

@@ -5,29 +5,6 @@
 
 namespace quorvane {
 
-namespace {
-
-// A plain column grows as a SummedColumn does: doubling, never past the
-// table's capacity.
-template <typename T> void Put(std::vector<T>& column, std::size_t slot, T value, std::size_t capacity)
-{
-    if (slot < column.size()) {
-        column[slot] = value;
-        return;
-    }
-    if (column.size() == column.capacity()) {
-        column.reserve(std::min(capacity, std::max<std::size_t>(4096, column.size() * 2)));
-    }
-    column.push_back(value);
-}
-
-template <typename T> void Drop(std::vector<T>& column)
-{
-    column.clear();
-    column.shrink_to_fit();
-}
-
-} // namespace
 
 bool SeriesSource::wholeBlock(std::size_t row, BlockExtremes& extremes) const
 {
@@ -46,26 +23,26 @@ bool SeriesSource::wholeBlock(std::size_t row, BlockExtremes& extremes) const
 }
 
 RunPoints::RunPoints(std::size_t capacity)
-    : capacity_(RingIndex(capacity).capacity()), receptions_(capacity_), response_(capacity_),
-      timeouts_(capacity_), seconds_(capacity_), bytes_(capacity_)
+    : receptions_(capacity), timeouts_(capacity), seconds_(capacity)
 {
 }
 
 void RunPoints::Start(std::size_t fieldCount)
 {
     receptions_.Clear();
-    Drop(receptionTime_);
-    Drop(receptionFrame_);
-    Drop(kind_);
+    receptionTime_.Clear();
+    receptionFrame_.Clear();
+    kind_.Clear();
     response_.Clear();
-    values_.assign(std::min(fieldCount, kMaxReplyFields), SummedColumn<double>(capacity_));
+    values_.clear();
+    values_.resize(std::min(fieldCount, kMaxReplyFields));
     missing_ = {};
     lastFrame_ = 0;
     timeouts_.Clear();
-    Drop(timeoutTime_);
-    Drop(timeoutFrame_);
+    timeoutTime_.Clear();
+    timeoutFrame_.Clear();
     seconds_.Clear();
-    Drop(second_);
+    second_.Clear();
     bytes_.Clear();
     current_.reset();
     currentBytes_ = 0;
@@ -74,7 +51,8 @@ void RunPoints::Start(std::size_t fieldCount)
 
 void RunPoints::SetFieldCount(std::size_t fieldCount)
 {
-    values_.assign(std::min(fieldCount, kMaxReplyFields), SummedColumn<double>(capacity_));
+    values_.clear();
+    values_.resize(std::min(fieldCount, kMaxReplyFields));
     missing_ = {};
     // The receptions kept so far have no values: slot by slot, as written.
     const std::size_t slots = receptionTime_.size();
@@ -93,9 +71,9 @@ void RunPoints::AddReception(const Reception& r)
         lastFrame_ = std::max(lastFrame_, r.frame);
     }
     const Kind kind = r.frame == 0 ? Kind::Heard : r.late ? Kind::Late : Kind::Answer;
-    Put(receptionTime_, slot, r.timeMs, capacity_);
-    Put(receptionFrame_, slot, lastFrame_, capacity_);
-    Put(kind_, slot, kind, capacity_);
+    receptionTime_.Put(slot, r.timeMs);
+    receptionFrame_.Put(slot, lastFrame_);
+    kind_.Put(slot, kind);
     response_.Put(slot, r.responseMs ? static_cast<float>(*r.responseMs)
                                      : SummedColumn<float>::None());
     for (std::size_t f = 0; f < values_.size(); ++f) {
@@ -110,8 +88,8 @@ void RunPoints::AddReception(const Reception& r)
 void RunPoints::AddTimeout(const Timeout& t)
 {
     const std::size_t slot = timeouts_.Push();
-    Put(timeoutTime_, slot, t.timeMs, capacity_);
-    Put(timeoutFrame_, slot, t.frame, capacity_);
+    timeoutTime_.Put(slot, t.timeMs);
+    timeoutFrame_.Put(slot, t.frame);
     ++changes_;
 }
 
@@ -146,7 +124,7 @@ void RunPoints::Settle(std::uint32_t nowMs)
 void RunPoints::PushSecond(std::uint32_t second, float bytes)
 {
     const std::size_t slot = seconds_.Push();
-    Put(second_, slot, second, capacity_);
+    second_.Put(slot, second);
     bytes_.Put(slot, bytes);
     ++changes_;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChunkedColumn.h"
 #include "ReplyField.h"
 #include "RingIndex.h"
 #include "SummedColumn.h"
@@ -30,7 +31,7 @@ private:
     friend class RunPoints;
 
     const RingIndex* ring_ = nullptr;
-    const std::vector<std::uint32_t>* xs_ = nullptr;
+    const ChunkedColumn<std::uint32_t>* xs_ = nullptr;
     double xScale_ = 1;
     const SummedColumn<float>* floats_ = nullptr; // one of these, or neither: every y is 0
     const SummedColumn<double>* doubles_ = nullptr;
@@ -105,25 +106,24 @@ public:
 private:
     void PushSecond(std::uint32_t second, float bytes);
 
-    std::size_t capacity_;
     RingIndex receptions_;
-    std::vector<std::uint32_t> receptionTime_;
+    ChunkedColumn<std::uint32_t> receptionTime_;
     // The frame answered, or for a reception that answers none the last
     // frame before it, so that the column never decreases (the response
     // series' x); kind_ says which.
-    std::vector<std::uint32_t> receptionFrame_;
-    std::vector<Kind> kind_;
+    ChunkedColumn<std::uint32_t> receptionFrame_;
+    ChunkedColumn<Kind> kind_;
     SummedColumn<float> response_;
     std::vector<SummedColumn<double>> values_;
     std::array<std::uint64_t, kMaxReplyFields> missing_{};
     std::uint32_t lastFrame_ = 0;
 
     RingIndex timeouts_;
-    std::vector<std::uint32_t> timeoutTime_;
-    std::vector<std::uint32_t> timeoutFrame_;
+    ChunkedColumn<std::uint32_t> timeoutTime_;
+    ChunkedColumn<std::uint32_t> timeoutFrame_;
 
     RingIndex seconds_;
-    std::vector<std::uint32_t> second_;
+    ChunkedColumn<std::uint32_t> second_;
     SummedColumn<float> bytes_;
     std::optional<std::uint32_t> current_; // the second bytes are now counted in
     double currentBytes_ = 0;

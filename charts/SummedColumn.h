@@ -1,8 +1,8 @@
 #pragma once
 
+#include "ChunkedColumn.h"
 #include "RingIndex.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -29,17 +29,9 @@ struct BlockExtremes {
 template <typename T> class SummedColumn
 {
 public:
-    // Holds up to `capacity` slots (the RingIndex's).
-    explicit SummedColumn(std::size_t capacity) : capacity_(capacity) {}
-
     void Put(std::size_t slot, T value)
     {
-        if (slot == values_.size()) {
-            Grow();
-            values_.push_back(value);
-        } else {
-            values_[slot] = value;
-        }
+        values_.Put(slot, value);
         const std::size_t block = slot / RingIndex::kBlock;
         const auto at = static_cast<std::uint8_t>(slot % RingIndex::kBlock);
         if (block == blocks_.size()) {
@@ -65,32 +57,19 @@ public:
     }
 
     double At(std::size_t slot) const { return static_cast<double>(values_[slot]); }
+    std::size_t size() const { return values_.size(); }
     const BlockExtremes& Block(std::size_t block) const { return blocks_[block]; }
 
     void Clear()
     {
-        values_.clear();
-        values_.shrink_to_fit();
+        values_.Clear();
         blocks_.clear();
         blocks_.shrink_to_fit();
     }
     static constexpr T None() { return std::numeric_limits<T>::quiet_NaN(); }
 
 private:
-    // Doubles the room, but never past the capacity: a full column holds
-    // no more than its rows.
-    void Grow()
-    {
-        if (values_.size() < values_.capacity()) {
-            return;
-        }
-        const std::size_t rows = std::min(capacity_, std::max<std::size_t>(4096, values_.size() * 2));
-        values_.reserve(rows);
-        blocks_.reserve((rows + RingIndex::kBlock - 1) / RingIndex::kBlock);
-    }
-
-    std::size_t capacity_;
-    std::vector<T> values_;
+    ChunkedColumn<T> values_;
     std::vector<BlockExtremes> blocks_;
 };
 
