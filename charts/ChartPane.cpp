@@ -3,6 +3,7 @@
 #include "ChartView.h"
 
 #include <QChart>
+#include <QFont>
 #include <QLegend>
 #include <QList>
 #include <QPointF>
@@ -28,18 +29,6 @@ double NiceStep(double span)
     return 10 * power;
 }
 
-// low..high widened to whole steps of a nice size, a little room kept.
-void Widen(double& low, double& high)
-{
-    if (!(high > low)) {
-        low -= 1;
-        high += 1;
-    }
-    const double step = NiceStep((high - low) * 1.05) / 10;
-    low = std::floor(low / step) * step;
-    high = std::ceil(high / step) * step;
-}
-
 } // namespace
 
 ChartPane::ChartPane(const QString& name, const QString& title, const QString& xTitle,
@@ -49,6 +38,12 @@ ChartPane::ChartPane(const QString& name, const QString& title, const QString& x
     setObjectName(name);
     chart_->setTitle(title);
     chart_->legend()->setAlignment(Qt::AlignTop);
+    QFont small = chart_->titleFont();
+    if (small.pointSizeF() > 0) {
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+    }
+    chart_->setTitleFont(small);
+    chart_->legend()->setFont(small);
     // Drawn afresh ten times a second: no animation to wait for.
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(4, 4, 4, 4));
@@ -61,7 +56,7 @@ ChartPane::ChartPane(const QString& name, const QString& title, const QString& x
     view_ = new ChartView(chart_, x_, y_);
     view_->setObjectName(name + QStringLiteral("View"));
     view_->setAccessibleName(title);
-    view_->setMinimumHeight(140);
+    view_->setMinimumHeight(200);
     setParent(view_); // the view owns the chart and its series, and the pane
 }
 
@@ -76,28 +71,29 @@ int ChartPane::Columns() const
 void ChartPane::RangeToDraw(double first, double last, double& x0, double& x1) const
 {
     if (view_->following()) {
-        // The run's end rounded up: the axis grows in steps, not with each point.
-        x0 = first;
-        x1 = first + NiceStep(std::max(last - first, 1.0) * 1.05);
+        // From the run's start (unless older points were dropped), to its
+        // end rounded up: the axis grows in steps, not with each point.
+        x0 = first <= (last - first) ? std::min(first, 0.0) : first;
+        x1 = x0 + NiceStep(std::max(last - x0, 1.0) * 1.05);
     } else {
         x0 = x_->min();
         x1 = x_->max();
     }
 }
 
-
 void ChartPane::Frame(double x0, double x1, double low, double high)
 {
     if (!view_->following()) {
         return;
     }
-    if (low >= 0 && low - (high - low) * 0.05 < 0) {
-        low = 0; // a count or a time stays on its axis
-    } else {
-        low -= (high - low) * 0.05;
+    if (!(high > low)) {
+        low -= 1;
+        high += 1;
     }
-    Widen(low, high);
-    view_->ShowRange(x0, x1, low, high);
+    const double room = (high - low) * 0.05;
+    // A count or a time stays on its axis.
+    low = low >= 0 && low - room < 0 ? 0 : low - room;
+    view_->ShowRange(x0, x1, low, high + room);
 }
 
 void ChartPane::Attach(QXYSeries* series)

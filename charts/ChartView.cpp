@@ -26,18 +26,23 @@ ChartView::ChartView(QChart* chart, QValueAxis* x, QValueAxis* y, QWidget* paren
 void ChartView::Follow()
 {
     following_ = true;
+    shown_ = {};
     emit viewChanged();
 }
 
 void ChartView::ShowRange(double x0, double x1, double y0, double y1)
 {
-    // Only a change: new labels are the dearest part of a redraw.
-    if (x_->min() != x0 || x_->max() != x1) {
-        x_->setRange(x0, x1);
+    // Only a change, widened to round numbers: new labels are the dearest
+    // part of a redraw.
+    const std::array<double, 4> range = {x0, x1, y0, y1};
+    if (range == shown_) {
+        return;
     }
-    if (y_->min() != y0 || y_->max() != y1) {
-        y_->setRange(y0, y1);
-    }
+    shown_ = range;
+    x_->setRange(x0, x1);
+    x_->applyNiceNumbers();
+    y_->setRange(y0, y1);
+    y_->applyNiceNumbers();
 }
 
 // The user zoomed or moved the view: it stays where it was put.

@@ -2,6 +2,7 @@
 
 #include <QChartView>
 #include <QPoint>
+#include <array>
 
 class QValueAxis;
 
@@ -42,6 +43,7 @@ private:
     QValueAxis* x_;
     QValueAxis* y_;
     bool following_ = true;
+    std::array<double, 4> shown_{}; // the range the pane last asked for
     bool panning_ = false;
     QPoint panFrom_;
 };

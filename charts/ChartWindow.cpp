@@ -80,7 +80,7 @@ ChartWindow::ChartWindow(ChartFeed& feed, const ChartChoices& panes, Tell tell, 
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &ChartWindow::Tick);
     connect(&feed_, &ChartFeed::runStarted, this, &ChartWindow::RunStarted);
-    resize(820, 620);
+    resize(900, 760);
 }
 
 ChartWindow::~ChartWindow() = default;
