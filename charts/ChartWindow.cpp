@@ -207,7 +207,12 @@ void ChartWindow::Redraw()
     // while a frame waits for its answer.
     if (isVisible()) {
         QCoreApplication::sendPostedEvents(); // the charts take their new points
-        repaint();
+        for (ChartPane* pane : panes_) {
+            if (!pane->view()->isHidden()) {
+                pane->view()->viewport()->repaint();
+            }
+        }
+        status_->repaint();
     }
 }
 

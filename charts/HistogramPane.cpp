@@ -16,6 +16,7 @@ HistogramPane::HistogramPane()
                 QStringLiteral("响应时间(ms)"), QStringLiteral("次数")),
       outline_(new QLineSeries), bars_(new QAreaSeries(outline_))
 {
+    outline_->setParent(bars_); // an area series does not own its line
     bars_->setName(QStringLiteral("次数"));
     bars_->setObjectName(QStringLiteral("histogramSeries"));
     bars_->setColor(QColor(0x15, 0x65, 0xc0, 0xa0));
