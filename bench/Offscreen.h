@@ -28,7 +28,8 @@ inline void QuietOffscreenNotes()
 {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
         if (text.contains(QLatin1String("propagateSizeHints")) ||
-            text.contains(QLatin1String("XDG_RUNTIME_DIR"))) {
+            text.contains(QLatin1String("XDG_RUNTIME_DIR")) ||
+            text.contains(QLatin1String("does not support raise()"))) {
             return;
         }
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());

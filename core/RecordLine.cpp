@@ -41,7 +41,74 @@ std::string_view EventWord(RecordEvent event)
     return "串口关闭";
 }
 
+void AppendHex(std::string& out, const ByteList& bytes)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out.reserve(out.size() + bytes.size() * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::uint8_t b = bytes[i];
+        if (i > 0) {
+            out.push_back(' ');
+        }
+        out.push_back(kDigits[b >> 4]);
+        out.push_back(kDigits[b & 0x0F]);
+    }
+}
+
+// A cell quoted where it holds a separator, a quote or a line break.
+void AppendCell(std::string& out, std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+}
+
+std::string Milliseconds(std::chrono::microseconds time)
+{
+    const auto us = time.count();
+    std::string ms = std::to_string(us / 1000) + ".";
+    const std::string fraction = std::to_string(1000 + us % 1000);
+    return ms + fraction.substr(1);
+}
+
 } // namespace
+
+std::string RecordCsvHeader()
+{
+    return "时间,方向,字节,判定,响应(ms)\r\n";
+}
+
+std::string RecordCsvRow(const RecordRow& row)
+{
+    std::string out(row.timestamp);
+    if (out.size() > 10 && out[10] == ' ') {
+        out[10] = 'T';
+    }
+    out += row.sent ? ",发送," : ",接收,";
+    if (row.bytes != nullptr) {
+        AppendHex(out, *row.bytes);
+        if (row.byteCount > row.bytes->size()) {
+            out += " …(共" + std::to_string(row.byteCount) + "字节)";
+        }
+    }
+    out += ',';
+    AppendCell(out, row.verdict);
+    out += ',';
+    if (row.response && row.response->count() >= 0) {
+        out += Milliseconds(*row.response);
+    }
+    out += "\r\n";
+    return out;
+}
 
 std::string RecordLine(std::string_view timestamp, RecordEvent event, const ByteList& bytes,
                        std::string_view detail)

@@ -24,15 +24,39 @@ std::size_t ResponseHistogram::BucketOf(Tenths value)
     return exactBuckets + static_cast<std::size_t>(shift - 1) * bucketsPerOctave + within;
 }
 
-ResponseHistogram::Tenths ResponseHistogram::MiddleOf(std::size_t bucket)
+ResponseHistogram::Tenths ResponseHistogram::LowOf(std::size_t bucket)
 {
     if (bucket < exactBuckets) {
         return static_cast<Tenths>(bucket);
     }
     const std::size_t above = bucket - exactBuckets;
     const int shift = static_cast<int>(above / bucketsPerOctave) + 1;
-    const auto low = static_cast<Tenths>((bucketsPerOctave + above % bucketsPerOctave) << shift);
-    return low + (Tenths{1} << shift) / 2;
+    return static_cast<Tenths>((bucketsPerOctave + above % bucketsPerOctave) << shift);
+}
+
+ResponseHistogram::Tenths ResponseHistogram::WidthOf(std::size_t bucket)
+{
+    if (bucket < exactBuckets) {
+        return 1;
+    }
+    const int shift = static_cast<int>((bucket - exactBuckets) / bucketsPerOctave) + 1;
+    return Tenths{1} << shift;
+}
+
+ResponseHistogram::Tenths ResponseHistogram::MiddleOf(std::size_t bucket)
+{
+    return bucket < exactBuckets ? LowOf(bucket) : LowOf(bucket) + WidthOf(bucket) / 2;
+}
+
+std::vector<ResponseHistogram::Bucket> ResponseHistogram::Buckets() const
+{
+    std::vector<Bucket> held;
+    for (std::size_t bucket = 0; bucket < bucketCount; ++bucket) {
+        if (buckets_[bucket] != 0) {
+            held.push_back({LowOf(bucket), LowOf(bucket) + WidthOf(bucket), buckets_[bucket]});
+        }
+    }
+    return held;
 }
 
 void ResponseHistogram::Add(std::chrono::microseconds time)

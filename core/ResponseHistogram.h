@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace quorvane {
 
@@ -28,6 +29,15 @@ public:
     // The smallest time that at least `fraction` (0 to 1) of the times reach.
     Tenths Percentile(double fraction) const;
 
+    // A bucket that holds times: from `low` up to, not including, `high`.
+    struct Bucket {
+        Tenths low = 0;
+        Tenths high = 0;
+        std::uint64_t count = 0;
+    };
+    // The buckets that hold any time, shortest first (the chart's 分布).
+    std::vector<Bucket> Buckets() const;
+
     // A time rounded to the nearest tenth of a millisecond.
     static Tenths ToTenths(std::chrono::microseconds time);
 
@@ -38,6 +48,8 @@ private:
 
     static std::size_t BucketOf(Tenths value);
     static Tenths MiddleOf(std::size_t bucket);
+    static Tenths LowOf(std::size_t bucket);
+    static Tenths WidthOf(std::size_t bucket);
 
     std::array<std::uint64_t, bucketCount> buckets_{};
     std::uint64_t count_ = 0;

@@ -2,6 +2,7 @@
 
 #include "AnswerRule.h"
 #include "ReplyExpectation.h"
+#include "ReplyField.h"
 #include "SharedSettings.h"
 
 #include <cstddef>
@@ -25,8 +26,9 @@ struct SavedCommand {
 };
 
 // The format's version: 2 adds the sequences (a command's expected answer,
-// time-out and pause, the rounds to run) and 超时后继续; a file of version 1
-// opens with those at their defaults.
+// time-out and pause, the rounds to run), 超时后继续 and the chart (its panes
+// and the fields of the replies); a file of version 1 opens with those at
+// their defaults.
 inline constexpr int kSetupVersion = 2;
 
 // Everything the user sets for one device, as plain data. The defaults are
@@ -92,6 +94,13 @@ struct Setup {
     // 自动应答: on or off, and its rules.
     bool AnswersEnabled = false;
     std::vector<AnswerRule> Answers;
+    // The chart window: which panes it shows, and the values it reads from
+    // the replies (at most kMaxReplyFields).
+    bool ChartResponse = true;
+    bool ChartHistogram = false;
+    bool ChartThroughput = false;
+    bool ChartValues = true;
+    std::vector<ReplyField> ChartFields;
 
     bool operator==(const Setup&) const = default;
 };

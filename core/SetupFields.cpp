@@ -11,7 +11,7 @@ namespace {
 
 using K = SetupFieldKind;
 
-const std::array<SetupField, 38> kFields = {{
+const std::array<SetupField, 42> kFields = {{
     {"frame", "StartByte", K::ByteText, 0, 0, &Setup::StartByte},
     {"frame", "SlaveAddr", K::ByteText, 0, 0, &Setup::SlaveAddr},
     {"frame", "CmdByte", K::ByteText, 0, 0, &Setup::CmdByte},
@@ -50,10 +50,15 @@ const std::array<SetupField, 38> kFields = {{
     {"display", "receive", K::Whole, 0, 3, &Setup::ReceiveViewMode},
     {"sequence", "rounds", K::Whole, 0, 1000000, &Setup::SequenceRounds, 2},
     {"sequence", "stoponfail", K::Flag, 0, 1, &Setup::StopOnFail, 2},
+    // The chart comes last of the fixed sections: its fields follow its keys.
+    {"chart", "response", K::Flag, 0, 1, &Setup::ChartResponse, 2},
+    {"chart", "histogram", K::Flag, 0, 1, &Setup::ChartHistogram, 2},
+    {"chart", "throughput", K::Flag, 0, 1, &Setup::ChartThroughput, 2},
+    {"chart", "values", K::Flag, 0, 1, &Setup::ChartValues, 2},
 }};
 
-const std::array<SetupSection, 6> kFixedSections = {
-    {{"frame"}, {"receive"}, {"send"}, {"port"}, {"display"}, {"sequence", 2}}};
+const std::array<SetupSection, 7> kFixedSections = {
+    {{"frame"}, {"receive"}, {"send"}, {"port"}, {"display"}, {"sequence", 2}, {"chart", 2}}};
 
 constexpr std::int64_t kWholeCeiling = 1'000'000'000'000'000;
 constexpr std::size_t kShownBytes = 40;

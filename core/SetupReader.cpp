@@ -1,6 +1,7 @@
 #include "SetupReader.h"
 
 #include "SetupAnswers.h"
+#include "SetupChartFields.h"
 #include "SetupFields.h"
 #include "SetupValue.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr std::string_view kHead = "quorvane";
 constexpr std::string_view kCommands = "commands";
+constexpr std::string_view kChart = "chart";
 
 std::string TooManyCommands()
 {
@@ -94,6 +96,8 @@ std::string UnknownKeyProblem(std::string_view section, std::string_view key, in
         return AnswerKeyProblem(key);
     } else if (IsFixedKey(section, key, version)) {
         return {};
+    } else if (std::int64_t number = 0; section == kChart && IsChartFieldKey(key, number)) {
+        return {};
     }
     return "[" + std::string(section) + "] 未知的键 " + ShownText(key);
 }
@@ -147,6 +151,9 @@ std::string SetupReader::read()
     }
     if (problem.empty()) {
         problem = readFixedSections();
+    }
+    if (problem.empty() && known(2)) {
+        problem = readChartFields();
     }
     if (problem.empty()) {
         problem = readCommands();
@@ -259,6 +266,30 @@ std::string SetupReader::readFixedSections()
         }
     }
     return {};
+}
+
+std::string SetupReader::readChartFields()
+{
+    const auto lookup = [this](std::string_view key) -> std::optional<std::string_view> {
+        const Entry* entry = find(kChart, key);
+        return entry ? std::optional(entry->value) : std::nullopt;
+    };
+    std::string problem = ReadChartFields(lookup, setup_.ChartFields);
+    if (!problem.empty()) {
+        return problem;
+    }
+    // A field key numbered past the count, the first one in the file.
+    const std::pair<const std::string_view, Entry>* first = nullptr;
+    for (const auto& item : sections_.at(kChart)) {
+        std::int64_t number = 0;
+        if (IsChartFieldKey(item.first, number) &&
+            number > static_cast<std::int64_t>(setup_.ChartFields.size()) &&
+            (!first || item.second.line < first->second.line)) {
+            first = &item;
+        }
+    }
+    return first ? "[" + std::string(kChart) + "] 未知的键 " + ShownText(first->first)
+                 : std::string();
 }
 
 std::string SetupReader::readCommands()

@@ -35,6 +35,7 @@ private:
     std::string gatherLine(const SetupLine& line, std::string_view& section);
     std::string missingSection() const;
     std::string readFixedSections();
+    std::string readChartFields();
     std::string readCommands();
     std::string readCommand(std::size_t number, SavedCommand& command) const;
     std::string readStep(const std::string& prefix, SavedCommand& command) const;

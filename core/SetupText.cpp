@@ -1,6 +1,7 @@
 #include "SetupText.h"
 
 #include "SetupAnswers.h"
+#include "SetupChartFields.h"
 #include "SetupFields.h"
 #include "SetupReader.h"
 #include "SetupValue.h"
@@ -65,6 +66,7 @@ std::string WriteSetupText(const Setup& setup)
         }
         AppendLine(out, field.key, WriteSetupField(field, setup));
     }
+    AppendChartFields(out, setup.ChartFields); // in [chart], the last fixed section
     AppendCommands(out, setup.Commands);
     AppendAnswers(out, setup.AnswersEnabled, setup.Answers);
     return out;
@@ -113,6 +115,14 @@ std::pair<std::string, std::string> CommandProblem(const SavedCommand& command)
 
 std::string SetupSaveProblem(const Setup& setup)
 {
+    if (setup.ChartFields.size() > kMaxReplyFields) {
+        return "数值字段超过" + std::to_string(kMaxReplyFields) + "个";
+    }
+    for (std::size_t i = 0; i < setup.ChartFields.size(); ++i) {
+        if (std::string problem = ReplyFieldProblem(setup.ChartFields[i]); !problem.empty()) {
+            return "字段 " + std::to_string(i + 1) + " " + problem;
+        }
+    }
     for (std::size_t i = 0; i < setup.Commands.size(); ++i) {
         if (std::string problem = CommandProblem(setup.Commands[i]).first; !problem.empty()) {
             return "命令 " + std::to_string(i + 1) + " 的" + problem;

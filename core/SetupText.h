@@ -20,6 +20,10 @@ namespace quorvane {
 //   [send]       mode format interval encoding linebreak text
 //   [port]       port baud parity databits stopbits handshake dtr rts
 //   [display]    send receive
+//   [sequence]   rounds stoponfail                                (version 2)
+//   [chart]      response histogram throughput values, fields, then for
+//                n = 1..fields: n.name n.unit n.area n.offset n.width
+//                n.signed n.highfirst n.scale n.shift             (version 2)
 //   [commands]   count, then for n = 1..count: n.name n.text n.format
 //
 // Text values (the byte texts, the send text, command names and texts) are

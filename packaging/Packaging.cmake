@@ -61,9 +61,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows speak Chinese: without a CJK font every caption is a row of boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
-# Qt's own texts (the text boxes' context menus) in Simplified Chinese; joined
-# with the shared-library dependencies.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# Qt's own texts (the text boxes' context menus) in Simplified Chinese, and
+# the chart window's Qt Charts and SVG export (named here too, so the package
+# says so even where the libraries are linked statically into nothing else);
+# joined with the shared-library dependencies.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6charts6, libqt6svg6")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE "xz")

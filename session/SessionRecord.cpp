@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -43,6 +44,11 @@ bool SessionRecord::start(const QString& path)
     stop();
     fd_ = fd;
     path_ = path;
+    format_ = chosen_;
+    struct stat file {};
+    if (format_ == RecordFormat::Csv && ::fstat(fd, &file) == 0 && file.st_size == 0) {
+        buffer_ = "\xEF\xBB\xBF" + RecordCsvHeader();
+    }
     flushTimer_.start();
     return true;
 }
@@ -62,9 +68,27 @@ void SessionRecord::stop()
     breaks_ = 0;
 }
 
+void SessionRecord::noteRow(const RecordRow& row)
+{
+    if (!writesRows()) {
+        return;
+    }
+    if (row.timestamp.empty()) {
+        const std::string now = clock_();
+        RecordRow stamped = row;
+        stamped.timestamp = now;
+        buffer_ += RecordCsvRow(stamped);
+    } else {
+        buffer_ += RecordCsvRow(row);
+    }
+    if (buffer_.size() >= kFlushAt) {
+        flush();
+    }
+}
+
 void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_view detail)
 {
-    if (fd_ < 0) {
+    if (fd_ < 0 || format_ != RecordFormat::Text) {
         return;
     }
     if (event == RecordEvent::Break && detail.empty()) {

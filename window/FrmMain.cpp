@@ -23,6 +23,7 @@
 #include "PortReference.h"
 #include "ReceiveCycle.h"
 #include "Reconnection.h"
+#include "RecordFormatMenu.h"
 #include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
@@ -35,6 +36,7 @@
 #include "StatusPanel.h"
 #include "TextCodec.h"
 #include "TypedText.h"
+#include "ViewMenu.h"
 #include "WindowClock.h"
 
 #include <QAction>
@@ -290,15 +292,19 @@ void FrmMain::buildMenu()
                      dialog->close();
                  }
              }
-         }},
+         },
+         [this] { return view_->choices(); },
+         [this](const ChartChoices& chart) { view_->applyChoices(chart); }},
         menuBar(), log->menuAction(), this);
     LogToFile = log->addAction(QStringLiteral("记录到文件..."));
     LogToFile->setObjectName(QStringLiteral("LogToFile"));
     LogToFile->setCheckable(true);
+    recordFormat_ = new RecordFormatMenu(log, *record_);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("help"));
     new EditMenu(menuBar(), help->menuAction(), txtSView, txtRView);
+    view_ = new ViewMenu(menuBar(), help->menuAction(), *engine_, *clock_, this);
     shm = help->addAction(QStringLiteral("帮助主题"));
     shm->setObjectName(QStringLiteral("shm"));
     shm->setShortcut(QKeySequence(Qt::Key_F1));
@@ -603,22 +609,27 @@ void FrmMain::ShowRecording(bool on)
 {
     const QSignalBlocker quiet(LogToFile);
     LogToFile->setChecked(on);
+    recordFormat_->RecordingChanged(on);
 }
 
 void FrmMain::LogToFile_Toggled(bool on)
 {
     if (!on) {
         record_->stop();
+        recordFormat_->RecordingChanged(false);
         return;
     }
     ShowRecording(false); // checked again once a file records
-    const QString proposed = QDir::home().filePath(
-        QDateTime::currentDateTime().toString(QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.log'")));
+    const bool csv = record_->format() == RecordFormat::Csv;
+    const QString proposed = QDir::home().filePath(QDateTime::currentDateTime().toString(
+        csv ? QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.csv'")
+            : QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.log'")));
+    const QString filter = csv ? QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)")
+                               : QStringLiteral("记录文件 (*.log);;所有文件 (*)");
     const QString path = chooseRecordFile_
                              ? chooseRecordFile_(proposed)
                              : QFileDialog::getSaveFileName(
-                                   this, QStringLiteral("记录到文件"), proposed,
-                                   QStringLiteral("记录文件 (*.log);;所有文件 (*)"), nullptr,
+                                   this, QStringLiteral("记录到文件"), proposed, filter, nullptr,
                                    QFileDialog::DontConfirmOverwrite); // lines are appended
     if (!path.isEmpty()) {
         StartRecord(path);

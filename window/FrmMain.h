@@ -35,6 +35,7 @@ class MainLayout;
 class PortMenu;
 class ReceiveCycle;
 class Reconnection;
+class RecordFormatMenu;
 class SendCycle;
 class SendBox;
 class SequenceWindow;
@@ -43,6 +44,7 @@ class SessionRecord;
 class SetupMenu;
 struct SavedCommand;
 class StatusPanel;
+class ViewMenu;
 class WindowClock;
 struct LineEvent;
 
@@ -64,6 +66,7 @@ public:
     bool StartRecord(const QString& path);
     SessionRecord& record() { return *record_; }
     SetupMenu& setup() { return *setup_; }
+    ViewMenu& view() { return *view_; }
     // Asks for the record's file, given the proposed one; empty when the
     // user cancels. A file dialog unless a test replaces it.
     void setRecordFileChooser(std::function<QString(const QString&)> chooser)
@@ -221,6 +224,8 @@ private:
     AutoAnswer* answers_ = nullptr;
     AnswerWindow* answerWindow_ = nullptr;
     SetupMenu* setup_ = nullptr;
+    ViewMenu* view_ = nullptr;
+    RecordFormatMenu* recordFormat_ = nullptr;
     std::function<QString(const QString&)> chooseRecordFile_;
 
     bool centred_ = false;

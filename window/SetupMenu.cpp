@@ -128,6 +128,12 @@ Setup SetupMenu::Collect() const
     s.StopOnFail = parts_.sequence.stopOnFail();
     s.Answers = parts_.answers.rules();
     s.AnswersEnabled = parts_.answers.answering();
+    const ChartChoices chart = parts_.chartChoices();
+    s.ChartResponse = chart.response;
+    s.ChartHistogram = chart.histogram;
+    s.ChartThroughput = chart.throughput;
+    s.ChartValues = chart.values;
+    s.ChartFields = chart.fields;
     return s;
 }
 
@@ -149,7 +155,8 @@ QString SetupMenu::Refusal(const Setup& s) const
 
 // As if each dialog had been confirmed in turn: the frame and receive
 // settings, the send mode, the port (closed if open and its settings
-// change), then the lines, the views, the send box and the commands.
+// change), then the lines, the views, the send box, the commands and the
+// chart's panes and fields.
 void SetupMenu::Apply(const Setup& s)
 {
     if (parts_.main.timedSendingRunning()) {
@@ -173,6 +180,8 @@ void SetupMenu::Apply(const Setup& s)
     parts_.commands.setCommands(s.Commands);
     parts_.sequence.setChoices(s.SequenceRounds, s.StopOnFail);
     parts_.answers.setRules(s.Answers, s.AnswersEnabled);
+    parts_.applyChart({s.ChartResponse, s.ChartHistogram, s.ChartThroughput, s.ChartValues,
+                       s.ChartFields});
 }
 
 bool SetupMenu::OpenSetup(const QString& path)

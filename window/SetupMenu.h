@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartChoices.h"
 #include "Setup.h"
 
 #include <QObject>
@@ -48,6 +49,9 @@ public:
         // Closes the frame format and receive settings dialogs if they are
         // open: their OK would put back what they showed before.
         std::function<void()> closeSettingsDialogs;
+        // The chart's panes and fields (查看(V)).
+        std::function<ChartChoices()> chartChoices;
+        std::function<void(const ChartChoices&)> applyChart;
     };
 
     // Puts "配置(P)" into the menu bar before `before`.

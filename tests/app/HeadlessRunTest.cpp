@@ -155,6 +155,7 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     text.replace("version=2", "version=1").replace("ContinueAfterTimeout=0\n", "");
     text.replace("[sequence]\nrounds=1\nstoponfail=0\n", "");
     text.replace("rs485=0\nrs485rtshigh=1\nrs485before=0\nrs485after=0\n", "");
+    text.replace("[chart]\nresponse=1\nhistogram=0\nthroughput=0\nvalues=1\nfields=0\n", "");
     text.replace("1.expect=0\n1.pattern=\n1.timeout=0\n1.wait=0\n", "");
     text.replace("[answers]\nenabled=0\ncount=0\n", "");
     v1.write(text);

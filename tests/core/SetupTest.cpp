@@ -30,14 +30,20 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// The default record as version 2 writes it: 超时后继续, the sequence,
-// RS-485 direction control and the automatic answers added.
+// The default record as version 2 writes it: 超时后继续, the sequence, the
+// chart's panes and fields, RS-485 direction control and the automatic
+// answers added.
 const std::string kVersion2Text = Replaced(
     Replaced(Replaced(Replaced(kDefaultText, "version=1", "version=2"), "ShowMillis=0\n",
                       "ShowMillis=0\nContinueAfterTimeout=0\n"),
-             "[commands]", "[sequence]\nrounds=1\nstoponfail=0\n[commands]"),
+             "[commands]",
+             "[sequence]\nrounds=1\nstoponfail=0\n"
+             "[chart]\nresponse=1\nhistogram=0\nthroughput=0\nvalues=1\nfields=0\n[commands]"),
     "rts=1\n", "rts=1\nrs485=0\nrs485rtshigh=1\nrs485before=0\nrs485after=0\n") +
     "[answers]\nenabled=0\ncount=0\n";
+
+const std::string kOneField = "fields=1\n1.name=温度\n1.unit=℃\n1.area=1\n1.offset=0\n1.width=2\n"
+                              "1.signed=1\n1.highfirst=1\n1.scale=0.1\n1.shift=-40\n";
 
 std::string Repeated(const std::string& piece, std::size_t times)
 {
@@ -119,6 +125,11 @@ TEST(Setup, EveryFieldSurvivesTheRoundTrip)
     s.Answers = {{false, "读=;", AnswerRule::Match::Pattern, "01 03 ?? *", AnswerRule::Reply::Frame,
                   "$1 02 00 2A", 65535},
                  {true, "帧", AnswerRule::Match::CheckedFrame, "", AnswerRule::Reply::Hex, "AA", 0}};
+    s.ChartResponse = s.ChartValues = false;
+    s.ChartHistogram = s.ChartThroughput = true;
+    s.ChartFields = {{"温度", "℃", FieldArea::DataArea, 0, 2, true, true, 0.1, -40},
+                     {nasty.substr(2, 8), "", FieldArea::Reception, 65535, 4, false, false, 1e-06,
+                      123456.789}};
     const std::string text = WriteSetupText(s);
     const SetupReading back = ReadSetupText(text);
     ASSERT_TRUE(back.setup) << back.problem;
@@ -212,6 +223,26 @@ TEST(Setup, BadFilesAreRefusedWhole)
                   "1.pattern=01\n1.reply=0\n1.text=$0\n1.delay=0\n"),
          "[answers] 规则 1 回复: $0 不是请求中的字节"},
         {Replaced(kVersion2Text, "[answers]\nenabled=0\n", "[answers]\n"), "[answers] 缺少 enabled"},
+        // The chart's fields: each key there, each value of its kind, the field usable.
+        {Replaced(kVersion2Text, "values=1\n", ""), "[chart] 缺少 values"},
+        {Replaced(kVersion2Text, "fields=0\n", ""), "[chart] 缺少 fields"},
+        {Replaced(kVersion2Text, "fields=0\n", "fields=9\n"), "[chart] fields=9 超出范围(0-8)"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "1.shift=-40\n", "")),
+         "[chart] 缺少 1.shift"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "width=2", "width=3")),
+         "[chart] 字段 1 宽度应为1、2或4"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "scale=0.1", "scale=0,1")),
+         "[chart] 1.scale=0,1 不是数"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "scale=0.1", "scale=inf")),
+         "[chart] 1.scale=inf 不是数"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "1.name=温度", "1.name=")),
+         "[chart] 字段 1 名称为空"},
+        {Replaced(kVersion2Text, "fields=0\n", Replaced(kOneField, "offset=0", "offset=65536")),
+         "[chart] 1.offset=65536 超出范围(0-65535)"},
+        {Replaced(kVersion2Text, "fields=0\n", kOneField + "2.name=x\n"),
+         "[chart] 未知的键 2.name"},
+        {Replaced(kDefaultText, "[commands]", "[chart]\nfields=0\n[commands]"),
+         "未知的节 [chart]"},
     };
     for (const Row& row : rows) {
         const SetupReading r = ReadSetupText(row.text);

@@ -119,6 +119,8 @@ else
     echo "$depends" | grep -Eq '(^|, )libc6 \(>= [0-9]' || fail "Depends lacks a versioned libc6"
     echo "$depends" | grep -Eq '(^|, )qt6-translations-l10n(,|$| )' ||
         fail "Depends lacks qt6-translations-l10n (Qt's texts in Chinese)"
+    echo "$depends" | grep -Eq '(^|, )libqt6charts6(,|$| )' ||
+        fail "Depends lacks libqt6charts6 (the chart window)"
 fi
 
 echo "$(field Recommends)" | grep -Eq '(^|[,|] ?)fonts-wqy-microhei( |,|$)' ||

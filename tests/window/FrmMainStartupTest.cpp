@@ -129,12 +129,16 @@ TEST_F(Startup, TabOrderFollowsTheLayout)
 TEST_F(Startup, MenusWithAccessKeysAndShortcuts)
 {
     const auto menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 5);
+    ASSERT_EQ(menus.size(), 6);
     EXPECT_EQ(menus[0]->text(), "串口设置(&S)");
     EXPECT_EQ(menus[1]->text(), "配置(&P)");
     EXPECT_EQ(menus[2]->text(), "记录(&L)");
     EXPECT_EQ(menus[3]->text(), "编辑(&E)");
-    EXPECT_EQ(menus[4]->text(), "帮助(&H)");
+    EXPECT_EQ(menus[4]->text(), "查看(&V)");
+    EXPECT_EQ(menus[5]->text(), "帮助(&H)");
+    EXPECT_EQ(find<QAction>("Chart")->text(), "图表...");
+    EXPECT_EQ(find<QAction>("Chart")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    EXPECT_TRUE(find<QAction>("RecordText")->isChecked()) << "the record is text unless chosen";
     EXPECT_EQ(find<QAction>("Find")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
     EXPECT_EQ(find<QAction>("SelectAll")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     EXPECT_TRUE(find<QAction>("Copy")->shortcut().isEmpty()) << "Ctrl+C keeps its rule";

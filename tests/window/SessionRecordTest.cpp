@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -130,6 +131,36 @@ TEST_F(Record, ABreakStormRaisesOneBoxAndIsCountedInOneLine)
     EXPECT_EQ(lines().mid(2, 3),
               (QStringList{t + "接收到Break ×1001", t + "发送 00 03 01 02 03 03 FF",
                            t + "接收到Break"}));
+}
+
+// 记录格式 CSV: a row per frame written, per reception (its bytes and
+// verdict once it has ended) and per time-out, after a byte-order mark and
+// the header; the format cannot change while a record is written.
+TEST_F(Record, AsCsvOneRowPerFrameReceptionAndTimeout)
+{
+    find<QAction>("RecordCsv")->trigger();
+    item()->trigger();
+    EXPECT_FALSE(find<QMenu>("RecordFormat")->isEnabled());
+    Shared().CheckReply = true;
+    typeSend("1 2 3");
+    clickSend();
+    port->raiseBytes({0x00, 0x03, 0x01});
+    port->raiseBytes({0x02, 0x03, 0x03, 0xFF});
+    clickSend(); // ends the reception before it
+    window->timeRcv_Timer();
+    item()->trigger();
+    EXPECT_TRUE(find<QMenu>("RecordFormat")->isEnabled());
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "a spreadsheet reads it as UTF-8";
+    const QString t = QStringLiteral("2026-12-07T08:00:00.000,");
+    const QStringList rows = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(QStringList(rows).replaceInStrings(QRegularExpression(R"(,\d+\.\d{3}$)"), ",t"),
+              (QStringList{"时间,方向,字节,判定,响应(ms)", t + "发送,00 03 01 02 03 03 FF,,",
+                           t + "接收,00 03 01 02 03 03 FF,校验正确,t",
+                           t + "发送,00 03 01 02 03 03 FF,,", t + "接收,,接收超时,", ""}));
 }
 
 } // namespace

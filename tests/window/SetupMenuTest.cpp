@@ -1,11 +1,14 @@
 // Setups in the window: saved and opened again whole, refused whole, and
 // saved commands sent as typed text is.
 #include "SetupMenu.h"
+#include "ChartFeed.h"
+#include "ChartWindow.h"
 #include "CommandWindow.h"
 #include "FrmFrame.h"
 #include "FrmRcvset.h"
 #include "MainWindowFixture.h"
 #include "SetupText.h"
+#include "ViewMenu.h"
 
 #include <QAction>
 #include <QFile>
@@ -28,6 +31,43 @@ protected:
     SetupMenu& setup() { return window->setup(); }
     QTemporaryDir dir;
 };
+
+// The chart's panes and fields come from a setup and go back into one; a
+// field reads the data area of a reply 校验应答 accepts, and nothing of one
+// it refuses.
+TEST_F(Setups, TheChartsPanesAndFieldsReadTheReplies)
+{
+    quorvane::Setup chosen;
+    chosen.StartByte = "01";
+    chosen.CmdByte = "03";
+    chosen.LenOption = 0;
+    chosen.EndByte = "";
+    chosen.FcsMethod = FcsCrc16Modbus;
+    chosen.FcsByteOrder = FcsLowFirst;
+    chosen.CheckReply = true;
+    chosen.opt2 = 2;
+    chosen.SendText = "00 05 00 01";
+    chosen.ChartHistogram = true;
+    chosen.ChartFields = {{"寄存器5", "V", FieldArea::DataArea, 1, 2, false, true, 0.5, 10}};
+    write("chart.qvs", WriteSetupText(chosen));
+    ASSERT_TRUE(setup().OpenSetup(dir.filePath("chart.qvs")));
+    EXPECT_EQ(setup().Collect(), chosen);
+    find<QAction>("Chart")->trigger();
+    auto* chart = find<ChartWindow>("frmChart");
+    EXPECT_TRUE(chart->findChild<QAction*>(QStringLiteral("paneHistogram"))->isChecked());
+    EXPECT_FALSE(chart->findChild<QAction*>(QStringLiteral("paneThroughput"))->isChecked());
+
+    clickSend();
+    port->raiseBytes({0x01, 0x03, 0x02, 0x00, 0x7B, 0xF8, 0x67});
+    clickSend(); // ends the reception before it
+    port->raiseBytes({0x01, 0x03, 0x02, 0x00, 0x7B, 0xF8, 0x66}); // a wrong CRC
+    clickSend();
+    const RunPoints& points = window->view().feed().points();
+    ASSERT_EQ(points.receptionCount(), 2u);
+    EXPECT_EQ(points.reception(0).values[0], 123 * 0.5 + 10);
+    EXPECT_EQ(points.reception(1).values[0], std::nullopt);
+    EXPECT_EQ(points.missing(0), 1u);
+}
 
 TEST_F(Setups, ASavedSetupOpensInAFreshWindowAsItWasLeft)
 {
