@@ -1,5 +1,7 @@
 #include "RecordLine.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 namespace {
@@ -107,6 +109,52 @@ std::string RecordCsvRow(const RecordRow& row)
         out += Milliseconds(*row.response);
     }
     out += "\r\n";
+    return out;
+}
+
+bool RecordEventHasOwnRow(RecordEvent event)
+{
+    switch (event) {
+    case RecordEvent::Sent:
+    case RecordEvent::Received:
+    case RecordEvent::Timeout:
+    case RecordEvent::ReplyChecked:
+        return false; // the frame's, the reception's and the time-out's rows say it
+    default:
+        return true;
+    }
+}
+
+std::string RecordCsvEventRow(std::string_view timestamp, RecordEvent event,
+                              const ByteList& bytes, std::string_view detail)
+{
+    std::string verdict;
+    std::string_view direction = EventWord(event);
+    if (event == RecordEvent::AutoAnswer) {
+        // A frame written like any other, its rule in the verdict column.
+        direction = EventWord(RecordEvent::Sent);
+        verdict = std::string(EventWord(event)) + " ";
+        verdict += detail.ends_with(':') ? detail.substr(0, detail.size() - 1) : detail;
+    } else {
+        verdict = detail;
+    }
+    const ByteList shown(bytes.begin(),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(
+                                             std::min(bytes.size(), kRecordRowMaxBytes)));
+    std::string out(timestamp);
+    if (out.size() > 10 && out[10] == ' ') {
+        out[10] = 'T';
+    }
+    out += ',';
+    AppendCell(out, direction);
+    out += ',';
+    AppendHex(out, shown);
+    if (bytes.size() > shown.size()) {
+        out += " …(共" + std::to_string(bytes.size()) + "字节)";
+    }
+    out += ',';
+    AppendCell(out, verdict);
+    out += ",\r\n";
     return out;
 }
 

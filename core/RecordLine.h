@@ -66,4 +66,13 @@ std::string RecordCsvHeader();
 //   "2026-12-07T16:53:41.131,接收,4F 4B,校验正确,8.312\r\n"
 std::string RecordCsvRow(const RecordRow& row);
 
+// Whether an event is a row of its own in the CSV record: everything but
+// frames written, receptions, their verdicts and time-outs, which RecordRow
+// carries. Such a row has the event as its direction and its detail as its
+// verdict, e.g. "2026-12-07T16:53:41.123,串口断开,,COM3,\r\n"; an automatic
+// answer is a frame written: "…,发送,01 03 02 00 2A 39 9B,自动应答 读寄存器,\r\n".
+bool RecordEventHasOwnRow(RecordEvent event);
+std::string RecordCsvEventRow(std::string_view timestamp, RecordEvent event,
+                              const ByteList& bytes, std::string_view detail);
+
 } // namespace quorvane

@@ -88,7 +88,7 @@ void SessionRecord::noteRow(const RecordRow& row)
 
 void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_view detail)
 {
-    if (fd_ < 0 || format_ != RecordFormat::Text) {
+    if (fd_ < 0 || (format_ == RecordFormat::Csv && !RecordEventHasOwnRow(event))) {
         return;
     }
     if (event == RecordEvent::Break && detail.empty()) {
@@ -101,10 +101,17 @@ void SessionRecord::note(RecordEvent event, const ByteList& bytes, std::string_v
         return;
     }
     writeBreaks();
-    buffer_ += RecordLine(clock_(), event, bytes, detail);
+    buffer_ += entry(clock_(), event, bytes, detail);
     if (buffer_.size() >= kFlushAt) {
         flush();
     }
+}
+
+std::string SessionRecord::entry(std::string_view timestamp, RecordEvent event,
+                                 const ByteList& bytes, std::string_view detail) const
+{
+    return format_ == RecordFormat::Csv ? RecordCsvEventRow(timestamp, event, bytes, detail)
+                                        : RecordLine(timestamp, event, bytes, detail);
 }
 
 void SessionRecord::writeBreaks()
@@ -113,7 +120,7 @@ void SessionRecord::writeBreaks()
         return;
     }
     const std::string count = breaks_ > 1 ? "×" + std::to_string(breaks_) : std::string();
-    buffer_ += RecordLine(firstBreak_, RecordEvent::Break, {}, count);
+    buffer_ += entry(firstBreak_, RecordEvent::Break, {}, count);
     breaks_ = 0;
 }
 

@@ -60,6 +60,9 @@ signals:
 private:
     void flush();
     void writeBreaks();
+    // An event as a line of text or, in the CSV record, as a row of its own.
+    std::string entry(std::string_view timestamp, RecordEvent event, const ByteList& bytes,
+                      std::string_view detail) const;
 
     int fd_ = -1;
     QString path_;

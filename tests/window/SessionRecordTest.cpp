@@ -134,8 +134,9 @@ TEST_F(Record, ABreakStormRaisesOneBoxAndIsCountedInOneLine)
 }
 
 // 记录格式 CSV: a row per frame written, per reception (its bytes and
-// verdict once it has ended) and per time-out, after a byte-order mark and
-// the header; the format cannot change while a record is written.
+// verdict once it has ended), per time-out and per event of the port, after
+// a byte-order mark and the header; the format cannot change while a record
+// is written.
 TEST_F(Record, AsCsvOneRowPerFrameReceptionAndTimeout)
 {
     find<QAction>("RecordCsv")->trigger();
@@ -148,6 +149,7 @@ TEST_F(Record, AsCsvOneRowPerFrameReceptionAndTimeout)
     port->raiseBytes({0x02, 0x03, 0x03, 0xFF});
     clickSend(); // ends the reception before it
     window->timeRcv_Timer();
+    find<QAction>("DtrPulse")->trigger(); // an event of the port: a row of its own
     item()->trigger();
     EXPECT_TRUE(find<QMenu>("RecordFormat")->isEnabled());
 
@@ -157,10 +159,14 @@ TEST_F(Record, AsCsvOneRowPerFrameReceptionAndTimeout)
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "a spreadsheet reads it as UTF-8";
     const QString t = QStringLiteral("2026-12-07T08:00:00.000,");
     const QStringList rows = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    // The port's settings hold commas: the cell is quoted.
+    EXPECT_TRUE(rows.value(1).startsWith(t + "串口打开,,\"COM2 ")) << rows.value(1).toStdString();
     EXPECT_EQ(QStringList(rows).replaceInStrings(QRegularExpression(R"(,\d+\.\d{3}$)"), ",t"),
-              (QStringList{"时间,方向,字节,判定,响应(ms)", t + "发送,00 03 01 02 03 03 FF,,",
+              (QStringList{"时间,方向,字节,判定,响应(ms)", rows.value(1),
+                           t + "发送,00 03 01 02 03 03 FF,,",
                            t + "接收,00 03 01 02 03 03 FF,校验正确,t",
-                           t + "发送,00 03 01 02 03 03 FF,,", t + "接收,,接收超时,", ""}));
+                           t + "发送,00 03 01 02 03 03 FF,,", t + "接收,,接收超时,",
+                           t + "脉冲,,DTR 100ms,", ""}));
 }
 
 } // namespace
