@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -193,6 +194,12 @@ void ChartWindow::Tick()
 
 void ChartWindow::Redraw()
 {
+    // Posted events are delivered below; one of them may open a message box
+    // whose loop ticks again: that redraw waits for this one to end.
+    if (drawing_) {
+        return;
+    }
+    const QScopedValueRollback drawing(drawing_, true);
     feed_.Settle();
     for (ChartPane* pane : panes_) {
         if (!pane->view()->isHidden()) {

@@ -88,6 +88,7 @@ private:
     QTimer tick_;
     std::uint64_t drawn_ = ~std::uint64_t{0}; // the feed's changes last drawn
     bool viewMoved_ = false;                   // a pane was zoomed or moved since
+    bool drawing_ = false;                     // a redraw is under way
     int postponed_ = 0;                        // ticks passed over while the line was busy
 };
 

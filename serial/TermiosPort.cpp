@@ -304,12 +304,17 @@ bool TermiosPort::openDevice()
 }
 
 // Asked only when chosen: a port left without it keeps whatever mode its
-// driver has, as before. What the driver holds is read back, since a driver
-// may round the delays or keep a flag of its own. The driver keeps the mode
-// after closing, as it keeps the line settings.
+// driver has, as before, unless this program switched the mode on: the
+// driver keeps it after closing, as it keeps the line settings, so a device
+// it was switched on for is switched back when it is no longer chosen. What
+// the driver holds is read back, since a driver may round the delays or keep
+// a flag of its own.
 void TermiosPort::applyRs485(int fd)
 {
     if (!rs485_.enabled) {
+        if (rs485SwitchedOn_.erase(openedPath_) > 0) {
+            control_->setRs485(fd, serial_rs485{});
+        }
         return;
     }
     serial_rs485 asked{};
@@ -325,6 +330,7 @@ void TermiosPort::applyRs485(int fd)
         return;
     }
     rs485Held_ = read;
+    rs485SwitchedOn_.insert(openedPath_);
 }
 
 void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)

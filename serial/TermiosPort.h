@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <set>
 
 class QSocketNotifier;
 
@@ -124,7 +125,8 @@ private:
     int fd_ = -1;
     std::string openedPath_;                   // the device the port has open
     std::string rs485Refusal_;                 // why the driver turned RS-485 down
-    std::optional<Rs485Settings> rs485Held_;   // what it holds, while open
+    std::optional<Rs485Settings> rs485Held_;
+    std::set<std::string> rs485SwitchedOn_; // devices this port put in RS-485 mode   // what it holds, while open
     std::string openFailure_; // why the last opening failed, where it is known
     LineSettings line_;     // as the open port was set up
     unsigned baudRate_ = 0; // as the driver set it

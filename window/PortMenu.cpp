@@ -87,11 +87,12 @@ void PortMenu::RTS_Toggled(bool on)
 
 void PortMenu::PortSettingsApplied()
 {
-    RTS->setEnabled(parts_.main.port().handshaking() != SerialPort::Handshaking::RtsCts);
+    const SerialPort& port = parts_.main.port();
+    RTS->setEnabled(port.handshaking() != SerialPort::Handshaking::RtsCts && !port.rs485().enabled);
     EnablePulses();
 }
 
-// Under RTS/CTS the driver owns RTS, so there is no RTS pulse to give.
+// Under RTS/CTS or RS-485 the driver owns RTS, so there is no RTS pulse to give.
 void PortMenu::EnablePulses()
 {
     const bool idle = !pulseHeld_.isActive();

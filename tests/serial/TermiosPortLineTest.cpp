@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -394,6 +396,20 @@ TEST_F(LineOnPty, Rs485IsAskedOnlyWhenChosenAndReadBack)
         EXPECT_EQ(p.Rs485Held(), std::nullopt);
         port.reset();
     }
+
+    // Switched on here and then no longer chosen: the driver, which keeps the
+    // mode after closing, is switched back once, at the next opening.
+    TermiosPort& p = recordedPort();
+    line->rs485Error.reset();
+    p.setRs485({true, true, 0, 0});
+    ASSERT_TRUE(p.setPortOpen(true));
+    ASSERT_TRUE(p.setPortOpen(false));
+    p.setRs485({});
+    line->calls.clear();
+    ASSERT_TRUE(p.setPortOpen(true));
+    ASSERT_TRUE(p.setPortOpen(false));
+    ASSERT_TRUE(p.setPortOpen(true));
+    EXPECT_EQ(std::count(line->calls.begin(), line->calls.end(), "rs485 0 0 0"), 1);
 }
 
 } // namespace

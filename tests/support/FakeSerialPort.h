@@ -56,6 +56,8 @@ public:
     }
     std::string OpenFailureReason() const override { return refuseReason_; }
     // Each opening turns RS-485 down for this reason (empty: nothing to refuse).
+    void setRs485(const Rs485Settings& settings) override { rs485_ = settings; }
+    Rs485Settings rs485() const override { return rs485_; }
     void setRs485Refusal(std::string reason) { rs485Refusal_ = std::move(reason); }
     std::string Rs485Refusal() const override { return rs485Refusal_; }
     // Bytes the next Input returns, after what is already waiting.
@@ -117,6 +119,7 @@ private:
     bool refuseOpen_ = false;
     std::string refuseReason_;
     std::string rs485Refusal_;
+    Rs485Settings rs485_;
     bool stalled_ = false;
     bool inputHeld_ = false;
     std::size_t waiting_ = 0;

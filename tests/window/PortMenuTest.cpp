@@ -30,7 +30,7 @@ TEST_F(PortItems, TheMenuListsThemAfterTheDocumentedItems)
     EXPECT_TRUE(item("RTS")->isChecked());
 }
 
-TEST_F(PortItems, DtrAndRtsGoToThePortAndRtsIsTheDriversUnderRtsCts)
+TEST_F(PortItems, DtrAndRtsGoToThePortAndRtsIsTheDriversUnderRtsCtsOrRs485)
 {
     item("DTR")->trigger();
     item("RTS")->trigger();
@@ -43,6 +43,10 @@ TEST_F(PortItems, DtrAndRtsGoToThePortAndRtsIsTheDriversUnderRtsCts)
     port->setHandshaking(SerialPort::Handshaking::None);
     window->portSettingsApplied();
     EXPECT_TRUE(item("RTS")->isEnabled());
+    port->setRs485({true, true, 0, 0}); // the driver drives RTS under RS-485 too
+    window->portSettingsApplied();
+    EXPECT_FALSE(item("RTS")->isEnabled());
+    EXPECT_FALSE(item("RtsPulse")->isEnabled());
 }
 
 TEST_F(PortItems, OpenPortListensWithoutWritingOrATimeOut)
