@@ -2,26 +2,12 @@
 
 #include "FrameBuilder.h"
 #include "FrameLayout.h"
+#include "HexWords.h"
 #include "ReadNumber.h"
 
 namespace quorvane {
 
 namespace {
-
-std::optional<std::uint8_t> HexToken(std::string_view token)
-{
-    if (token.empty() || token.size() > 2) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (const char c : token) {
-        if (DigitValue(c) >= 16) {
-            return std::nullopt;
-        }
-        value = value * 16 + DigitValue(c);
-    }
-    return static_cast<std::uint8_t>(value);
-}
 
 // The request's n-th byte: "$1", "$12"; n from 1.
 std::optional<std::size_t> RequestIndex(std::string_view token)
@@ -44,19 +30,8 @@ std::optional<std::size_t> RequestIndex(std::string_view token)
 std::optional<std::vector<ReplyToken>> ReadReplyTokens(std::string_view text, std::string& problem)
 {
     std::vector<ReplyToken> tokens;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text[at] == ' ' || text[at] == '\t') {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < text.size() && text[end] != ' ' && text[end] != '\t') {
-            ++end;
-        }
-        const std::string_view token = text.substr(at, end - at);
-        at = end;
-        if (const auto byte = HexToken(token)) {
+    for (const std::string_view token : BlankSeparatedWords(text)) {
+        if (const auto byte = HexByteWord(token)) {
             tokens.push_back({false, *byte, 0});
         } else if (const auto index = RequestIndex(token)) {
             tokens.push_back({true, 0, *index});
@@ -84,7 +59,7 @@ std::string AnswerRuleProblem(const AnswerRule& rule)
         while (!command.empty() && command.back() == ' ') {
             command.remove_suffix(1);
         }
-        if (!command.empty() && !HexToken(command)) {
+        if (!command.empty() && !HexByteWord(command)) {
             return "收到: " + std::string(command) + " 不是十六进制字节";
         }
     }
@@ -155,7 +130,7 @@ RequestMatcher::RequestMatcher(const std::vector<AnswerRule>& rules,
                 text.remove_suffix(1);
             }
             if (!text.empty()) {
-                c.command = HexToken(text);
+                c.command = HexByteWord(text);
             }
         }
         candidates_.push_back(std::move(c));

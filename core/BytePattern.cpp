@@ -1,5 +1,6 @@
 #include "BytePattern.h"
 
+#include "HexWords.h"
 #include "ReadNumber.h"
 
 namespace quorvane {
@@ -19,18 +20,7 @@ void AppendHex(std::string& out, int byte)
 std::optional<BytePattern> BytePattern::Parse(std::string_view text, std::string& problem)
 {
     BytePattern pattern;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text[at] == ' ' || text[at] == '\t') {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < text.size() && text[end] != ' ' && text[end] != '\t') {
-            ++end;
-        }
-        const std::string_view token = text.substr(at, end - at);
-        at = end;
+    for (const std::string_view token : BlankSeparatedWords(text)) {
         if (pattern.openEnded_) {
             problem = "* 只能在最后";
             return std::nullopt;
@@ -43,17 +33,12 @@ std::optional<BytePattern> BytePattern::Parse(std::string_view text, std::string
             pattern.cells_.push_back(-1);
             continue;
         }
-        const bool hex = token.size() <= 2 && DigitValue(token[0]) < 16 &&
-                         (token.size() == 1 || DigitValue(token[1]) < 16);
-        if (!hex) {
+        const std::optional<std::uint8_t> byte = HexByteWord(token);
+        if (!byte) {
             problem = std::string(token) + " 不是十六进制字节";
             return std::nullopt;
         }
-        int value = 0;
-        for (const char c : token) {
-            value = value * 16 + DigitValue(c);
-        }
-        pattern.cells_.push_back(value);
+        pattern.cells_.push_back(*byte);
     }
     if (pattern.cells_.empty() && !pattern.openEnded_) {
         problem = "没有字节";

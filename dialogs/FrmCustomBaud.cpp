@@ -34,12 +34,7 @@ FrmCustomBaud::FrmCustomBaud(QWidget* parent) : QDialog(parent)
 void FrmCustomBaud::askOver(const QWidget* owner)
 {
     txtBaud->clear();
-    move(owner->mapToGlobal(
-        QPoint((owner->width() - width()) / 2, (owner->height() - height()) / 2)));
-    RestoreIfMinimised(this);
-    show();
-    raise();
-    activateWindow();
+    ShowCentredOver(this, owner);
     txtBaud->setFocus();
 }
 

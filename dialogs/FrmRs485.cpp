@@ -59,12 +59,7 @@ void FrmRs485::askOver(const QWidget* owner, const Rs485Settings& settings)
     cmbRts->setCurrentIndex(settings.rtsHighWhileSending ? 0 : 1);
     txtBefore->setValue(settings.delayBeforeMs);
     txtAfter->setValue(settings.delayAfterMs);
-    move(owner->mapToGlobal(
-        QPoint((owner->width() - width()) / 2, (owner->height() - height()) / 2)));
-    RestoreIfMinimised(this);
-    show();
-    raise();
-    activateWindow();
+    ShowCentredOver(this, owner);
     chkRs485->setFocus();
 }
 

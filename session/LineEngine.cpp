@@ -285,4 +285,19 @@ microseconds LineEngine::QuietGap() const
     return std::max(kLeastQuietGap, characters + microseconds(1000));
 }
 
+std::string ReceptionWords(const ReceptionEnd& end, bool markLate)
+{
+    std::string words;
+    if (end.check) {
+        words += ReplyCheckText(*end.check);
+    }
+    if (end.verdict) {
+        words += StepVerdictText(*end.verdict);
+    }
+    if (end.late && markLate) {
+        words += " [超时后收到]";
+    }
+    return words;
+}
+
 } // namespace quorvane

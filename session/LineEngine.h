@@ -54,6 +54,11 @@ struct ReceptionEnd {
     std::optional<StepVerdict> verdict;
 };
 
+// The words that follow a reception: its check under 校验应答, a step's
+// verdict and, when markLate, a late answer's " [超时后收到]"; each begins
+// with a blank, e.g. " [校验正确] [通过]".
+std::string ReceptionWords(const ReceptionEnd& end, bool markLate);
+
 // A frame's time-out passed unanswered (frame 0: the receive time-out ran
 // with no frame waiting). A frame with an expectation has its verdict: a
 // failure by the time-out, or a pass for silence.

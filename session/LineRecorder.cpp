@@ -98,16 +98,7 @@ void LineRecorder::GatherRow(const LineEvent& event)
 
 void LineRecorder::ReceptionEnded(const ReceptionEnd& end)
 {
-    std::string words;
-    if (end.check) {
-        words += ReplyCheckText(*end.check);
-    }
-    if (end.verdict) {
-        words += StepVerdictText(*end.verdict);
-    }
-    if (end.late) {
-        words += " [超时后收到]";
-    }
+    const std::string words = ReceptionWords(end, true);
     if (!record_.writesRows()) {
         if (!words.empty()) {
             record_.note(RecordEvent::ReplyChecked, {}, std::string_view(words).substr(1));

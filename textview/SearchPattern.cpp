@@ -1,5 +1,7 @@
 #include "SearchPattern.h"
 
+#include "HexWords.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -32,23 +34,6 @@ int HexValue(char c)
     }
     const char low = Folded(c);
     return low >= 'a' && low <= 'f' ? low - 'a' + 10 : -1;
-}
-
-// One token of one or two hex digits, or nothing.
-std::optional<std::uint8_t> HexByte(std::string_view token)
-{
-    if (token.empty() || token.size() > 2) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (const char c : token) {
-        const int digit = HexValue(c);
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
-    }
-    return static_cast<std::uint8_t>(value);
 }
 
 constexpr char kDigits[] = "0123456789ABCDEF";
@@ -192,23 +177,13 @@ std::optional<SearchPattern> SearchPattern::Hex(std::string_view text, std::stri
                                                 DisplayMode shownAs, const Characters& characters)
 {
     ByteList bytes;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text[at] == ' ' || text[at] == '\t') {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < text.size() && text[end] != ' ' && text[end] != '\t') {
-            ++end;
-        }
-        const std::optional<std::uint8_t> byte = HexByte(text.substr(at, end - at));
+    for (const std::string_view word : BlankSeparatedWords(text)) {
+        const std::optional<std::uint8_t> byte = HexByteWord(word);
         if (!byte) {
-            bad = std::string(text.substr(at, end - at));
+            bad = std::string(word);
             return std::nullopt;
         }
         bytes.push_back(*byte);
-        at = end;
     }
     if (bytes.empty()) {
         bad.clear();

@@ -22,6 +22,16 @@ void RestoreIfMinimised(QWidget* window)
     }
 }
 
+void ShowCentredOver(QDialog* dialog, const QWidget* owner)
+{
+    dialog->move(owner->mapToGlobal(QPoint((owner->width() - dialog->width()) / 2,
+                                           (owner->height() - dialog->height()) / 2)));
+    RestoreIfMinimised(dialog);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 void ShowCentredOrRaise(QDialog* dialog, bool centre)
 {
     RestoreIfMinimised(dialog);

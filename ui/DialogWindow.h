@@ -16,6 +16,10 @@ void SetUpDialogWindow(QDialog* dialog, int clientWidth, int clientHeight);
 // out of sight.
 void ShowCentredOrRaise(QDialog* dialog, bool centre);
 
+// Shows a dialog centred over its owner (a dialog asked for from another),
+// restored if minimised, in front and active.
+void ShowCentredOver(QDialog* dialog, const QWidget* owner);
+
 // Takes a window out of the minimised state, keeping any other state
 // (a maximised help window stays maximised).
 void RestoreIfMinimised(QWidget* window);

@@ -298,16 +298,7 @@ void ReceiveCycle::Overflow()
 // verdict, and, when time-outs are counted and passed over, a late answer's mark.
 void ReceiveCycle::ReceptionEnded(const ReceptionEnd& end)
 {
-    std::string words;
-    if (end.check) {
-        words += ReplyCheckText(*end.check);
-    }
-    if (end.verdict) {
-        words += StepVerdictText(*end.verdict);
-    }
-    if (end.late && Shared().ContinueAfterTimeout) {
-        words += " [超时后收到]";
-    }
+    std::string words = ReceptionWords(end, Shared().ContinueAfterTimeout);
     if (words.empty()) {
         return;
     }
