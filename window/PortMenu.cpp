@@ -127,9 +127,16 @@ void PortMenu::SwitchPulsed()
     }
 }
 
+// Back to what the menu item says, which the user may have switched while
+// the pulse held the line.
 void PortMenu::EndPulse()
 {
-    SwitchPulsed();
+    SerialPort& port = parts_.main.port();
+    if (pulsed_ == Line::Dtr) {
+        port.setDTREnable(DTR->isChecked());
+    } else {
+        port.setRTSEnable(RTS->isChecked());
+    }
     EnablePulses();
 }
 

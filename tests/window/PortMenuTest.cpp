@@ -155,6 +155,12 @@ TEST_F(PortItems, APulseInvertsTheLineAndPutsItBack)
     window->portSettingsApplied();
     EXPECT_FALSE(item("RtsPulse")->isEnabled());
     EXPECT_TRUE(item("DtrPulse")->isEnabled());
+
+    // DTR switched while its pulse holds it: the pulse ends where the item says.
+    item("DtrPulse")->trigger();
+    item("DTR")->trigger(); // checked again: DTR high
+    ASSERT_TRUE(WaitUntil([&] { return item("DtrPulse")->isEnabled(); }));
+    EXPECT_TRUE(port->DTREnable());
 }
 
 // DTR and RTS stand in the panel; a click there (or a screen reader's action)
