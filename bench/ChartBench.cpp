@@ -119,7 +119,7 @@ Samples Redraws(ChartWindow& chart)
 
 void ChartFigures()
 {
-    WriteSection("17. The chart (图表) on 10^6 points: main window on TermiosPort against "
+    WriteSection("22. The chart (图表) on 10^6 points: main window on TermiosPort against "
                  "quorvane-device echo, 1000 frames per run");
     Samples closed;
     Samples open;

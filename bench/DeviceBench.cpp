@@ -105,7 +105,7 @@ Samples NamingAnOpener()
 
 void ReconnectFigures()
 {
-    WriteSection("Keeping the device");
+    WriteSection("21. Keeping the device: a by-id link removed and made again, 5 runs");
     const Samples back = Reconnects();
     WriteRow({"reconnect: by-id link back → port open", Spread(back, 1, "ms"), "< 500 ms", "-",
               "-", Met(back, back.ran() && back.max() < 500)});
