@@ -174,20 +174,24 @@ ReplyCheckResult CheckReply(const ByteList& reception, const SharedSettings& set
     return checker.Finish();
 }
 
+std::string ModbusExceptionText(std::uint8_t code)
+{
+    std::string text = "异常";
+    AppendHexPairs(text, {code});
+    if (const char* name = ModbusExceptionName(code)) {
+        text += std::string(" ") + name;
+    }
+    return text;
+}
+
 std::string ReplyCheckText(const ReplyCheckResult& result)
 {
     switch (result.verdict) {
-    case ReplyVerdict::Correct: {
+    case ReplyVerdict::Correct:
         if (!result.modbusException) {
             return " [校验正确]";
         }
-        std::string text = " [校验正确 异常";
-        AppendHexPairs(text, {*result.modbusException});
-        if (const char* name = ModbusExceptionName(*result.modbusException)) {
-            text += std::string(" ") + name;
-        }
-        return text + "]";
-    }
+        return " [校验正确 " + ModbusExceptionText(*result.modbusException) + "]";
     case ReplyVerdict::ParityError:
         return " [奇偶校验错误]";
     case ReplyVerdict::WrongCheck: {

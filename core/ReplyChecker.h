@@ -76,6 +76,10 @@ private:
 // The whole reception at once.
 ReplyCheckResult CheckReply(const ByteList& reception, const SharedSettings& settings);
 
+// A Modbus exception by its code: "异常 02 非法数据地址" ("异常 0C" for a code
+// without a name).
+std::string ModbusExceptionText(std::uint8_t code);
+
 // The text shown right after a reception's bytes, e.g. " [校验正确]",
 // " [校验错误 应为 C5 CD 收到 C5 CE]" or " [校验正确 异常 02 非法数据地址]".
 std::string ReplyCheckText(const ReplyCheckResult& result);

@@ -1,5 +1,7 @@
 #include "ReplyExpectation.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 std::string ExpectationProblem(const ReplyExpectation& expectation)
@@ -24,6 +26,8 @@ ReceptionJudge::ReceptionJudge(const ReplyExpectation& expectation, const Shared
         pattern_ = BytePattern::Parse(expectation.pattern, problem);
         if (!pattern_) {
             kind_ = ExpectKind::None; // refused before it came here
+        } else if (settings.CheckReply) {
+            checker_.emplace(settings);
         }
     } else if (kind_ == ExpectKind::CheckedFrame) {
         checker_.emplace(settings);
@@ -32,7 +36,7 @@ ReceptionJudge::ReceptionJudge(const ReplyExpectation& expectation, const Shared
 
 void ReceptionJudge::Add(std::span<const std::uint8_t> bytes)
 {
-    const std::size_t keep = (pattern_ ? pattern_->length() : 0) + kShown + 1;
+    const std::size_t keep = std::max((pattern_ ? pattern_->length() : 0), kShown + 1);
     if (head_.size() < keep) {
         const std::size_t taken = std::min(keep - head_.size(), bytes.size());
         head_.insert(head_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
@@ -43,30 +47,23 @@ void ReceptionJudge::Add(std::span<const std::uint8_t> bytes)
     }
 }
 
-bool ReceptionJudge::Complete() const
+namespace {
+
+// " [校验错误 应为 C5 CD 收到 C5 CE]" as a reason: "校验错误 应为 C5 CD 收到 C5 CE".
+std::string Unbracketed(const std::string& words)
 {
-    switch (kind_) {
-    case ExpectKind::Silence:
-        return count_ > 0; // anything at all fails it
-    case ExpectKind::Bytes: {
-        // A pattern with "*" takes any rest: only the line's idling ends a
-        // reception that matches so far.
-        const auto progress = pattern_->Check(head_);
-        return progress == BytePattern::Progress::Mismatch ||
-               (progress == BytePattern::Progress::Complete && !pattern_->openEnded());
-    }
-    case ExpectKind::CheckedFrame:
-        return checker_->Complete();
-    case ExpectKind::None:
-        break;
-    }
-    return false;
+    return words.substr(2, words.size() - 3);
 }
+
+} // namespace
 
 StepVerdict ReceptionJudge::Finish() const
 {
-    if (flawed_ && kind_ != ExpectKind::None) {
+    if (flawed_) {
         return {false, "奇偶校验错误"};
+    }
+    if (overflowed_) {
+        return {false, "超出字节数"};
     }
     switch (kind_) {
     case ExpectKind::None:
@@ -75,30 +72,47 @@ StepVerdict ReceptionJudge::Finish() const
         return {false, "有应答"};
     case ExpectKind::CheckedFrame: {
         const ReplyCheckResult result = checker_->Finish();
-        if (result.Correct()) {
-            return {};
+        if (!result.Correct()) {
+            return {false, Unbracketed(ReplyCheckText(result))};
         }
-        std::string words = ReplyCheckText(result); // " [校验错误 …]"
-        return {false, words.substr(2, words.size() - 3)};
+        if (result.modbusException) {
+            return {false, ModbusExceptionText(*result.modbusException)};
+        }
+        return {};
     }
-    case ExpectKind::Bytes: {
-        const bool whole = count_ <= head_.size();
-        if (whole && pattern_->Matches(head_)) {
-            return {};
-        }
+    case ExpectKind::Bytes:
+        return FinishBytes();
+    }
+    return {};
+}
+
+StepVerdict ReceptionJudge::FinishBytes() const
+{
+    const std::size_t length = pattern_->length();
+    const bool matches =
+        pattern_->openEnded()
+            ? count_ >= length && pattern_->Matches(std::span(head_).first(length))
+            : count_ == length && pattern_->Matches(head_);
+    if (!matches) {
         std::string got = HexPreview(head_, kShown);
-        if (!whole && got.find("…") == std::string::npos) {
+        if (count_ > head_.size() && got.find("…") == std::string::npos) {
             got += "…";
         }
         return {false, "应为 " + pattern_->Text() + " 收到 " + got};
     }
+    if (checker_) {
+        const ReplyCheckResult result = checker_->Finish();
+        if (!result.Correct()) {
+            return {false, Unbracketed(ReplyCheckText(result))};
+        }
     }
     return {};
 }
 
 StepVerdict ReceptionJudge::NoReception(ExpectKind kind)
 {
-    return kind == ExpectKind::Silence ? StepVerdict{} : StepVerdict{false, "超时"};
+    return kind == ExpectKind::Silence || kind == ExpectKind::None ? StepVerdict{}
+                                                                     : StepVerdict{false, "超时"};
 }
 
 } // namespace quorvane

@@ -41,26 +41,33 @@ struct StepVerdict {
 std::string StepVerdictText(const StepVerdict& verdict);
 
 // Judges the reception that answers a step, its bytes as they arrive, in
-// constant memory.
+// constant memory, once the reception has ended:
+// - 不检查: anything passes;
+// - 校验应答: a frame of the send format with a right check that is not a
+//   refusal (under CRC-16/Modbus an exception reply fails by its name);
+// - 字节: the pattern matches ("*" takes any rest) and, while 校验应答 is
+//   ticked in the receive settings, the reply checks right too;
+// - 无应答: any byte fails it.
+// Bytes that came with a parity or framing error, or more bytes than the
+// byte limit lets in, fail every kind.
 class ReceptionJudge {
 public:
     // The expectation must be usable (ExpectationProblem empty).
     ReceptionJudge(const ReplyExpectation& expectation, const SharedSettings& settings);
 
     void Add(std::span<const std::uint8_t> bytes);
-    // Bytes came with a parity or framing error: the step fails on them.
     void Flawed() { flawed_ = true; }
-    // Whether the reception can end now, without waiting for the line to
-    // idle: it already fails, or it is a whole frame or a fixed pattern.
-    bool Complete() const;
+    void Overflowed() { overflowed_ = true; }
     StepVerdict Finish() const;
 
-    // The step's time-out passed with no reception: silence passes, any
-    // other expectation fails by it.
+    // The step's time-out passed with no reception: silence passes 无应答
+    // and 不检查, any other expectation fails by it.
     static StepVerdict NoReception(ExpectKind kind);
 
 private:
     static constexpr std::size_t kShown = 16; // bytes a failure shows
+
+    StepVerdict FinishBytes() const;
 
     ExpectKind kind_;
     std::optional<BytePattern> pattern_;
@@ -68,6 +75,7 @@ private:
     ByteList head_; // the first bytes, for the pattern and the failure text
     std::uint64_t count_ = 0;
     bool flawed_ = false;
+    bool overflowed_ = false;
 };
 
 } // namespace quorvane

@@ -46,7 +46,7 @@ FrameWriter::FrameWriter(int fd, std::shared_ptr<LineControl> control, const Lin
 
 FrameWriter::~FrameWriter() = default;
 
-bool FrameWriter::queue(ByteList frame)
+bool FrameWriter::queue(ByteList frame, std::uint64_t number)
 {
     if (stopped_) {
         return false;
@@ -55,7 +55,7 @@ bool FrameWriter::queue(ByteList frame)
         return true;
     }
     waitingSize_ += frame.size();
-    waiting_.push_back(std::move(frame));
+    waiting_.emplace_back(std::move(frame), number);
     lastHandedOver_ = {};
     if (state_ == State::Idle) {
         pump();
@@ -129,7 +129,8 @@ void FrameWriter::pump()
 
 void FrameWriter::startNextFrame()
 {
-    current_ = std::move(waiting_.front());
+    current_ = std::move(waiting_.front().first);
+    currentNumber_ = waiting_.front().second;
     waiting_.pop_front();
     waitingSize_ -= current_.size();
     written_ = 0;
@@ -167,6 +168,9 @@ bool FrameWriter::writeCurrent()
     lastFinished_ = std::chrono::steady_clock::now();
     if (waiting_.empty()) {
         lastHandedOver_ = lastFinished_;
+    }
+    if (handedOver_) {
+        handedOver_(currentNumber_, lastFinished_);
     }
     state_ = State::Emptying;
     return true;

@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
@@ -30,9 +32,14 @@ public:
     FrameWriter(int fd, std::shared_ptr<LineControl> control, const LineSettings& settings);
     ~FrameWriter() override;
 
-    // Queues one frame and writes what the driver may take now; false when
-    // the device has hung up (nothing more is written).
-    bool queue(ByteList frame);
+    // Queues one frame, numbered by the caller, and writes what the driver
+    // may take now; false when the device has hung up (nothing more is written).
+    bool queue(ByteList frame, std::uint64_t number = 0);
+    // Told, for each frame, when its last byte went to the driver.
+    void setHandedOver(std::function<void(std::uint64_t, TimePoint)> told)
+    {
+        handedOver_ = std::move(told);
+    }
     // Drops the frames that have not started; the frame going out finishes.
     void discardWaiting();
     // Stops writing for good and forgets every frame.
@@ -80,8 +87,10 @@ private:
     QTimer driverCheck_;
     State state_ = State::Idle;
     ByteList current_;
+    std::uint64_t currentNumber_ = 0;
     std::size_t written_ = 0;
-    std::deque<ByteList> waiting_;
+    std::deque<std::pair<ByteList, std::uint64_t>> waiting_;
+    std::function<void(std::uint64_t, TimePoint)> handedOver_;
     std::size_t waitingSize_ = 0;
     TimePoint lastHandedOver_{};
     TimePoint lastFinished_{};

@@ -4,6 +4,7 @@
 #include "Rs485.h"
 
 #include <QObject>
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -99,6 +100,14 @@ public:
     using TimePoint = std::chrono::steady_clock::time_point;
     virtual TimePoint LastFrameHandedOver() const { return lastOut_; }
     virtual TimePoint LastReadAt() const { return std::chrono::steady_clock::now(); }
+    // Every frame Output takes has a number (from 1, counting on across
+    // openings). When its last byte went to the driver is kept for the last
+    // kHandOversKept frames, so an answer is timed from the frame it answers
+    // however many frames followed it; a frame still on its way, or dropped
+    // before it started, has no time.
+    static constexpr std::size_t kHandOversKept = 1024;
+    std::uint64_t LastOutputNumber() const { return outputs_; }
+    std::optional<TimePoint> HandedOverAt(std::uint64_t frame) const;
     // Closing lets the frame on the wire finish in the background; true until
     // it has (or its time is up).
     virtual bool Draining() const { return false; }
@@ -126,7 +135,20 @@ public:
     virtual std::uint64_t FlawedSinceOpen() const { return 0; }
 
 protected:
+    // Numbers the frame Output is taking now.
+    std::uint64_t NumberNextOutput() { return ++outputs_; }
+    // The frame's last byte went to the driver at `at`.
+    void NoteHandedOver(std::uint64_t frame, TimePoint at);
+
     TimePoint lastOut_{};
+
+private:
+    struct HandOver {
+        std::uint64_t frame = 0;
+        TimePoint at{};
+    };
+    std::uint64_t outputs_ = 0;
+    std::array<HandOver, kHandOversKept> handOvers_{};
 
 signals:
     // One per event, on the thread that owns the port.

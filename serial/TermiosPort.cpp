@@ -352,6 +352,8 @@ void TermiosPort::startSession(int fd, const LineSettings& line, unsigned rate)
 
     writer_ = std::make_unique<FrameWriter>(fd_, control_, line_);
     connect(writer_.get(), &FrameWriter::hungUp, this, &TermiosPort::onWriterHungUp);
+    writer_->setHandedOver(
+        [this](std::uint64_t frame, TimePoint at) { NoteHandedOver(frame, at); });
     readNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(readNotifier_, &QSocketNotifier::activated, this, &TermiosPort::onReadable);
     applyOutputLines();
@@ -389,6 +391,7 @@ void TermiosPort::closeDevice()
 void TermiosPort::letGoOfLine(int fd)
 {
     writer_->discardWaiting();
+    writer_->setHandedOver({}); // a frame finishing after the close answers nothing here
     lastOut_ = writer_->lastHandedOver();
     if (!hangUpDue_ && writer_->frameOnItsWay()) {
         const auto limit =
@@ -411,7 +414,7 @@ bool TermiosPort::Output(const ByteList& bytes)
     if (fd_ < 0 || hangUpDue_) {
         return false;
     }
-    return writer_->queue(bytes);
+    return writer_->queue(bytes, NumberNextOutput());
 }
 
 ByteList TermiosPort::Input()

@@ -70,7 +70,9 @@ void AutoAnswer::EventCame(const LineEvent& event)
         }
     }
     if (answeredNow_ && matcher_->request().empty()) {
-        engine_.EndReception(); // a fixed request is answered without waiting for the gap
+        // A fixed request is answered without waiting for the gap; the
+        // reception ends once everyone has seen this event.
+        engine_.EndReceptionAfterEvent();
     }
 }
 

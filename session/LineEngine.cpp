@@ -5,6 +5,7 @@
 #include "SharedSettings.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace quorvane {
 
@@ -24,14 +25,31 @@ LineEngine::LineEngine(SerialPort& port, SessionClock& clock, const SharedSettin
       gap_(clock.makeTimer(SessionClock::Role::QuietGap, [this] { EndReception(); }))
 {
     connect(&port_, &SerialPort::OnComm, this, &LineEngine::PortEvent);
+    connect(&port_, &SerialPort::openChanged, this, [this](bool open) {
+        if (!open) {
+            PortClosed();
+        }
+    });
+    connect(&port_, &SerialPort::closedByHangUp, this, &LineEngine::PortLostNow);
 }
 
 LineEngine::~LineEngine() = default;
 
 void LineEngine::setState(SendState state)
 {
-    if (state == SendState::Idle && !waiting_.empty()) {
-        state = SendState::Single; // a frame still waits for its answer
+    mode_ = state == SendState::Timed || state == SendState::Sequence ? state : SendState::Idle;
+    UpdateState();
+}
+
+// Timed sending and a sequence hold the line; otherwise a frame waiting
+// makes it a single send, and an open ear makes it listening.
+void LineEngine::UpdateState()
+{
+    SendState state = mode_;
+    if (state == SendState::Idle) {
+        state = !waiting_.empty() ? SendState::Single
+                : listening_      ? SendState::Listening
+                                  : SendState::Idle;
     }
     if (state != state_) {
         state_ = state;
@@ -39,15 +57,7 @@ void LineEngine::setState(SendState state)
     }
 }
 
-// A single frame has its answer, or gave up waiting: the line is idle again.
-void LineEngine::SettleState()
-{
-    if (state_ == SendState::Single && waiting_.empty()) {
-        setState(SendState::Idle);
-    }
-}
-
-int LineEngine::TimeoutMs() const
+int LineEngine::receiveTimeoutMs() const
 {
     return std::clamp(timeoutMs_(), 0, 65535);
 }
@@ -58,23 +68,21 @@ bool LineEngine::WriteFrame(const ByteList& frame, const FrameOptions& options)
         return false;
     }
     EndReception(); // a frame written ends the reception before it
-    std::erase_if(waiting_, [](const Waiting& waiting) { return waiting.abandoned; });
-    if (!waiting_.empty() && waiting_.back().handed == TimePoint{}) {
-        // The frame before has gone to the driver by now, or its time is lost.
-        waiting_.back().handed = port_.LastFrameHandedOver();
-    }
-    const int timeout = options.timeoutMs.value_or(TimeoutMs());
-    Waiting waiting{++lastId_, {}, std::nullopt, options.expectation};
+    // A frame that waits without a time-out (or whose sending stopped) gives
+    // up now, so the frames waiting stay bounded.
+    std::erase_if(waiting_, [](const Waiting& waiting) { return !waiting.deadline; });
+    const int timeout = std::clamp(options.timeoutMs.value_or(receiveTimeoutMs()), 0, 65535);
+    Waiting waiting{++lastId_, port_.LastOutputNumber(), std::nullopt, options.expectation};
     if (timeout > 0) {
         waiting.deadline = clock_.now() + std::chrono::milliseconds(timeout);
     }
     waiting_.push_back(std::move(waiting));
     timedOut_ = 0;
-    listeningOnly_ = false;
+    headerPending_ = true;
+    counted_ = 0;
+    overflowed_ = false;
     summary_.OnFrameWritten();
-    if (state_ == SendState::Idle || state_ == SendState::Listening) {
-        setState(SendState::Single);
-    }
+    UpdateState();
     emit frameWritten(lastId_, frame);
     RearmDeadline();
     emit summaryChanged();
@@ -92,24 +100,25 @@ bool LineEngine::WriteAnswer(const ByteList& bytes)
 
 void LineEngine::Listen()
 {
-    if (state_ == SendState::Sequence) {
+    listening_ = true;
+    if (mode_ == SendState::Sequence) {
+        UpdateState();
         return; // the step under way keeps its frame and its deadline
     }
     EndReception();
     waiting_.clear();
     timedOut_ = 0;
-    listeningOnly_ = true;
+    headerPending_ = true;
+    counted_ = 0;
+    overflowed_ = false;
     RearmDeadline();
-    if (state_ != SendState::Timed && state_ != SendState::Sequence) {
-        setState(SendState::Listening);
-    }
+    UpdateState();
 }
 
 void LineEngine::ForgetDeadlines()
 {
     for (Waiting& waiting : waiting_) {
         waiting.deadline.reset();
-        waiting.abandoned = true;
     }
     RearmDeadline();
 }
@@ -144,13 +153,22 @@ void LineEngine::TimeOutOldest()
         timeout.frame = due->id;
         if (due->expectation) {
             timeout.verdict = ReceptionJudge::NoReception(due->expectation->kind);
+            timeout.header = headerPending_;
+            headerPending_ = true; // late bytes start a line of their own
         }
         waiting_.erase(due);
         timedOut_ = timeout.frame;
     }
+    if (timeout.verdict) {
+        timeout.tell = false; // a step's time-out is its verdict, not a box
+    } else {
+        const bool timed = mode_ == SendState::Timed;
+        timeout.tell = !(settings_.ContinueAfterTimeout && timed);
+        timeout.stopsTimed = timed && !settings_.ContinueAfterTimeout;
+    }
     summary_.OnTimeout();
     RearmDeadline();
-    SettleState();
+    UpdateState();
     emit frameTimedOut(timeout);
     emit summaryChanged();
 }
@@ -170,6 +188,8 @@ void LineEngine::PortEvent()
     if (!current_.active) {
         StartReception(event);
     }
+    event.header = std::exchange(headerPending_, false);
+    KeepWithinLimit(event);
     current_.bytes += event.bytes.size();
     if (event.flawed > 0) {
         current_.flawed = true;
@@ -177,19 +197,42 @@ void LineEngine::PortEvent()
             current_.judge->Flawed();
         }
     }
-    if (!event.bytes.empty()) {
+    const std::span<const std::uint8_t> kept(event.bytes.data(), event.kept);
+    if (!kept.empty()) {
         if (current_.checker) {
-            current_.checker->Add(event.bytes);
+            current_.checker->Add(kept);
         }
         if (current_.judge) {
-            current_.judge->Add(event.bytes);
+            current_.judge->Add(kept);
         }
     }
+    if (!event.bytes.empty()) {
+        lastByteAt_ = event.arrival;
+    }
+    if (event.overflow != OverflowRule::None) {
+        current_.checker.reset(); // a reception cut off at its limit is no frame to check
+        if (current_.judge) {
+            current_.judge->Overflowed();
+        }
+        summary_.OnOverflow();
+    }
     emit eventCame(event);
+    if (event.overflow != OverflowRule::None) {
+        if (event.overflow == OverflowRule::ClosePort) {
+            // The port is to close (its front end closes it when it shows
+            // the box): nothing more can answer a frame, none times out.
+            waiting_.clear();
+            timedOut_ = 0;
+            RearmDeadline();
+            UpdateState();
+        }
+        emit overflowed(event.overflow);
+        emit summaryChanged();
+    }
     if (!current_.active) {
         return; // a handler ended it (a frame written meanwhile)
     }
-    if (current_.judge && current_.judge->Complete()) {
+    if (std::exchange(endAfterEvent_, false)) {
         EndReception();
     } else {
         gap_->start(QuietGap());
@@ -198,19 +241,18 @@ void LineEngine::PortEvent()
 
 // The first event of a reception: it answers the oldest frame still
 // waiting, or follows a frame that timed out (late), or is heard while
-// listening.
+// listening, under a header and a byte limit of its own.
 void LineEngine::StartReception(LineEvent& event)
 {
     current_ = {};
     current_.active = true;
     event.first = true;
     if (!waiting_.empty()) {
-        Waiting answered = std::move(waiting_.front());
+        const Waiting answered = std::move(waiting_.front());
         waiting_.pop_front();
-        const TimePoint handed = answered.id == lastId_ ? port_.LastFrameHandedOver()
-                                                        : answered.handed;
-        if (handed != TimePoint{} && event.arrival >= handed) {
-            current_.response = std::chrono::duration_cast<microseconds>(event.arrival - handed);
+        const std::optional<TimePoint> handed = port_.HandedOverAt(answered.output);
+        if (handed && event.arrival >= *handed) {
+            current_.response = std::chrono::duration_cast<microseconds>(event.arrival - *handed);
         }
         current_.answers = answered.id;
         current_.counted = true;
@@ -222,9 +264,12 @@ void LineEngine::StartReception(LineEvent& event)
     } else if (timedOut_ != 0) {
         current_.answers = timedOut_;
         current_.late = true; // it counts as the time-out only
-    } else if (listeningOnly_) {
+    } else if (listening_ && mode_ == SendState::Idle) {
         current_.counted = true;
         summary_.OnReply();
+        headerPending_ = true;
+        counted_ = 0;
+        overflowed_ = false;
     }
     timedOut_ = 0;
     if (settings_.CheckReply) {
@@ -233,19 +278,74 @@ void LineEngine::StartReception(LineEvent& event)
     event.answers = current_.answers;
     event.response = current_.response;
     event.late = current_.late;
-    SettleState();
+    UpdateState();
     emit summaryChanged();
+}
+
+// A frame's answers hold at most 最大接收字符数 + 1 bytes (counted over all
+// of them until the next frame; per reception while listening). The byte
+// past that overflows; nothing after it is shown until the count starts again.
+void LineEngine::KeepWithinLimit(LineEvent& event)
+{
+    const std::uint64_t size = event.bytes.size();
+    if (overflowed_) {
+        counted_ += size;
+        return;
+    }
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::max(settings_.RcvMaxChars, 0)) + 1;
+    const std::uint64_t room = counted_ < limit ? limit - counted_ : 0;
+    event.kept = static_cast<std::size_t>(std::min(room, size));
+    counted_ += size;
+    if (size > room) {
+        overflowed_ = true;
+        event.overflow = RuleForOverflow();
+    }
+}
+
+OverflowRule LineEngine::RuleForOverflow() const
+{
+    if (mode_ == SendState::Sequence) {
+        return OverflowRule::FailStep;
+    }
+    const bool heard = current_.answers == 0 && !current_.late && listening_ && mode_ == SendState::Idle;
+    return heard ? OverflowRule::GoOn : OverflowRule::ClosePort;
+}
+
+// Closed by the program (or lost: PortLostNow follows). A frame waiting
+// still times out, as the receive timer runs on after 关闭串口.
+void LineEngine::PortClosed()
+{
+    listeningAtClose_ = listening_;
+    listening_ = false;
+    EndReception();
+    UpdateState();
+}
+
+// The device went away: nothing awaited can come any more, and no time-out
+// is counted for it. Listening is kept for the port's return.
+void LineEngine::PortLostNow()
+{
+    listening_ = listeningAtClose_;
+    EndReception();
+    waiting_.clear();
+    timedOut_ = 0;
+    RearmDeadline();
+    UpdateState();
+    emit portLost();
 }
 
 void LineEngine::EndReception()
 {
     gap_->stop();
+    endAfterEvent_ = false;
     if (!current_.active) {
         return;
     }
     Reception ended = std::move(current_);
     current_ = {};
-    ReceptionEnd end{ended.answers, ended.late, ended.bytes, ended.response, {}, {}};
+    ReceptionEnd end{ended.answers, ended.late, ended.bytes, ended.response, {}, {}, false};
+    end.markLate =
+        ended.late && (settings_.ContinueAfterTimeout || mode_ == SendState::Sequence);
     if (ended.checker) {
         end.check = ended.flawed ? ReplyCheckResult{ReplyVerdict::ParityError, {}, {}, {}}
                                  : ended.checker->Finish();
@@ -258,13 +358,6 @@ void LineEngine::EndReception()
         end.verdict = ended.judge->Finish();
     }
     emit receptionEnded(end);
-}
-
-void LineEngine::NoteOverflow()
-{
-    current_.checker.reset(); // a reception cut off at its limit is no frame to check
-    summary_.OnOverflow();
-    emit summaryChanged();
 }
 
 void LineEngine::ResetSummary()

@@ -57,6 +57,7 @@ void LineRecorder::EventCame(const LineEvent& event)
 {
     if (record_.writesRows()) {
         GatherRow(event);
+        NoteOverflow(event);
         return;
     }
     if (event.flawed > 0) {
@@ -71,6 +72,14 @@ void LineRecorder::EventCame(const LineEvent& event)
             response.pop_back();
         }
         record_.note(RecordEvent::Received, event.bytes, response);
+    }
+    NoteOverflow(event);
+}
+
+void LineRecorder::NoteOverflow(const LineEvent& event)
+{
+    if (event.overflow != OverflowRule::None) {
+        record_.note(RecordEvent::Overflow);
     }
 }
 

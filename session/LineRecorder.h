@@ -20,7 +20,7 @@ struct ReceptionEnd;
 // frames written, bytes received (a reception's first with its response
 // time), bytes with a parity or framing error, breaks, time-outs and the
 // words after a reception (its check, a step's verdict, an answer after its
-// time-out). As CSV, one row per frame written, per reception (its bytes
+// time-out), and the byte limit passed. As CSV, one row per frame written, per reception (its bytes
 // gathered until it ends) and per time-out. The window and the run without a
 // window share it.
 class LineRecorder : public QObject {
@@ -45,6 +45,7 @@ private:
     void ReceptionEnded(const ReceptionEnd& end);
     void FrameTimedOut(const FrameTimeout& timeout);
     void GatherRow(const LineEvent& event);
+    void NoteOverflow(const LineEvent& event);
 
     SessionRecord& record_;
     PendingRow pending_;

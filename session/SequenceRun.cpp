@@ -6,15 +6,17 @@
 #include "RunSummary.h"
 #include "SerialPort.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 SequenceRun::SequenceRun(LineEngine& engine, SessionClock& clock, std::vector<SequenceStep> steps,
                          Options options, QObject* parent)
-    : QObject(parent), engine_(engine), steps_(std::move(steps)), options_(options),
+    : QObject(parent), engine_(engine), clock_(clock), steps_(std::move(steps)), options_(options),
       pause_(clock.makeTimer(SessionClock::Role::Pause, [this] { Next(); }))
 {
     for (const SequenceStep& step : steps_) {
-        results_.push_back({step.name, 0, 0, 0, {}, {}});
+        results_.push_back({step.name, 0, 0, 0, {}, {}, {}});
     }
 }
 
@@ -34,15 +36,18 @@ void SequenceRun::Start()
     stopping_ = false;
     round_ = 1;
     step_ = 0;
+    unfinished_.reset();
     engine_.setState(SendState::Sequence);
     connect(&engine_, &LineEngine::receptionEnded, this, [this](const ReceptionEnd& end) {
         if (awaited_ != 0 && end.answers == awaited_ && !end.late && end.verdict) {
-            Judged(end.answers, *end.verdict, end.response, false);
+            Judged(*end.verdict, end.response, false);
+        } else if (awaited_ == 0 && running_ && !pause_->active()) {
+            Next(); // the line had bytes on it when the next step was due
         }
     });
     connect(&engine_, &LineEngine::frameTimedOut, this, [this](const FrameTimeout& timeout) {
         if (awaited_ != 0 && timeout.frame == awaited_ && timeout.verdict) {
-            Judged(timeout.frame, *timeout.verdict, std::nullopt, true);
+            Judged(*timeout.verdict, std::nullopt, true);
         }
     });
     connect(&engine_, &LineEngine::stateChanged, this, [this](SendState state) {
@@ -50,9 +55,14 @@ void SequenceRun::Start()
             Finish(Ending::Stopped); // something else took the line (a stop of sending)
         }
     });
-    connect(&engine_.port(), &SerialPort::closedByHangUp, this,
-            [this] { Finish(Ending::PortLost); });
+    connect(&engine_, &LineEngine::portLost, this, [this] { Finish(Ending::PortLost); });
     WriteStep();
+}
+
+std::chrono::microseconds SequenceRun::StepTimeout(const SequenceStep& step) const
+{
+    return std::chrono::milliseconds(step.timeoutMs > 0 ? step.timeoutMs
+                                                        : engine_.receiveTimeoutMs());
 }
 
 void SequenceRun::WriteStep()
@@ -65,17 +75,19 @@ void SequenceRun::WriteStep()
     options.expectation = step.expect;
     // Awaited before it is written: its answer may come while it is written.
     awaited_ = engine_.lastFrame() + 1;
+    stepWritten_ = clock_.now();
     if (!engine_.WriteFrame(step.frame, options)) {
-        awaited_ = 0;
         Finish(Ending::PortLost);
     }
 }
 
-void SequenceRun::Judged(std::uint64_t, const StepVerdict& verdict,
+void SequenceRun::Judged(const StepVerdict& verdict,
                          std::optional<std::chrono::microseconds> response, bool timedOut)
 {
     awaited_ = 0;
+    judgedAt_ = clock_.now();
     StepResult& result = results_[step_];
+    result.elapsed += std::chrono::duration_cast<std::chrono::microseconds>(judgedAt_ - stepWritten_);
     if (verdict.passed) {
         ++result.passes;
         ++passes_;
@@ -92,6 +104,9 @@ void SequenceRun::Judged(std::uint64_t, const StepVerdict& verdict,
         result.times.Add(*response);
         times_.Add(*response);
     }
+    // A late answer may still be on its way: it is given the time-out again.
+    settle_ = timedOut ? std::max(StepTimeout(steps_[step_]), engine_.QuietGap())
+                       : std::chrono::microseconds(0);
     const std::uint64_t round = round_;
     const std::size_t step = step_;
     emit stepDone(round, step, verdict);
@@ -107,13 +122,25 @@ void SequenceRun::Judged(std::uint64_t, const StepVerdict& verdict,
     }
 }
 
+// The step's pause is over: the next frame goes out once no bytes are
+// arriving and, after a time-out, the line has been quiet long enough.
 void SequenceRun::Next()
 {
-    if (!running_) {
+    if (!running_ || awaited_ != 0) {
         return;
     }
     if (stopping_) {
         Finish(Ending::Stopped);
+        return;
+    }
+    if (engine_.receiving()) {
+        return; // again when the reception ends
+    }
+    const auto now = clock_.now();
+    const auto due = std::max({judgedAt_ + std::chrono::milliseconds(steps_[step_].waitMs),
+                               judgedAt_ + settle_, engine_.lastByteAt() + settle_});
+    if (now < due) {
+        pause_->start(std::chrono::duration_cast<std::chrono::microseconds>(due - now));
         return;
     }
     if (++step_ == steps_.size()) {
@@ -144,10 +171,12 @@ void SequenceRun::Finish(Ending ending)
         return;
     }
     running_ = false;
+    if (awaited_ != 0) {
+        unfinished_ = step_;
+    }
     pause_->stop();
     awaited_ = 0;
     disconnect(&engine_, nullptr, this, nullptr);
-    disconnect(&engine_.port(), nullptr, this, nullptr);
     engine_.ForgetDeadlines();
     engine_.setState(SendState::Idle);
     emit finished(ending);
@@ -173,6 +202,11 @@ std::optional<std::vector<SequenceStep>> StepsOfCommands(const std::vector<Saved
         }
         if (const std::string bad = ExpectationProblem(command.expect); !bad.empty()) {
             problem = which + "应答字节无效: " + bad;
+            return std::nullopt;
+        }
+        if (command.timeoutMs <= 0 && settings.RcvTimeoutMs <= 0) {
+            // Such a step would wait for ever on a silent device.
+            problem = "命令 " + std::to_string(i + 1) + " 没有超时(超时(ms)与接收超时时间都为 0)";
             return std::nullopt;
         }
         steps.push_back({command.name, frame.bytes, command.expect, command.timeoutMs,

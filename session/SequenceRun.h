@@ -39,12 +39,16 @@ struct StepResult {
     std::uint64_t timeouts = 0;
     ResponseHistogram times;
     std::string lastFailure;
+    std::chrono::microseconds elapsed{0}; // from its frames written to their verdicts
 };
 
 // Runs the steps in order, round after round, through the line engine: each
 // step's frame is written, its answer judged when its reception ends (or its
-// time-out passes), then the step's pause, then the next. Results are kept
-// per step, so a run of any length costs the same memory.
+// time-out passes), then the step's pause, then the next. The next frame
+// never goes out while bytes are arriving, and after a time-out only once
+// the line has been quiet for that time-out again (at least the quiet gap),
+// so a late answer is its own step's, never the next one's. Results are
+// kept per step, so a run of any length costs the same memory.
 class SequenceRun : public QObject {
     Q_OBJECT
 public:
@@ -69,6 +73,8 @@ public:
     std::uint64_t failures() const { return failures_; }
     std::uint64_t timeouts() const { return timeouts_; }
     const ResponseHistogram& times() const { return times_; }
+    // The step whose frame was on its way, unjudged, when the run ended.
+    std::optional<std::size_t> unfinishedStep() const { return unfinished_; }
     std::uint64_t round() const { return round_; }   // from 1
     std::size_t step() const { return step_; }       // from 0
     std::uint64_t rounds() const { return options_.rounds; }
@@ -81,12 +87,14 @@ signals:
 
 private:
     void WriteStep();
-    void Judged(std::uint64_t frame, const StepVerdict& verdict,
-                std::optional<std::chrono::microseconds> response, bool timedOut);
+    void Judged(const StepVerdict& verdict, std::optional<std::chrono::microseconds> response,
+                bool timedOut);
     void Next();
     void Finish(Ending ending);
+    std::chrono::microseconds StepTimeout(const SequenceStep& step) const;
 
     LineEngine& engine_;
+    SessionClock& clock_;
     std::vector<SequenceStep> steps_;
     Options options_;
     std::unique_ptr<SessionTimer> pause_;
@@ -98,6 +106,10 @@ private:
     std::uint64_t round_ = 1;
     std::size_t step_ = 0;
     std::uint64_t awaited_ = 0; // the frame of the step under way
+    SessionClock::TimePoint stepWritten_{};
+    SessionClock::TimePoint judgedAt_{};
+    std::chrono::microseconds settle_{0}; // quiet the line owes before the next frame
+    std::optional<std::size_t> unfinished_;
     bool running_ = false;
     bool stopping_ = false;
 };

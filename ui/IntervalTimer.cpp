@@ -25,16 +25,19 @@ void IntervalTimer::setEnabled(bool on)
     apply();
 }
 
+// A deadline is not an interval: it falls due once, whatever the interval
+// (a step's own time-out under a receive time-out of 0), and its owner sets
+// it again or switches it off when it fires.
 void IntervalTimer::startWithin(int ms)
 {
     enabled_ = true;
-    if (interval_ > 0) {
-        timer_.start(std::max(ms, 0)); // its owner sets it again when it fires
-    }
+    timer_.setSingleShot(true);
+    timer_.start(std::max(ms, 0));
 }
 
 void IntervalTimer::apply()
 {
+    timer_.setSingleShot(false);
     if (enabled_ && interval_ > 0) {
         timer_.start(interval_);
     } else {

@@ -19,8 +19,9 @@ public:
     void setInterval(int ms);
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool on);
-    // Switches it on to raise its next timeout() after `ms` (the rest of a
-    // deadline); whoever started it sets it again when it fires.
+    // Switches it on to raise one timeout() after `ms` (the rest of a
+    // deadline, whatever the interval); whoever started it sets it again
+    // when it fires.
     void startWithin(int ms);
 
 signals:

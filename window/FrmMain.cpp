@@ -133,7 +133,10 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
 FrmMain::~FrmMain()
 {
     MSComm1_->disconnect(this); // the port closes after this window's parts are gone
-    delete engine_;             // before the clock it holds alarms of
+    // The sequence window ends its run on the engine: it goes first.
+    delete sequence_;
+    sequence_ = nullptr;
+    delete engine_; // before the clock it holds alarms of
     if (SharedPort() == MSComm1_.get()) {
         SharedPort() = nullptr;
     }
@@ -221,12 +224,11 @@ void FrmMain::buildCycles()
     engine_->setTimeoutSource([this] { return timeRcv_->interval(); });
     new LineRecorder(*engine_, *record_, this);
     connect(engine_, &LineEngine::stateChanged, this, &FrmMain::ShowSendCaption);
-    receive_ = new ReceiveCycle(
-        {*this, *Timer1_, *timeRcv_, *record_, *engine_, *txtRView.text,
-         [this] { return cmbRcv->currentIndex(); }, [this] { return timeOfDay_(); },
-         [this](bool locked) { LockTimedControls(locked); },
-         [this] { send_->StopTimedSending(); }},
-        this);
+    receive_ = new ReceiveCycle({*this, *engine_, *txtRView.text,
+                                 [this] { return cmbRcv->currentIndex(); },
+                                 [this] { return timeOfDay_(); },
+                                 [this] { send_->StopTimedSending(); }},
+                                this);
     send_ = new SendCycle({*this, *Timer1_, *engine_, *receive_, *txtSView.text,
                            [this] { return SendText(); },
                            [this] { return cmbSend->currentIndex(); },
@@ -454,6 +456,7 @@ void FrmMain::closeEvent(QCloseEvent* event)
 
 void FrmMain::Form_Unload()
 {
+    sequence_->StopRun();
     Timer1_->setEnabled(false);
     timeRcv_->setEnabled(false);
     send_->DiscardOutput();
@@ -868,10 +871,6 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 // ---- receive cycle ----
 
 std::size_t FrmMain::heldBackBytes() const { return receive_->heldBackBytes(); }
-void FrmMain::StartRcvLine(TextSink& view, const QString& arrival)
-{
-    receive_->StartRcvLine(view, arrival);
-}
 void FrmMain::MSComm1_OnComm(const LineEvent& event) { receive_->MSComm1_OnComm(event); }
 void FrmMain::timeRcv_Timer() { receive_->timeRcv_Timer(); }
 

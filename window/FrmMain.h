@@ -104,9 +104,6 @@ public:
     void cmdFresh_Click();
 
     // Receive cycle.
-    // Writes the pending header; `arrival` is the time of day the bytes came
-    // (now when empty).
-    void StartRcvLine(TextSink& view, const QString& arrival = {});
     void MSComm1_OnComm(const LineEvent& event);
     void timeRcv_Timer();
 

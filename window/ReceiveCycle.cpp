@@ -1,12 +1,10 @@
 #include "ReceiveCycle.h"
 
 #include "ByteFormat.h"
-#include "IntervalTimer.h"
 #include "MainControls.h"
 #include "MessageSeam.h"
 #include "RunSummary.h"
 #include "SerialPort.h"
-#include "SessionRecord.h"
 #include "SharedSettings.h"
 #include "TextCodec.h"
 #include "TextSink.h"
@@ -37,31 +35,20 @@ constexpr qint64 kBreakBurstQuietMs = 500;
 ReceiveCycle::ReceiveCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std::move(parts))
 {
     LineEngine& engine = parts_.engine;
-    connect(&engine, &LineEngine::frameWritten, this, &ReceiveCycle::FrameWritten);
+    connect(&engine, &LineEngine::frameWritten, this, [this] {
+        rowsLive_ = false;
+        FinishText();
+    });
     connect(&engine, &LineEngine::eventCame, this, &ReceiveCycle::MSComm1_OnComm);
+    connect(&engine, &LineEngine::overflowed, this, &ReceiveCycle::Overflowed);
     connect(&engine, &LineEngine::receptionEnded, this, &ReceiveCycle::ReceptionEnded);
     connect(&engine, &LineEngine::frameTimedOut, this, &ReceiveCycle::FrameTimedOut);
+    connect(&engine, &LineEngine::portLost, this, &ReceiveCycle::PortLost);
 }
 
 void ReceiveCycle::EndBreakBurst()
 {
     breakBurst_ = false;
-}
-
-// A new reception: its count from the start, its header pending.
-void ReceiveCycle::Begin()
-{
-    RcvCount_ = -1;
-    RcvHeaderPending_ = true;
-    overflowed_ = false;
-    response_.reset();
-    rowsLive_ = false;
-    FinishText();
-}
-
-void ReceiveCycle::FrameWritten()
-{
-    Begin();
 }
 
 // What the decoder holds of a character that the reception cut short shows
@@ -81,7 +68,8 @@ void ReceiveCycle::FinishText()
 void ReceiveCycle::Listen()
 {
     parts_.engine.Listen();
-    Begin();
+    rowsLive_ = false;
+    FinishText();
 }
 
 void ReceiveCycle::ViewCleared()
@@ -92,18 +80,20 @@ void ReceiveCycle::ViewCleared()
     }
 }
 
-void ReceiveCycle::StartRcvLine(TextSink& view, const QString& arrival)
+// The header line of a reception: its time of day (when the bytes came)
+// and, with 显示毫秒, its response time.
+void ReceiveCycle::StartRcvLine(const QString& arrival,
+                                std::optional<std::chrono::microseconds> response)
 {
-    if (!RcvHeaderPending_) {
-        return;
-    }
+    FinishText();
+    rowsLive_ = false;
+    rowOffset_ = 0;
     const QString time = arrival.isEmpty() ? parts_.timeOfDay() : arrival;
-    std::string header = ReceiveHeaderText(view.IsEmpty(), ToUtf8(time));
-    if (Shared().ShowMillis && response_) {
-        header += ResponseTimeText(*response_); // "(+8.3ms) "
+    std::string header = ReceiveHeaderText(parts_.view.IsEmpty(), ToUtf8(time));
+    if (Shared().ShowMillis && response) {
+        header += ResponseTimeText(*response); // "(+8.3ms) "
     }
-    view.Append(header);
-    RcvHeaderPending_ = false;
+    parts_.view.Append(header);
 }
 
 bool ReceiveCycle::Holding() const
@@ -113,74 +103,58 @@ bool ReceiveCycle::Holding() const
 
 void ReceiveCycle::MSComm1_OnComm(const LineEvent& event)
 {
-    PendingEvent comm{PendingEvent::Comm, event.code, event.bytes, {}, false, {}, {}, false};
-    if (event.first) {
-        // While listening, each reception has its own header and limit.
-        comm.newReception = event.answers == 0 && !event.late &&
-                            parts_.engine.state() == SendState::Listening;
-        comm.response = event.response;
-    }
     if (Holding()) {
-        comm.arrival = parts_.timeOfDay();
-        HoldBack(std::move(comm));
+        PendingEvent held{PendingEvent::Comm, event, parts_.timeOfDay(), {}, false, {}, {}};
+        // The rest is never shown; the byte that overflows is kept as the
+        // count of what was held.
+        held.event.bytes.resize(event.kept + (event.overflow != OverflowRule::None ? 1 : 0));
+        HoldBack(std::move(held));
         return;
     }
-    HandleCommEvent(comm);
+    HandleCommEvent(event, {});
 }
 
-// Of the bytes received under a box only as many are kept as the current
-// reception can still show, and one more to overflow it: the overflow drops
-// the rest anyway. Past a fixed amount the port stops reading until the box
-// has closed, and the device waits.
-void ReceiveCycle::HoldBack(PendingEvent event)
+// Past a fixed amount held back the port stops reading until the box has
+// closed, and the device waits. Each held event counts for what it costs
+// beyond its bytes, so a line that raises nothing but breaks is bounded too.
+void ReceiveCycle::HoldBack(PendingEvent held)
 {
-    if (event.code == SerialPort::comEvReceive) {
-        if (event.newReception) {
-            heldForReception_ = 0;
+    const int code = held.event.code;
+    if (held.kind == PendingEvent::Comm && code == SerialPort::comEvReceive) {
+        if (held.event.bytes.empty() && !held.event.header) {
+            return; // past the limit: nothing of it is shown
         }
-        const long long shown = event.newReception ? -1 : RcvCount_;
-        const long long canShow = std::max<long long>(Shared().RcvMaxChars - shown, 0);
-        const long long room = canShow + 1 - heldForReception_;
-        if (room <= 0) {
-            return; // what is held already overflows the reception
-        }
-        if (static_cast<long long>(event.bytes.size()) > room) {
-            event.bytes.resize(static_cast<std::size_t>(room));
-        }
-        heldBytes_ += event.bytes.size();
-        heldForReception_ += static_cast<long long>(event.bytes.size());
+        heldBytes_ += held.event.bytes.size();
         PendingEvent* last = pending_.empty() ? nullptr : &pending_.back();
-        if (last != nullptr && last->kind == PendingEvent::Comm && last->code == event.code &&
-            !event.newReception) {
+        if (last != nullptr && last->kind == PendingEvent::Comm && last->event.code == code &&
+            last->event.overflow == OverflowRule::None && !held.event.header) {
             // Joined to the bytes before: the header, if any, is written at the first.
-            last->bytes.insert(last->bytes.end(), event.bytes.begin(), event.bytes.end());
+            ByteList& bytes = last->event.bytes;
+            bytes.insert(bytes.end(), held.event.bytes.begin(), held.event.bytes.end());
+            last->event.kept += held.event.kept;
+            last->event.overflow = held.event.overflow;
         } else {
-            pending_.push_back(std::move(event));
+            pending_.push_back(std::move(held));
         }
-    } else if (event.code == SerialPort::comEventBreak) {
+    } else if (held.kind == PendingEvent::Comm && code == SerialPort::comEventBreak) {
         // One box for every break held back: the first one held, or the
-        // break box that is open now, stands for them all.
+        // break box that is open now, stands for them all; a header stays.
         if (breakBoxOpen_ || breakHeld_) {
-            return;
+            if (!held.event.header) {
+                return;
+            }
+            held.event.code = 0;
+        } else {
+            breakHeld_ = true;
         }
-        breakHeld_ = true;
-        pending_.push_back(std::move(event));
+        pending_.push_back(std::move(held));
     } else {
-        pending_.push_back(std::move(event));
+        pending_.push_back(std::move(held));
     }
     if (!inputHeld_ && heldBytes_ + pending_.size() * kHeldEventSize >= kHeldBackLimit) {
         inputHeld_ = true;
         parts_.main.port().setInputHeld(true);
     }
-}
-
-void ReceiveCycle::ClearHeldBack()
-{
-    std::erase_if(pending_, [](const PendingEvent& e) { return e.kind == PendingEvent::Comm; });
-    breakHeld_ = false;
-    heldBytes_ = 0;
-    heldForReception_ = 0;
-    ReadOn();
 }
 
 void ReceiveCycle::ReadOn()
@@ -191,20 +165,16 @@ void ReceiveCycle::ReadOn()
     }
 }
 
-void ReceiveCycle::HandleCommEvent(const PendingEvent& event)
+void ReceiveCycle::HandleCommEvent(const LineEvent& event, const QString& arrival)
 {
-    if (event.newReception) {
-        Begin();
+    if (event.header) {
+        StartRcvLine(arrival, event.response);
     }
-    if (event.response) {
-        response_ = event.response;
-    }
-    StartRcvLine(parts_.view, event.arrival);
     if (event.code == SerialPort::comEventBreak) {
         rowsLive_ = false;
         ShowBreak();
     } else if (event.code == SerialPort::comEvReceive) {
-        ReceiveBytes(event.bytes);
+        ShowBytes(event.bytes.data(), std::min(event.kept, event.bytes.size()));
     }
 }
 
@@ -221,36 +191,24 @@ void ReceiveCycle::ShowBreak()
     sinceBreak_.restart();
 }
 
-void ReceiveCycle::ReceiveBytes(const ByteList& bytes)
-{
-    if (overflowed_) {
-        return; // listening: the rest of a reception past its limit is dropped
-    }
-    // The bytes that still fit the reception; the first one past the limit
-    // overflows it, and the rest of the batch is dropped with it.
-    const auto fit = static_cast<std::size_t>(std::clamp<long long>(
-        Shared().RcvMaxChars - RcvCount_, 0, static_cast<long long>(bytes.size())));
-    ShowBytes(bytes.data(), fit);
-    RcvCount_ += static_cast<long long>(fit);
-    if (fit < bytes.size()) {
-        ++RcvCount_;
-        Overflow();
-    }
-}
-
 // Bytes in the receive view's display mode. In string display with GBK or
 // UTF-8 a character split across two reads is joined.
 void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
 {
+    if (count == 0) {
+        return;
+    }
     const int mode = parts_.displayMode();
     const int encoding = Shared().TextEncoding;
     const bool decoding = mode == ModeString && encoding != EncodingSingleByte;
     if (decoderEncoding_ >= 0 && (!decoding || decoderEncoding_ != encoding)) {
         FinishText(); // the display changed under a character cut short
     }
+    const std::uint64_t offset = rowOffset_;
+    rowOffset_ += count;
     if (mode == ModeHexChars) {
         if (!rowsLive_) {
-            rows_.Restart(static_cast<std::uint64_t>(RcvCount_ + 1));
+            rows_.Restart(offset);
         }
         const HexCharRows::Update update = rows_.Add(bytes, count);
         parts_.view.ReplaceEnd(update.replace, update.text, update.hex);
@@ -273,55 +231,64 @@ void ReceiveCycle::ShowBytes(const std::uint8_t* bytes, std::size_t count)
     parts_.view.AppendBytes(shown);
 }
 
-// Past the byte limit: while listening, the box once and listening goes on
-// (the rest of the reception is dropped); otherwise the port closes, as
-// documented, and timed sending stops.
-void ReceiveCycle::Overflow()
+void ReceiveCycle::Overflowed(OverflowRule rule)
 {
-    parts_.engine.NoteOverflow();
-    parts_.record.note(RecordEvent::Overflow);
-    ClearHeldBack(); // what was held back belongs to the overflowed reception
-    if (parts_.engine.state() == SendState::Listening) {
-        overflowed_ = true;
-        MessageSeam::instance().show(MessageId::RcvOverflow);
+    if (Holding()) {
+        PendingEvent held{PendingEvent::Overflow, {}, {}, {}, false, {}, rule};
+        pending_.push_back(std::move(held));
         return;
     }
-    parts_.main.port().setPortOpen(false);
-    parts_.main.setPortStatus(kPortClosed);
-    MessageSeam::instance().show(MessageId::RcvOverflow);
-    if (parts_.main.timedSendingRunning()) {
-        parts_.stopTimedSending();
+    HandleOverflow(rule);
+}
+
+// Past the byte limit: a frame's answer closes the port, as documented,
+// and timed sending stops after the box; while listening the
+// box once and listening goes on; a step's answer fails the step, no box.
+void ReceiveCycle::HandleOverflow(OverflowRule rule)
+{
+    switch (rule) {
+    case OverflowRule::ClosePort:
+        if (parts_.main.port().PortOpen()) {
+            parts_.main.port().setPortOpen(false);
+        }
+        parts_.main.setPortStatus(kPortClosed);
+        MessageSeam::instance().show(MessageId::RcvOverflow);
+        if (parts_.main.timedSendingRunning()) {
+            parts_.stopTimedSending();
+        }
+        break;
+    case OverflowRule::GoOn:
+        MessageSeam::instance().show(MessageId::RcvOverflow);
+        break;
+    case OverflowRule::FailStep:
+    case OverflowRule::None:
+        break;
     }
 }
 
 // The words that follow a reception: its check under 校验应答, a step's
-// verdict, and, when time-outs are counted and passed over, a late answer's mark.
+// verdict, and a late answer's mark where the engine gives it.
 void ReceiveCycle::ReceptionEnded(const ReceptionEnd& end)
 {
-    std::string words = ReceptionWords(end, Shared().ContinueAfterTimeout);
-    if (words.empty()) {
-        return;
-    }
-    if (Holding()) {
-        pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, std::move(words), false});
-        return;
-    }
-    AppendWords(words);
+    AppendAfterReception(ReceptionWords(end, end.markLate));
 }
 
 void ReceiveCycle::AppendAfterReception(const std::string& words)
 {
-    if (Holding()) {
-        pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, words, false});
+    if (words.empty()) {
         return;
     }
-    AppendWords(words);
+    if (Holding()) {
+        pending_.push_back({PendingEvent::Words, {}, {}, words, false, {}, {}});
+        return;
+    }
+    AppendWords(words, false);
 }
 
-void ReceiveCycle::AppendWords(const std::string& words)
+void ReceiveCycle::AppendWords(const std::string& words, bool header)
 {
-    if (overflowed_) {
-        return; // a reception cut off at its limit is no frame to judge
+    if (header) {
+        StartRcvLine({}, std::nullopt);
     }
     FinishText();
     parts_.view.Append(words);
@@ -333,36 +300,44 @@ void ReceiveCycle::timeRcv_Timer()
     parts_.engine.TimeOutOldest();
 }
 
-// A frame's time-out: a step of a sequence fails by it (no box); otherwise
-// the documented box, unless timed sending counts time-outs and goes on.
+// A frame's time-out: a step of a sequence fails (or passes) by it, no box;
+// otherwise the documented box, unless timed sending counts time-outs and
+// goes on, as the engine says.
 void ReceiveCycle::FrameTimedOut(const FrameTimeout& timeout)
 {
     if (timeout.verdict) {
         const std::string words = StepVerdictText(*timeout.verdict);
         if (Holding()) {
-            pending_.push_back({PendingEvent::Words, 0, {}, {}, false, {}, words, true});
+            pending_.push_back({PendingEvent::Words, {}, {}, words, timeout.header, {}, {}});
         } else {
-            StartRcvLine(parts_.view);
-            AppendWords(words);
+            AppendWords(words, timeout.header);
         }
         return;
     }
-    if (Holding()) {
-        pending_.push_back({PendingEvent::Timeout, 0, {}, {}, false, {}, {}, false});
-        return;
-    }
-    HandleTimeout();
-}
-
-void ReceiveCycle::HandleTimeout()
-{
-    if (Shared().ContinueAfterTimeout && parts_.main.timedSendingRunning()) {
+    if (!timeout.tell && !timeout.stopsTimed) {
         return; // counted in the run summary and the record, and sending goes on
     }
-    MessageSeam::instance().show(MessageId::RcvTimeout);
-    if (parts_.main.timedSendingRunning()) {
+    if (Holding()) {
+        pending_.push_back({PendingEvent::Timeout, {}, {}, {}, false, timeout, {}});
+        return;
+    }
+    HandleTimeout(timeout);
+}
+
+void ReceiveCycle::HandleTimeout(const FrameTimeout& timeout)
+{
+    if (timeout.tell) {
+        MessageSeam::instance().show(MessageId::RcvTimeout);
+    }
+    if (timeout.stopsTimed && parts_.engine.state() == SendState::Timed) {
         parts_.stopTimedSending();
     }
+}
+
+// A lost device is no time-out: what waits for the box of one is dropped.
+void ReceiveCycle::PortLost()
+{
+    std::erase_if(pending_, [](const PendingEvent& e) { return e.kind == PendingEvent::Timeout; });
 }
 
 void ReceiveCycle::DrainPending()
@@ -374,22 +349,22 @@ void ReceiveCycle::DrainPending()
     while (!pending_.empty() && !MessageSeam::instance().isOpen()) {
         PendingEvent next = std::move(pending_.front());
         pending_.pop_front();
-        heldBytes_ -= next.bytes.size();
-        if (next.kind == PendingEvent::Comm && next.code == SerialPort::comEventBreak) {
-            breakHeld_ = false;
-        }
+        heldBytes_ -= std::min(heldBytes_, next.event.bytes.size());
         switch (next.kind) {
         case PendingEvent::Timeout:
-            HandleTimeout();
+            HandleTimeout(next.timeout);
+            break;
+        case PendingEvent::Overflow:
+            HandleOverflow(next.rule);
             break;
         case PendingEvent::Words:
-            if (next.header) {
-                StartRcvLine(parts_.view);
-            }
-            AppendWords(next.words);
+            AppendWords(next.words, next.header);
             break;
         case PendingEvent::Comm:
-            HandleCommEvent(next);
+            if (next.event.code == SerialPort::comEventBreak) {
+                breakHeld_ = false;
+            }
+            HandleCommEvent(next.event, next.arrival);
             break;
         }
     }

@@ -14,31 +14,27 @@
 
 namespace quorvane {
 
-class IntervalTimer;
 class MainControls;
-class SessionRecord;
 class TextSink;
 
 // Shows what the line engine reports of the line: the header of each
 // reception, the bytes in the receive view's display mode, the words after a
 // reception (its check, a step's verdict), and the boxes of the receive
-// time-out, the byte limit and breaks. What the engine reports while a
-// message box is open is held back and shown, in its order, when it closes;
-// past a bound the port stops reading meanwhile.
+// time-out, the byte limit and breaks, in the documented order of steps.
+// What a reception is, where its header goes and what its limit does are
+// the engine's decisions; this cycle only shows them. What the engine
+// reports while a message box is open is held back and shown, in its order,
+// when it closes; past a bound the port stops reading meanwhile.
 class ReceiveCycle : public QObject {
     Q_OBJECT
 public:
     // What the cycle works on, all owned by the main window.
     struct Parts {
         MainControls& main; // the port, the send button's caption, the status panel
-        IntervalTimer& Timer1;
-        IntervalTimer& timeRcv;
-        SessionRecord& record;
         LineEngine& engine;
         TextSink& view;                          // the receive view
         std::function<int()> displayMode;        // cmbRcv's index
         std::function<QString()> timeOfDay;     // the header's clock
-        std::function<void(bool)> lockTimedControls;
         std::function<void()> stopTimedSending; // the send cycle's stop
     };
 
@@ -52,9 +48,6 @@ public:
     // The user sent a frame: the next break raises its box even in a burst.
     void EndBreakBurst();
 
-    // Writes the pending header; `arrival` is the time of day the bytes came
-    // (now when empty).
-    void StartRcvLine(TextSink& view, const QString& arrival = {});
     // Every serial event, as the engine reports it.
     void MSComm1_OnComm(const LineEvent& event);
     // The receive time-out: the frame waiting longest gives up.
@@ -70,49 +63,38 @@ public:
 
 private:
     struct PendingEvent {
-        enum Kind { Comm, Words, Timeout } kind;
-        int code = 0;
-        ByteList bytes;
-        QString arrival; // time of day the event came in
-        bool newReception = false; // listening: it starts its own header
-        std::optional<std::chrono::microseconds> response;
-        std::string words;
-        bool header = false; // words of a step with no reception: after the pending header
+        enum Kind { Comm, Words, Timeout, Overflow } kind;
+        LineEvent event;   // Comm: its bytes cut to those shown
+        QString arrival;   // time of day the event came in
+        std::string words; // Words
+        bool header = false; // Words of a step with no reception: on a line of their own
+        FrameTimeout timeout;
+        OverflowRule rule = OverflowRule::None;
     };
 
     bool Holding() const;
-    void Begin();
-    void FrameWritten();
     void FinishText();
-    void HandleCommEvent(const PendingEvent& event);
+    void StartRcvLine(const QString& arrival, std::optional<std::chrono::microseconds> response);
+    void HandleCommEvent(const LineEvent& event, const QString& arrival);
     void HoldBack(PendingEvent event);
-    void ClearHeldBack();
     void ReadOn();
     void ShowBreak();
-    void ReceiveBytes(const ByteList& bytes);
     void ShowBytes(const std::uint8_t* bytes, std::size_t count);
-    void Overflow();
+    void Overflowed(OverflowRule rule);
+    void HandleOverflow(OverflowRule rule);
     void ReceptionEnded(const ReceptionEnd& end);
-    void AppendWords(const std::string& words);
+    void AppendWords(const std::string& words, bool header);
     void FrameTimedOut(const FrameTimeout& timeout);
-    void HandleTimeout();
+    void HandleTimeout(const FrameTimeout& timeout);
+    void PortLost();
 
     Parts parts_;
 
-    // The index of the last byte of the current reception. Only its count
-    // bounds a reception; the bytes themselves live in the receive view, so a
-    // reception of any size costs nothing more here.
-    long long RcvCount_ = -1;
-    bool RcvHeaderPending_ = false;
-    bool overflowed_ = false; // listening: the reception went past its limit
-    std::optional<std::chrono::microseconds> response_; // of the reception shown
-
-    // Serial events, words and time-outs that fell due while a message box
-    // was open, the received bytes among them, and whether the port was told
-    // to stop reading meanwhile.
+    // Serial events, words, time-outs and overflows that fell due while a
+    // message box was open, the received bytes among them, and whether the
+    // port was told to stop reading meanwhile.
     std::deque<PendingEvent> pending_;
     std::size_t heldBytes_ = 0;
-    long long heldForReception_ = 0; // of them, for the reception held last
     bool inputHeld_ = false;
     bool draining_ = false;
 
@@ -127,9 +109,11 @@ private:
     StreamDecoder decoder_;
     int decoderEncoding_ = -1;
 
-    // Hex-and-characters display: the rows of the reception, and whether the
-    // view still ends in them (so the partial row can be completed).
+    // Hex-and-characters display: the rows of the reception, the offset of
+    // its next byte, and whether the view still ends in them (so the
+    // partial row can be completed).
     HexCharRows rows_;
+    std::uint64_t rowOffset_ = 0;
     bool rowsLive_ = false;
 };
 

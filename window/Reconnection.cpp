@@ -134,7 +134,7 @@ void Reconnection::TryReopen(const QString& path)
     }
     StopWaiting();
     parts_.main.setPortStatus(kPortOpen);
-    if (parts_.engine.state() == SendState::Listening) {
+    if (parts_.engine.listening()) {
         parts_.receive.Listen();
     }
     parts_.record.note(RecordEvent::Reconnected, {}, PortName() + " " + device);

@@ -34,6 +34,20 @@ SendCycle::SendCycle(Parts parts, QObject* parent) : QObject(parent), parts_(std
             ShowFrame(frame);
         }
     });
+    connect(&parts_.engine, &LineEngine::portLost, this, &SendCycle::PortLost);
+}
+
+// The device went away under timed sending: it stops at once, with the port
+// message (not a time-out), and stays stopped if the device comes back.
+void SendCycle::PortLost()
+{
+    if (parts_.engine.state() != SendState::Timed) {
+        return;
+    }
+    StopTimedSending();
+    Message message = MessageFor(MessageId::PortUnavailable, parts_.main.port().CommPort());
+    message.detail = "串口已断开";
+    MessageSeam::instance().show(message);
 }
 
 void SendCycle::StopTimedSending()

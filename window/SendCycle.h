@@ -59,6 +59,7 @@ private:
     void ShowFrame(const ByteList& frame);
     // The port could not take the frame: its message, and timed sending stops.
     void RefuseFrame();
+    void PortLost();
 
     Parts parts_;
     ByteList SendFrame_;

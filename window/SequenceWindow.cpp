@@ -83,6 +83,11 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
 
 SequenceWindow::~SequenceWindow()
 {
+    StopRun();
+}
+
+void SequenceWindow::StopRun()
+{
     if (running()) {
         run_->Stop();
     }

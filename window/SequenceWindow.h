@@ -44,6 +44,8 @@ public:
     void showAndRaise();
     void cmdStart_Click(); // 开始, or 停止 while a run goes on
     void cmdReport_Click();
+    // Ends a run at once (the window closes, the program ends).
+    void StopRun();
     bool running() const { return run_ && run_->running(); }
     const SequenceRun* lastRun() const { return run_.get(); }
 

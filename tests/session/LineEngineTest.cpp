@@ -105,7 +105,7 @@ TEST_F(Engine, EachFrameHasItsOwnDeadline)
 
 // A reception ends when the line has been quiet for 20 ms: bytes closer
 // together are one reception; after the gap a new one begins. Listening,
-// each is counted; after an answered frame, more bytes are no second answer.
+// each is counted, and listening goes on after a frame sent and answered.
 TEST_F(Engine, ReceptionsEndAtTheQuietGap)
 {
     engine.Listen();
@@ -128,36 +128,53 @@ TEST_F(Engine, ReceptionsEndAtTheQuietGap)
     port.raiseBytes({2});
     write(); // a frame written ends the reception before it
     EXPECT_EQ(log, (Log{"发1", "收1+0ms", "止1", "收-", "止-", "发2"}));
-    EXPECT_EQ(summary(), "发 2 收 3 超时 0 响应 0.0/0.0ms");
+    EXPECT_EQ(summary(), "发 2 收 4 超时 0 响应 0.0/0.0ms");
+    EXPECT_EQ(engine.state(), SendState::Single);
+    clock.advanceMs(300);
+    EXPECT_EQ(engine.state(), SendState::Listening);
 }
 
-// A step's answer is judged as it comes: a whole frame or a fixed pattern
-// ends the reception at once; silence passes at the step's own time-out.
+// A step's answer is judged when its reception has ended (the line quiet
+// for the gap), so a reply split across reads, or one with more bytes than
+// its pattern, is judged whole; silence passes 无应答 and 不检查 at the
+// step's own time-out.
 TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
 {
     struct Row {
         const char* name;
         ReplyExpectation expect;
         ByteList answer; // none: silence
-        bool atOnce;     // the reception ends without waiting for the gap
         std::string ending;
+        bool checkReply = false; // 校验应答 in the receive settings
+        std::size_t flawed = 0;
     };
     const ByteList frame123 = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+    ByteList tenRegisters = {0x01, 0x03, 0x14};
+    tenRegisters.resize(25, 0x00);
     const Row rows[] = {
-        {"whole frame", {ExpectKind::CheckedFrame, ""}, frame123, true, "止1 [通过]"},
-        {"wrong check", {ExpectKind::CheckedFrame, ""}, {0x00, 0x01, 0x05, 0x07, 0xFF}, false,
+        {"whole frame", {ExpectKind::CheckedFrame, ""}, frame123, "止1 [通过]"},
+        {"wrong check", {ExpectKind::CheckedFrame, ""}, {0x00, 0x01, 0x05, 0x07, 0xFF},
          "止1 [失败 校验错误 应为 04 收到 07]"},
-        {"pattern", {ExpectKind::Bytes, "00 03 ?? ?? ?? ?? FF"}, frame123, true, "止1 [通过]"},
-        {"open pattern", {ExpectKind::Bytes, "00 03 *"}, frame123, false, "止1 [通过]"},
-        {"pattern fails", {ExpectKind::Bytes, "01 *"}, frame123, true,
+        {"pattern", {ExpectKind::Bytes, "00 03 ?? ?? ?? ?? FF"}, frame123, "止1 [通过]"},
+        {"longer than the pattern", {ExpectKind::Bytes, "00 03 ?? ?? FF"}, frame123,
+         "止1 [失败 应为 00 03 ?? ?? FF 收到 00 03 01 02 03 03 FF]"},
+        {"open pattern", {ExpectKind::Bytes, "00 03 *"}, frame123, "止1 [通过]"},
+        {"open pattern, a long reply", {ExpectKind::Bytes, "01 03 14 *"}, tenRegisters,
+         "止1 [通过]"},
+        {"pattern fails", {ExpectKind::Bytes, "01 *"}, frame123,
          "止1 [失败 应为 01 * 收到 00 03 01 02 03 03 FF]"},
-        {"silence broken", {ExpectKind::Silence, ""}, {0x42}, true, "止1 [失败 有应答]"},
-        {"silence", {ExpectKind::Silence, ""}, {}, false, "超1 [通过]"},
-        {"no answer", {ExpectKind::CheckedFrame, ""}, {}, false, "超1 [失败 超时]"},
-        {"anything", {ExpectKind::None, ""}, frame123, false, "止1 [通过]"},
+        {"pattern with a wrong check", {ExpectKind::Bytes, "00 01 *"},
+         {0x00, 0x01, 0x05, 0x07, 0xFF}, "止1 [失败 校验错误 应为 04 收到 07]", true},
+        {"silence broken", {ExpectKind::Silence, ""}, {0x42}, "止1 [失败 有应答]"},
+        {"silence", {ExpectKind::Silence, ""}, {}, "超1 [通过]"},
+        {"no answer", {ExpectKind::CheckedFrame, ""}, {}, "超1 [失败 超时]"},
+        {"anything", {ExpectKind::None, ""}, frame123, "止1 [通过]"},
+        {"or nothing", {ExpectKind::None, ""}, {}, "超1 [通过]"},
+        {"a parity error", {ExpectKind::None, ""}, frame123, "止1 [失败 奇偶校验错误]", false, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        settings.CheckReply = row.checkReply;
         FakeSerialPort other;
         other.setClock([this] { return clock.now(); });
         other.setPortOpen(true);
@@ -171,12 +188,35 @@ TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
         });
         ASSERT_TRUE(step.WriteFrame(frame123, {50, row.expect}));
         if (!row.answer.empty()) {
-            other.raiseBytes(row.answer);
+            other.raiseBytes(row.answer, row.flawed);
         }
-        EXPECT_EQ(!ending.empty(), row.atOnce);
+        EXPECT_TRUE(ending.empty()) << "judged before the line was quiet";
         clock.advanceMs(100);
         EXPECT_EQ(ending, row.ending);
     }
+}
+
+// Under CRC-16/Modbus a refusal is no right answer: the exception reply
+// fails 校验应答 by its name; a step that expects the refusal's bytes passes.
+TEST_F(Engine, AModbusExceptionFailsACheckedStep)
+{
+    settings.frame.StartByte = "01";
+    settings.frame.CmdByte = "03";
+    settings.frame.EndByte = "";
+    settings.frame.LenOption = 0;
+    settings.FcsMethod = FcsCrc16Modbus;
+    settings.FcsByteOrder = FcsLowFirst;
+    std::vector<std::string> endings;
+    QObject::connect(&engine, &LineEngine::receptionEnded, [&](const ReceptionEnd& e) {
+        endings.push_back(e.verdict ? StepVerdictText(*e.verdict) : "");
+    });
+    write({1, 3, 0, 0x10, 0, 1, 0x85, 0xCF}, {100, ReplyExpectation{ExpectKind::CheckedFrame, ""}});
+    port.raiseBytes({0x01, 0x83, 0x02, 0xC0, 0xF1});
+    clock.advanceMs(50);
+    write({1, 3, 0, 0x10, 0, 1, 0x85, 0xCF}, {100, ReplyExpectation{ExpectKind::Bytes, "01 83 02 *"}});
+    port.raiseBytes({0x01, 0x83, 0x02, 0xC0, 0xF1});
+    clock.advanceMs(50);
+    EXPECT_EQ(endings, (std::vector<std::string>{" [失败 异常 02 非法数据地址]", " [通过]"}));
 }
 
 } // namespace

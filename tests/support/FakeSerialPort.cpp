@@ -41,6 +41,7 @@ void FakeSerialPort::setOutBufferCount(int count)
     calls_.push_back("setOutBufferCount " + std::to_string(count));
     if (count == 0) {
         waiting_ = 0;
+        notHandedOver_.clear(); // dropped before they started
     }
 }
 
@@ -106,11 +107,14 @@ bool FakeSerialPort::Output(const ByteList& bytes)
         return false;
     }
     outputs_.push_back(bytes);
+    const std::uint64_t number = NumberNextOutput();
     if (stalled_) {
         waiting_ += bytes.size();
+        notHandedOver_.push_back(number);
         lastOut_ = {}; // on its way
     } else {
         lastOut_ = now();
+        NoteHandedOver(number, lastOut_);
     }
     return true;
 }
@@ -160,7 +164,13 @@ void FakeSerialPort::setStalled(bool stalled)
     stalled_ = stalled;
     if (!stalled && waiting_ > 0) {
         waiting_ = 0;
-        lastOut_ = std::chrono::steady_clock::now();
+        lastOut_ = now();
+        for (const std::uint64_t number : notHandedOver_) {
+            NoteHandedOver(number, lastOut_);
+        }
+    }
+    if (!stalled) {
+        notHandedOver_.clear();
     }
 }
 

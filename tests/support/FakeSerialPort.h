@@ -147,6 +147,7 @@ private:
     std::size_t flawed_ = 0;
     std::size_t lastFlawed_ = 0;
     std::vector<ByteList> outputs_;
+    std::vector<std::uint64_t> notHandedOver_; // frames a stalled device has not taken
     std::vector<std::string> calls_;
     std::vector<std::string> lineCalls_;
 };
