@@ -40,10 +40,15 @@ const Option kOptions[] = {
      "answer by the 自动应答 rules of the setup in FILE on its port,\n"
      "without a window or a display, until --for's time is up or\n"
      "SIGINT/SIGTERM; then print each rule's answers. Exit 0, 2 for a bad\n"
-     "setup or option, 3 when the port cannot be opened",
+     "setup or option, 3 when the port cannot be opened or is lost",
      [](ProgramOptions& o, const std::string& value) { o.answerFile = value; }},
     {"--for", "SECONDS", "with --answer: answer for this many seconds",
      [](ProgramOptions& o, const std::string& value) { o.forSeconds = value; }},
+    {"--reconnect", "",
+     "with --answer: when the port's device goes away, wait for it to\n"
+     "come back and answer on (as 断线自动重连 does); without it a lost\n"
+     "port that cannot be opened again ends the run with exit 3",
+     [](ProgramOptions& o, const std::string&) { o.reconnect = true; }},
     {"--port", "PORT",
      "with --run or --answer: COMn, or a device such as /dev/ttyUSB0,\n"
      "instead of the setup's port",
@@ -74,7 +79,8 @@ const Option kOptions[] = {
 constexpr std::string_view kSummary = R"(Usage: quorvane [OPTION]... [FILE.qvs]
        quorvane --run FILE.qvs [--port PORT] [--rounds N] [--stop-on-fail]
                 [--report FILE.csv] [--junit FILE.xml] [--log FILE]
-       quorvane --answer FILE.qvs [--port PORT] [--for SECONDS] [--log FILE]
+       quorvane --answer FILE.qvs [--port PORT] [--for SECONDS] [--reconnect]
+                [--log FILE]
 
 Sends protocol frames over a serial port and shows the answers. Without
 options it opens its window; with --run it runs a setup's sequence, with
@@ -154,8 +160,9 @@ CommandLine::CommandLine(int argc, char** argv)
     if (error_.empty() && runOnly && options_.runFile.empty()) {
         error_ = "--rounds, --stop-on-fail, --report and --junit go with --run";
     }
-    if (error_.empty() && !options_.forSeconds.empty() && options_.answerFile.empty()) {
-        error_ = "--for goes with --answer";
+    if (error_.empty() && (!options_.forSeconds.empty() || options_.reconnect) &&
+        options_.answerFile.empty()) {
+        error_ = "--for and --reconnect go with --answer";
     }
     if (error_.empty() && !options_.port.empty() && !options_.withoutWindow()) {
         error_ = "--port goes with --run or --answer";

@@ -24,6 +24,7 @@ struct ProgramOptions {
     // --answer FILE answers by the setup's rules, for --for seconds.
     std::string answerFile;
     std::string forSeconds;
+    bool reconnect = false; // --reconnect: a lost port is waited for, as 断线自动重连 does
 
     bool withoutWindow() const { return !runFile.empty() || !answerFile.empty(); }
 };

@@ -7,6 +7,7 @@
 #include "LineRecorder.h"
 #include "Messages.h"
 #include "PortPath.h"
+#include "Reconnector.h"
 #include "SessionRecord.h"
 #include "TerminationSignals.h"
 #include "TermiosPort.h"
@@ -58,7 +59,7 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     }
     SessionRecord record;
     if (!options.logFile.empty() && !record.start(QString::fromLocal8Bit(options.logFile.c_str()))) {
-        err << "quorvane: cannot write the record to " << options.logFile << "\n";
+        err << "无法写入 " << options.logFile << "\n";
         return kExitBadSetup;
     }
     TermiosPort port;
@@ -73,13 +74,49 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     LineRecorder recorder(engine, record);
     AutoAnswer answers(engine, clock, read.settings);
     answers.setRules(rules);
+    answers.setResumeAfterPause(std::chrono::seconds(1)); // nobody is there to tick it again
     QObject::connect(&answers, &AutoAnswer::answered, [&](const QString& rule, const ByteList& bytes) {
         record.note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
     });
     QObject::connect(&answers, &AutoAnswer::paused,
-                     [&] { err << "自动应答过多,已暂停\n" << std::flush; });
+                     [&] { err << "自动应答过多,已暂停 1 秒\n" << std::flush; });
     engine.Listen();
     answers.setEnabled(true);
+
+    // A lost port is opened again at once if its device is still there;
+    // with --reconnect the program waits for the device as the window does,
+    // otherwise it ends (exit 3).
+    int status = 0;
+    const std::string portName = "COM" + std::to_string(port.CommPort());
+    Reconnector reconnector(port);
+    QObject::connect(&engine, &LineEngine::portLost, [&] {
+        record.note(RecordEvent::PortLost, {}, portName);
+        if (port.setPortOpen(true)) {
+            engine.Listen();
+            return;
+        }
+        if (!options.reconnect || !reconnector.canWait()) {
+            err << "串口已断开 " << portName << "\n" << std::flush;
+            status = kExitPort;
+            QCoreApplication::exit(status);
+            return;
+        }
+        err << "串口已断开 " << portName << ",等待重新连接 " << reconnector.device() << "\n"
+            << std::flush;
+        record.note(RecordEvent::Reconnecting, {}, portName + " " + reconnector.device());
+        reconnector.Wait();
+    });
+    QObject::connect(&reconnector, &Reconnector::reconnected, [&](const QString& device) {
+        engine.Listen();
+        record.note(RecordEvent::Reconnected, {}, portName + " " + device.toStdString());
+        err << "重新连接 " << portName << " " << device.toStdString() << "\n" << std::flush;
+    });
+    QObject::connect(&port, &SerialPort::openChanged, [&](bool open) {
+        if (open) {
+            record.note(RecordEvent::PortOpened, {}, portName + " " + port.DevicePath() + " " +
+                                                         port.Settings());
+        }
+    });
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested,
@@ -98,7 +135,7 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     out << std::flush;
     port.setPortOpen(false);
     record.stop();
-    return 0;
+    return status;
 }
 
 } // namespace quorvane

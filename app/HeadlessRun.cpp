@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <csignal>
 #include <optional>
 #include <ostream>
 #include <unistd.h>
@@ -126,8 +127,35 @@ bool WriteReport(const std::string& path, const std::string& text, std::ostream&
     if (path.empty() || WriteWholeFile(QString::fromLocal8Bit(path.c_str()), text)) {
         return true;
     }
-    err << "quorvane: cannot write " << path << "\n";
+    err << "无法写入 " << path << "\n";
     return false;
+}
+
+// A report that could not be written at the end would leave a CI job
+// without its verdict: the paths are tried before the port is touched.
+std::optional<int> RefuseUnwritableReports(const ProgramOptions& options, std::ostream& err)
+{
+    for (const std::string& path : {options.reportFile, options.junitFile}) {
+        if (!path.empty() && !CanWriteWholeFile(QString::fromLocal8Bit(path.c_str()))) {
+            err << "无法写入 " << path << "\n";
+            return kExitBadSetup;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SignalName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return std::to_string(signal);
+    }
 }
 
 } // namespace
@@ -138,23 +166,34 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
     if (const auto refused = ReadPlan(options, plan, err)) {
         return *refused;
     }
+    if (const auto refused = RefuseUnwritableReports(options, err)) {
+        return *refused;
+    }
     SessionRecord record;
     if (!options.logFile.empty() && !record.start(QString::fromLocal8Bit(options.logFile.c_str()))) {
-        err << "quorvane: cannot write the record to " << options.logFile << "\n";
+        err << "无法写入 " << options.logFile << "\n";
         return kExitBadSetup;
     }
     TermiosPort port;
+    SteadySessionClock clock;
+    LineEngine engine(port, clock, plan.read.settings);
+    SequenceRun run(engine, clock, plan.steps, plan.options);
     if (!OpenHeadlessPort(port, plan.read.setup, err)) {
+        std::string why = MessageFor(MessageId::PortUnavailable, port.CommPort()).text;
+        if (const std::string reason = port.OpenFailureReason(); !reason.empty()) {
+            why += " " + reason;
+        }
+        WriteReport(options.junitFile, SequenceJunit(run, 0.0, why), err);
         return kExitPort;
     }
     record.note(RecordEvent::PortOpened, {},
                 "COM" + std::to_string(port.CommPort()) + " " + ComDevicePath(port.CommPort()) +
                     " " + port.Settings());
+    if (plan.options.rounds == 0) {
+        err << "轮数为 0: 一直运行,直到 Ctrl+C 或 SIGTERM 停止\n" << std::flush;
+    }
 
-    SteadySessionClock clock;
-    LineEngine engine(port, clock, plan.read.settings);
     LineRecorder recorder(engine, record);
-    SequenceRun run(engine, clock, plan.steps, plan.options);
     ProgressLine progress(run, err);
     QObject::connect(&run, &SequenceRun::stepDone,
                      [&](quint64 round, quint64 step, const StepVerdict& verdict) {
@@ -175,12 +214,20 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
     int status = 0;
     QObject::connect(&run, &SequenceRun::finished, [&](SequenceRun::Ending ending) {
         progress.end();
+        // A run that did not finish says why, in its reports too.
+        std::string error;
         if (ending == SequenceRun::Ending::PortLost) {
-            err << "串口已断开\n";
+            error = "串口已断开";
+            err << error << "\n";
+        } else if (signalled != 0) {
+            error = "被信号 " + SignalName(signalled) + " 结束,运行未完成";
         }
         bool written = WriteReport(options.reportFile, SequenceCsv(run), err);
-        written = WriteReport(options.junitFile, SequenceJunit(run, elapsed.elapsed() / 1000.0),
-                              err) && written;
+        written = WriteReport(options.junitFile,
+                              SequenceJunit(run, static_cast<double>(elapsed.nsecsElapsed()) / 1e9,
+                                            error),
+                              err) &&
+                  written;
         out << SequenceSummaryText(run) << "\n" << std::flush;
         if (signalled != 0) {
             status = 128 + signalled;

@@ -1,5 +1,6 @@
 #include "ChartCsv.h"
 
+#include "DecimalText.h"
 #include "RunPoints.h"
 
 #include <QIODevice>
@@ -29,9 +30,7 @@ std::string Cell(const std::string& text)
 
 std::string Fixed3(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
+    return FixedDecimalText(value, 3);
 }
 
 std::string Header(const std::vector<ReplyField>& fields)

@@ -12,7 +12,8 @@ namespace quorvane {
 AutoAnswer::AutoAnswer(LineEngine& engine, SessionClock& clock, const SharedSettings& settings,
                        QObject* parent)
     : QObject(parent), engine_(engine), clock_(clock), settings_(settings),
-      send_(clock.makeTimer(SessionClock::Role::Answer, [this] { SendDue(); }))
+      send_(clock.makeTimer(SessionClock::Role::Answer, [this] { SendDue(); })),
+      resume_(clock.makeTimer(SessionClock::Role::Answer, [this] { setEnabled(true); }))
 {
     connect(&engine_, &LineEngine::eventCame, this, &AutoAnswer::EventCame);
     connect(&engine_, &LineEngine::receptionEnded, this, &AutoAnswer::ReceptionEnded);
@@ -32,6 +33,7 @@ void AutoAnswer::setRules(std::vector<AnswerRule> rules)
 
 void AutoAnswer::setEnabled(bool enabled)
 {
+    resume_->stop();
     enabled_ = enabled;
     if (!enabled_) {
         matcher_.reset();
@@ -106,6 +108,9 @@ bool AutoAnswer::Storm()
     }
     ++keptBack_;
     enabled_ = false;
+    if (resumeAfter_) {
+        resume_->start(*resumeAfter_);
+    }
     emit paused();
     return true;
 }

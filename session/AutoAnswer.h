@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -39,6 +40,10 @@ public:
     const std::vector<AnswerRule>& rules() const { return rules_; }
     void setEnabled(bool enabled);
     bool enabled() const { return enabled_; }
+    // After a storm's pause, answering goes on by itself this much later
+    // (a run without a window, where nobody can tick it again); by default
+    // it waits to be enabled again.
+    void setResumeAfterPause(std::chrono::milliseconds after) { resumeAfter_ = after; }
 
     // Answers given by each rule, and those a storm kept back.
     const std::vector<std::uint64_t>& counts() const { return counts_; }
@@ -77,6 +82,8 @@ private:
     QStringList answeredRules_;  // the rules that answered the reception, for its words
     std::deque<Due> due_;
     std::unique_ptr<SessionTimer> send_;
+    std::unique_ptr<SessionTimer> resume_;
+    std::optional<std::chrono::milliseconds> resumeAfter_;
     std::deque<SessionClock::TimePoint> lastSecond_; // answers in the last second
     std::uint64_t keptBack_ = 0;
 };

@@ -1,8 +1,10 @@
 #include "SequenceReport.h"
 
+#include "DecimalText.h"
 #include "RunSummary.h"
 #include "SequenceRun.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace quorvane {
@@ -72,34 +74,68 @@ std::string SequenceCsv(const SequenceRun& run)
     return csv;
 }
 
-std::string SequenceJunit(const SequenceRun& run, double seconds)
+namespace {
+
+std::string Seconds(double seconds)
+{
+    return FixedDecimalText(seconds, 3);
+}
+
+// The step a run's error belongs to: the one under way when it ended, else
+// the first that never ran, else the one after the last judged.
+std::size_t StepOfError(const SequenceRun& run)
+{
+    if (const auto unfinished = run.unfinishedStep()) {
+        return *unfinished;
+    }
+    const auto& results = run.results();
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (results[i].passes + results[i].failures == 0) {
+            return i;
+        }
+    }
+    return (run.step() + 1) % results.size();
+}
+
+} // namespace
+
+std::string SequenceJunit(const SequenceRun& run, double seconds, const std::string& error)
 {
     const auto& results = run.results();
+    const bool failedRun = !error.empty() && !results.empty();
+    const std::size_t errorStep = failedRun ? StepOfError(run) : results.size();
+    std::string cases;
     std::uint64_t failing = 0;
-    for (const StepResult& r : results) {
-        failing += r.failures > 0 ? 1 : 0;
-    }
-    const std::string counts =
-        "tests=\"" + std::to_string(results.size()) + "\" failures=\"" + std::to_string(failing) + "\"";
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + counts + ">\n";
-    xml += "  <testsuite name=\"quorvane\" " + counts + " errors=\"0\" time=\"" +
-           std::to_string(seconds) + "\">\n";
+    std::uint64_t skipped = 0;
     for (std::size_t i = 0; i < results.size(); ++i) {
         const StepResult& r = results[i];
-        const double median = r.times.Count() ? r.times.Median() / 10000.0 : 0.0;
-        xml += "    <testcase classname=\"quorvane.sequence\" name=\"" + std::to_string(i + 1) +
-               " " + XmlText(r.name) + "\" time=\"" + std::to_string(median) + "\"";
-        if (r.failures == 0) {
-            xml += "/>\n";
-            continue;
+        const double time = std::chrono::duration<double>(r.elapsed).count();
+        cases += "    <testcase classname=\"quorvane.sequence\" name=\"" + std::to_string(i + 1) +
+                 " " + XmlText(r.name) + "\" time=\"" + Seconds(time) + "\">\n";
+        const std::string counts = "失败 " + std::to_string(r.failures) + " 次，通过 " +
+                                   std::to_string(r.passes) + " 次";
+        if (failedRun && errorStep == i) {
+            const std::string message = error + "（" + counts + "）";
+            cases += "      <error type=\"run\" message=\"" + XmlText(message) + "\">" +
+                     XmlText(message) + "</error>\n";
+        } else if (r.failures > 0) {
+            ++failing;
+            const std::string message = counts + "；最后: " + r.lastFailure;
+            cases += "      <failure type=\"step\" message=\"" + XmlText(message) + "\">" +
+                     XmlText(message) + "</failure>\n";
+        } else if (r.passes == 0) {
+            ++skipped;
+            cases += "      <skipped/>\n";
         }
-        const std::string message = "失败 " + std::to_string(r.failures) + " 次，通过 " +
-                                    std::to_string(r.passes) + " 次；最后: " + r.lastFailure;
-        xml += ">\n      <failure type=\"step\" message=\"" + XmlText(message) + "\">" +
-               XmlText(message) + "</failure>\n    </testcase>\n";
+        cases += "    </testcase>\n";
     }
-    xml += "  </testsuite>\n</testsuites>\n";
-    return xml;
+    const std::string counts = "tests=\"" + std::to_string(results.size()) + "\" failures=\"" +
+                               std::to_string(failing) + "\" errors=\"" +
+                               std::to_string(failedRun ? 1 : 0) + "\" skipped=\"" +
+                               std::to_string(skipped) + "\" time=\"" + Seconds(seconds) + "\"";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + counts +
+           ">\n  <testsuite name=\"quorvane\" " + counts + ">\n" + cases +
+           "  </testsuite>\n</testsuites>\n";
 }
 
 bool WriteWholeFile(const QString& path, const std::string& text)
@@ -109,6 +145,14 @@ bool WriteWholeFile(const QString& path, const std::string& text)
            file.write(text.data(), static_cast<qint64>(text.size())) ==
                static_cast<qint64>(text.size()) &&
            file.commit();
+}
+
+bool CanWriteWholeFile(const QString& path)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    return !path.isEmpty() && folder.isDir() && folder.isWritable() &&
+           (!file.exists() || (file.isFile() && file.isWritable()));
 }
 
 } // namespace quorvane

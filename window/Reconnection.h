@@ -1,9 +1,8 @@
 #pragma once
 
-#include "DeviceWatch.h"
+#include "Reconnector.h"
 
 #include <QObject>
-#include <QTimer>
 
 class QAction;
 
@@ -15,13 +14,12 @@ class MainControls;
 class ReceiveCycle;
 class SessionRecord;
 
-// "断线自动重连": after the port's device went away (the port has closed
-// itself), waits for the same device to come back (its by-id name, else
-// its path) and opens the port again with the same settings, within a
-// moment of its return. Listening goes on; timed sending or a sequence the
-// loss stopped stays stopped. The line panel and the session record tell
-// the loss, the wait and the return. Nothing is done while a message box is
-// open: the box is answered first.
+// "断线自动重连" in the window: after the port's device went away (the port
+// has closed itself), the engine's reconnector waits for the same device to
+// come back and opens the port again with the same settings. Listening goes
+// on; timed sending or a sequence the loss stopped stays stopped. The line
+// panel and the session record tell the loss, the wait and the return.
+// Nothing is opened while a message box is open: the box is answered first.
 class Reconnection : public QObject {
     Q_OBJECT
 public:
@@ -42,21 +40,14 @@ public:
     void Cancel();
     // The port dialog chose a port: another one than the lost one ends the wait.
     void PortChosen(int comPort);
-    bool waiting() const { return watch_.watching(); }
+    bool waiting() const { return reconnector_.waiting(); }
 
 private:
-    void PortOpenChanged(bool open);
-    void TryReopen(const QString& path);
-    void RetryIfThere();
-    void StopWaiting();
+    void Reconnected(const QString& device);
     std::string PortName() const;
 
     Parts parts_;
-    DeviceWatch watch_;
-    DeviceIdentity identity_; // of the device the port had open last
-    int identityPort_ = 0;    // its COMn
-    QTimer retry_;            // a device there that did not open yet (udev, ModemManager)
-    bool reopening_ = false;
+    Reconnector reconnector_;
 };
 
 } // namespace quorvane
