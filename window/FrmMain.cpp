@@ -27,6 +27,7 @@
 #include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
+#include "SendBoxFilter.h"
 #include "SequenceWindow.h"
 #include "PortPath.h"
 #include "SerialPort.h"
@@ -35,7 +36,6 @@
 #include "SharedSettings.h"
 #include "StatusPanel.h"
 #include "TextCodec.h"
-#include "TypedText.h"
 #include "ViewMenu.h"
 #include "WindowClock.h"
 
@@ -47,8 +47,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -85,19 +83,6 @@ QComboBox* MakeModeList(QWidget* parent, const QString& name, int x, int y, int 
     auto* list = new QComboBox(parent);
     list->addItems(ModeItems());
     return Place(list, name, x, y, w, h, accessible);
-}
-
-bool IsEditingShortcut(QKeyEvent* key)
-{
-    static const QKeySequence::StandardKey editing[] = {
-        QKeySequence::Copy, QKeySequence::Cut,  QKeySequence::Paste,
-        QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll};
-    for (auto k : editing) {
-        if (key->matches(k)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace
@@ -213,7 +198,7 @@ void FrmMain::buildControls()
          txtRView.widget});
     layout_->setFindBars(txtSView.findBar, txtRView.findBar);
 
-    txtSend->installEventFilter(this);
+    new SendBoxFilter(*txtSend);
     // The Ctrl+C rule holds in every window of the program.
     qApp->installEventFilter(new CopyShortcutFilter(this));
 }
@@ -772,101 +757,6 @@ void FrmMain::TransmitFrame(const ByteList& frame) { send_->TransmitFrame(frame)
 void FrmMain::cmdSend_Click() { send_->cmdSend_Click(); }
 void FrmMain::Timer1_Timer() { send_->Timer1_Timer(); }
 void FrmMain::cmdFresh_Click() { send_->cmdFresh_Click(); }
-
-// Filters the keys typed into the send box by the input format. A refused
-// key leaves the text exactly as it was.
-bool FrmMain::txtSend_KeyPress(QKeyEvent* key)
-{
-    if (IsEditingShortcut(key)) {
-        return false;
-    }
-    switch (key->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete: // no character code
-    case Qt::Key_Backspace:
-        return false;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return RefuseBeyondLength(1);
-    default:
-        break;
-    }
-    const QString typed = key->text();
-    if (typed.isEmpty()) {
-        return false; // no character: arrows, modifiers
-    }
-    const int format = Shared().opt2;
-    QString entered;
-    for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
-        if (!verdict.accepted) {
-            MessageSeam::instance().show(RefusalFor(format));
-            return true;
-        }
-        entered += QChar(verdict.entered);
-    }
-    if (RefuseBeyondLength(entered.size())) {
-        return true;
-    }
-    if (entered != typed) {
-        txtSend->insertPlainText(entered);
-        return true;
-    }
-    return false;
-}
-
-// Text committed by an input method goes through the same filter as keys.
-bool FrmMain::txtSend_InputMethod(QInputMethodEvent* event)
-{
-    const QString typed = event->commitString();
-    const int format = Shared().opt2;
-    if (typed.isEmpty()) {
-        return false;
-    }
-    // Drops the commit (and any preedit) so the text stays as it was.
-    auto refuse = [this](MessageId message) {
-        QInputMethodEvent nothing;
-        QCoreApplication::sendEvent(txtSend, &nothing);
-        MessageSeam::instance().show(message);
-        return true;
-    };
-    QString entered;
-    for (QChar ch : typed) {
-        const CharVerdict verdict = JudgeTypedChar(format, ch.unicode());
-        if (!verdict.accepted) {
-            return refuse(RefusalFor(format));
-        }
-        entered += QChar(verdict.entered);
-    }
-    if (!txtSend->takes(entered.size() - event->replacementLength())) {
-        return refuse(MessageId::SendTextTooLong);
-    }
-    if (entered != typed) {
-        event->setCommitString(entered, event->replacementStart(), event->replacementLength());
-    }
-    return false;
-}
-
-// The send box holds at most SendBox::MaxChars characters, typed or pasted.
-bool FrmMain::RefuseBeyondLength(qsizetype typed)
-{
-    if (txtSend->takes(typed)) {
-        return false;
-    }
-    MessageSeam::instance().show(MessageId::SendTextTooLong);
-    return true;
-}
-
-bool FrmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == txtSend && event->type() == QEvent::KeyPress) {
-        return txtSend_KeyPress(static_cast<QKeyEvent*>(event));
-    } else if (watched == txtSend && event->type() == QEvent::InputMethod) {
-        return txtSend_InputMethod(static_cast<QInputMethodEvent*>(event));
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
 
 // ---- receive cycle ----
 

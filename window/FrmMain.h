@@ -15,7 +15,6 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QAction;
-class QInputMethodEvent;
 
 namespace quorvane {
 
@@ -114,7 +113,6 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -131,10 +129,6 @@ private:
     void LockSending(bool locked);
     void ShowBytesInFindBars();
     void OnHangUp();
-
-    bool txtSend_KeyPress(QKeyEvent* key);
-    bool txtSend_InputMethod(QInputMethodEvent* event);
-    bool RefuseBeyondLength(qsizetype typed);
 
     void cmdSClr_Click();
     void cmdRClr_Click();
