@@ -24,6 +24,7 @@
 #include "ReceiveCycle.h"
 #include "Reconnection.h"
 #include "RecordFormatMenu.h"
+#include "Rs485Notice.h"
 #include "RunSummary.h"
 #include "SendCycle.h"
 #include "SendBox.h"
@@ -208,6 +209,7 @@ void FrmMain::buildCycles()
     engine_ = new LineEngine(*MSComm1_, *clock_, Shared());
     engine_->setTimeoutSource([this] { return timeRcv_->interval(); });
     new LineRecorder(*engine_, *record_, this);
+    rs485Notice_ = new Rs485Notice(*MSComm1_, this);
     connect(engine_, &LineEngine::stateChanged, this, &FrmMain::ShowSendCaption);
     receive_ = new ReceiveCycle({*this, *engine_, *txtRView.text,
                                  [this] { return cmbRcv->currentIndex(); },
@@ -536,7 +538,7 @@ void FrmMain::portSettingsApplied()
 {
     portMenu_->PortSettingsApplied();
     reconnection_->PortChosen(MSComm1_->CommPort());
-    rs485Told_ = false;
+    rs485Notice_->SettingsApplied();
     linePanel_->refresh();
 }
 
@@ -651,15 +653,6 @@ void FrmMain::PortOpenChanged(bool open)
     if (open) {
         const std::string path = p.DevicePath().empty() ? ComDevicePath(p.CommPort()) : p.DevicePath();
         record_->note(RecordEvent::PortOpened, {}, port + " " + path + " " + p.Settings());
-        if (!p.Rs485Refusal().empty() && !rs485Told_) {
-            rs485Told_ = true;
-            // Told from the event loop, not from inside the opening's caller.
-            QTimer::singleShot(0, this, [this] {
-                Message message = MessageFor(MessageId::Rs485Refused, MSComm1_->CommPort());
-                message.detail = MSComm1_->Rs485Refusal();
-                MessageSeam::instance().show(message);
-            });
-        }
     } else {
         record_->note(RecordEvent::PortClosed, {}, port);
     }

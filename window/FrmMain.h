@@ -35,6 +35,7 @@ class PortMenu;
 class ReceiveCycle;
 class Reconnection;
 class RecordFormatMenu;
+class Rs485Notice;
 class SendCycle;
 class SendBox;
 class SequenceWindow;
@@ -208,7 +209,7 @@ private:
     SendCycle* send_ = nullptr;
     PortMenu* portMenu_ = nullptr;
     Reconnection* reconnection_ = nullptr;
-    bool rs485Told_ = false; // the port's refusal of RS-485 was shown for these settings
+    Rs485Notice* rs485Notice_ = nullptr;
     MainLayout* layout_ = nullptr;
     CommandWindow* commands_ = nullptr;
     SequenceWindow* sequence_ = nullptr;
