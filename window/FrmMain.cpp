@@ -23,6 +23,7 @@
 #include "PortReference.h"
 #include "ReceiveCycle.h"
 #include "Reconnection.h"
+#include "RecordControl.h"
 #include "RecordFormatMenu.h"
 #include "Rs485Notice.h"
 #include "RunSummary.h"
@@ -30,7 +31,6 @@
 #include "SendBox.h"
 #include "SendBoxFilter.h"
 #include "SequenceWindow.h"
-#include "PortPath.h"
 #include "SerialPort.h"
 #include "SessionRecord.h"
 #include "SetupMenu.h"
@@ -45,15 +45,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
@@ -289,6 +286,8 @@ void FrmMain::buildMenu()
     LogToFile->setObjectName(QStringLiteral("LogToFile"));
     LogToFile->setCheckable(true);
     recordFormat_ = new RecordFormatMenu(log, *record_);
+    recordControl_ =
+        new RecordControl({*record_, *MSComm1_, *LogToFile, *recordFormat_, this}, this);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("help"));
@@ -371,10 +370,6 @@ void FrmMain::connectHandlers()
     connect(cmdRClr, &QPushButton::clicked, this, &FrmMain::cmdRClr_Click);
     connect(cmdExit, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
     connect(Close, &QAction::triggered, this, &FrmMain::Close_Click);
-    connect(LogToFile, &QAction::toggled, this, &FrmMain::LogToFile_Toggled);
-    // Shown from the event loop, not from inside the handler that wrote.
-    connect(record_, &SessionRecord::failed, this, &FrmMain::RecordFailed, Qt::QueuedConnection);
-    connect(MSComm1_.get(), &SerialPort::openChanged, this, &FrmMain::PortOpenChanged);
     connect(ComSet, &QAction::triggered, this, &FrmMain::ComSet_Click);
     connect(cmdFrame, &QPushButton::clicked, this, &FrmMain::cmdFrame_Click);
     connect(cmdSendset, &QPushButton::clicked, this, &FrmMain::cmdSendset_Click);
@@ -595,67 +590,14 @@ void FrmMain::ComSet_Click()
 
 // ---- session record ----
 
-void FrmMain::ShowRecording(bool on)
-{
-    const QSignalBlocker quiet(LogToFile);
-    LogToFile->setChecked(on);
-    recordFormat_->RecordingChanged(on);
-}
-
-void FrmMain::LogToFile_Toggled(bool on)
-{
-    if (!on) {
-        record_->stop();
-        recordFormat_->RecordingChanged(false);
-        return;
-    }
-    ShowRecording(false); // checked again once a file records
-    const bool csv = record_->format() == RecordFormat::Csv;
-    const QString proposed = QDir::home().filePath(QDateTime::currentDateTime().toString(
-        csv ? QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.csv'")
-            : QStringLiteral("'quorvane-'yyyyMMdd-hhmmss'.log'")));
-    const QString filter = csv ? QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)")
-                               : QStringLiteral("记录文件 (*.log);;所有文件 (*)");
-    const QString path = chooseRecordFile_
-                             ? chooseRecordFile_(proposed)
-                             : QFileDialog::getSaveFileName(
-                                   this, QStringLiteral("记录到文件"), proposed, filter, nullptr,
-                                   QFileDialog::DontConfirmOverwrite); // lines are appended
-    if (!path.isEmpty()) {
-        StartRecord(path);
-    }
-}
-
 bool FrmMain::StartRecord(const QString& path)
 {
-    if (!record_->start(path)) {
-        ShowRecording(false);
-        MessageSeam::instance().show(MessageId::RecordOpenFailed);
-        return false;
-    }
-    ShowRecording(true);
-    if (MSComm1_->PortOpen()) {
-        PortOpenChanged(true); // the record starts with the port as it is
-    }
-    return true;
+    return recordControl_->StartRecord(path);
 }
 
-void FrmMain::RecordFailed()
+void FrmMain::setRecordFileChooser(std::function<QString(const QString&)> chooser)
 {
-    ShowRecording(false);
-    MessageSeam::instance().show(MessageId::RecordWriteFailed);
-}
-
-void FrmMain::PortOpenChanged(bool open)
-{
-    const SerialPort& p = *MSComm1_;
-    const std::string port = "COM" + std::to_string(p.CommPort());
-    if (open) {
-        const std::string path = p.DevicePath().empty() ? ComDevicePath(p.CommPort()) : p.DevicePath();
-        record_->note(RecordEvent::PortOpened, {}, port + " " + path + " " + p.Settings());
-    } else {
-        record_->note(RecordEvent::PortClosed, {}, port);
-    }
+    recordControl_->setFileChooser(std::move(chooser));
 }
 
 // Each dialog is shown without blocking; asking for an open one brings it to

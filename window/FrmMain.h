@@ -34,6 +34,7 @@ class MainLayout;
 class PortMenu;
 class ReceiveCycle;
 class Reconnection;
+class RecordControl;
 class RecordFormatMenu;
 class Rs485Notice;
 class SendCycle;
@@ -69,10 +70,7 @@ public:
     ViewMenu& view() { return *view_; }
     // Asks for the record's file, given the proposed one; empty when the
     // user cancels. A file dialog unless a test replaces it.
-    void setRecordFileChooser(std::function<QString(const QString&)> chooser)
-    {
-        chooseRecordFile_ = std::move(chooser);
-    }
+    void setRecordFileChooser(std::function<QString(const QString&)> chooser);
 
     // MainControls
     QString sendCaption() const override;
@@ -144,10 +142,6 @@ private:
     void cmdRcvset_Click();
     void about_Click();
     void shm_Click();
-    void LogToFile_Toggled(bool on);
-    void RecordFailed();
-    void PortOpenChanged(bool open);
-    void ShowRecording(bool on);
     void ShowSendCaption();
     void ShowSummary();
 
@@ -218,7 +212,7 @@ private:
     SetupMenu* setup_ = nullptr;
     ViewMenu* view_ = nullptr;
     RecordFormatMenu* recordFormat_ = nullptr;
-    std::function<QString(const QString&)> chooseRecordFile_;
+    RecordControl* recordControl_ = nullptr;
 
     bool centred_ = false;
 };
