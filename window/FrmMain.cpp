@@ -2,6 +2,7 @@
 
 #include "AnswerWindow.h"
 #include "AutoAnswer.h"
+#include "AutoAnswerShow.h"
 #include "CommandFrame.h"
 #include "CommandWindow.h"
 #include "Controls.h"
@@ -221,15 +222,7 @@ void FrmMain::buildCycles()
     // After the receive cycle: a reception's bytes are shown before an
     // answer ends it.
     answers_ = new AutoAnswer(*engine_, *clock_, Shared(), this);
-    connect(answers_, &AutoAnswer::receptionAnswered, this, [this](const QString& rule) {
-        receive_->AppendAfterReception(" [已应答 " + rule.toStdString() + "]");
-    });
-    connect(answers_, &AutoAnswer::answered, this, [this](const QString& rule, const ByteList& bytes) {
-        record_->note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
-    });
-    connect(answers_, &AutoAnswer::paused, this, [this] {
-        statusBar()->showMessage(QStringLiteral("自动应答过多,已暂停"), 5000);
-    });
+    new AutoAnswerShow({*answers_, *receive_, *record_, *this}, this);
 }
 
 void FrmMain::buildMenu()
