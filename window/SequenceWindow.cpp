@@ -23,6 +23,8 @@ namespace quorvane {
 namespace {
 
 constexpr int kProgressEveryMs = 100;
+// 步骤, 名称, 通过, 失败, 超时, the response median and maximum, 最后失败.
+constexpr int kColumns = 8;
 const QString kStart = QStringLiteral("开始");
 const QString kStop = QStringLiteral("停止");
 
@@ -61,18 +63,19 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
     cmdReport = MakeButton(this, QStringLiteral("cmdReport"), QStringLiteral("保存报告..."), 390, 9,
                            80, 24);
     lblProgress = MakeLabel(this, QStringLiteral("lblProgress"), QString(), 10, 40, 460, 18);
-    lstResults = Place(new QTableWidget(0, 6, this), QStringLiteral("lstResults"), 10, 62, 460, 188,
-                       QStringLiteral("序列结果"));
-    lstResults->setHorizontalHeaderLabels({QStringLiteral("步骤"), QStringLiteral("名称"),
-                                           QStringLiteral("通过"), QStringLiteral("失败"),
-                                           QStringLiteral("响应中位(ms)"),
-                                           QStringLiteral("响应最大(ms)")});
+    lstResults = Place(new QTableWidget(0, kColumns, this), QStringLiteral("lstResults"), 10, 62,
+                       460, 188, QStringLiteral("序列结果"));
+    lstResults->setHorizontalHeaderLabels(
+        {QStringLiteral("步骤"), QStringLiteral("名称"), QStringLiteral("通过"),
+         QStringLiteral("失败"), QStringLiteral("超时"), QStringLiteral("响应中位(ms)"),
+         QStringLiteral("响应最大(ms)"), QStringLiteral("最后失败")});
     lstResults->verticalHeader()->hide();
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstResults->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    for (const int column : {0, 2, 3}) {
-        lstResults->setColumnWidth(column, 46);
+    lstResults->horizontalHeader()->setStretchLastSection(true);
+    for (const int column : {0, 2, 3, 4}) {
+        lstResults->setColumnWidth(column, 40);
     }
+    lstResults->setColumnWidth(1, 90);
     cmdReport->setEnabled(false);
 
     progressDue_.setInterval(kProgressEveryMs);
@@ -196,10 +199,12 @@ void SequenceWindow::ShowProgress()
     lstResults->setRowCount(static_cast<int>(results.size()));
     for (int row = 0; row < static_cast<int>(results.size()); ++row) {
         const StepResult& r = results[static_cast<std::size_t>(row)];
-        const QString cells[] = {QString::number(row + 1), QString::fromStdString(r.name),
-                                 QString::number(r.passes), QString::number(r.failures),
-                                 Times(r.times, true), Times(r.times, false)};
-        for (int column = 0; column < 6; ++column) {
+        const QString cells[kColumns] = {
+            QString::number(row + 1),    QString::fromStdString(r.name),
+            QString::number(r.passes),   QString::number(r.failures),
+            QString::number(r.timeouts), Times(r.times, true),
+            Times(r.times, false),       QString::fromStdString(r.lastFailure)};
+        for (int column = 0; column < kColumns; ++column) {
             QTableWidgetItem* item = lstResults->item(row, column);
             if (item == nullptr) {
                 item = new QTableWidgetItem;
