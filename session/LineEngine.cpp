@@ -165,6 +165,13 @@ void LineEngine::TimeOutOldest()
         const bool timed = mode_ == SendState::Timed;
         timeout.tell = !(settings_.ContinueAfterTimeout && timed);
         timeout.stopsTimed = timed && !settings_.ContinueAfterTimeout;
+        if (timeout.stopsTimed) {
+            // Timed sending stops at this one: the frames after it raise no
+            // further box while its own is open.
+            for (Waiting& waiting : waiting_) {
+                waiting.deadline.reset();
+            }
+        }
     }
     summary_.OnTimeout();
     RearmDeadline();

@@ -10,6 +10,7 @@ under dbus-run-session:
 Every wait polls a condition against a deadline; nothing sleeps for a fixed
 time.
 """
+import datetime
 import os
 import shutil
 import signal
@@ -108,12 +109,16 @@ class Desktop:
         self.device, path = self.start_device()
         self.port_path = path
 
+        if self.system is not None:
+            self.system.plug("ttyUSB0", path)
+        self.start_app()
+
+    def start_app(self):
         env = dict(self.env)
         env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb"})
         if self.system is None:
-            env["QUORVANE_COM2"] = path
+            env["QUORVANE_COM2"] = self.port_path
         else:
-            self.system.plug("ttyUSB0", path)
             env["QUORVANE_SYSTEM_ROOT"] = self.system.root
         self.app_process = subprocess.Popen(
             [os.path.join(self.bin_dir, "quorvane"), *self.app_args], env=env, cwd=self.home)
@@ -657,16 +662,126 @@ def reconnect_group(d):
              lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 2)
 
 
-GROUPS = {"reconnect": reconnect_group, "find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
+# Timed sending every 100 ms against a silent device, 300 ms time-out; one
+# command that waits for a checked answer, its own 200 ms time-out, run
+# until stopped.
+SILENT_SETUP = """[quorvane]
+version=2
+[frame]
+StartByte=00
+SlaveAddr=
+CmdByte=
+EndByte=FF
+LenOption=1
+FcsOption=1
+FcsMethod=0
+FcsStart=0
+FcsByteOrder=1
+PreprocessOn=0
+PreprocessKind=0
+[receive]
+RcvTimeoutMs=300
+RcvMaxChars=150
+CheckReply=0
+ShowMillis=0
+ContinueAfterTimeout=0
+[send]
+mode=1
+format=1
+interval=100
+encoding=0
+linebreak=0
+text=1 2
+[port]
+port=2
+baud=9600
+parity=n
+databits=8
+stopbits=1
+handshake=0
+dtr=1
+rts=1
+rs485=0
+rs485rtshigh=1
+rs485before=0
+rs485after=0
+[display]
+send=1
+receive=1
+[sequence]
+rounds=0
+stoponfail=0
+[chart]
+response=1
+histogram=0
+throughput=0
+values=1
+fields=0
+[commands]
+count=1
+1.name=问
+1.text=1 2
+1.format=1
+1.expect=1
+1.pattern=
+1.timeout=200
+1.wait=0
+[answers]
+enabled=0
+count=0
+"""
+
+
+def silent_group(d):
+    """A silent device: timed sending stops at its first time-out, one box,
+    and the button reads 开始发送 again; closing the window, or SIGTERM,
+    while a sequence runs ends the program cleanly."""
+    d.click(d.find("push button", "开始发送", d.main))
+    message = d.window("提示")
+    d.find("label", "接收超时,请检查相关参数设置", message)
+    # The box stays open while later frames' time-outs would fall due.
+    clock = d.status()[2]
+    wait_for("two seconds on the window's clock",
+             lambda: d.status()[2] not in (clock, (datetime.datetime.strptime(clock, "%H:%M:%S") +
+                                                  datetime.timedelta(seconds=1)).strftime("%H:%M:%S")))
+    d.key("Return")
+    d.window_gone("提示")
+    d.find("push button", "开始发送", d.main)
+    expect(d.find_in(d.main, "push button", "停止发送") is None, "timed sending still runs")
+    expect(not any(child is not None and child.name == "提示" for child in d.app),
+           "a second time-out box")
+
+    for how in ("退 出", "SIGTERM"):
+        d.click(d.find("text", "接收数据显示区", d.main))  # the window has the keyboard
+        d.key("alt+p")
+        d.click(d.find("menu item", "运行序列..."))
+        window = d.window("运行序列")
+        d.click(d.find("push button", "开始", window))
+        wait_for("a step that timed out", lambda: any(
+            "失败 " in (label.name or "") and "失败 0" not in label.name
+            for label in pyatspi.findAllDescendants(window, lambda o: o.getRoleName() == "label")))
+        if how == "SIGTERM":
+            d.app_process.send_signal(signal.SIGTERM)
+        else:
+            d.click(d.find("push button", "退 出", d.main))
+        wait_for("the program to end", lambda: d.app_process.poll() is not None)
+        expect(d.app_process.returncode == 0, f"closed by {how} during a run: exit {d.app_process.returncode}")
+        if how != "SIGTERM":
+            d.start_app()
+
+
+GROUPS = {"silent": silent_group, "reconnect": reconnect_group, "find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 
 def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
-    device_mode = ("flood", "3000000") if group == "announce" else ("echo",)
-    app_args = ("--log", "session.log") if group == "reading" else ()
+    device_mode = {"announce": ("flood", "3000000"), "silent": ("silent",)}.get(group, ("echo",))
+    app_args = {"reading": ("--log", "session.log"), "silent": ("silent.qvs",)}.get(group, ())
     system = FakeSystem() if group == "reconnect" else None
     desktop = Desktop(bin_dir, device_mode, app_args, system)
+    with open(os.path.join(desktop.home, "silent.qvs"), "w") as setup:
+        setup.write(SILENT_SETUP)
     try:
         if group == "frontdoor":
             here = os.path.dirname(os.path.abspath(__file__))

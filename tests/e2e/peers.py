@@ -163,9 +163,26 @@ def answers_mbpoll(folder, setup):
     assert count >= 6, out
 
 
+def with_commands(setup, commands):
+    """The setup with these commands (name, text, expect, pattern) instead of its own."""
+    head, rest = setup.split("[commands]\n")
+    lines = [f"count={len(commands)}"]
+    for n, (name, text, expect, pattern) in enumerate(commands, 1):
+        lines += [f"{n}.name={name}", f"{n}.text={text}", f"{n}.format=2", f"{n}.expect={expect}",
+                  f"{n}.pattern={pattern}", f"{n}.timeout=0", f"{n}.wait=0"]
+    return head + "[commands]\n" + "\n".join(lines) + "\n" + rest[rest.index("[answers]"):]
+
+
 def runs_against_pymodbus(folder, setup):
     """quorvane --run is the master: each right answer of the pymodbus slave
-    passes, by its check and by its bytes."""
+    passes, by its check and by its bytes; a read past its 100 registers
+    provokes exception 02, which passes a step that expects its bytes and
+    fails one that expects a right answer (校验应答), by its name."""
+    refusal = os.path.join(folder, "refusal.qvs")
+    with open(refusal, "w", encoding="utf-8") as f:
+        f.write(with_commands(open(setup, encoding="utf-8").read(),
+                              [("读 0-9", "00 00 00 0A", 1, ""), ("越界", "00 C8 00 01", 2, "01 83 02 ?? ??"),
+                               ("越界应答", "00 C8 00 01", 1, "")]))
     line = Line(folder)
     slave = subprocess.Popen(["/usr/bin/python3", "-c", SLAVE, line.b],
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
@@ -173,12 +190,17 @@ def runs_against_pymodbus(folder, setup):
         wait_for("the pymodbus slave", lambda: mbpoll(line.a, timeout="0.2").returncode == 0)
         ran = subprocess.run([os.path.join(BIN, "quorvane"), "--run", setup, "--port", line.a],
                              capture_output=True, text=True, timeout=60)
+        refused = subprocess.run([os.path.join(BIN, "quorvane"), "--run", refusal, "--port", line.a,
+                                  "--rounds", "2"], capture_output=True, text=True, timeout=60)
     finally:
         slave.terminate()
         slave.wait(DEADLINE)
         line.close()
     assert ran.returncode == 0, ran.stdout + ran.stderr
     assert ran.stdout.startswith("通过 10 失败 0 超时 0"), ran.stdout
+    assert refused.returncode == 1, refused.stdout + refused.stderr
+    assert refused.stdout.startswith("通过 4 失败 2 超时 0"), refused.stdout
+    assert refused.stderr.count("第 2 轮 第 3 步 越界应答: 失败 异常 02 非法数据地址") == 1, refused.stderr
 
 
 def main():

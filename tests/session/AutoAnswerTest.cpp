@@ -64,6 +64,15 @@ TEST_F(Answers, ALoopedLineCannotRunAway)
     EXPECT_FALSE(answers.enabled());
     clock.advanceMs(2000);
     EXPECT_EQ(port.outputs().size(), AutoAnswer::kMostPerSecond);
+
+    // Without a window it answers again a second after the pause.
+    answers.setEnabled(true);
+    answers.setResumeAfterPause(std::chrono::seconds(1));
+    port.raiseBytes({0x01, 0x02});
+    clock.advanceMs(10);
+    EXPECT_EQ(paused, 2);
+    clock.advanceMs(1000);
+    EXPECT_TRUE(answers.enabled());
 }
 
 } // namespace

@@ -4,10 +4,13 @@
 #include "FakeSerialPort.h"
 #include "FakeSessionClock.h"
 #include "LineEngine.h"
+#include "SequenceRun.h"
+#include "Setup.h"
 #include "SharedSettings.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -217,6 +220,58 @@ TEST_F(Engine, AModbusExceptionFailsACheckedStep)
     port.raiseBytes({0x01, 0x83, 0x02, 0xC0, 0xF1});
     clock.advanceMs(50);
     EXPECT_EQ(endings, (std::vector<std::string>{" [失败 异常 02 非法数据地址]", " [通过]"}));
+}
+
+// Steps with 100 ms time-outs against a device that echoes each frame after
+// `delay`: 150 ms late, every step fails by its time-out and each late echo
+// is marked on its own step, never taken for the next one's answer; 50 ms,
+// every step passes. Past the byte limit a step fails and the run goes on.
+TEST_F(Engine, ALateAnswerIsItsOwnStepsNeverTheNexts)
+{
+    const ByteList frame123 = {0x00, 0x03, 0x01, 0x02, 0x03, 0x03, 0xFF};
+    for (const int delay : {150, 50, 5}) {
+        SCOPED_TRACE(delay);
+        settings.RcvMaxChars = delay == 5 ? 3 : 150;
+        std::deque<std::pair<SessionClock::TimePoint, ByteList>> echoes;
+        auto echo = QObject::connect(&engine, &LineEngine::frameWritten, [&](quint64, const ByteList& frame) {
+            echoes.push_back({clock.now() + std::chrono::milliseconds(delay), frame});
+        });
+        const std::uint64_t first = engine.lastFrame();
+        std::string late;
+        auto ends = QObject::connect(&engine, &LineEngine::receptionEnded, [&](const ReceptionEnd& e) {
+            late += e.late && e.markLate ? std::to_string(e.answers - first) : "";
+        });
+        SequenceRun run(engine, clock, std::vector<SequenceStep>(8, {"回显", frame123, {ExpectKind::CheckedFrame, ""}, 100, 0}),
+                        {1, false});
+        run.Start();
+        for (int ms = 0; ms < 10000 && run.running(); ++ms) {
+            clock.advanceMs(1);
+            while (!echoes.empty() && echoes.front().first <= clock.now()) {
+                port.raiseBytes(echoes.front().second);
+                echoes.pop_front();
+            }
+        }
+        EXPECT_FALSE(run.running());
+        EXPECT_EQ(engine.lastFrame() - first, 8u);
+        EXPECT_EQ(run.passes(), delay == 50 ? 8u : 0u);
+        EXPECT_EQ(run.timeouts(), delay == 150 ? 8u : 0u);
+        EXPECT_EQ(run.results()[0].lastFailure, delay == 150 ? "超时" : delay == 5 ? "超出字节数" : "");
+        if (delay == 150) {
+            clock.advanceMs(200);
+            EXPECT_EQ(late, "12345678") << "each late echo on its own step";
+        }
+        QObject::disconnect(echo);
+        QObject::disconnect(ends);
+    }
+
+    // A step that could wait for ever is refused before the run.
+    SavedCommand command{"一二三", "1 2 3", 1, {ExpectKind::Silence, ""}};
+    settings.RcvTimeoutMs = 0;
+    std::string problem;
+    EXPECT_FALSE(StepsOfCommands({command}, settings, problem));
+    EXPECT_EQ(problem, "命令 1 没有超时(超时(ms)与接收超时时间都为 0)");
+    command.timeoutMs = 20;
+    EXPECT_TRUE(StepsOfCommands({command}, settings, problem));
 }
 
 } // namespace
