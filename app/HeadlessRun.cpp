@@ -178,6 +178,14 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
     SteadySessionClock clock;
     LineEngine engine(port, clock, plan.read.settings);
     SequenceRun run(engine, clock, plan.steps, plan.options);
+    // A signal from here on ends the run with its reports, also one that
+    // comes before the first step.
+    int signalled = 0;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, [&](int sig) {
+        signalled = sig;
+        run.Stop();
+    });
     if (!OpenHeadlessPort(port, plan.read.setup, err)) {
         std::string why = MessageFor(MessageId::PortUnavailable, port.CommPort()).text;
         if (const std::string reason = port.OpenFailureReason(); !reason.empty()) {
@@ -203,16 +211,10 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
                                           plan.steps[step].name + ": 失败 " + verdict.reason);
                          }
                      });
-    int signalled = 0;
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, [&](int sig) {
-        signalled = sig;
-        run.Stop();
-    });
     QElapsedTimer elapsed;
     elapsed.start();
     int status = 0;
-    QObject::connect(&run, &SequenceRun::finished, [&](SequenceRun::Ending ending) {
+    const auto finish = [&](SequenceRun::Ending ending) {
         progress.end();
         // A run that did not finish says why, in its reports too.
         std::string error;
@@ -243,8 +245,15 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
         }
         QObject::connect(&port, &SerialPort::drained, [&] { QCoreApplication::exit(status); });
         QTimer::singleShot(5000, [&] { QCoreApplication::exit(status); });
+    };
+    QObject::connect(&run, &SequenceRun::finished, finish);
+    QTimer::singleShot(0, [&] {
+        if (signalled == 0) {
+            run.Start();
+        } else {
+            finish(SequenceRun::Ending::Stopped);
+        }
     });
-    QTimer::singleShot(0, &run, &SequenceRun::Start);
     QCoreApplication::exec();
     return status;
 }

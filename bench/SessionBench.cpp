@@ -3,6 +3,7 @@
 //   quorvane-bench-session response  the response the engine reports against the device's wait
 //   quorvane-bench-session memory    10^6 rounds of 5 steps, memory held
 //   quorvane-bench-session answers   quorvane --answer against a master every 2 ms
+//   quorvane-bench-session overlap   frames every 20 ms, a device that answers after 30 ms
 #include "BenchReport.h"
 #include "CommandWindow.h"
 #include "DeviceProcess.h"
@@ -228,6 +229,83 @@ void ResponseFigures()
               Met(gap, gap.ran() && gap.max() <= 0.3 && gap.min() >= -0.3)});
 }
 
+// Frames written every 20 ms to a device that answers each after 30 ms, so
+// the next frame is out before each answer: the engine's median response
+// against the median wait the device logs, over 200 frames.
+std::string OverlappingFrames(double& engine, double& device)
+{
+    DeviceProcess echo;
+    if (!echo.start({"echo", "--delay", "30"})) {
+        return "quorvane-device did not start";
+    }
+    qputenv("QUORVANE_COM2", echo.path().toUtf8());
+    RefreshPortMap();
+    SharedSettings settings;
+    ApplyStartupDefaults(settings);
+    settings.RcvTimeoutMs = 1000;
+    TermiosPort port;
+    port.setCommPort(2);
+    if (!port.setPortOpen(true)) {
+        return "the port did not open";
+    }
+    SteadySessionClock clock;
+    LineEngine line(port, clock, settings);
+    std::vector<double> responses;
+    QObject::connect(&line, &LineEngine::eventCame, [&](const LineEvent& e) {
+        if (e.first && e.answers != 0 && e.response) {
+            responses.push_back(static_cast<double>(e.response->count()) / 1000.0);
+        }
+    });
+    int written = 0;
+    QTimer every;
+    every.setTimerType(Qt::PreciseTimer);
+    // Frames go on until 200 answers are timed: a frame written is what ends
+    // the reception before it, as the answers come 20 ms apart.
+    QObject::connect(&every, &QTimer::timeout, [&] {
+        line.WriteFrame({0x00, 0x01, static_cast<std::uint8_t>(++written), 0xFF});
+    });
+    every.start(20);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (responses.size() < 200 && elapsed.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    every.stop();
+    port.setPortOpen(false);
+    std::vector<double> waits;
+    const QRegularExpression after(QStringLiteral(R"(TX after ([0-9.]+)ms)"));
+    for (auto m = after.globalMatch(echo.log()); m.hasNext();) {
+        waits.push_back(m.next().captured(1).toDouble());
+    }
+    if (responses.size() < 200 || waits.size() < 200) {
+        return std::to_string(responses.size()) + " answers timed, " + std::to_string(waits.size()) +
+               " logged";
+    }
+    responses.resize(200);
+    waits.resize(200);
+    engine = Median(responses);
+    device = Median(waits);
+    return {};
+}
+
+void OverlapFigures()
+{
+    WriteSection("23. Overlapping frames: a frame every 20 ms to quorvane-device echo --delay 30, "
+                 "200 frames per run; each answer timed from its own frame");
+    Samples engine, device, gap;
+    for (int r = 0; r < kRuns; ++r) {
+        double e = 0, d = 0;
+        const std::string why = OverlappingFrames(e, d);
+        engine.add(e, why);
+        device.add(d, why);
+        gap.add(e - d, why);
+    }
+    WriteRow({"median response the engine reports", Spread(engine, 2, "ms"), "-", "-", "-", "-"});
+    WriteRow({"median wait the device logs", Spread(device, 2, "ms"), "-", "-", "-", "-"});
+    WriteRow({"engine minus device", Spread(gap, 2, "ms"), "within 1 ms", "-", "-",
+              Met(gap, gap.ran() && gap.max() <= 1.0 && gap.min() >= -1.0)});
+}
+
 // 10^6 rounds of 5 steps on a fake port that answers each frame with itself
 // at once: the results are kept per step, so memory stays flat.
 std::string ManyRounds(double& grownMb, double& seconds)
@@ -360,9 +438,10 @@ int main(int argc, char** argv)
 {
     qputenv("QUORVANE_DEVICE_BIN",
             (QString::fromLocal8Bit(argv[0]).section(u'/', 0, -2) + "/quorvane-device").toLocal8Bit());
-    return RunBenchMode(argc, argv, "quorvane-bench-session steps|response|memory|answers",
+    return RunBenchMode(argc, argv, "quorvane-bench-session steps|response|memory|answers|overlap",
                         {{"steps", StepFigures},
                          {"response", ResponseFigures},
                          {"memory", MemoryFigures},
-                         {"answers", AnswerFigures}});
+                         {"answers", AnswerFigures},
+                         {"overlap", OverlapFigures}});
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -136,6 +137,11 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
 
     const Ran rounds = run({"--run", write(ModbusSetup()), "--rounds", "x"});
     EXPECT_EQ(rounds.status, 2);
+    // A report that could not be written is refused before the port is touched.
+    const Ran nowhere = run({"--run", write(ModbusSetup()), "--port", "/nonexistent/ttyUSB9",
+                             "--junit", "/nonexistent/folder/r.xml"});
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_EQ(nowhere.err, QStringLiteral("无法写入 /nonexistent/folder/r.xml\n"));
     const Ran noRun = run({"--rounds", "3"});
     EXPECT_EQ(noRun.status, 2);
 
@@ -163,6 +169,35 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     const Ran old = run({"--run", v1.fileName(), "--port", device.path()});
     EXPECT_EQ(old.status, 0) << old.err.toStdString();
     EXPECT_TRUE(old.out.startsWith(QStringLiteral("通过 1 失败 0"))) << old.out.toStdString();
+}
+
+// Under a locale whose decimal mark is a comma the reports still write a
+// point: a JUnit time of "0,012" is no number to a CI server. A step's time
+// is the real time its frames waited.
+TEST_F(Headless, ReportsReadTheSameUnderEveryLocale)
+{
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {"-i", "de_DE", "-f", "UTF-8", dir.filePath("de_DE.UTF-8")});
+    if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0) {
+        GTEST_SKIP() << "no de_DE locale can be made here";
+    }
+    DeviceProcess device;
+    ASSERT_TRUE(device.start({"modbus", "--delay", "5"}));
+    qputenv("LOCPATH", dir.path().toLocal8Bit());
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    const Ran ran = run({"--run", write(ModbusSetup()), "--port", device.path(), "--junit",
+                         dir.filePath("de.xml")});
+    qunsetenv("LC_ALL");
+    qunsetenv("LOCPATH");
+    EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
+    QFile junit(dir.filePath("de.xml"));
+    ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(junit.readAll());
+    EXPECT_FALSE(xml.contains(QRegularExpression(QStringLiteral("time=\"[0-9]*,")))) << xml.toStdString();
+    const auto step = QRegularExpression(QStringLiteral("name=\"1 [^\"]*\" time=\"([0-9.]+)\"")).match(xml);
+    ASSERT_TRUE(step.hasMatch()) << xml.toStdString();
+    EXPECT_GE(step.captured(1).toDouble(), 0.005) << "the step waited for its answer";
 }
 
 // quorvane --answer plays the slave for quorvane-device's master: 200

@@ -93,6 +93,16 @@ TEST_F(PortItems, ListeningGivesEachReceptionItsHeaderLimitAndCheck)
     EXPECT_EQ(rcvView(), "12:34:56接收： 65 66 [长度错误]\r\n12:34:56接收： 1 2 3"
                          "\r\n12:34:56接收： 0 0 0 [长度错误]");
     EXPECT_EQ(recorder.texts().size(), 1u);
+
+    // A frame sent and answered does not end listening.
+    txtRView()->clear();
+    Shared().CheckReply = false;
+    typeSend("1");
+    clickSend();
+    port->raiseBytes({0x06});
+    ASSERT_TRUE(WaitUntil([&] { return !window->engine().receiving(); }));
+    port->raiseBytes({0x41});
+    EXPECT_EQ(rcvView(), "12:34:56接收： 6\r\n12:34:56接收： 65");
 }
 
 TEST_F(PortItems, SendBreakHoldsTheLineAQuarterSecond)

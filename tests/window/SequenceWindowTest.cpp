@@ -89,6 +89,25 @@ TEST_F(Sequence, ABadStepIsRefusedAndStopEndsARun)
     EXPECT_FALSE(sequence->running());
     EXPECT_TRUE(find<QLabel>("lblProgress")->text().startsWith(QStringLiteral("已停止 · 通过 ")));
     EXPECT_TRUE(recorder.messages().empty());
+
+    // A step's own time-out works with the receive time-out at 0; a step
+    // with none at all is refused before it starts.
+    const LineEngine& engine = window->engine();
+    ASSERT_TRUE(WaitUntil([&] { // the echo of the frame on the wire at the stop
+        return engine.summary().Counts().replies == engine.summary().Counts().framesWritten &&
+               !engine.receiving();
+    }));
+    window->setTimeRcvInterval(0);
+    Shared().RcvTimeoutMs = 0;
+    commands->setCommands({{"静", "9", 1, {ExpectKind::Silence, ""}, 30}});
+    sequence->setChoices(1, false);
+    sequence->cmdStart_Click();
+    ASSERT_TRUE(WaitUntil([&] { return !sequence->running(); }));
+    EXPECT_EQ(sequence->lastRun()->passes(), 1u);
+    commands->setCommands({{"静", "9", 1, {ExpectKind::Silence, ""}}});
+    sequence->cmdStart_Click();
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{
+                                    "无法运行序列: 命令 1 没有超时(超时(ms)与接收超时时间都为 0)"});
 }
 
 } // namespace
