@@ -26,6 +26,9 @@ Reconnector::Reconnector(SerialPort& port, QObject* parent) : QObject(parent), p
     connect(&retry_, &QTimer::timeout, this, &Reconnector::RetryIfThere);
     connect(&watch_, &DeviceWatch::present, this, &Reconnector::TryReopen);
     connect(&port_, &SerialPort::openChanged, this, &Reconnector::PortOpenChanged);
+    if (port_.PortOpen()) {
+        PortOpenChanged(true); // opened before it was made
+    }
 }
 
 std::string Reconnector::device() const

@@ -48,7 +48,7 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmSequence"));
     setWindowTitle(QStringLiteral("运行序列"));
-    SetUpDialogWindow(this, 480, 260);
+    SetUpDialogWindow(this, 640, 260);
 
     spinRounds = Place(new QSpinBox(this), QStringLiteral("spinRounds"), 52, 10, 90, 22,
                        QStringLiteral("轮数"));
@@ -59,12 +59,12 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
     chkStopOnFail = Place(new QCheckBox(QStringLiteral("出错时停止"), this),
                           QStringLiteral("chkStopOnFail"), 158, 12, 100, 20,
                           QStringLiteral("出错时停止"));
-    cmdStart = MakeButton(this, QStringLiteral("cmdStart"), kStart, 300, 9, 80, 24);
-    cmdReport = MakeButton(this, QStringLiteral("cmdReport"), QStringLiteral("保存报告..."), 390, 9,
+    cmdStart = MakeButton(this, QStringLiteral("cmdStart"), kStart, 460, 9, 80, 24);
+    cmdReport = MakeButton(this, QStringLiteral("cmdReport"), QStringLiteral("保存报告..."), 550, 9,
                            80, 24);
-    lblProgress = MakeLabel(this, QStringLiteral("lblProgress"), QString(), 10, 40, 460, 18);
+    lblProgress = MakeLabel(this, QStringLiteral("lblProgress"), QString(), 10, 40, 620, 18);
     lstResults = Place(new QTableWidget(0, kColumns, this), QStringLiteral("lstResults"), 10, 62,
-                       460, 188, QStringLiteral("序列结果"));
+                       620, 188, QStringLiteral("序列结果"));
     lstResults->setHorizontalHeaderLabels(
         {QStringLiteral("步骤"), QStringLiteral("名称"), QStringLiteral("通过"),
          QStringLiteral("失败"), QStringLiteral("超时"), QStringLiteral("响应中位(ms)"),
@@ -72,8 +72,8 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
     lstResults->verticalHeader()->hide();
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstResults->horizontalHeader()->setStretchLastSection(true);
-    for (const int column : {0, 2, 3, 4}) {
-        lstResults->setColumnWidth(column, 40);
+    for (const int column : {0, 2, 3, 4, 5, 6}) {
+        lstResults->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
     lstResults->setColumnWidth(1, 90);
     cmdReport->setEnabled(false);
@@ -211,6 +211,7 @@ void SequenceWindow::ShowProgress()
                 lstResults->setItem(row, column, item);
             }
             item->setText(cells[column]);
+            item->setToolTip(column == kColumns - 1 ? cells[column] : QString());
         }
     }
 }

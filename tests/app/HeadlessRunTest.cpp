@@ -231,6 +231,36 @@ TEST_F(Headless, AnswersAMasterByteForByte)
         "master: sent 200 answered 200 unanswered 0 twice 0 wrong 0 ")))
         << summary.toStdString();
 
+    // With --reconnect a lost port is waited for and answering goes on.
+    const QString link = dir.filePath("com2");
+    DeviceProcess first;
+    ASSERT_TRUE(first.start({"--link", link, "echo"}));
+    QProcess waiting;
+    waiting.setProcessEnvironment(environment);
+    waiting.setReadChannel(QProcess::StandardError);
+    waiting.start(qEnvironmentVariable("QUORVANE_BIN"),
+                  {"--answer", write(setup), "--port", link, "--reconnect"});
+    ASSERT_TRUE(waiting.waitForStarted());
+    QString said;
+    const auto saidSoFar = [&](const QString& what) {
+        for (int i = 0; i < 100 && !said.contains(what); ++i) {
+            waiting.waitForReadyRead(100);
+            said += QString::fromUtf8(waiting.readAllStandardError());
+        }
+        return said.contains(what);
+    };
+    for (int i = 0; i < 100 && !first.log().contains(QStringLiteral("settings 115200")); ++i) {
+        waiting.waitForReadyRead(50); // until the port is open and set up
+    }
+    first.stop();
+    EXPECT_TRUE(saidSoFar(QStringLiteral("串口已断开 COM2,等待重新连接 "))) << said.toStdString();
+    DeviceProcess again;
+    ASSERT_TRUE(again.start({"--link", link, "echo"}));
+    EXPECT_TRUE(saidSoFar(QStringLiteral("重新连接 COM2 "))) << said.toStdString();
+    waiting.terminate();
+    ASSERT_TRUE(waiting.waitForFinished(10000));
+    EXPECT_EQ(waiting.exitCode(), 0);
+
     Record none = ModbusSetup();
     const Ran refused = run({"--answer", write(none)});
     EXPECT_EQ(refused.status, 2);

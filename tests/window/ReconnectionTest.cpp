@@ -101,6 +101,8 @@ TEST_F(Reconnect, TimedSendingTheLossStoppedStaysStopped)
     unplug();
     ASSERT_TRUE(WaitUntil([&] { return !recorder.messages().empty(); }));
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"端口2已被占用或不存在,请更换端口"});
+    EXPECT_EQ(recorder.messages()[0].detail, "串口已断开") << "a loss, never a time-out";
+    EXPECT_EQ(window->engine().summary().Counts().timeouts, 0u);
     EXPECT_EQ(cmdSend()->text(), "开始发送");
     const std::size_t written = port->outputs().size();
     plugBack();

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -61,6 +62,9 @@ TEST_F(Sequence, StepsAreJudgedRoundAfterRoundWithoutABox)
         QStringLiteral("完成 · 通过 4 失败 2 超时 0 响应 ")))
         << find<QLabel>("lblProgress")->text().toStdString();
     EXPECT_EQ(sendView().count(QStringLiteral("\r\n")), 5) << "each step's frame on its line";
+    const auto* table = find<QTableWidget>("lstResults");
+    EXPECT_EQ(table->item(2, 3)->text(), "2"); // 失败
+    EXPECT_EQ(table->item(2, 7)->text(), "应为 01 * 收到 00 01 04 05 FF"); // 最后失败
 
     QTemporaryDir dir;
     sequence->chooseReportFile = [&](const QString&) { return dir.filePath("r.csv"); };
