@@ -662,74 +662,18 @@ def reconnect_group(d):
              lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 2)
 
 
-# Timed sending every 100 ms against a silent device, 300 ms time-out; one
-# command that waits for a checked answer, its own 200 ms time-out, run
-# until stopped.
-SILENT_SETUP = """[quorvane]
-version=2
-[frame]
-StartByte=00
-SlaveAddr=
-CmdByte=
-EndByte=FF
-LenOption=1
-FcsOption=1
-FcsMethod=0
-FcsStart=0
-FcsByteOrder=1
-PreprocessOn=0
-PreprocessKind=0
-[receive]
-RcvTimeoutMs=300
-RcvMaxChars=150
-CheckReply=0
-ShowMillis=0
-ContinueAfterTimeout=0
-[send]
-mode=1
-format=1
-interval=100
-encoding=0
-linebreak=0
-text=1 2
-[port]
-port=2
-baud=9600
-parity=n
-databits=8
-stopbits=1
-handshake=0
-dtr=1
-rts=1
-rs485=0
-rs485rtshigh=1
-rs485before=0
-rs485after=0
-[display]
-send=1
-receive=1
-[sequence]
-rounds=0
-stoponfail=0
-[chart]
-response=1
-histogram=0
-throughput=0
-values=1
-fields=0
-[commands]
-count=1
-1.name=问
-1.text=1 2
-1.format=1
-1.expect=1
-1.pattern=
-1.timeout=200
-1.wait=0
-[answers]
-enabled=0
-count=0
-"""
+def silent_setup():
+    """The README's setup, sending every 100 ms with a 300 ms time-out, its
+    command waiting 200 ms for a checked answer, run until stopped."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "..", "..", "README.md"), encoding="utf-8") as readme:
+        text = readme.read()
+    setup = text[text.index("[quorvane]\nversion=2"):]
+    setup = setup[:setup.index("```")]
+    for old, new in (("RcvTimeoutMs=50", "RcvTimeoutMs=300"), ("mode=0", "mode=1"),
+                     ("rounds=1", "rounds=0"), ("1.timeout=0", "1.timeout=200")):
+        setup = setup.replace(old, new, 1)
+    return setup
 
 
 def silent_group(d):
@@ -781,7 +725,7 @@ def main():
     system = FakeSystem() if group == "reconnect" else None
     desktop = Desktop(bin_dir, device_mode, app_args, system)
     with open(os.path.join(desktop.home, "silent.qvs"), "w") as setup:
-        setup.write(SILENT_SETUP)
+        setup.write(silent_setup())
     try:
         if group == "frontdoor":
             here = os.path.dirname(os.path.abspath(__file__))

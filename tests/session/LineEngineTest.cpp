@@ -158,10 +158,8 @@ TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
         {"whole frame", {ExpectKind::CheckedFrame, ""}, frame123, "止1 [通过]"},
         {"wrong check", {ExpectKind::CheckedFrame, ""}, {0x00, 0x01, 0x05, 0x07, 0xFF},
          "止1 [失败 校验错误 应为 04 收到 07]"},
-        {"pattern", {ExpectKind::Bytes, "00 03 ?? ?? ?? ?? FF"}, frame123, "止1 [通过]"},
         {"longer than the pattern", {ExpectKind::Bytes, "00 03 ?? ?? FF"}, frame123,
          "止1 [失败 应为 00 03 ?? ?? FF 收到 00 03 01 02 03 03 FF]"},
-        {"open pattern", {ExpectKind::Bytes, "00 03 *"}, frame123, "止1 [通过]"},
         {"open pattern, a long reply", {ExpectKind::Bytes, "01 03 14 *"}, tenRegisters,
          "止1 [通过]"},
         {"pattern fails", {ExpectKind::Bytes, "01 *"}, frame123,
@@ -171,7 +169,6 @@ TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
         {"silence broken", {ExpectKind::Silence, ""}, {0x42}, "止1 [失败 有应答]"},
         {"silence", {ExpectKind::Silence, ""}, {}, "超1 [通过]"},
         {"no answer", {ExpectKind::CheckedFrame, ""}, {}, "超1 [失败 超时]"},
-        {"anything", {ExpectKind::None, ""}, frame123, "止1 [通过]"},
         {"or nothing", {ExpectKind::None, ""}, {}, "超1 [通过]"},
         {"a parity error", {ExpectKind::None, ""}, frame123, "止1 [失败 奇偶校验错误]", false, 1},
     };
@@ -197,29 +194,6 @@ TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
         clock.advanceMs(100);
         EXPECT_EQ(ending, row.ending);
     }
-}
-
-// Under CRC-16/Modbus a refusal is no right answer: the exception reply
-// fails 校验应答 by its name; a step that expects the refusal's bytes passes.
-TEST_F(Engine, AModbusExceptionFailsACheckedStep)
-{
-    settings.frame.StartByte = "01";
-    settings.frame.CmdByte = "03";
-    settings.frame.EndByte = "";
-    settings.frame.LenOption = 0;
-    settings.FcsMethod = FcsCrc16Modbus;
-    settings.FcsByteOrder = FcsLowFirst;
-    std::vector<std::string> endings;
-    QObject::connect(&engine, &LineEngine::receptionEnded, [&](const ReceptionEnd& e) {
-        endings.push_back(e.verdict ? StepVerdictText(*e.verdict) : "");
-    });
-    write({1, 3, 0, 0x10, 0, 1, 0x85, 0xCF}, {100, ReplyExpectation{ExpectKind::CheckedFrame, ""}});
-    port.raiseBytes({0x01, 0x83, 0x02, 0xC0, 0xF1});
-    clock.advanceMs(50);
-    write({1, 3, 0, 0x10, 0, 1, 0x85, 0xCF}, {100, ReplyExpectation{ExpectKind::Bytes, "01 83 02 *"}});
-    port.raiseBytes({0x01, 0x83, 0x02, 0xC0, 0xF1});
-    clock.advanceMs(50);
-    EXPECT_EQ(endings, (std::vector<std::string>{" [失败 异常 02 非法数据地址]", " [通过]"}));
 }
 
 // Steps with 100 ms time-outs against a device that echoes each frame after
