@@ -172,6 +172,36 @@ double Median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// What the device says it waited before each answer, from its "TX after" lines.
+std::vector<double> DeviceWaits(DeviceProcess& device)
+{
+    std::vector<double> waits;
+    const QRegularExpression after(QStringLiteral(R"(TX after ([0-9.]+)ms)"));
+    for (auto m = after.globalMatch(device.log()); m.hasNext();) {
+        waits.push_back(m.next().captured(1).toDouble());
+    }
+    return waits;
+}
+
+// The engine's median response against the device's median wait, kRuns
+// times, and whether they lie within `goalMs` of each other.
+void EngineAgainstDevice(std::string (*measure)(double&, double&), const std::string& engineRow,
+                         double goalMs)
+{
+    Samples engine, device, gap;
+    for (int r = 0; r < kRuns; ++r) {
+        double e = 0, d = 0;
+        const std::string why = measure(e, d);
+        engine.add(e, why);
+        device.add(d, why);
+        gap.add(e - d, why);
+    }
+    WriteRow({engineRow, Spread(engine, 2, "ms"), "-", "-", "-", "-"});
+    WriteRow({"median wait the device logs", Spread(device, 2, "ms"), "-", "-", "-", "-"});
+    WriteRow({"engine minus device", Spread(gap, 2, "ms"), "within " + Fixed(goalMs, goalMs < 1 ? 1 : 0) + " ms",
+              "-", "-", Met(gap, gap.ran() && gap.max() <= goalMs && gap.min() >= -goalMs)});
+}
+
 // The engine's median response against the median of what the device says
 // it waited, over 200 frames.
 std::string ResponseAgainstTheDevice(double& engine, double& device)
@@ -197,11 +227,7 @@ std::string ResponseAgainstTheDevice(double& engine, double& device)
     }
     const QStringList row = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n")).value(1).split(u',');
     engine = row.value(5).toDouble();
-    std::vector<double> waits;
-    const QRegularExpression after(QStringLiteral(R"(TX after ([0-9.]+)ms)"));
-    for (auto m = after.globalMatch(echo.log()); m.hasNext();) {
-        waits.push_back(m.next().captured(1).toDouble());
-    }
+    std::vector<double> waits = DeviceWaits(echo);
     if (waits.size() != 200 || row.value(2) != QStringLiteral("200")) {
         return std::to_string(waits.size()) + " answers logged, " + row.value(2).toStdString() +
                " steps passed";
@@ -214,19 +240,8 @@ void ResponseFigures()
 {
     WriteSection("18. Response times: quorvane --run against quorvane-device echo --delay 10, "
                  "200 frames per run; the device logs what it waited");
-    Samples engine, device, gap;
-    for (int r = 0; r < kRuns; ++r) {
-        double e = 0, d = 0;
-        const std::string why = ResponseAgainstTheDevice(e, d);
-        engine.add(e, why);
-        device.add(d, why);
-        gap.add(e - d, why);
-    }
-    WriteRow({"median response the engine reports (tenths of a ms)", Spread(engine, 2, "ms"), "-",
-              "-", "-", "-"});
-    WriteRow({"median wait the device logs", Spread(device, 2, "ms"), "-", "-", "-", "-"});
-    WriteRow({"engine minus device", Spread(gap, 2, "ms"), "within 0.3 ms", "-", "-",
-              Met(gap, gap.ran() && gap.max() <= 0.3 && gap.min() >= -0.3)});
+    EngineAgainstDevice(ResponseAgainstTheDevice,
+                        "median response the engine reports (tenths of a ms)", 0.3);
 }
 
 // Frames written every 20 ms to a device that answers each after 30 ms, so
@@ -272,11 +287,7 @@ std::string OverlappingFrames(double& engine, double& device)
     }
     every.stop();
     port.setPortOpen(false);
-    std::vector<double> waits;
-    const QRegularExpression after(QStringLiteral(R"(TX after ([0-9.]+)ms)"));
-    for (auto m = after.globalMatch(echo.log()); m.hasNext();) {
-        waits.push_back(m.next().captured(1).toDouble());
-    }
+    std::vector<double> waits = DeviceWaits(echo);
     if (responses.size() < 200 || waits.size() < 200) {
         return std::to_string(responses.size()) + " answers timed, " + std::to_string(waits.size()) +
                " logged";
@@ -292,18 +303,7 @@ void OverlapFigures()
 {
     WriteSection("23. Overlapping frames: a frame every 20 ms to quorvane-device echo --delay 30, "
                  "200 frames per run; each answer timed from its own frame");
-    Samples engine, device, gap;
-    for (int r = 0; r < kRuns; ++r) {
-        double e = 0, d = 0;
-        const std::string why = OverlappingFrames(e, d);
-        engine.add(e, why);
-        device.add(d, why);
-        gap.add(e - d, why);
-    }
-    WriteRow({"median response the engine reports", Spread(engine, 2, "ms"), "-", "-", "-", "-"});
-    WriteRow({"median wait the device logs", Spread(device, 2, "ms"), "-", "-", "-", "-"});
-    WriteRow({"engine minus device", Spread(gap, 2, "ms"), "within 1 ms", "-", "-",
-              Met(gap, gap.ran() && gap.max() <= 1.0 && gap.min() >= -1.0)});
+    EngineAgainstDevice(OverlappingFrames, "median response the engine reports", 1.0);
 }
 
 // 10^6 rounds of 5 steps on a fake port that answers each frame with itself

@@ -5,7 +5,6 @@
 #include "SharedSettings.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace quorvane {
 
