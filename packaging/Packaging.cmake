@@ -19,13 +19,34 @@ foreach(size 32 48 128 256)
             RENAME quorvane.png)
 endforeach()
 
-install(FILES ${_pkg_dir}/quorvane.1 ${_pkg_dir}/quorvane-device.1
+# Debian installs man pages and the changelog compressed, with no name or
+# time stamp in the gzip header (gzip -9n), so that a rebuild is the same
+# file; they are compressed at build time into packaging/ of the build tree.
+find_program(QUORVANE_GZIP gzip REQUIRED)
+set(_gz_dir ${CMAKE_BINARY_DIR}/packaging)
+set(_gz_files)
+foreach(source quorvane.1 quorvane-device.1 changelog)
+    add_custom_command(
+        OUTPUT ${_gz_dir}/${source}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${_pkg_dir}/${source} ${_gz_dir}/${source}
+        COMMAND ${QUORVANE_GZIP} -9nf ${_gz_dir}/${source}
+        DEPENDS ${_pkg_dir}/${source}
+        COMMENT "gzip -9n ${source}"
+        VERBATIM)
+    list(APPEND _gz_files ${_gz_dir}/${source}.gz)
+endforeach()
+add_custom_target(quorvane_compressed_docs ALL DEPENDS ${_gz_files})
+
+install(FILES ${_gz_dir}/quorvane.1.gz ${_gz_dir}/quorvane-device.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # GNUInstallDirs names the doc folder after the project (Quorvane); the
-# package and its programs are lower case.
+# package and its programs are lower case. The version has no Debian
+# revision, so the package is native and its changelog is changelog.gz
+# (changelog.Debian.gz is for packages of another project's release).
 set(_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quorvane)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${_doc_dir})
+install(FILES ${_gz_dir}/changelog.gz DESTINATION ${_doc_dir})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${_doc_dir} RENAME copyright)
 
 # --- Debian package -----------------------------------------------------------

@@ -11,10 +11,17 @@ DATA_FILES=(
     "share/applications/$APP_ID.desktop"
     "share/metainfo/$APP_ID.metainfo.xml"
     share/icons/hicolor/scalable/apps/quorvane.svg
-    share/man/man1/quorvane.1
-    share/man/man1/quorvane-device.1
+    share/man/man1/quorvane.1.gz
+    share/man/man1/quorvane-device.1.gz
     share/doc/quorvane/README.md
+    share/doc/quorvane/changelog.gz
     share/doc/quorvane/copyright
+)
+# The compressed ones and the source file each is made from.
+declare -A GZIP_SOURCES=(
+    [share/man/man1/quorvane.1.gz]=packaging/quorvane.1
+    [share/man/man1/quorvane-device.1.gz]=packaging/quorvane-device.1
+    [share/doc/quorvane/changelog.gz]=packaging/changelog
 )
 for size in "${ICON_SIZES[@]}"; do
     DATA_FILES+=("share/icons/hicolor/${size}x${size}/apps/quorvane.png")
@@ -106,6 +113,32 @@ check_installed_tree() {
         grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" ||
             fail "metainfo: launchable is not $APP_ID.desktop"
         grep -q "<release version=\"$VERSION\"" "$metainfo" || fail "metainfo: no release $VERSION"
+    fi
+}
+
+# Checks the compressed files under PREFIX against their sources in
+# SOURCE_DIR: the same text, and gzip -9n (no name, no time stamp in the
+# header, so a rebuild is the same file). The changelog's newest entry is
+# this version's.
+check_compressed_files() {
+    local prefix=$1 source_dir=$2 f header
+    for f in "${!GZIP_SOURCES[@]}"; do
+        [ -f "$prefix/$f" ] || continue
+        if ! zcat "$prefix/$f" | cmp -s - "$source_dir/${GZIP_SOURCES[$f]}"; then
+            fail "$f is not ${GZIP_SOURCES[$f]} compressed"
+            continue
+        fi
+        # Bytes 0-7: magic 31 139, method 8, flags, modification time.
+        header=$(od -An -tu1 -N8 -v "$prefix/$f" | tr -s ' \n' ' ')
+        [ "$header" = " 31 139 8 0 0 0 0 0 " ] ||
+            fail "$f has a name or time stamp in its gzip header (not gzip -n):$header"
+    done
+    f="$prefix/share/doc/quorvane/changelog.gz"
+    if [ -f "$f" ]; then
+        local top
+        top=$(zcat "$f" | head -n1)
+        [[ $top == "quorvane ($VERSION) "* ]] ||
+            fail "changelog: the newest entry is '$top', not quorvane ($VERSION)"
     fi
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from an already built tree with cpack and checks
 # what it holds: every file at its place under /usr with sane modes, nothing
-# outside /usr, no maintainer scripts, and control fields with a computed
-# Depends line.
+# outside /usr, no maintainer scripts, control fields with a computed Depends
+# line, man pages and changelog compressed as Debian wants, and no error from
+# lintian.
 #
 # Usage: deb-contents.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
@@ -130,10 +131,11 @@ echo "$(field Recommends)" | grep -Eq '(^|[,|] ?)fonts-wqy-microhei( |,|$)' ||
 mkdir -p "$work/root"
 if dpkg-deb -x "$deb" "$work/root"; then
     check_installed_tree "$work/root/usr"
+    check_compressed_files "$work/root/usr" "$2"
     validate_desktop_files "$work/root/usr"
     for f in "${DATA_FILES[@]}"; do
         case $f in
-            share/applications/* | share/metainfo/* | share/man/*)
+            share/applications/* | share/metainfo/*)
                 src=$2/packaging/$(basename "$f")
                 cmp -s "$src" "$work/root/usr/$f" || fail "$f differs from $src"
                 ;;
@@ -141,6 +143,23 @@ if dpkg-deb -x "$deb" "$work/root"; then
     done
 else
     fail "dpkg-deb -x cannot unpack the package"
+fi
+
+# --- lintian ----------------------------------------------------------------------
+# Debian's own checks: an error (E:) fails; warnings and the rest are shown.
+if command -v lintian >/dev/null 2>&1; then
+    lintian --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>"$work/lintian.err"
+    status=$?
+    grep -v '^running with root privileges' "$work/lintian.err" >&2
+    if grep -q '^E: ' "$work/lintian.out"; then
+        while read -r line; do fail "lintian: $line"; done < <(grep '^E: ' "$work/lintian.out")
+    elif [ "$status" -ne 0 ]; then
+        fail "lintian exited with $status: $(cat "$work/lintian.out")"
+    fi
+    while read -r line; do note "lintian: $line"; done < <(grep -v '^E: ' "$work/lintian.out")
+    note "lintian: $(grep -c '^E: ' "$work/lintian.out") error(s), $(grep -c '^W: ' "$work/lintian.out") warning(s)"
+else
+    note "lintian not installed, package not checked by it"
 fi
 
 finish

@@ -34,11 +34,12 @@ if ! cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1; 
 fi
 
 check_installed_tree "$prefix"
+check_compressed_files "$prefix" "$2"
 validate_desktop_files "$prefix"
 
 if command -v man >/dev/null 2>&1; then
     for page in quorvane quorvane-device; do
-        file="$prefix/share/man/man1/$page.1"
+        file="$prefix/share/man/man1/$page.1.gz"
         [ -f "$file" ] || continue
         if ! out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>"$work/man.err"); then
             fail "man cannot render $page.1: $(cat "$work/man.err")"
@@ -48,7 +49,7 @@ if command -v man >/dev/null 2>&1; then
             fail "$page.1 does not mention QUORVANE_COM"
         fi
     done
-    grep -q 'dialout' "$prefix/share/man/man1/quorvane.1" || fail "quorvane.1 does not mention the dialout group"
+    zgrep -q 'dialout' "$prefix/share/man/man1/quorvane.1.gz" || fail "quorvane.1 does not mention the dialout group"
 else
     note "man not installed, pages not rendered"
 fi
