@@ -17,28 +17,43 @@ RowPainter::RowPainter(TextLines& lines, const Geometry& geometry, const QPalett
 {
 }
 
+// A marked word may start on an earlier row of its line (a verdict that
+// wraps): the words are looked for from this far back.
+constexpr std::uint64_t kMarkedLookBack = 4096;
+
 // The row's marked words drawn again over it, each in its colour.
-void RowPainter::paintMarked(QPainter& painter, const std::string& bytes, std::uint64_t at, int y,
+void RowPainter::paintMarked(QPainter& painter, const TextLines::VisualLine& line, int y,
                              const QPointF& baseline, const QString& shown) const
 {
     if (marked_ == nullptr || marked_->empty()) {
         return;
     }
+    const std::uint64_t lineBegin = lines_.line(line.line).begin;
+    const std::uint64_t from =
+        line.begin - std::min<std::uint64_t>(line.begin - lineBegin, kMarkedLookBack);
+    const std::string text = lines_.bytes(from, line.end);
+    const std::size_t rowAt = static_cast<std::size_t>(line.begin - from);
+    const std::string row = text.substr(rowAt);
     std::vector<ByteSpan> spans;
-    lines_.byteSpans(at, at + bytes.size(), spans);
-    for (const MarkedWords::Run& run : marked_->runs(bytes, at, spans)) {
+    lines_.byteSpans(from, line.end, spans);
+    for (const MarkedWords::Run& run : marked_->runs(text, from, spans)) {
+        if (run.end <= rowAt) {
+            continue;
+        }
+        const std::size_t begin = std::max(run.begin, rowAt) - rowAt;
+        const std::size_t end = run.end - rowAt;
         qreal x1 = g_.left;
         qreal x2 = g_.left;
         qreal x = g_.left;
-        ForEachChar(bytes, lines_.widths(), [&](std::size_t i, std::size_t, float width) {
-            if (i < run.begin) {
+        ForEachChar(row, lines_.widths(), [&](std::size_t i, std::size_t, float width) {
+            if (i < begin) {
                 x1 = x + width;
             }
             x += width;
-            if (i < run.end) {
+            if (i < end) {
                 x2 = x;
             }
-            return i < run.end;
+            return i < end;
         });
         painter.save();
         painter.setClipRect(QRectF(x1, y, x2 - x1, g_.lineHeight));
@@ -84,7 +99,7 @@ void RowPainter::paint(QPainter& painter, const QRect& dirty, std::size_t first,
         if (!textSelected && !breakSelected) {
             painter.setPen(colors_.color(group_, QPalette::Text));
             painter.drawText(baseline, shown);
-            paintMarked(painter, bytes, line.begin, y, baseline, shown);
+            paintMarked(painter, line, y, baseline, shown);
             continue;
         }
         qreal x1 = g_.left;
@@ -108,7 +123,7 @@ void RowPainter::paint(QPainter& painter, const QRect& dirty, std::size_t first,
         painter.fillRect(band, colors_.brush(group_, QPalette::Highlight));
         painter.setPen(colors_.color(group_, QPalette::Text));
         painter.drawText(baseline, shown);
-        paintMarked(painter, bytes, line.begin, y, baseline, shown);
+        paintMarked(painter, line, y, baseline, shown);
         painter.save();
         painter.setClipRect(band);
         painter.setPen(colors_.color(group_, QPalette::HighlightedText));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextLines.h"
+
 #include <QPalette>
 #include <QRect>
 #include <cstddef>
@@ -43,7 +45,7 @@ public:
 
 private:
     void paintNotice(QPainter& painter, int y) const;
-    void paintMarked(QPainter& painter, const std::string& bytes, std::uint64_t at, int y,
+    void paintMarked(QPainter& painter, const TextLines::VisualLine& line, int y,
                      const QPointF& baseline, const QString& shown) const;
 
     TextLines& lines_;

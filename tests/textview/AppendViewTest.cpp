@@ -493,4 +493,29 @@ TEST_F(View, MarkedWordsArePaintedInTheirColourOutsideTheBytes)
     EXPECT_GT(PixelsOf(view.viewport()->grab().toImage(), red), 0);
 }
 
+// A verdict that wraps keeps its colour on every row it runs onto, and one
+// whose blank ended the row before still opens in colour.
+TEST_F(View, MarkedWordsKeepTheirColourWhenTheyWrap)
+{
+    const QColor red(0xC0, 0x00, 0x00);
+    view.setMarkedWords({{" [失败", red}});
+    // As many x as make the blank before the verdict end the first row.
+    const std::string verdict = " [失败 应为 01 03 14 * 收到 01 83 02 C0 F1 01 83 02 C0 F1 01 83 C0 F1]";
+    bool wrapped = false;
+    for (std::size_t n = 1; n < 200 && !wrapped; ++n) {
+        view.clear();
+        view.append(std::string(n, 'x') + verdict);
+        view.finishLayout();
+        wrapped = view.visualLineCount() >= 3 &&
+                  view.visualLineText(1).startsWith(QStringLiteral("[失败"));
+    }
+    ASSERT_TRUE(wrapped);
+    const QImage image = view.viewport()->grab().toImage();
+    const int rowHeight = view.fontMetrics().lineSpacing();
+    for (int row = 1; row <= 2; ++row) {
+        const QImage band = image.copy(0, row * rowHeight + 2, image.width(), rowHeight - 4);
+        EXPECT_GT(PixelsOf(band, red), 0) << "row " << row;
+    }
+}
+
 } // namespace
