@@ -3,6 +3,10 @@
 #include "PortPath.h"
 #include "SerialPort.h"
 
+#include <QFontMetrics>
+#include <QResizeEvent>
+#include <QTextDocumentFragment>
+
 #include <cstdlib>
 #include <functional>
 #include <utility>
@@ -14,6 +18,7 @@ namespace {
 
 constexpr int kPollMs = 100;
 constexpr int kReconnectedShownMs = 3000;
+constexpr int kBoldAllowance = 6;
 const QString kDtr = QStringLiteral("DTR");
 const QString kRts = QStringLiteral("RTS");
 
@@ -155,9 +160,11 @@ void LinePanel::refreshClosed()
     const QString port = QStringLiteral("COM%1 ").arg(port_.CommPort());
     switch (link_) {
     case Link::Lost:
+        forms_.clear();
         setPanelTexts(Coloured(port + QStringLiteral("已断开"), "#c00"), port + QStringLiteral("已断开"));
         return;
     case Link::Waiting:
+        forms_.clear();
         setPanelTexts(Coloured(port + QStringLiteral("等待重新连接…"), "#c60"),
                       port + QStringLiteral("等待重新连接…"));
         return;
@@ -165,6 +172,7 @@ void LinePanel::refreshClosed()
     case Link::Reconnected:
         break;
     }
+    forms_.clear();
     setPanelTexts({}, {});
 }
 
@@ -188,18 +196,52 @@ void LinePanel::refresh()
     full += QStringLiteral("  DTR") + Dot(port_.DTREnable()) + QStringLiteral(" RTS") +
             (rtsDrivers ? QStringLiteral("(驱动)") : Dot(port_.RTSEnable())) + QStringLiteral("  ") +
             FullLines(lines);
-    shown += u' ' + OutputLine(kDtr, port_.DTREnable(), false) + u' ' +
-             OutputLine(kRts, port_.RTSEnable(), rtsDrivers) + QStringLiteral(" | ") +
-             ShortLines(lines);
+    const QString outputs = u' ' + OutputLine(kDtr, port_.DTREnable(), false) + u' ' +
+                            OutputLine(kRts, port_.RTSEnable(), rtsDrivers);
+    const QString inputs = QStringLiteral(" | ") + ShortLines(lines);
     if (const std::uint64_t flawed = port_.FlawedSinceOpen(); flawed > 0) {
         full += QStringLiteral("  奇偶校验错误 ×%1").arg(flawed);
     }
+    QString back;
     if (link_ == Link::Reconnected) {
-        const QString back = QStringLiteral("COM%1 已重新连接").arg(port_.CommPort());
-        full = back + QStringLiteral("  ") + full;
-        shown = Coloured(back, "#080") + u' ' + shown;
+        const QString note = QStringLiteral("COM%1 已重新连接").arg(port_.CommPort());
+        full = note + QStringLiteral("  ") + full;
+        back = Coloured(note, "#080") + u' ';
     }
-    setPanelTexts(shown, full);
+    // Where the row is narrow the input lines give way first, then RS-485,
+    // then the output lines; the settings stay.
+    forms_ = {back + shown + outputs + inputs, back + shown + outputs,
+              back + settings.toHtmlEscaped() + outputs, back + settings.toHtmlEscaped()};
+    fullWords_ = full;
+    showFittingForm();
+}
+
+void LinePanel::showFittingForm()
+{
+    if (forms_.isEmpty()) {
+        return;
+    }
+    const int room = contentsRect().width();
+    const QFontMetrics metrics(font());
+    for (const QString& form : forms_) {
+        // Bold letters are a little wider than the plain text measured.
+        const QString plain = QTextDocumentFragment::fromHtml(form).toPlainText();
+        if (metrics.horizontalAdvance(plain) + kBoldAllowance <= room || &form == &forms_.back()) {
+            setPanelTexts(form, fullWords_);
+            return;
+        }
+    }
+}
+
+void LinePanel::resizeEvent(QResizeEvent* event)
+{
+    StatusPanel::resizeEvent(event);
+    showFittingForm();
+}
+
+QSize LinePanel::minimumSizeHint() const
+{
+    return {0, StatusPanel::minimumSizeHint().height()};
 }
 
 } // namespace quorvane

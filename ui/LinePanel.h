@@ -16,7 +16,8 @@ class SerialPort;
 // (● asserted, ○ not, "—" on a port without input lines). The lines are
 // polled about ten times a second while the port is open, and only then;
 // polling never touches what the port receives. Where the panel is narrow
-// it shows the settings and the line names lit or dim; the tooltip and
+// it shows the settings and the line names lit or dim; narrower still, the
+// input lines give way, then RS-485 and the output lines; the tooltip and
 // screen readers get the full words. A click on DTR or RTS (or the screen
 // reader's action of that name) asks to switch it, as the menu items do.
 //
@@ -35,13 +36,20 @@ public:
     void refresh();
     void showLink(Link link);
     Link link() const { return link_; }
+    // Narrow as the row needs: the panel then shows less.
+    QSize minimumSizeHint() const override;
 
 signals:
     // "DTR" or "RTS" was clicked.
     void outputLineClicked(const QString& line);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void portOpenChanged(bool open);
+    // Shows the longest of the forms that fits the panel's width.
+    void showFittingForm();
     void refreshClosed();
     bool rtsIsTheDrivers() const;
 
@@ -49,6 +57,8 @@ private:
     QTimer poll_;
     QTimer reconnectedShown_;
     Link link_ = Link::Normal;
+    QStringList forms_; // what the panel may show, longest first
+    QString fullWords_;
 };
 
 // The settings text with the rate the driver set, when it is more than 2 %

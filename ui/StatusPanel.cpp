@@ -2,6 +2,8 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QFontMetrics>
+#include <QTextDocumentFragment>
 
 namespace quorvane {
 
@@ -67,7 +69,26 @@ public:
         return shown().mid(start, end - start);
     }
     int characterCount() const override { return static_cast<int>(shown().size()); }
-    QRect characterRect(int) const override { return {}; }
+    // Where a character stands on the screen, for the words that are both
+    // spoken and shown (all of them, or those both begin with).
+    QRect characterRect(int offset) const override
+    {
+        const QString spoken = shown();
+        const QString plain = panel()->shownPlainText();
+        qsizetype same = 0;
+        while (same < spoken.size() && same < plain.size() && spoken[same] == plain[same]) {
+            ++same;
+        }
+        if (offset < 0 || offset >= same) {
+            return {};
+        }
+        const QFontMetrics metrics(panel()->font());
+        const QRect content = panel()->contentsRect();
+        const QRect place(content.left() + metrics.horizontalAdvance(plain.left(offset)),
+                          content.top() + (content.height() - metrics.height()) / 2,
+                          metrics.horizontalAdvance(plain.at(offset)), metrics.height());
+        return {panel()->mapToGlobal(place.topLeft()), place.size()};
+    }
     int offsetAtPoint(const QPoint&) const override { return -1; }
     void scrollToSubstring(int, int) override {}
     QString attributes(int, int* start, int* end) const override
@@ -116,6 +137,12 @@ void StatusPanel::doPanelAction(const QString& name)
     if (act_ && actions_.contains(name)) {
         act_(name);
     }
+}
+
+QString StatusPanel::shownPlainText() const
+{
+    return textFormat() == Qt::RichText ? QTextDocumentFragment::fromHtml(text()).toPlainText()
+                                        : text();
 }
 
 void StatusPanel::setPanelText(const QString& text)

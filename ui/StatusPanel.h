@@ -20,6 +20,8 @@ public:
     // readers and the tooltip get the full words.
     void setPanelTexts(const QString& shown, const QString& full);
     QString fullText() const { return full_; }
+    // The shown text without its markup.
+    QString shownPlainText() const;
 
     // What a screen reader may do on the panel (its actions), and what
     // doing one of them does.

@@ -20,6 +20,7 @@
 #include "LineRecorder.h"
 #include "MainLayout.h"
 #include "PortMenu.h"
+#include "PortPath.h"
 #include "MessageSeam.h"
 #include "PortReference.h"
 #include "ReceiveCycle.h"
@@ -37,6 +38,7 @@
 #include "SetupMenu.h"
 #include "SharedSettings.h"
 #include "StatusPanel.h"
+#include "StatusRows.h"
 #include "TextCodec.h"
 #include "ViewMenu.h"
 #include "WindowClock.h"
@@ -46,6 +48,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -108,7 +111,8 @@ FrmMain::FrmMain(std::unique_ptr<SerialPort> port, QWidget* parent)
     connectHandlers();
     // Opens at the documented size, which is also the least it can take;
     // the size is not remembered.
-    const QSize opening(424, menuBar()->sizeHint().height() + 441);
+    const QSize opening(424, menuBar()->sizeHint().height() + MainLayout::kDocumentedClient.height() +
+                                 statusBar()->height());
     setMinimumSize(opening);
     resize(opening);
     Form_Load();
@@ -275,6 +279,10 @@ void FrmMain::buildMenu()
          [this] { return view_->choices(); },
          [this](const ChartChoices& chart) { view_->applyChoices(chart); }},
         menuBar(), log->menuAction(), this);
+    // The title names the setup open or saved last.
+    connect(setup_, &SetupMenu::currentFileChanged, this, [this](const QString& path) {
+        setWindowTitle(QStringLiteral("Quorvane - ") + QFileInfo(path).fileName());
+    });
     LogToFile = log->addAction(QStringLiteral("记录到文件..."));
     LogToFile->setObjectName(QStringLiteral("LogToFile"));
     LogToFile->setCheckable(true);
@@ -286,6 +294,18 @@ void FrmMain::buildMenu()
     help->setObjectName(QStringLiteral("help"));
     new EditMenu(menuBar(), help->menuAction(), txtSView, txtRView);
     view_ = new ViewMenu(menuBar(), help->menuAction(), *engine_, *clock_, this);
+    view_->describeRun = [this] {
+        const std::string path = MSComm1_->DevicePath();
+        QString text = QStringLiteral("COM%1 %2 %3")
+                           .arg(MSComm1_->CommPort())
+                           .arg(QString::fromStdString(
+                               path.empty() ? ComDevicePath(MSComm1_->CommPort()) : path))
+                           .arg(QString::fromStdString(MSComm1_->Settings()));
+        if (!setup_->currentFile().isEmpty()) {
+            text += QStringLiteral("  ") + QFileInfo(setup_->currentFile()).fileName();
+        }
+        return text;
+    };
     shm = help->addAction(QStringLiteral("帮助主题"));
     shm->setObjectName(QStringLiteral("shm"));
     shm->setShortcut(QKeySequence(Qt::Key_F1));
@@ -301,16 +321,14 @@ void FrmMain::buildStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
-    bar->setFixedHeight(22);
     ComStatus = new StatusPanel(QStringLiteral("ComStatus"), QStringLiteral("串口状态"), bar);
     ComStatus->setPanelText(kPortClosed);
     datePanel_ = new StatusPanel(QStringLiteral("DatePanel"), QStringLiteral("日期"), bar);
     timePanel_ = new StatusPanel(QStringLiteral("TimePanel"), QStringLiteral("时间"), bar);
-    bar->addWidget(ComStatus, 1);
-    bar->addPermanentWidget(datePanel_);
-    bar->addPermanentWidget(timePanel_);
+    // Screen readers meet the panels in this order; the note stands between
+    // the port state and the date.
+    notePanel_ = new StatusPanel(QStringLiteral("NotePanel"), QStringLiteral("提示"), bar);
     linePanel_ = new LinePanel(*MSComm1_, bar);
-    bar->addPermanentWidget(linePanel_);
     // A click on DTR or RTS in the panel switches it as the menu item does.
     connect(linePanel_, &LinePanel::outputLineClicked, this, [this](const QString& line) {
         QAction* item = line == QStringLiteral("DTR") ? portMenu_->dtrItem() : portMenu_->rtsItem();
@@ -322,7 +340,10 @@ void FrmMain::buildStatusBar()
     reconnection_ = new Reconnection(
         {*this, *receive_, *engine_, *record_, *linePanel_, *portMenu_->reconnectItem()}, this);
     summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
-    bar->addPermanentWidget(summaryPanel_);
+    // The window's three panels above; the line and the figures below, the
+    // figures whole and the line giving way where the row is short.
+    new StatusRows(*bar, {{{ComStatus, notePanel_, datePanel_, timePanel_}, 1},
+                          {{linePanel_, summaryPanel_}, 0}});
     // The figures change with every frame; the panel follows a few times a second.
     summaryDue_ = new QTimer(this);
     summaryDue_->setSingleShot(true);

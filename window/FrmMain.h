@@ -166,6 +166,7 @@ private:
     QPushButton* cmdRClr = nullptr;
     QPushButton* cmdExit = nullptr;
     StatusPanel* ComStatus = nullptr;
+    StatusPanel* notePanel_ = nullptr; // a note that stays until it is dealt with
     StatusPanel* datePanel_ = nullptr;
     StatusPanel* timePanel_ = nullptr;
     LinePanel* linePanel_ = nullptr;

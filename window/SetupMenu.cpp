@@ -198,6 +198,7 @@ bool SetupMenu::OpenSetup(const QString& path)
     Apply(*reading.setup);
     current_ = QFileInfo(path).absoluteFilePath();
     NoteRecent(current_);
+    emit currentFileChanged(current_);
     return true;
 }
 
@@ -220,6 +221,7 @@ bool SetupMenu::SaveSetup(const QString& path)
     }
     current_ = QFileInfo(path).absoluteFilePath();
     NoteRecent(current_);
+    emit currentFileChanged(current_);
     return true;
 }
 

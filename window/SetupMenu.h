@@ -83,6 +83,10 @@ public:
     QString currentFile() const { return current_; }
     QStringList recentFiles() const { return recent_; }
 
+signals:
+    // A setup was opened or saved: its absolute path.
+    void currentFileChanged(const QString& path);
+
 private:
     void NoteRecent(const QString& path);
     void ShowRecent();

@@ -20,7 +20,11 @@ TEST_F(Startup, WindowCaptionsAndInitialContents)
 {
     EXPECT_EQ(window->windowTitle(), "Quorvane");
     EXPECT_EQ(window->centralWidget()->size(), QSize(424, 419));
-    EXPECT_EQ(window->statusBar()->height(), 22);
+    // Two rows of 22: the port state, date and time above, the line and the
+    // run's figures below.
+    EXPECT_EQ(window->statusBar()->height(), 44);
+    EXPECT_EQ(find<QLabel>("ComStatus")->geometry().top(), 0);
+    EXPECT_EQ(find<QLabel>("SummaryPanel")->geometry().top(), 22);
     const std::pair<const char*, const char*> captions[] = {
         {"cmdSendset", "发送形式"}, {"cmdFrame", "发送帧格式"}, {"cmdSClr", "清 空"},
         {"cmdFresh", "刷 新"},      {"cmdSend", "发 送"},       {"cmdRcvset", "接收参数设置"},
