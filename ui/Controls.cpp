@@ -5,9 +5,11 @@
 #include "MessageSeam.h"
 #include "PushButton.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 namespace quorvane
 {
@@ -15,7 +17,24 @@ namespace quorvane
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                         int w, int h)
 {
-    return Place(new PushButton(caption, parent), name, x, y, w, h, caption);
+    return Place(new PushButton(caption, parent), name, x, y, w, h,
+                 CaptionWithoutAccessKey(caption));
+}
+
+QString CaptionWithoutAccessKey(const QString& caption)
+{
+    static const QRegularExpression key(QStringLiteral("\\(&.\\)"));
+    QString plain = caption;
+    plain.remove(key);
+    return plain.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(u'&')
+        .replace(u'\x01', u'&');
+}
+
+void SetButtonCaption(QAbstractButton* button, const QString& caption)
+{
+    button->setText(caption);
+    button->setAccessibleName(CaptionWithoutAccessKey(caption));
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int x, int y, int w,

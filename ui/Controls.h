@@ -28,8 +28,16 @@ W* Place(W* widget, const QString& name, int x, int y, int w, int h, const QStri
     return widget;
 }
 
+// A caption as screen readers read it: without its access key ("添加(&A)"
+// reads "添加"; Alt+A is told as the button's key).
+QString CaptionWithoutAccessKey(const QString& caption);
+
+// Shows a new caption on a button, and its accessible name with it.
+void SetButtonCaption(QAbstractButton* button, const QString& caption);
+
 // A push button that Enter and Space press while it has the focus; it is a
-// dialog's default (answering Enter elsewhere) only when told to.
+// dialog's default (answering Enter elsewhere) only when told to. The
+// caption may carry an access key.
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption, int x, int y,
                         int w, int h);
 

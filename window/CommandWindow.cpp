@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
@@ -25,7 +26,7 @@ enum Column {
     FormatColumn,
     ExpectColumn,  // 期望应答
     PatternColumn, // the bytes 字节 expects
-    TimeoutColumn, // empty: the receive time-out
+    TimeoutColumn, // 0: the receive time-out
     WaitColumn,
     ColumnCount
 };
@@ -35,11 +36,6 @@ const QStringList& ExpectItems()
     static const QStringList items = {QStringLiteral("不检查"), QStringLiteral("校验应答"),
                                       QStringLiteral("字节"), QStringLiteral("无应答")};
     return items;
-}
-
-QString MillisecondsCell(int ms, bool emptyForZero)
-{
-    return emptyForZero && ms == 0 ? QString() : QString::number(ms);
 }
 
 // A cell of whole milliseconds, 0..65535 (empty: 0).
@@ -59,11 +55,21 @@ std::optional<int> ReadMilliseconds(const QString& text)
 // edit that is refused puts it back.
 constexpr int kKeptRole = Qt::UserRole;
 
-// The list, telling whether a cell is being edited.
+// The list, telling whether a cell is being edited. A double click edits
+// any cell but a name: a name's double click sends its command.
 class CommandTable : public QTableWidget {
 public:
     using QTableWidget::QTableWidget;
     bool editing() const { return state() == EditingState; }
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
+    {
+        if (trigger == DoubleClicked && index.column() == NameColumn) {
+            return false;
+        }
+        return QTableWidget::edit(index, trigger, event);
+    }
 };
 
 const QStringList& FormatItems()
@@ -79,7 +85,7 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
 {
     setObjectName(QStringLiteral("frmCommands"));
     setWindowTitle(QStringLiteral("常用命令"));
-    SetUpDialogWindow(this, 700, 280);
+    SetUpDialogWindow(this, 700, 302);
 
     table_ = Place(new CommandTable(0, ColumnCount, this), QStringLiteral("lstCommands"), 8, 8, 684,
                    232, QStringLiteral("常用命令列表"));
@@ -97,21 +103,27 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
     table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // A double click sends; a name or text is edited with F2 or a click on
-    // the selected row.
-    table_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // A double click on a name sends; on another cell it edits the cell, as
+    // F2 or a click on the selected row does. Tab leaves the list; the
+    // arrows move inside it.
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                            QAbstractItemView::EditKeyPressed);
+    table_->setTabKeyNavigation(false);
     table_->installEventFilter(this);
+    lblHint = MakeLabel(this, QStringLiteral("lblHint"),
+                        QStringLiteral("双击名称发送该命令,双击其他单元格编辑;F2 编辑所选单元格"),
+                        8, 278, 684, 18);
 
     const struct {
         QPushButton** button;
         const char* name;
         const char* caption;
-    } buttons[] = {{&cmdAdd, "cmdAdd", "添加"},
-                   {&cmdRemove, "cmdRemove", "删除"},
-                   {&cmdUp, "cmdUp", "上移"},
-                   {&cmdDown, "cmdDown", "下移"},
-                   {&cmdSend, "cmdSend", "发送"},
-                   {&cmdRun, "cmdRun", "运行序列..."}};
+    } buttons[] = {{&cmdAdd, "cmdAdd", "添加(&A)"},
+                   {&cmdRemove, "cmdRemove", "删除(&D)"},
+                   {&cmdUp, "cmdUp", "上移(&U)"},
+                   {&cmdDown, "cmdDown", "下移(&N)"},
+                   {&cmdSend, "cmdSend", "发送(&S)"},
+                   {&cmdRun, "cmdRun", "运行序列(&R)..."}};
     int x = 8;
     for (const auto& b : buttons) {
         *b.button = MakeButton(this, QString::fromLatin1(b.name), QString::fromUtf8(b.caption), x,
@@ -125,7 +137,11 @@ CommandWindow::CommandWindow(MainControls& main, QWidget* parent) : QDialog(pare
     connect(cmdDown, &QPushButton::clicked, this, &CommandWindow::cmdDown_Click);
     connect(cmdSend, &QPushButton::clicked, this, &CommandWindow::cmdSend_Click);
     // A double click on a cell that is being edited goes to its editor.
-    connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { cmdSend_Click(); });
+    connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int, int column) {
+        if (column == NameColumn) {
+            cmdSend_Click();
+        }
+    });
     connect(table_, &QTableWidget::itemChanged, this, &CommandWindow::CellEdited);
     connect(table_, &QTableWidget::itemSelectionChanged, this, &CommandWindow::updateButtons);
     connect(&main_.sendState(), &SendStateSignal::timedSendingChanged, this,
@@ -148,8 +164,8 @@ void CommandWindow::addRow(const SavedCommand& command)
         {NameColumn, QString::fromStdString(command.name)},
         {TextColumn, QString::fromStdString(command.text)},
         {PatternColumn, QString::fromStdString(command.expect.pattern)},
-        {TimeoutColumn, MillisecondsCell(command.timeoutMs, true)},
-        {WaitColumn, MillisecondsCell(command.waitMs, false)}};
+        {TimeoutColumn, QString::number(command.timeoutMs)},
+        {WaitColumn, QString::number(command.waitMs)}};
     for (const auto& [column, text] : texts) {
         auto* item = new QTableWidgetItem(text);
         item->setData(kKeptRole, item->text());

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QPushButton;
+class QLabel;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -70,6 +71,7 @@ private:
     QPushButton* cmdDown = nullptr;
     QPushButton* cmdSend = nullptr;
     QPushButton* cmdRun = nullptr;
+    QLabel* lblHint = nullptr; // what a double click does
     bool shownBefore_ = false;
 };
 

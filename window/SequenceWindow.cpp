@@ -25,8 +25,8 @@ namespace {
 constexpr int kProgressEveryMs = 100;
 // 步骤, 名称, 通过, 失败, 超时, the response median and maximum, 最后失败.
 constexpr int kColumns = 8;
-const QString kStart = QStringLiteral("开始");
-const QString kStop = QStringLiteral("停止");
+const QString kStart = QStringLiteral("开始(&S)");
+const QString kStop = QStringLiteral("停止(&S)");
 
 QString Times(const ResponseHistogram& times, bool median)
 {
@@ -50,17 +50,17 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
     setWindowTitle(QStringLiteral("运行序列"));
     SetUpDialogWindow(this, 640, 260);
 
-    spinRounds = Place(new QSpinBox(this), QStringLiteral("spinRounds"), 52, 10, 90, 22,
+    spinRounds = Place(new QSpinBox(this), QStringLiteral("spinRounds"), 52, 10, 120, 22,
                        QStringLiteral("轮数"));
     spinRounds->setRange(0, 1000000);
     spinRounds->setValue(1);
     spinRounds->setSpecialValueText(QStringLiteral("0 (直到停止)"));
     MakeLabelBefore(this, QStringLiteral("lblRounds"), QStringLiteral("轮数:"), 10, 14, spinRounds);
-    chkStopOnFail = Place(new QCheckBox(QStringLiteral("出错时停止"), this),
-                          QStringLiteral("chkStopOnFail"), 158, 12, 100, 20,
+    chkStopOnFail = Place(new QCheckBox(QStringLiteral("出错时停止(&E)"), this),
+                          QStringLiteral("chkStopOnFail"), 186, 12, 130, 20,
                           QStringLiteral("出错时停止"));
     cmdStart = MakeButton(this, QStringLiteral("cmdStart"), kStart, 460, 9, 80, 24);
-    cmdReport = MakeButton(this, QStringLiteral("cmdReport"), QStringLiteral("保存报告..."), 550, 9,
+    cmdReport = MakeButton(this, QStringLiteral("cmdReport"), QStringLiteral("保存报告(&R)..."), 550, 9,
                            80, 24);
     lblProgress = MakeLabel(this, QStringLiteral("lblProgress"), QString(), 10, 40, 620, 18);
     lstResults = Place(new QTableWidget(0, kColumns, this), QStringLiteral("lstResults"), 10, 62,
@@ -71,6 +71,7 @@ SequenceWindow::SequenceWindow(Parts parts, QWidget* parent)
          QStringLiteral("响应最大(ms)"), QStringLiteral("最后失败")});
     lstResults->verticalHeader()->hide();
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstResults->setTabKeyNavigation(false);
     lstResults->horizontalHeader()->setStretchLastSection(true);
     for (const int column : {0, 2, 3, 4, 5, 6}) {
         lstResults->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
@@ -149,7 +150,7 @@ void SequenceWindow::Start()
     connect(run_.get(), &SequenceRun::finished, this, &SequenceWindow::Finished);
     ending_.clear();
     lstResults->setRowCount(0);
-    cmdStart->setText(kStop);
+    SetButtonCaption(cmdStart, kStop);
     cmdReport->setEnabled(false);
     spinRounds->setEnabled(false);
     chkStopOnFail->setEnabled(false);
@@ -176,7 +177,7 @@ void SequenceWindow::Finished(SequenceRun::Ending ending)
         ending_ = QStringLiteral("串口已断开");
         break;
     }
-    cmdStart->setText(kStart);
+    SetButtonCaption(cmdStart, kStart);
     cmdReport->setEnabled(true);
     spinRounds->setEnabled(true);
     chkStopOnFail->setEnabled(true);
