@@ -37,7 +37,9 @@ ChartPane::ChartPane(const QString& name, const QString& title, const QString& x
 {
     setObjectName(name);
     chart_->setTitle(title);
-    chart_->legend()->setAlignment(Qt::AlignTop);
+    // The legend beside the plot, not above it: four panes fit a 768
+    // pixels high screen with room for their axes.
+    chart_->legend()->setAlignment(Qt::AlignRight);
     QFont small = chart_->titleFont();
     if (small.pointSizeF() > 0) {
         small.setPointSizeF(small.pointSizeF() * 0.9);
@@ -50,14 +52,30 @@ ChartPane::ChartPane(const QString& name, const QString& title, const QString& x
     x_->setTitleText(xTitle);
     y_->setTitleText(yTitle);
     x_->setLabelFormat(QStringLiteral("%.10g"));
-    y_->setLabelFormat(QStringLiteral("%.6g"));
+    // The axis keeps room for its title beside labels at least as wide as
+    // "..."; narrower ones ("0", "1") would squeeze the title to "...":
+    // two fixed blanks before each number keep them that wide.
+    y_->setLabelFormat(QStringLiteral("&nbsp;&nbsp;%.6g"));
     chart_->addAxis(x_, Qt::AlignBottom);
     chart_->addAxis(y_, Qt::AlignLeft);
     view_ = new ChartView(chart_, x_, y_);
     view_->setObjectName(name + QStringLiteral("View"));
     view_->setAccessibleName(title);
-    view_->setMinimumHeight(200);
+    view_->setMinimumHeight(140);
     setParent(view_); // the view owns the chart and its series, and the pane
+}
+
+void ChartPane::KeepWholeNumbersOnX()
+{
+    // Frames are counted: however the user zooms, the ticks stay on whole
+    // frame numbers.
+    x_->setTickType(QValueAxis::TicksDynamic);
+    const auto placeTicks = [axis = x_](qreal min, qreal max) {
+        axis->setTickAnchor(std::ceil(min));
+        axis->setTickInterval(std::max(1.0, NiceStep(std::max(max - min, 1.0) / 6)));
+    };
+    QObject::connect(x_, &QValueAxis::rangeChanged, x_, placeTicks);
+    placeTicks(x_->min(), x_->max());
 }
 
 int ChartPane::Columns() const
@@ -87,8 +105,13 @@ void ChartPane::Frame(double x0, double x1, double low, double high)
         return;
     }
     if (!(high > low)) {
+        // Nothing yet, or one value: a count or a time still starts at 0.
+        const bool counting = low >= 0;
         low -= 1;
         high += 1;
+        if (counting) {
+            low = std::max(low, 0.0);
+        }
     }
     const double room = (high - low) * 0.05;
     // A count or a time stays on its axis.

@@ -43,6 +43,8 @@ protected:
     // While following: the axes to show x0..x1 and the values low..high, a
     // little room above and below.
     void Frame(double x0, double x1, double low, double high);
+    // Ticks on whole numbers of the x axis only (frame numbers).
+    void KeepWholeNumbersOnX();
     // Adds a series to the chart on the pane's axes.
     void Attach(QXYSeries* series);
     // Gives a series the reduced points.

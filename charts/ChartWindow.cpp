@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -81,7 +82,8 @@ ChartWindow::ChartWindow(ChartFeed& feed, const ChartChoices& panes, Tell tell, 
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &ChartWindow::Tick);
     connect(&feed_, &ChartFeed::runStarted, this, &ChartWindow::RunStarted);
-    resize(900, 760);
+    // Four panes fit a 1366 x 768 screen.
+    resize(900, 700);
 }
 
 ChartWindow::~ChartWindow() = default;
@@ -144,7 +146,17 @@ void ChartWindow::showPanes(const ChartChoices& panes)
         paneItems_[i]->setChecked(shows[i]);
         panes_[i]->view()->setVisible(shows[i]);
     }
+    ShareHeight();
     viewMoved_ = true;
+}
+
+void ChartWindow::ShareHeight()
+{
+    QList<int> heights;
+    for (const ChartPane* pane : panes_) {
+        heights << (pane->view()->isHidden() ? 0 : 1000);
+    }
+    splitter_->setSizes(heights);
 }
 
 void ChartWindow::PaneToggled()
@@ -154,6 +166,7 @@ void ChartWindow::PaneToggled()
     for (std::size_t i = 0; i < panes_.size(); ++i) {
         panes_[i]->view()->setVisible(shows[i]);
     }
+    ShareHeight();
     viewMoved_ = true;
     emit panesChanged(shown);
 }
@@ -285,24 +298,72 @@ QString ChartWindow::ChooseFile(const QString& title, const QString& proposed, c
                           : QFileDialog::getSaveFileName(this, title, proposed, filter);
 }
 
+QString ChartWindow::ExportTitle() const
+{
+    QStringList parts;
+    if (describeRun) {
+        parts << describeRun();
+    }
+    parts << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+          << QStringLiteral("%1 帧").arg(feed_.summary().Counts().framesWritten);
+    return parts.join(QStringLiteral("  "));
+}
+
+QSize ChartWindow::ExportSize(const QString&) const
+{
+    int height = 2 * fontMetrics().height();
+    for (const ChartPane* pane : panes_) {
+        if (!pane->view()->isHidden()) {
+            height += pane->view()->height();
+        }
+    }
+    return {splitter_->width(), height};
+}
+
+void ChartWindow::PaintExport(QPainter& painter, const QString& title) const
+{
+    const QSize size = ExportSize(title);
+    painter.fillRect(QRect(QPoint(), size), Qt::white);
+    const int line = 2 * fontMetrics().height();
+    painter.setPen(Qt::black);
+    painter.setFont(font());
+    painter.drawText(QRect(8, 0, size.width() - 16, line), Qt::AlignLeft | Qt::AlignVCenter, title);
+    int y = line;
+    for (const ChartPane* pane : panes_) {
+        if (!pane->view()->isHidden()) {
+            pane->view()->QWidget::render(&painter, QPoint(0, y), QRegion(),
+                                          QWidget::DrawWindowBackground | QWidget::DrawChildren);
+            y += pane->view()->height();
+        }
+    }
+}
+
 bool ChartWindow::ExportImage(const QString& path)
 {
     bool written = false;
+    const QString title = ExportTitle();
+    const QSize size = ExportSize(title);
     if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
 #ifdef QUORVANE_HAVE_SVG
         QSvgGenerator svg;
         svg.setFileName(path);
-        svg.setSize(splitter_->size());
-        svg.setViewBox(QRect(QPoint(), splitter_->size()));
-        svg.setTitle(QStringLiteral("图表"));
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(), size));
+        svg.setTitle(title);
         QPainter painter;
         if (painter.begin(&svg)) {
-            splitter_->render(&painter);
+            PaintExport(painter, title);
             written = painter.end() && QFileInfo(path).size() > 0;
         }
 #endif
     } else {
-        written = splitter_->grab().save(path, "PNG");
+        const qreal ratio = devicePixelRatioF();
+        QImage image(size * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        QPainter painter(&image);
+        PaintExport(painter, title);
+        painter.end();
+        written = image.save(path, "PNG");
     }
     if (!written) {
         tell_(Problem(QStringLiteral("无法导出图片: %1").arg(path)));

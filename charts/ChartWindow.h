@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QPainter;
 class QSplitter;
 
 namespace quorvane {
@@ -59,6 +60,8 @@ public:
     // Asks for a file to write (tests replace it): given the title, the
     // proposed path and the filter, the chosen path, empty when cancelled.
     std::function<QString(const QString&, const QString&, const QString&)> chooseSaveFile;
+    // The port and the setup, for the title line of an exported picture.
+    std::function<QString()> describeRun;
 
 signals:
     // The user switched a pane on or off.
@@ -73,7 +76,15 @@ private:
     void Tick();
     void RunStarted();
     void PaneToggled();
+    // The panes shown share the window's height evenly.
+    void ShareHeight();
     void ShowStatus();
+    // The line above an exported picture: port, setup, date and time, frames.
+    QString ExportTitle() const;
+    // The panes shown, one under the other, under the title line: `size`
+    // is what it takes.
+    void PaintExport(QPainter& painter, const QString& title) const;
+    QSize ExportSize(const QString& title) const;
     QString ChooseFile(const QString& title, const QString& proposed, const QString& filter);
 
     ChartFeed& feed_;

@@ -32,7 +32,7 @@ double Ms(ResponseHistogram::Tenths tenths)
 
 ResponsePane::ResponsePane()
     : ChartPane(QStringLiteral("responsePane"), QStringLiteral("响应时间"), QStringLiteral("帧号"),
-                QStringLiteral("响应时间(ms)")),
+                QStringLiteral("毫秒")),
       responses_(new QLineSeries), timeouts_(new QScatterSeries),
       median_(Level(QStringLiteral("中位数"), QColor(0x2e, 0x7d, 0x32))),
       p99_(Level(QStringLiteral("99%"), QColor(0xef, 0x6c, 0x00)))
@@ -45,10 +45,12 @@ ResponsePane::ResponsePane()
     timeouts_->setColor(QColor(0xc6, 0x28, 0x28));
     timeouts_->setBorderColor(QColor(0xc6, 0x28, 0x28));
     timeouts_->setMarkerSize(7);
-    for (QXYSeries* series : {static_cast<QXYSeries*>(responses_), static_cast<QXYSeries*>(timeouts_),
-                              static_cast<QXYSeries*>(median_), static_cast<QXYSeries*>(p99_)}) {
+    // The levels first, so that the responses are drawn over them.
+    for (QXYSeries* series : {static_cast<QXYSeries*>(median_), static_cast<QXYSeries*>(p99_),
+                              static_cast<QXYSeries*>(responses_), static_cast<QXYSeries*>(timeouts_)}) {
         Attach(series);
     }
+    KeepWholeNumbersOnX();
 }
 
 void ResponsePane::Draw(const ChartFeed& feed)

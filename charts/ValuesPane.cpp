@@ -11,6 +11,9 @@ namespace quorvane {
 
 namespace {
 
+// Until a field is defined the pane says how to define one.
+const QString kNoFields = QStringLiteral("数值 (尚无字段: 用工具栏的 字段... 定义)");
+
 QString SeriesName(const ReplyField& field)
 {
     const QString name = QString::fromStdString(field.name);
@@ -24,6 +27,7 @@ ValuesPane::ValuesPane()
     : ChartPane(QStringLiteral("valuesPane"), QStringLiteral("数值"), QStringLiteral("时间(s)"),
                 QStringLiteral("值"))
 {
+    chart()->setTitle(kNoFields);
 }
 
 void ValuesPane::MatchFields(const ChartFeed& feed)
@@ -47,6 +51,7 @@ void ValuesPane::MatchFields(const ChartFeed& feed)
         Attach(series);
         series_.push_back(series);
     }
+    chart()->setTitle(names.empty() ? kNoFields : QStringLiteral("数值"));
     names_ = std::move(names);
 }
 

@@ -30,6 +30,7 @@ void ViewMenu::Chart_Click()
         chart_ = new ChartWindow(
             *feed_, panes_, [](const Message& message) { MessageSeam::instance().show(message); },
             window_);
+        chart_->describeRun = [this] { return describeRun ? describeRun() : QString(); };
         connect(chart_, &ChartWindow::panesChanged, this,
                 [this](const ChartChoices& panes) { panes_ = panes; });
     }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QMenuBar;
@@ -36,6 +37,9 @@ public:
     ChartFeed& feed() const { return *feed_; }
     // The chart window, once opened.
     ChartWindow* chartWindow() const { return chart_; }
+
+    // The port and the setup, for the title line of the chart's pictures.
+    std::function<QString()> describeRun;
 
 private:
     ChartFeed* feed_;

@@ -1,5 +1,6 @@
 // The chart against quorvane-device: a run of frames puts one response-time
 // point per frame on 图表, and its export reads back as CSV and PNG.
+#include "ChartView.h"
 #include "ChartWindow.h"
 #include "DeviceWindowTest.h"
 #include "LineEngine.h"
@@ -12,6 +13,7 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 namespace quorvane
 {
@@ -72,6 +74,23 @@ TEST_F(Chart, ARunOfFramesGivesOnePointPerFrame)
             << "the drawn point and the exported one";
     }
     EXPECT_FALSE(QImage(dir.filePath(QStringLiteral("run.png"))).isNull());
+
+    // A picture names its run in a line above the panes.
+    const QString svg = dir.filePath(QStringLiteral("run.svg"));
+    if (chart->ExportImage(svg)) {
+        QFile file(svg);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString picture = QString::fromUtf8(file.readAll());
+        EXPECT_TRUE(picture.contains(QStringLiteral("COM2 ")) && picture.contains(QStringLiteral("20 帧")))
+            << "no title line";
+    }
+    // However far the frame axis is zoomed, its ticks stay on whole frames.
+    ChartView* view = chart->responsePane()->view();
+    view->ZoomAround(0.05, view->width() / 2.0);
+    QValueAxis* frames = chart->responsePane()->xAxis();
+    EXPECT_GE(frames->tickInterval(), 1.0);
+    EXPECT_EQ(frames->tickAnchor(), std::round(frames->tickAnchor()));
+    EXPECT_EQ(frames->tickInterval(), std::round(frames->tickInterval()));
 }
 
 } // namespace
