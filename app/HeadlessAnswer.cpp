@@ -78,8 +78,9 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     QObject::connect(&answers, &AutoAnswer::answered, [&](const QString& rule, const ByteList& bytes) {
         record.note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
     });
-    QObject::connect(&answers, &AutoAnswer::paused,
-                     [&] { err << "自动应答过多,已暂停 1 秒\n" << std::flush; });
+    QObject::connect(&answers, &AutoAnswer::paused, [&](AutoAnswer::Pause why) {
+        err << AutoAnswer::PauseNote(why).toStdString() << " 1 秒\n" << std::flush;
+    });
     engine.Listen();
     answers.setEnabled(true);
 

@@ -25,6 +25,41 @@ std::optional<std::size_t> RequestIndex(std::string_view token)
     return n >= 1 ? std::optional(n) : std::nullopt;
 }
 
+// Whether a pattern's hex reply matches the pattern again whatever request
+// it answers: on a line that echoes, the answer would be answered for ever.
+// Tried with two requests that differ in every byte the pattern leaves open
+// ("??", and the rest after "*" as far as a "$n" reaches).
+bool ReplyMatchesItsPattern(const AnswerRule& rule, const BytePattern& pattern,
+                            const std::vector<ReplyToken>& tokens)
+{
+    std::size_t length = pattern.length();
+    for (const ReplyToken& token : tokens) {
+        if (token.fromRequest && token.index > length) {
+            if (!pattern.openEnded()) {
+                return false; // past every request it matches: it never answers
+            }
+            length = token.index;
+        }
+    }
+    for (const std::uint8_t open : {std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
+        ByteList request;
+        for (const std::string_view word : BlankSeparatedWords(rule.pattern)) {
+            if (word != "*") {
+                request.push_back(word == "??" ? open : HexByteWord(word).value_or(0));
+            }
+        }
+        request.resize(length, open);
+        ByteList reply;
+        for (const ReplyToken& token : tokens) {
+            reply.push_back(token.fromRequest ? request[token.index - 1] : token.byte);
+        }
+        if (!pattern.Matches(reply)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::vector<ReplyToken>> ReadReplyTokens(std::string_view text, std::string& problem)
@@ -47,8 +82,10 @@ std::optional<std::vector<ReplyToken>> ReadReplyTokens(std::string_view text, st
 std::string AnswerRuleProblem(const AnswerRule& rule)
 {
     std::string problem;
+    std::optional<BytePattern> pattern;
     if (rule.match == AnswerRule::Match::Pattern) {
-        if (!BytePattern::Parse(rule.pattern, problem)) {
+        pattern = BytePattern::Parse(rule.pattern, problem);
+        if (!pattern) {
             return "收到: " + problem;
         }
     } else {
@@ -72,6 +109,10 @@ std::string AnswerRuleProblem(const AnswerRule& rule)
     }
     if (rule.delayMs < 0 || rule.delayMs > 65535) {
         return "延时应为0-65535之间的整数";
+    }
+    if (pattern && rule.reply == AnswerRule::Reply::Hex &&
+        ReplyMatchesItsPattern(rule, *pattern, *tokens)) {
+        return "回复会再次匹配本规则";
     }
     return {};
 }

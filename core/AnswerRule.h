@@ -40,7 +40,8 @@ struct AnswerRule {
 inline constexpr std::size_t kMostAnswerRules = 1000;
 
 // Why a rule cannot be used ("收到: 0G 不是十六进制字节", "回复: $0 不是请求中的
-// 字节"), or empty when it can.
+// 字节", "回复会再次匹配本规则" for hex bytes its own pattern matches whatever
+// the request), or empty when it can.
 std::string AnswerRuleProblem(const AnswerRule& rule);
 
 // A rule's reply text read into tokens: a byte, or the request's n-th byte.

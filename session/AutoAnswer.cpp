@@ -17,9 +17,21 @@ AutoAnswer::AutoAnswer(LineEngine& engine, SessionClock& clock, const SharedSett
 {
     connect(&engine_, &LineEngine::eventCame, this, &AutoAnswer::EventCame);
     connect(&engine_, &LineEngine::receptionEnded, this, &AutoAnswer::ReceptionEnded);
+    // Kept as it goes out, before a line that echoes at once can bring it back.
+    connect(&engine_, &LineEngine::answerWritten, this, [this](const ByteList& bytes) {
+        if (written_.size() + bytes.size() <= RequestMatcher::kMostKept) {
+            written_.insert(written_.end(), bytes.begin(), bytes.end());
+        }
+    });
 }
 
 AutoAnswer::~AutoAnswer() = default;
+
+QString AutoAnswer::PauseNote(Pause why)
+{
+    return why == Pause::Loop ? QStringLiteral("自动应答回环,已暂停")
+                              : QStringLiteral("自动应答过多,已暂停");
+}
 
 void AutoAnswer::setRules(std::vector<AnswerRule> rules)
 {
@@ -34,12 +46,18 @@ void AutoAnswer::setRules(std::vector<AnswerRule> rules)
 void AutoAnswer::setEnabled(bool enabled)
 {
     resume_->stop();
+    const bool changed = enabled != enabled_;
     enabled_ = enabled;
     if (!enabled_) {
         matcher_.reset();
         answeredNow_ = false;
     }
     lastSecond_.clear();
+    written_.clear();
+    echoRun_ = 0;
+    if (changed) {
+        emit enabledChanged(enabled_);
+    }
 }
 
 void AutoAnswer::EventCame(const LineEvent& event)
@@ -50,14 +68,27 @@ void AutoAnswer::EventCame(const LineEvent& event)
     if (event.first) {
         matcher_.emplace(rules_, settings_);
         answeredNow_ = false;
+        // The answers written since the last reception may be coming back.
+        expected_ = std::exchange(written_, {});
+        expectedAt_ = 0;
+        answerBefore_ = !expected_.empty();
+        echo_ = false;
+        heard_.clear();
     }
     if (!matcher_ || event.bytes.empty()) {
         return;
     }
+    std::span<const std::uint8_t> rest(event.bytes);
+    ByteList joined;
+    if (Echoed(rest, joined)) {
+        return;
+    }
+    const std::size_t room = RequestMatcher::kMostKept - std::min(RequestMatcher::kMostKept, heard_.size());
+    heard_.insert(heard_.end(), rest.begin(),
+                  rest.begin() + static_cast<std::ptrdiff_t>(std::min(room, rest.size())));
     // Requests a busy reader gets in one piece are answered one by one: a
     // request a rule is sure of ends where its bytes end, and what follows
     // starts the next one.
-    std::span<const std::uint8_t> rest(event.bytes);
     while (!rest.empty()) {
         std::size_t taken = rest.size();
         if (matcher_->request().size() < RequestMatcher::kMostKept) {
@@ -86,6 +117,15 @@ void AutoAnswer::ReceptionEnded(const ReceptionEnd&)
     std::optional<RequestMatcher::Answer> last = matcher_->AnswerAtEnd();
     matcher_.reset();
     answeredNow_ = false;
+    if (!echo_ && expected_.empty()) {
+        // A request, not an answer back: one other than the last, or one
+        // where an answer's echo was due, ends a run of echoes.
+        if (answerBefore_ || heard_ != lastHeard_) {
+            echoRun_ = 0;
+        }
+        lastHeard_ = std::exchange(heard_, {});
+    }
+    expected_.clear(); // the beginning of an answer and no more: not answered either
     if (last && enabled_) {
         Decide(std::move(*last));
     }
@@ -107,12 +147,53 @@ bool AutoAnswer::Storm()
         return false;
     }
     ++keptBack_;
+    PauseFor(Pause::Storm);
+    return true;
+}
+
+void AutoAnswer::PauseFor(Pause why)
+{
     enabled_ = false;
     if (resumeAfter_) {
         resume_->start(*resumeAfter_);
     }
-    emit paused();
-    return true;
+    emit paused(why);
+}
+
+// Whether the bytes are the answers written before this reception coming
+// back, or may still be (so far they are their beginning). An echo is not
+// answered, nor what follows it in its reception; 10 in a row pause
+// answering. When the bytes turn out to be a request after all, `bytes`
+// becomes the whole reception so far (in `joined`).
+bool AutoAnswer::Echoed(std::span<const std::uint8_t>& bytes, ByteList& joined)
+{
+    if (echo_) {
+        return true;
+    }
+    if (expected_.empty()) {
+        return false;
+    }
+    const auto from = expected_.begin() + static_cast<std::ptrdiff_t>(expectedAt_);
+    const auto [mine, theirs] = std::mismatch(from, expected_.end(), bytes.begin(), bytes.end());
+    if (mine == expected_.end()) {
+        echo_ = true;
+        expected_.clear();
+        if (++echoRun_ >= kMostEchoes) {
+            PauseFor(Pause::Loop);
+        }
+        return true;
+    }
+    if (theirs == bytes.end()) {
+        expectedAt_ += static_cast<std::size_t>(mine - from);
+        return true;
+    }
+    if (expectedAt_ > 0) {
+        joined.assign(expected_.begin(), from);
+        joined.insert(joined.end(), bytes.begin(), bytes.end());
+        bytes = joined;
+    }
+    expected_.clear();
+    return false;
 }
 
 void AutoAnswer::Decide(RequestMatcher::Answer answer)

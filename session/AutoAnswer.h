@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace quorvane {
@@ -23,13 +24,22 @@ struct SharedSettings;
 // reception is matched as it arrives; one that a rule is sure of (a pattern
 // without "*" whose bytes are all in, a whole right frame) ends at once,
 // the rest at the quiet gap. The answer goes out its rule's delay after the
-// reception's end. A line looped back on itself cannot run away: past 1000
-// answers in a second the excess is not sent, counted, and answering pauses
-// until it is enabled again.
+// reception's end. Answering cannot run away: an answer that comes back as
+// the next reception (a line that echoes, an RS-485 adapter that hears
+// itself) is not answered again, and after 10 such echoes in a row (no
+// answer without its echo, no other request between) answering pauses.
+// Past 1000 answers in a second the excess is not sent, counted, and
+// answering pauses too. A pause lasts until answering is enabled again.
 class AutoAnswer : public QObject {
     Q_OBJECT
 public:
     static constexpr std::size_t kMostPerSecond = 1000;
+    static constexpr int kMostEchoes = 10;
+
+    enum class Pause { Storm, Loop };
+    Q_ENUM(Pause)
+    // What a pause says: "自动应答过多,已暂停", "自动应答回环,已暂停".
+    static QString PauseNote(Pause why);
 
     AutoAnswer(LineEngine& engine, SessionClock& clock, const SharedSettings& settings,
                QObject* parent = nullptr);
@@ -55,8 +65,11 @@ signals:
     void receptionAnswered(const QString& rule);
     // An answer went out.
     void answered(const QString& rule, const ByteList& bytes);
-    // Too many answers in a second: answering has paused.
-    void paused();
+    // Too many answers in a second, or too many echoes: answering has paused.
+    void paused(AutoAnswer::Pause why);
+    // Answering was switched on or off by setEnabled (a pause ends when it
+    // is switched on).
+    void enabledChanged(bool enabled);
 
 private:
     struct Due {
@@ -69,6 +82,8 @@ private:
     void ReceptionEnded(const ReceptionEnd& end);
     void Decide(RequestMatcher::Answer answer);
     bool Storm();
+    void PauseFor(Pause why);
+    bool Echoed(std::span<const std::uint8_t>& bytes, ByteList& joined);
     void SendDue();
 
     LineEngine& engine_;
@@ -86,6 +101,18 @@ private:
     std::optional<std::chrono::milliseconds> resumeAfter_;
     std::deque<SessionClock::TimePoint> lastSecond_; // answers in the last second
     std::uint64_t keptBack_ = 0;
+    // Echoes: the answers written since the last reception began, what the
+    // reception now arriving would be if it brought them back (and how much
+    // of them it has), whether it did, its other bytes (the first ones), and
+    // those of the last reception that was no echo.
+    ByteList written_;
+    ByteList expected_;
+    std::size_t expectedAt_ = 0;
+    bool echo_ = false;
+    bool answerBefore_ = false; // an answer went out before this reception
+    ByteList heard_;
+    ByteList lastHeard_;
+    int echoRun_ = 0; // echoes in a row
 };
 
 } // namespace quorvane

@@ -79,6 +79,11 @@ TEST(AnswerRule, RulesThatCannotBeReadSayWhy)
         {{true, "a", M::Pattern, "01", R::Hex, "", 0}, "回复: 没有字节"},
         {{true, "a", M::CheckedFrame, "1G", R::Frame, "", 0}, "收到: 1G 不是十六进制字节"},
         {{true, "a", M::CheckedFrame, "", R::Frame, "$2 2A", 65535}, ""},
+        // A reply its own pattern matches whatever the request: looped back, answered again.
+        {{true, "a", M::Pattern, "01 *", R::Hex, "01 02", 0}, "回复会再次匹配本规则"},
+        {{true, "a", M::Pattern, "?? 03 *", R::Hex, "$1 03 02 00 2A", 0}, "回复会再次匹配本规则"},
+        {{true, "a", M::Pattern, "05 ??", R::Hex, "$1 $9", 0}, ""}, // never answers
+        {{true, "a", M::Pattern, "01 ?? *", R::Hex, "$2 05", 0}, ""}, // only for 01 01
     };
     for (const auto& [rule, problem] : cases) {
         EXPECT_EQ(AnswerRuleProblem(rule), problem) << rule.pattern << " / " << rule.text;

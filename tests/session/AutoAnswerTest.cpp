@@ -1,5 +1,5 @@
 // Automatic answers on a fake port and a fake clock: the delay from the
-// reception's end, and a line looped back on itself that cannot run away.
+// reception's end, and answers that cannot run away: storms and echoes.
 #include "AutoAnswer.h"
 #include "FakeSerialPort.h"
 #include "FakeSessionClock.h"
@@ -45,15 +45,15 @@ TEST_F(Answers, AnAnswerGoesOutItsDelayAfterTheReceptionsEnd)
     EXPECT_EQ(answers.counts(), (std::vector<std::uint64_t>{1, 1}));
 }
 
-// Its own answer received and matched again: 1000 answers in that second,
-// the next kept back and counted, and answering pauses once.
-TEST_F(Answers, ALoopedLineCannotRunAway)
+// A device that asks again as soon as it is answered: 1000 answers in that
+// second, the next kept back and counted, and answering pauses once.
+TEST_F(Answers, ADeviceThatAsksAtOnceCannotRunAway)
 {
     answers.setRules({{true, "回环", AnswerRule::Match::Pattern, "01 02", AnswerRule::Reply::Hex,
-                       "01 02", 0}});
+                       "06", 0}});
     answers.setEnabled(true);
     QObject::connect(&engine, &LineEngine::answerWritten,
-                     [this](const ByteList& bytes) { port.raiseBytes(bytes); });
+                     [this](const ByteList&) { port.raiseBytes({0x01, 0x02}); });
     int paused = 0;
     QObject::connect(&answers, &AutoAnswer::paused, [&] { ++paused; });
     port.raiseBytes({0x01, 0x02});
@@ -73,6 +73,35 @@ TEST_F(Answers, ALoopedLineCannotRunAway)
     EXPECT_EQ(paused, 2);
     clock.advanceMs(1000);
     EXPECT_TRUE(answers.enabled());
+}
+
+// A line that echoes each answer, at 9600 and at 300 baud (a byte at a
+// time): no echo is answered, though the second rule matches it; another
+// request starts the count again, and the 10th echo in a row pauses.
+TEST_F(Answers, EchoedAnswersAreNotAnsweredAndTenInARowPause)
+{
+    using M = AnswerRule::Match;
+    answers.setRules({{true, "读", M::Pattern, "01 *", AnswerRule::Reply::Hex, "06 $2", 0},
+                      {true, "回", M::Pattern, "06 *", AnswerRule::Reply::Hex, "01 $2", 0}});
+    std::vector<AutoAnswer::Pause> pauses;
+    QObject::connect(&answers, &AutoAnswer::paused, [&](AutoAnswer::Pause why) { pauses.push_back(why); });
+    for (const int baud : {9600, 300}) {
+        port.setSettings(std::to_string(baud) + ",n,8,1");
+        port.clearOutputs();
+        answers.setEnabled(true);
+        for (const std::uint8_t request : {5, 5, 5, 5, 5, 5, 5, 5, 5, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}) {
+            const std::size_t sent = port.outputs().size();
+            port.raiseBytes({0x01, request});
+            clock.advanceMs(500);
+            for (std::size_t i = 0; port.outputs().size() > sent && i < 2; ++i) {
+                port.raiseBytes({port.outputs().back()[i]});
+                clock.advanceMs(10'000 / baud + 1);
+            }
+            clock.advanceMs(500);
+        }
+        EXPECT_EQ(port.outputs().size(), 19u) << baud; // the last request came after the pause
+        EXPECT_EQ(pauses, std::vector(baud == 9600 ? 1 : 2, AutoAnswer::Pause::Loop));
+    }
 }
 
 } // namespace
