@@ -8,9 +8,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace quorvane {
 
@@ -57,31 +60,36 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
     lstRules->setHorizontalHeaderLabels(
         {QStringLiteral("启用"), QStringLiteral("名称"), QStringLiteral("收到方式"),
          QStringLiteral("收到"), QStringLiteral("回复方式"), QStringLiteral("回复"),
-         QStringLiteral("延时(ms)"), QStringLiteral("次数")});
+         QStringLiteral("延时(ms)"), QStringLiteral("已应答")});
     lstRules->verticalHeader()->hide();
     lstRules->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstRules->setSelectionMode(QAbstractItemView::SingleSelection);
     lstRules->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                               QAbstractItemView::EditKeyPressed);
-    const int widths[] = {40, 80, 96, 150, 84, 130, 62, 58};
-    for (int column = 0; column < ColumnCount; ++column) {
-        lstRules->setColumnWidth(column, widths[column]);
-    }
+    // Arrows move among the cells; Tab leaves the table for the next control.
+    lstRules->setTabKeyNavigation(false);
+    FitColumns();
 
     const struct {
         QPushButton** button;
         const char* name;
         const char* caption;
-    } buttons[] = {{&cmdAdd, "cmdAddRule", "添加"},
-                   {&cmdRemove, "cmdRemoveRule", "删除"},
-                   {&cmdUp, "cmdRuleUp", "上移"},
-                   {&cmdDown, "cmdRuleDown", "下移"}};
+        char key;
+    } buttons[] = {{&cmdAdd, "cmdAddRule", "添加", 'A'},
+                   {&cmdRemove, "cmdRemoveRule", "删除", 'D'},
+                   {&cmdUp, "cmdRuleUp", "上移", 'U'},
+                   {&cmdDown, "cmdRuleDown", "下移", 'N'}};
     int x = 8;
     for (const auto& b : buttons) {
-        *b.button = MakeButton(this, QString::fromLatin1(b.name), QString::fromUtf8(b.caption), x,
+        const QString caption = QString::fromUtf8(b.caption);
+        *b.button = MakeButton(this, QString::fromLatin1(b.name),
+                               caption + QStringLiteral("(&") + QChar::fromLatin1(b.key) + u')', x,
                                258, 80, 24);
+        (*b.button)->setAccessibleName(caption);
         x += 91;
     }
+    // Why answering paused, until 启用自动应答 is ticked again.
+    lblPause = MakeLabel(this, QStringLiteral("lblAnswerPause"), {}, x, 260, 712 - x, 20);
     connect(cmdAdd, &QPushButton::clicked, this, &AnswerWindow::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &AnswerWindow::cmdRemove_Click);
     connect(cmdUp, &QPushButton::clicked, this, &AnswerWindow::cmdUp_Click);
@@ -89,10 +97,17 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
     connect(chkEnable, &QCheckBox::toggled, this, [this](bool on) { answers_.setEnabled(on); });
     connect(lstRules, &QTableWidget::itemChanged, this, &AnswerWindow::CellEdited);
     connect(lstRules, &QTableWidget::itemSelectionChanged, this, &AnswerWindow::updateButtons);
-    // Too many answers in a second: answering paused; the user enables it again.
-    connect(&answers_, &AutoAnswer::paused, this, [this] {
+    // Too many answers in a second, or its answers echoed back: answering
+    // paused; the user enables it again.
+    connect(&answers_, &AutoAnswer::paused, this, [this](AutoAnswer::Pause why) {
         const QSignalBlocker quiet(chkEnable);
         chkEnable->setChecked(false);
+        ShowPause(AutoAnswer::PauseNote(why));
+    });
+    connect(&answers_, &AutoAnswer::enabledChanged, this, [this](bool on) {
+        if (on) {
+            ShowPause({});
+        }
     });
     countsDue_.setSingleShot(true);
     countsDue_.setInterval(kCountsEveryMs);
@@ -103,6 +118,23 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
         }
     });
     updateButtons();
+}
+
+void AnswerWindow::ShowPause(const QString& note)
+{
+    lblPause->setText(note);
+    lblPause->setAccessibleName(note);
+}
+
+// Each column at least as wide as its header needs in the program's font
+// (whatever the scaling, and with the fonts at hand).
+void AnswerWindow::FitColumns()
+{
+    const int widths[] = {40, 80, 96, 150, 84, 130, 62, 58};
+    for (int column = 0; column < ColumnCount; ++column) {
+        lstRules->setColumnWidth(column, std::max(widths[column],
+                                                  lstRules->horizontalHeader()->sectionSizeHint(column)));
+    }
 }
 
 void AnswerWindow::showAndRaise()

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
@@ -19,9 +20,11 @@ class AutoAnswer;
 // "启用自动应答" (off at start). Each row: 启用, 名称, 收到 (how: 字节 or
 // 校验正确的帧, and what: a pattern or a command byte), 回复 (how: 字节 or
 // 按帧格式, and what: hex bytes or a data area, "$n" copying the request's
-// n-th byte), 延时(ms) and how many answers it has given. The first enabled
-// rule that matches a reception answers it. An edit that cannot be read is
-// refused with the reason. Modeless; closing only hides it.
+// n-th byte), 延时(ms) and 已应答 (the answers it has given). The first
+// enabled rule that matches a reception answers it. An edit that cannot be
+// read, or whose reply its own pattern would match, is refused with the
+// reason. A pause (too many answers, answers echoed back) is told under the
+// table until 启用自动应答 is ticked again. Modeless; closing only hides it.
 class AnswerWindow : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +42,8 @@ public:
     void cmdDown_Click();
 
 private:
+    void FitColumns();
+    void ShowPause(const QString& note);
     void addRow(const AnswerRule& rule);
     int selectedRow() const;
     void moveSelected(int by);
@@ -54,6 +59,7 @@ private:
     QPushButton* cmdRemove = nullptr;
     QPushButton* cmdUp = nullptr;
     QPushButton* cmdDown = nullptr;
+    QLabel* lblPause = nullptr;
     QTimer countsDue_;
     bool shownBefore_ = false;
 };

@@ -1,13 +1,17 @@
 // 自动应答 in the window: a rule answers what the device's master sends,
 // the answer shows as a frame written and the request as answered, an edit
-// that cannot be read is refused, and a storm pauses answering.
+// that cannot be read is refused, a storm pauses answering until it is
+// ticked again, and the columns fit their headers.
 #include "AnswerWindow.h"
+#include "AutoAnswer.h"
 #include "LineEngine.h"
 #include "MainWindowFixture.h"
 #include "SetupMenu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QStatusBar>
 #include <QTableWidget>
 
@@ -49,18 +53,47 @@ TEST_F(Answers, ARuleAnswersAndTheRequestIsMarked)
     EXPECT_EQ(table->item(0, 5)->text(), "02 00 2A");
 }
 
-// A line that loops its answers back: answering pauses and says so once.
+// A device that asks again as soon as it is answered: answering pauses, and
+// says so in the status bar and under the table until it is ticked again.
 TEST_F(Answers, AStormPausesAnswering)
 {
     answers->setRules({{true, "回环", AnswerRule::Match::Pattern, "01 02", AnswerRule::Reply::Hex,
-                        "01 02", 0}},
+                        "06", 0}},
                       true);
     QObject::connect(&window->engine(), &LineEngine::answerWritten,
-                     [this](const ByteList& bytes) { port->raiseBytes(bytes); });
+                     [this](const ByteList&) { port->raiseBytes({0x01, 0x02}); });
     port->raiseBytes({0x01, 0x02});
     ASSERT_TRUE(WaitUntil([&] { return !answers->answering(); }));
-    EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("自动应答过多,已暂停"));
-    EXPECT_FALSE(answers->findChild<QCheckBox*>("chkEnableAnswers")->isChecked());
+    const QString note = QStringLiteral("自动应答过多,已暂停");
+    const auto told = [&] {
+        QList<QLabel*> labels = window->statusBar()->findChildren<QLabel*>();
+        labels << answers->findChild<QLabel*>("lblAnswerPause");
+        return std::count_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->text() == note; });
+    };
+    EXPECT_EQ(told(), 2);
+    auto* enable = answers->findChild<QCheckBox*>("chkEnableAnswers");
+    EXPECT_FALSE(enable->isChecked());
+    enable->click();
+    EXPECT_EQ(told(), 0);
+}
+
+// Each column fits its header, in the program's font and one twice its size.
+TEST_F(Answers, ColumnsFitTheirHeaders)
+{
+    const QFont font = QApplication::font();
+    SteadySessionClock clock;
+    AutoAnswer spare(window->engine(), clock, Shared());
+    for (const int scale : {1, 2}) {
+        QFont scaled = font;
+        scaled.setPixelSize(font.pixelSize() * scale);
+        QApplication::setFont(scaled);
+        const AnswerWindow fresh(spare, nullptr);
+        const auto* table = fresh.findChild<QTableWidget*>("lstRules");
+        for (int column = 0; column < table->columnCount(); ++column) {
+            EXPECT_GE(table->columnWidth(column), table->horizontalHeader()->sectionSizeHint(column));
+        }
+    }
+    QApplication::setFont(font);
 }
 
 } // namespace
