@@ -16,63 +16,65 @@ struct Option {
     std::string_view name;
     // What the option's value is called in --help; empty for a switch.
     std::string_view valueName;
+    // What a missing value is called in the error ("选项 --log 缺少文件名").
+    std::string_view valueWord;
     std::string_view help;
     void (*apply)(ProgramOptions& options, const std::string& value);
 };
 
 const Option kOptions[] = {
-    {"--list-ports", "",
+    {"--list-ports", "", "",
      "print the device behind each COMn (COM1 to COM4, and COM5 up to\n"
      "COM16 where something gives one), how it was chosen, its\n"
      "description and its state, then exit",
      [](ProgramOptions& o, const std::string&) { o.listPorts = true; }},
-    {"--log", "FILE",
+    {"--log", "FILE", "文件名",
      "record the session to FILE (lines appended), as 记录 -> 记录到文件...\n"
      "does",
      [](ProgramOptions& o, const std::string& value) { o.logFile = value; }},
-    {"--run", "FILE",
+    {"--run", "FILE", "配置文件",
      "run the sequence of the setup in FILE (its 常用命令 with their\n"
      "expected answers) on its port, without a window or a display;\n"
      "exit 0 when every step passed, 1 when some failed, 2 for a bad\n"
      "setup or option, 3 when the port cannot be opened",
      [](ProgramOptions& o, const std::string& value) { o.runFile = value; }},
-    {"--answer", "FILE",
+    {"--answer", "FILE", "配置文件",
      "answer by the 自动应答 rules of the setup in FILE on its port,\n"
      "without a window or a display, until --for's time is up or\n"
      "SIGINT/SIGTERM; then print each rule's answers. Exit 0, 2 for a bad\n"
      "setup or option, 3 when the port cannot be opened or is lost",
      [](ProgramOptions& o, const std::string& value) { o.answerFile = value; }},
-    {"--for", "SECONDS", "with --answer: answer for this many seconds",
+    {"--for", "SECONDS", "秒数", "with --answer: answer for this many seconds",
      [](ProgramOptions& o, const std::string& value) { o.forSeconds = value; }},
-    {"--reconnect", "",
+    {"--reconnect", "", "",
      "with --answer: when the port's device goes away, wait for it to\n"
      "come back and answer on (as 断线自动重连 does); without it a lost\n"
      "port that cannot be opened again ends the run with exit 3",
      [](ProgramOptions& o, const std::string&) { o.reconnect = true; }},
-    {"--port", "PORT",
+    {"--port", "PORT", "端口",
      "with --run or --answer: COMn, or a device such as /dev/ttyUSB0,\n"
      "instead of the setup's port",
      [](ProgramOptions& o, const std::string& value) { o.port = value; }},
-    {"--rounds", "N",
+    {"--rounds", "N", "轮数",
      "with --run: run the sequence N times (0: until stopped) instead\n"
      "of the setup's rounds",
      [](ProgramOptions& o, const std::string& value) { o.rounds = value; }},
-    {"--stop-on-fail", "", "with --run: stop at the first step that fails",
+    {"--stop-on-fail", "", "", "with --run: stop at the first step that fails",
      [](ProgramOptions& o, const std::string&) { o.stopOnFail = true; }},
-    {"--report", "FILE",
+    {"--report", "FILE", "文件名",
      "with --run: write each step's passes, failures and response\n"
      "times to FILE as CSV (UTF-8)",
      [](ProgramOptions& o, const std::string& value) { o.reportFile = value; }},
-    {"--junit", "FILE",
+    {"--junit", "FILE", "文件名",
      "with --run: write the steps as JUnit test cases to FILE",
      [](ProgramOptions& o, const std::string& value) { o.junitFile = value; }},
-    {"--setup", "FILE",
+    {"--setup", "FILE", "配置文件",
      "start with the setup in FILE (a .qvs file, as 配置 -> 打开配置...\n"
      "opens it); `quorvane FILE.qvs` does the same",
      [](ProgramOptions& o, const std::string& value) { o.setupFile = value; }},
-    {"--help", "", "print this help and exit",
+    {"--help", "", "", "print this help and exit",
      [](ProgramOptions& o, const std::string&) { o.help = true; }},
-    {"--version", "", "print the version and exit",
+    {"--version", "", "", "print the version and exit",
      [](ProgramOptions& o, const std::string&) { o.version = true; }},
 };
 
@@ -134,15 +136,14 @@ CommandLine::CommandLine(int argc, char** argv)
             continue;
         }
         if (option == nullptr) {
-            error_ = argument.starts_with("-")
-                         ? "unknown option '" + std::string(argument) + "'"
-                         : "unexpected argument '" + std::string(argument) + "'";
+            error_ = argument.starts_with("-") ? "未知选项: " + std::string(argument)
+                                               : "无法识别的参数: " + std::string(argument);
             break;
         }
         std::string value;
         if (option->valueName.empty()) {
             if (equals != std::string_view::npos) {
-                error_ = "option '" + std::string(name) + "' takes no value";
+                error_ = "选项 " + std::string(name) + " 不带值: " + std::string(argument);
                 break;
             }
         } else if (equals != std::string_view::npos) {
@@ -150,7 +151,7 @@ CommandLine::CommandLine(int argc, char** argv)
         } else if (i + 1 < argc) {
             value = argv[++i];
         } else {
-            error_ = "option '" + std::string(name) + "' needs " + std::string(option->valueName);
+            error_ = "选项 " + std::string(name) + " 缺少" + std::string(option->valueWord);
             break;
         }
         option->apply(options_, value);
@@ -158,20 +159,20 @@ CommandLine::CommandLine(int argc, char** argv)
     const bool runOnly = !options_.rounds.empty() || options_.stopOnFail ||
                          !options_.reportFile.empty() || !options_.junitFile.empty();
     if (error_.empty() && runOnly && options_.runFile.empty()) {
-        error_ = "--rounds, --stop-on-fail, --report and --junit go with --run";
+        error_ = "--rounds、--stop-on-fail、--report 和 --junit 只能与 --run 一起使用";
     }
     if (error_.empty() && (!options_.forSeconds.empty() || options_.reconnect) &&
         options_.answerFile.empty()) {
-        error_ = "--for and --reconnect go with --answer";
+        error_ = "--for 和 --reconnect 只能与 --answer 一起使用";
     }
     if (error_.empty() && !options_.port.empty() && !options_.withoutWindow()) {
-        error_ = "--port goes with --run or --answer";
+        error_ = "--port 只能与 --run 或 --answer 一起使用";
     }
     if (error_.empty() && !options_.runFile.empty() && !options_.answerFile.empty()) {
-        error_ = "--run and --answer are two runs: give one";
+        error_ = "--run 和 --answer 不能同时使用";
     }
     if (error_.empty() && options_.withoutWindow() && !options_.setupFile.empty()) {
-        error_ = "--run and --answer take their setup themselves; a second setup is not used";
+        error_ = "--run 和 --answer 已给出配置文件,不能再给另一个: " + options_.setupFile;
     }
 }
 
@@ -199,7 +200,7 @@ std::string CommandLine::Usage()
 std::optional<int> CommandLine::answerWithoutWindows(std::ostream& out, std::ostream& err) const
 {
     if (!error_.empty()) {
-        err << "quorvane: " << error_ << "\n\n" << Usage();
+        err << OptionErrorLine(error_);
         return 2;
     }
     if (options_.help) {
@@ -216,6 +217,11 @@ std::optional<int> CommandLine::answerWithoutWindows(std::ostream& out, std::ost
         return 0;
     }
     return std::nullopt;
+}
+
+std::string OptionErrorLine(const std::string& what)
+{
+    return "quorvane: " + what + " (用法见 quorvane --help)\n";
 }
 
 } // namespace quorvane

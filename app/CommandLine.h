@@ -45,14 +45,19 @@ public:
     // The --help text.
     static std::string Usage();
 
-    // Answers a faulty line (usage on err, status 2), --help, --version and
-    // --list-ports (on out, status 0). nullopt when a run without a window
-    // or the window is to follow.
+    // Answers a faulty line (one line on err, see OptionErrorLine; status 2),
+    // --help, --version and --list-ports (on out, status 0). nullopt when a
+    // run without a window or the window is to follow.
     std::optional<int> answerWithoutWindows(std::ostream& out, std::ostream& err) const;
 
 private:
     ProgramOptions options_;
-    std::string error_;
+    std::string error_; // in Chinese, as the window speaks
 };
+
+// A faulty command line as the program says it, one line with its newline:
+// "quorvane: 未知选项: --x (用法见 quorvane --help)". Every refused option or
+// option value says it this way.
+std::string OptionErrorLine(const std::string& what);
 
 } // namespace quorvane

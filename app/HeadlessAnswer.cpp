@@ -6,7 +6,6 @@
 #include "LineEngine.h"
 #include "LineRecorder.h"
 #include "Messages.h"
-#include "PortPath.h"
 #include "Reconnector.h"
 #include "SessionRecord.h"
 #include "TerminationSignals.h"
@@ -43,8 +42,8 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     if (!options.forSeconds.empty()) {
         seconds = ReadSeconds(options.forSeconds);
         if (!seconds) {
-            err << "quorvane: --for takes a whole number of seconds from 1 to " << kMostSeconds
-                << "\n";
+            err << OptionErrorLine("--for 应为1-" + std::to_string(kMostSeconds) +
+                                   "之间的整数秒数: " + options.forSeconds);
             return kExitBadSetup;
         }
     }
@@ -54,7 +53,7 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     }
     const auto& rules = read.setup.Answers;
     if (std::none_of(rules.begin(), rules.end(), [](const AnswerRule& r) { return r.enabled; })) {
-        err << SetupInvalidMessage("没有启用的自动应答规则").text << "\n";
+        err << SetupInvalidMessage("没有启用的自动应答规则", options.answerFile).text << "\n";
         return kExitBadSetup;
     }
     SessionRecord record;
@@ -63,12 +62,11 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
         return kExitBadSetup;
     }
     TermiosPort port;
-    if (!OpenHeadlessPort(port, read.setup, err)) {
+    const std::string portName = HeadlessPortName(read);
+    if (!OpenHeadlessPort(port, read, err)) {
         return kExitPort;
     }
-    record.note(RecordEvent::PortOpened, {},
-                "COM" + std::to_string(port.CommPort()) + " " + ComDevicePath(port.CommPort()) +
-                    " " + port.Settings());
+    record.note(RecordEvent::PortOpened, {}, OpenedPortDetail(portName, port));
     SteadySessionClock clock;
     LineEngine engine(port, clock, read.settings);
     LineRecorder recorder(engine, record);
@@ -88,7 +86,6 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     // with --reconnect the program waits for the device as the window does,
     // otherwise it ends (exit 3).
     int status = 0;
-    const std::string portName = "COM" + std::to_string(port.CommPort());
     Reconnector reconnector(port);
     QObject::connect(&engine, &LineEngine::portLost, [&] {
         record.note(RecordEvent::PortLost, {}, portName);
@@ -114,8 +111,7 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     });
     QObject::connect(&port, &SerialPort::openChanged, [&](bool open) {
         if (open) {
-            record.note(RecordEvent::PortOpened, {}, portName + " " + port.DevicePath() + " " +
-                                                         port.Settings());
+            record.note(RecordEvent::PortOpened, {}, OpenedPortDetail(portName, port));
         }
     });
 

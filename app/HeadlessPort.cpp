@@ -1,14 +1,15 @@
 #include "HeadlessPort.h"
 
-#include "Messages.h"
+#include "CommandLine.h"
 #include "PortPath.h"
 #include "SetupFile.h"
 #include "TermiosPort.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <ostream>
 
 namespace quorvane {
@@ -17,22 +18,37 @@ namespace {
 
 constexpr int kExitBadSetup = 2;
 
-bool ApplyPortOption(const std::string& port, Setup& setup)
+bool IsComName(const std::string& port)
 {
-    if (port.size() > 3 && port.size() <= 5 &&
-        (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0) &&
-        port.find_first_not_of("0123456789", 3) == std::string::npos) {
-        const int n = std::stoi(port.substr(3));
+    return port.size() > 3 &&
+           std::equal(
+               port.begin(), port.begin() + 3, "COM",
+               [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; }) &&
+           port.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
+// --port COMn chooses the setup's COMn; anything else is a device, by its
+// path. A relative path is taken from the working folder, as a shell user
+// means it, so the messages and the record show where the device is.
+bool ApplyPortOption(const std::string& port, HeadlessSetup& into)
+{
+    if (IsComName(port)) {
+        const int n = port.size() <= 5 ? std::stoi(port.substr(3)) : 0;
         if (n < 1 || n > 16) {
             return false;
         }
-        setup.Port = n;
+        into.setup.Port = n;
         return true;
     }
-    if (port.empty() || port.front() != '/') {
+    if (port.empty()) {
         return false;
     }
-    qputenv(("QUORVANE_COM" + std::to_string(setup.Port)).c_str(), QByteArray::fromStdString(port));
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(port, error);
+    if (error) {
+        return false;
+    }
+    into.device = absolute.lexically_normal().string();
     return true;
 }
 
@@ -43,12 +59,12 @@ std::optional<int> ReadHeadlessSetup(const std::string& file, const std::string&
 {
     const SetupReading reading = ReadSetupFile(QString::fromLocal8Bit(file.c_str()));
     if (!reading.setup) {
-        err << SetupInvalidMessage(reading.problem).text << "\n";
+        err << SetupInvalidMessage(reading.problem, file).text << "\n";
         return kExitBadSetup;
     }
     into.setup = *reading.setup;
-    if (!port.empty() && !ApplyPortOption(port, into.setup)) {
-        err << "quorvane: --port takes COM1 to COM16 or a device path such as /dev/ttyUSB0\n";
+    if (!port.empty() && !ApplyPortOption(port, into)) {
+        err << OptionErrorLine("--port 应为 COM1-COM16 或设备路径(如 /dev/ttyUSB0): " + port);
         return kExitBadSetup;
     }
     ApplyStartupDefaults(into.settings);
@@ -56,10 +72,33 @@ std::optional<int> ReadHeadlessSetup(const std::string& file, const std::string&
     return std::nullopt;
 }
 
-bool OpenHeadlessPort(TermiosPort& port, const Setup& setup, std::ostream& err)
+std::string HeadlessPortName(const HeadlessSetup& read)
 {
+    return read.device.empty() ? "COM" + std::to_string(read.setup.Port) : read.device;
+}
+
+Message HeadlessPortMessage(MessageId id, const HeadlessSetup& read)
+{
+    return read.device.empty() ? MessageFor(id, read.setup.Port)
+                               : DevicePortMessage(id, read.device);
+}
+
+std::string OpenedPortDetail(const std::string& name, const SerialPort& port)
+{
+    const std::string device = port.DevicePath();
+    return name + (device == name ? "" : " " + device) + " " + port.Settings();
+}
+
+bool OpenHeadlessPort(TermiosPort& port, const HeadlessSetup& read, std::ostream& err)
+{
+    const Setup& setup = read.setup;
     RefreshPortMap();
-    port.setCommPort(setup.Port);
+    if (read.device.empty()) {
+        port.setCommPort(setup.Port);
+    } else {
+        port.setCommPort(0); // no COMn: the device alone
+        port.setDevicePath(read.device);
+    }
     port.setSettings(std::to_string(setup.BaudRate) + "," + std::string(1, setup.Parity) + "," +
                      std::to_string(setup.DataBits) + "," + setup.StopBits);
     static const SerialPort::Handshaking flows[] = {SerialPort::Handshaking::None,
@@ -74,12 +113,12 @@ bool OpenHeadlessPort(TermiosPort& port, const Setup& setup, std::ostream& err)
         // A driver without direction control: the run goes on without it, as
         // the window does, and says so once.
         if (const std::string refusal = port.Rs485Refusal(); !refusal.empty()) {
-            err << MessageFor(MessageId::Rs485Refused, port.CommPort()).text << "\n"
+            err << HeadlessPortMessage(MessageId::Rs485Refused, read).text << "\n"
                 << refusal << "\n";
         }
         return true;
     }
-    err << MessageFor(MessageId::PortUnavailable, port.CommPort()).text << "\n";
+    err << HeadlessPortMessage(MessageId::PortUnavailable, read).text << "\n";
     if (const std::string why = port.OpenFailureReason(); !why.empty()) {
         err << why << "\n";
     }

@@ -5,7 +5,6 @@
 #include "LineEngine.h"
 #include "LineRecorder.h"
 #include "Messages.h"
-#include "PortPath.h"
 #include "SequenceReport.h"
 #include "SequenceRun.h"
 #include "SessionRecord.h"
@@ -57,7 +56,7 @@ std::optional<int> ReadPlan(const ProgramOptions& options, RunPlan& plan, std::o
     if (!options.rounds.empty()) {
         const auto rounds = ReadRounds(options.rounds);
         if (!rounds) {
-            err << "quorvane: --rounds takes a whole number from 0 to 1000000\n";
+            err << OptionErrorLine("--rounds 应为0-1000000之间的整数: " + options.rounds);
             return kExitBadSetup;
         }
         plan.options.rounds = *rounds;
@@ -66,7 +65,7 @@ std::optional<int> ReadPlan(const ProgramOptions& options, RunPlan& plan, std::o
     std::string problem;
     auto steps = StepsOfCommands(setup.Commands, plan.read.settings, problem);
     if (!steps) {
-        err << SetupInvalidMessage(problem).text << "\n";
+        err << SetupInvalidMessage(problem, options.runFile).text << "\n";
         return kExitBadSetup;
     }
     plan.steps = std::move(*steps);
@@ -186,17 +185,16 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
         signalled = sig;
         run.Stop();
     });
-    if (!OpenHeadlessPort(port, plan.read.setup, err)) {
-        std::string why = MessageFor(MessageId::PortUnavailable, port.CommPort()).text;
+    const std::string portName = HeadlessPortName(plan.read);
+    if (!OpenHeadlessPort(port, plan.read, err)) {
+        std::string why = HeadlessPortMessage(MessageId::PortUnavailable, plan.read).text;
         if (const std::string reason = port.OpenFailureReason(); !reason.empty()) {
             why += " " + reason;
         }
         WriteReport(options.junitFile, SequenceJunit(run, 0.0, why), err);
         return kExitPort;
     }
-    record.note(RecordEvent::PortOpened, {},
-                "COM" + std::to_string(port.CommPort()) + " " + ComDevicePath(port.CommPort()) +
-                    " " + port.Settings());
+    record.note(RecordEvent::PortOpened, {}, OpenedPortDetail(portName, port));
     if (plan.options.rounds == 0) {
         err << "轮数为 0: 一直运行,直到 Ctrl+C 或 SIGTERM 停止\n" << std::flush;
     }

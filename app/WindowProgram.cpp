@@ -17,12 +17,12 @@ int BecomeWindowProgram(char** argv, std::ostream& err)
          {here / "quorvane-window", here / ".." / "lib" / "quorvane" / "quorvane-window"}) {
         if (::access(program.c_str(), X_OK) == 0) {
             ::execv(program.c_str(), argv);
-            err << "quorvane: cannot start " << program.string() << ": " << std::strerror(errno)
+            err << "quorvane: 无法启动 " << program.string() << ": " << std::strerror(errno)
                 << "\n";
             return 1;
         }
     }
-    err << "quorvane: its window program (quorvane-window) is not installed beside it\n";
+    err << "quorvane: 找不到窗口程序 quorvane-window(它应与 quorvane 安装在一起)\n";
     return 1;
 }
 

@@ -2,6 +2,21 @@
 
 namespace quorvane {
 
+namespace {
+
+// The two port messages, naming the port as `port` gives it: "2" for COM2,
+// or " /dev/ttyUSB0 " (a path stands apart from the words around it).
+Message PortMessageNaming(MessageId id, const std::string& port)
+{
+    if (id == MessageId::Rs485Refused) {
+        return {"端口" + port + "不能使用 RS-485 收发控制,已按普通串口打开", "提示",
+                MessageIcon::Warning, {}};
+    }
+    return {"端口" + port + "已被占用或不存在,请更换端口", "警告", MessageIcon::Critical, {}};
+}
+
+} // namespace
+
 Message MessageFor(MessageId id, int port)
 {
     switch (id) {
@@ -12,8 +27,7 @@ Message MessageFor(MessageId id, int port)
     case MessageId::BcdRange:
         return {"超出BCD码范围(0-99)", "BCD码转换", MessageIcon::Critical, {}};
     case MessageId::PortUnavailable:
-        return {"端口" + std::to_string(port) + "已被占用或不存在,请更换端口", "警告",
-                MessageIcon::Critical, {}};
+        return PortMessageNaming(id, std::to_string(port));
     case MessageId::NeedDecimal:
         return {"请输入数字量", "提示", MessageIcon::Warning, {}};
     case MessageId::NeedHex:
@@ -45,8 +59,7 @@ Message MessageFor(MessageId id, int port)
     case MessageId::SetupSaveFailed:
         return {"无法保存配置文件", "警告", MessageIcon::Critical, {}};
     case MessageId::Rs485Refused:
-        return {"端口" + std::to_string(port) + "不能使用 RS-485 收发控制,已按普通串口打开", "提示",
-                MessageIcon::Warning, {}};
+        return PortMessageNaming(id, std::to_string(port));
     }
     return {};
 }
@@ -60,9 +73,15 @@ Message SetupSaveFailedMessage(const std::string& problem)
     return message;
 }
 
-Message SetupInvalidMessage(const std::string& problem)
+Message DevicePortMessage(MessageId id, const std::string& device)
 {
-    return {"配置文件无效: " + problem, "提示", MessageIcon::Warning, {}};
+    return PortMessageNaming(id, " " + device + " ");
+}
+
+Message SetupInvalidMessage(const std::string& problem, const std::string& file)
+{
+    const std::string named = file.empty() ? std::string() : file + ": ";
+    return {"配置文件无效: " + named + problem, "提示", MessageIcon::Warning, {}};
 }
 
 } // namespace quorvane

@@ -42,8 +42,15 @@ struct Message {
 // PortUnavailable and Rs485Refused, whose texts name the port number.
 Message MessageFor(MessageId id, int port = 0);
 
-// "配置文件无效: " and the first problem found in the file.
-Message SetupInvalidMessage(const std::string& problem);
+// PortUnavailable or Rs485Refused for a port that is a device named by its
+// path rather than a COMn (`quorvane --port /dev/ttyUSB0`):
+// "端口 /dev/ttyUSB0 已被占用或不存在,请更换端口".
+Message DevicePortMessage(MessageId id, const std::string& device);
+
+// "配置文件无效: " and the first problem found in the file; with `file`, the
+// file is named before the problem ("配置文件无效: board.qvs: 无法读取文件"),
+// as the command line says it.
+Message SetupInvalidMessage(const std::string& problem, const std::string& file = {});
 
 // "无法保存配置文件", and why where it is known: "无法保存配置文件: 命令 1 的名称为空".
 Message SetupSaveFailedMessage(const std::string& problem);

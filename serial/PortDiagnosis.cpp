@@ -145,7 +145,9 @@ std::string PortDiagnosis::Held(const std::string& path) const
 // The ports that do exist follow, as --list-ports lists them.
 std::string PortDiagnosis::NoDevice(int comPort, const std::string& path) const
 {
-    std::string text = "COM" + std::to_string(comPort) + " 没有对应的设备（" + path + " 不存在）";
+    std::string text =
+        comPort < 1 ? path + " 不存在"
+                    : "COM" + std::to_string(comPort) + " 没有对应的设备（" + path + " 不存在）";
     PortMap there;
     for (const ComPort& port : WorkOutPortMap(folders_)) {
         if (port.state != DeviceState::Missing) {

@@ -17,7 +17,8 @@ class PortDiagnosis {
 public:
     explicit PortDiagnosis(SystemFolders folders) : folders_(std::move(folders)) {}
 
-    // Why COMn, whose device is path, refused to open as `failure` says.
+    // Why COMn, whose device is path, refused to open as `failure` says;
+    // comPort 0 for a device given by its path alone.
     std::string Explain(int comPort, const std::string& path, const TakeFailure& failure) const;
 
 private:

@@ -41,7 +41,9 @@ public:
     ~SerialPort() override = default;
 
     virtual int CommPort() const = 0;
-    virtual void setCommPort(int port) = 0; // 1 = COM1; used at the next opening
+    // 1 = COM1; used at the next opening. 0 with setDevicePath: a port that is
+    // that device alone, no COMn (`quorvane --port /dev/ttyUSB0`).
+    virtual void setCommPort(int port) = 0;
     virtual std::string Settings() const = 0;
     virtual void setSettings(const std::string& settings) = 0; // "9600,n,8,1"
     virtual void setInputMode(InputModes mode) = 0;

@@ -273,7 +273,7 @@ bool TermiosPort::openDevice()
     openFailure_.clear();
     rs485Refusal_.clear();
     rs485Held_.reset();
-    if (commPort_ < 1) {
+    if (commPort_ < 1 && devicePath_.empty()) {
         return false;
     }
     auto settings = ParseLineSettings(settings_);

@@ -103,14 +103,35 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quorvane 1.0\n");
 
-    for (const QStringList& wrong :
-         {QStringList{"--bogus"}, QStringList{"--list-ports=all"}, QStringList{"COM1"},
-          QStringList{"--help", "-x"}, QStringList{"--log"}}) {
-        SCOPED_TRACE(wrong.join(' ').toStdString());
-        const Outcome run = RunQuorvane(wrong);
+}
+
+// A faulty command line says what is wrong in Chinese, as the window does,
+// on one line that points at --help instead of printing it; status 2.
+TEST(CommandLine, AFaultyLineSaysWhatIsWrongInOneLine)
+{
+    const struct {
+        QStringList arguments;
+        const char* said;
+    } rows[] = {
+        {{"--x"}, "未知选项: --x"},
+        {{"--help", "-x"}, "未知选项: -x"},
+        {{"COM1"}, "无法识别的参数: COM1"},
+        {{"--list-ports=all"}, "选项 --list-ports 不带值: --list-ports=all"},
+        {{"--log"}, "选项 --log 缺少文件名"},
+        {{"--run"}, "选项 --run 缺少配置文件"},
+        {{"--rounds", "3"}, "--rounds、--stop-on-fail、--report 和 --junit 只能与 --run 一起使用"},
+        {{"--for", "3"}, "--for 和 --reconnect 只能与 --answer 一起使用"},
+        {{"--port", "COM2"}, "--port 只能与 --run 或 --answer 一起使用"},
+        {{"--run", "a.qvs", "--answer", "a.qvs"}, "--run 和 --answer 不能同时使用"},
+        {{"--run", "a.qvs", "b.qvs"}, "--run 和 --answer 已给出配置文件,不能再给另一个: b.qvs"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const Outcome run = RunQuorvane(row.arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
-        EXPECT_TRUE(run.err.contains("Usage: quorvane"));
+        EXPECT_EQ(run.err, QStringLiteral("quorvane: %1 (用法见 quorvane --help)\n")
+                               .arg(QString::fromUtf8(row.said)));
     }
 }
 

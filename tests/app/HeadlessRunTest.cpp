@@ -52,9 +52,13 @@ protected:
         file.write(text.data(), static_cast<qint64>(text.size()));
         return path;
     }
-    Ran run(const QStringList& arguments)
+    // In `folder` when given, as a shell user runs it there.
+    Ran run(const QStringList& arguments, const QString& folder = {})
     {
         QProcess process;
+        if (!folder.isEmpty()) {
+            process.setWorkingDirectory(folder);
+        }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             environment.remove(QString::fromLatin1(name)); // a machine with no display
@@ -131,9 +135,12 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
 {
     Record bad = ModbusSetup();
     bad.Commands[1].expect = {ExpectKind::Bytes, "01 0G"};
-    const Ran refused = run({"--run", write(bad)});
+    const QString badFile = write(bad);
+    const Ran refused = run({"--run", badFile});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err, QStringLiteral("配置文件无效: [commands] 2.pattern=01 0G 0G 不是十六进制字节\n"));
+    EXPECT_EQ(refused.err,
+              QStringLiteral("配置文件无效: %1: [commands] 2.pattern=01 0G 0G 不是十六进制字节\n")
+                  .arg(badFile));
 
     const Ran rounds = run({"--run", write(ModbusSetup()), "--rounds", "x"});
     EXPECT_EQ(rounds.status, 2);
@@ -147,7 +154,8 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
 
     const Ran missing = run({"--run", write(ModbusSetup()), "--port", "/nonexistent/ttyUSB9"});
     EXPECT_EQ(missing.status, 3);
-    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("端口2已被占用或不存在,请更换端口\n")))
+    EXPECT_TRUE(missing.err.startsWith(QStringLiteral(
+        "端口 /nonexistent/ttyUSB9 已被占用或不存在,请更换端口\n/nonexistent/ttyUSB9 不存在\n")))
         << missing.err.toStdString();
 
     // A file of the first version runs its commands, each expecting nothing.
@@ -169,6 +177,86 @@ TEST_F(Headless, ABadSetupOrPortSaysWhyWithItsStatus)
     const Ran old = run({"--run", v1.fileName(), "--port", device.path()});
     EXPECT_EQ(old.status, 0) << old.err.toStdString();
     EXPECT_TRUE(old.out.startsWith(QStringLiteral("通过 1 失败 0"))) << old.out.toStdString();
+}
+
+// The command line speaks as the window does: a setup that cannot be read
+// or used is named, a faulty option value is one line pointing at --help,
+// and a port given as a device is that device in the messages and in the
+// record, never the COMn of the setup. A relative path is the device in
+// the folder the run starts in.
+TEST_F(Headless, TheFileAndTheDeviceGivenAreNamed)
+{
+    const QString unreadable = dir.filePath(QStringLiteral("nowhere/board.qvs"));
+    for (const char* run_ : {"--run", "--answer"}) {
+        const Ran ran = run({run_, unreadable});
+        EXPECT_EQ(ran.status, 2) << run_;
+        EXPECT_EQ(ran.err, QStringLiteral("配置文件无效: %1: 无法读取文件\n").arg(unreadable)) << run_;
+    }
+    const Ran folder = run({"--run", dir.path()});
+    EXPECT_EQ(folder.err, QStringLiteral("配置文件无效: %1: 无法读取文件\n").arg(dir.path()));
+
+    const QString setup = write(ModbusSetup());
+    const QString help = QStringLiteral(" (用法见 quorvane --help)\n");
+    const Ran rounds = run({"--run", setup, "--rounds", "x"});
+    EXPECT_EQ(rounds.status, 2);
+    EXPECT_EQ(rounds.err, "quorvane: --rounds 应为0-1000000之间的整数: x" + help);
+    const Ran seconds = run({"--answer", setup, "--for", "0"});
+    EXPECT_EQ(seconds.status, 2);
+    EXPECT_EQ(seconds.err, "quorvane: --for 应为1-2678400之间的整数秒数: 0" + help);
+    const Ran com = run({"--run", setup, "--port", "COM17"});
+    EXPECT_EQ(com.status, 2);
+    EXPECT_EQ(com.err, "quorvane: --port 应为 COM1-COM16 或设备路径(如 /dev/ttyUSB0): COM17" + help);
+
+    // A device that is not there: that device, not 端口2 or COM2, in the
+    // message and its reason, in a run and in answering.
+    Record answering;
+    answering.Answers = {{true, "应答", AnswerRule::Match::Pattern, "01 *", AnswerRule::Reply::Hex,
+                          "06", 0}};
+    const QString answers = write(answering, QStringLiteral("answer.qvs"));
+    const QString absent = QStringLiteral("/dev/ttyQV404");
+    for (const auto& [run_, file] : {std::pair{"--run", setup}, std::pair{"--answer", answers}}) {
+        const Ran ran = run({run_, file, "--port", absent});
+        EXPECT_EQ(ran.status, 3) << run_;
+        EXPECT_TRUE(ran.err.startsWith(QStringLiteral("端口 %1 已被占用或不存在,请更换端口\n%1 不存在\n")
+                                           .arg(absent)))
+            << ran.err.toStdString();
+        EXPECT_FALSE(ran.err.contains(QStringLiteral("端口2"))) << ran.err.toStdString();
+    }
+    const Ran relativeAbsent = run({"--run", setup, "--port", "./ttyQV404"}, dir.path());
+    EXPECT_EQ(relativeAbsent.status, 3);
+    EXPECT_TRUE(relativeAbsent.err.startsWith(
+        QStringLiteral("端口 %1 已被占用或不存在").arg(dir.filePath(QStringLiteral("ttyQV404")))))
+        << relativeAbsent.err.toStdString();
+
+    // A relative path is taken from the folder the run starts in, and the
+    // record says which device was opened.
+    const QString link = dir.filePath(QStringLiteral("dev2"));
+    DeviceProcess device;
+    ASSERT_TRUE(device.start({"--link", link, "echo"}));
+    Record plain;
+    plain.Commands = {{"一二三", "1 2 3", 1}};
+    const Ran relative = run({"--run", write(plain, QStringLiteral("plain.qvs")), "--port", "./dev2",
+                              "--log", QStringLiteral("run.log")},
+                             dir.path());
+    EXPECT_EQ(relative.status, 0) << relative.err.toStdString();
+    EXPECT_TRUE(relative.out.startsWith(QStringLiteral("通过 1 失败 0"))) << relative.out.toStdString();
+    QFile log(dir.filePath(QStringLiteral("run.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString record = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(record.contains(QStringLiteral(" 串口打开 %1 9600,n,8,1\n").arg(link)))
+        << record.toStdString();
+    EXPECT_FALSE(record.contains(QStringLiteral("COM2"))) << record.toStdString();
+
+    // Answering records it alike.
+    const Ran answered = run({"--answer", answers, "--port", "./dev2", "--for", "1", "--log",
+                              QStringLiteral("answer.log")},
+                             dir.path());
+    EXPECT_EQ(answered.status, 0) << answered.err.toStdString();
+    EXPECT_EQ(answered.out, QStringLiteral("应答: 0\n"));
+    QFile answerLog(dir.filePath(QStringLiteral("answer.log")));
+    ASSERT_TRUE(answerLog.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(answerLog.readAll())
+                    .contains(QStringLiteral(" 串口打开 %1 9600,n,8,1\n").arg(link)));
 }
 
 // Under a locale whose decimal mark is a comma the reports still write a
@@ -253,18 +341,20 @@ TEST_F(Headless, AnswersAMasterByteForByte)
         waiting.waitForReadyRead(50); // until the port is open and set up
     }
     first.stop();
-    EXPECT_TRUE(saidSoFar(QStringLiteral("串口已断开 COM2,等待重新连接 "))) << said.toStdString();
+    EXPECT_TRUE(saidSoFar(QStringLiteral("串口已断开 %1,等待重新连接 ").arg(link)))
+        << said.toStdString();
     DeviceProcess again;
     ASSERT_TRUE(again.start({"--link", link, "echo"}));
-    EXPECT_TRUE(saidSoFar(QStringLiteral("重新连接 COM2 "))) << said.toStdString();
+    EXPECT_TRUE(saidSoFar(QStringLiteral("重新连接 %1 ").arg(link))) << said.toStdString();
     waiting.terminate();
     ASSERT_TRUE(waiting.waitForFinished(10000));
     EXPECT_EQ(waiting.exitCode(), 0);
 
     Record none = ModbusSetup();
-    const Ran refused = run({"--answer", write(none)});
+    const QString noneFile = write(none, QStringLiteral("none.qvs"));
+    const Ran refused = run({"--answer", noneFile});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err, QStringLiteral("配置文件无效: 没有启用的自动应答规则\n"));
+    EXPECT_EQ(refused.err, QStringLiteral("配置文件无效: %1: 没有启用的自动应答规则\n").arg(noneFile));
     const Ran noPort = run({"--answer", write(setup), "--port", "/nonexistent/ttyUSB9"});
     EXPECT_EQ(noPort.status, 3);
 }

@@ -107,6 +107,31 @@ TEST(DeviceOptions, ModbusTakesItsAddressAndAnyModeCanBeCorrupted)
     EXPECT_EQ(Parse({"modbus"}).options.modbusAddress, 1);
 }
 
+// --expect takes spaced hex as the master's request does, wherever it
+// stands: the hex words after it are its own, up to an option or a mode.
+TEST(DeviceOptions, ExpectTakesSpacedHexAsTheRequestDoes)
+{
+    const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+    const Bytes answer{0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B};
+    for (const auto& args : std::vector<std::vector<std::string_view>>{
+             {"master", "01", "03", "00", "00", "00", "01", "84", "0A", "--expect", "01", "03",
+              "02", "00", "2A", "39", "9B"},
+             {"master", "01", "03", "00", "00", "00", "01", "84", "0A", "--expect",
+              "01 03 02 00 2A 39 9B", "--every", "2"},
+             {"--expect", "01", "03", "02", "002A", "399B", "master", "0103", "00", "00", "00", "01",
+              "84", "0A"},
+             {"master", "01", "03", "00", "00", "--expect=01", "03", "02", "00", "2A", "39", "9B",
+              "--count", "5", "00", "01", "84", "0A"}}) {
+        const auto parsed = Parse(args);
+        ASSERT_TRUE(parsed.ok()) << parsed.error;
+        EXPECT_EQ(parsed.options.mode, Mode::Master);
+        EXPECT_EQ(parsed.options.masterRequest, request) << args[0];
+        EXPECT_EQ(parsed.options.masterExpected, answer) << args[0];
+    }
+    EXPECT_FALSE(Parse({"master", "01", "--expect", "0G", "01"}).ok());
+    EXPECT_FALSE(Parse({"master", "01", "--expect", "--every", "2"}).ok());
+}
+
 TEST(DeviceOptions, ExitOnCloseIsALingerOfZero)
 {
     EXPECT_EQ(Parse({"--exit-on-close"}).options.linger, 0ms);
@@ -569,12 +594,48 @@ TEST(DeviceMaster, AnswersGoToTheOldestRequestInOrder)
               std::make_tuple(3u, 3u, 0u, 1u, 1u));
 
     Master quiet(request, Milliseconds{2}, 1, answer);
+    EXPECT_FALSE(quiet.Due(t)) << "nothing before a client has the port";
     quiet.Start(t);
     ASSERT_TRUE(quiet.Due(t));
     quiet.Written(t);
     quiet.Finish();
     EXPECT_EQ(quiet.figures().unanswered, 1u);
     EXPECT_TRUE(quiet.SummaryText().starts_with("master: sent 1 answered 0 unanswered 1 "));
+}
+
+// Requests go while a client has the port: a client that comes is given a
+// moment, or starts them by setting its line up; one that leaves stops them
+// (what it left unanswered counts so) and they go on when one comes back,
+// never piled up from the time nobody was there.
+TEST(DeviceMaster, SendsWhileAClientHasThePort)
+{
+    const std::vector<std::uint8_t> request = {0x01, 0x03};
+    Master master(request, Milliseconds{10}, 0, {});
+    TimePoint t{};
+    master.Start(t + Milliseconds{100}); // opened: a moment to set the line up
+    EXPECT_FALSE(master.Due(t + Milliseconds{50}));
+    master.Start(t + Milliseconds{60}); // set up sooner
+    EXPECT_FALSE(master.Due(t + Milliseconds{59}));
+    ASSERT_EQ(master.Due(t + Milliseconds{60}), request);
+    master.Written(t + Milliseconds{60});
+    master.Start(t + Milliseconds{61}); // a second opening changes nothing
+    EXPECT_FALSE(master.Due(t + Milliseconds{61}));
+    EXPECT_EQ(master.NextDeadline(), t + Milliseconds{70});
+
+    master.Pause(); // the client closed the port unanswered
+    EXPECT_FALSE(master.Running());
+    EXPECT_FALSE(master.NextDeadline().has_value());
+    EXPECT_FALSE(master.Due(t + Milliseconds{500}));
+    EXPECT_EQ(master.figures().unanswered, 1u);
+
+    master.Start(t + Milliseconds{1000});
+    ASSERT_EQ(master.Due(t + Milliseconds{1000}), request);
+    master.Written(t + Milliseconds{1000});
+    EXPECT_TRUE(master.Received(std::vector<std::uint8_t>{0xAA}, t + Milliseconds{1002}));
+    EXPECT_EQ(master.NextDeadline(), t + Milliseconds{1010});
+    master.Finish();
+    const Master::Figures& f = master.figures();
+    EXPECT_EQ(std::tie(f.sent, f.answered, f.unanswered), std::make_tuple(2u, 1u, 1u));
 }
 
 } // namespace

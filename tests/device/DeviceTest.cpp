@@ -519,6 +519,68 @@ TEST(DeviceLifetime, AReturningClientIsAnsweredOnItsFirstFrame)
     }
 }
 
+// Sets the line as a program opening the port does; the same settings
+// every time, so only the first opening may change what the device sees.
+void SetLine(const PortClient& client, speed_t speed)
+{
+    termios line{};
+    ASSERT_EQ(::tcgetattr(client.Fd(), &line), 0);
+    ::cfsetspeed(&line, speed);
+    ASSERT_EQ(::tcsetattr(client.Fd(), TCSANOW, &line), 0);
+}
+
+// `--expect` takes spaced hex as the request does: the answer below is
+// seven bytes, not `01` with the rest added to the request.
+TEST(DeviceMaster, ExpectTakesSpacedHexAsTheRequestDoes)
+{
+    const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+    const Bytes answer{0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B};
+    RunningDevice device({"master", "01", "03", "00", "00", "00", "01", "84", "0A", "--every",
+                          "20", "--count", "3", "--expect", "01", "03", "02", "00", "2A", "39",
+                          "9B"});
+    PortClient client(device.path);
+    ASSERT_TRUE(client.IsOpen());
+    SetLine(client, B115200);
+    for (int round = 1; round <= 3; ++round) {
+        ASSERT_EQ(client.Read(request.size()), request) << round;
+        ASSERT_TRUE(client.Write(answer));
+    }
+    const std::string log = device.process.ReadAllOutput();
+    EXPECT_NE(log.find("master: sent 3 answered 3 unanswered 0 twice 0 wrong 0 "),
+              std::string::npos)
+        << log;
+    const auto status = device.process.WaitForExit(patience);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->code, 0);
+}
+
+// The master starts when a client opens the port, also a client that opens
+// it again with the settings it had: nothing about the line changes then.
+// Nothing is sent while nobody has the port, and nothing piles up for the
+// next client meanwhile.
+TEST(DeviceMaster, StartsWhenAClientOpensThePortAgainWithTheSameSettings)
+{
+    const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+    RunningDevice device(
+        {"master", "01", "03", "00", "00", "00", "01", "84", "0A", "--every", "200"});
+    for (int opening = 1; opening <= 3; ++opening) {
+        PortClient client(device.path);
+        ASSERT_TRUE(client.IsOpen());
+        SetLine(client, B9600);
+        EXPECT_EQ(client.Read(request.size()), request) << "opening " << opening;
+        EXPECT_TRUE(client.StaysQuietFor(50ms)) << "requests piled up, opening " << opening;
+        client.Close();
+        LetTimePass(500ms); // two requests' time with nobody there
+    }
+    // A client that sets nothing at all is served too.
+    PortClient plain(device.path);
+    ASSERT_TRUE(plain.IsOpen());
+    EXPECT_EQ(plain.Read(request.size()), request);
+    device.process.Signal(SIGTERM);
+    const std::string log = device.process.ReadAllOutput();
+    EXPECT_NE(log.find("master: sent 4 answered 0 unanswered 4 "), std::string::npos) << log;
+}
+
 TEST(DeviceSilent, ReceivesButNeverAnswers)
 {
     RunningDevice device({"silent"});

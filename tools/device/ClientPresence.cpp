@@ -15,7 +15,7 @@ void ClientPresence::OnHangUp(TimePoint now)
 void ClientPresence::OnReturn()
 {
     awaySince_.reset();
-    held_ = false;
+    woken_ = false;
 }
 
 std::optional<TimePoint> ClientPresence::NextDeadline() const
@@ -27,7 +27,7 @@ std::optional<TimePoint> ClientPresence::NextDeadline() const
     if (linger_) {
         lingerEnd = *awaySince_ + *linger_;
     }
-    if (held_) {
+    if (woken_) {
         return lingerEnd;
     }
     const TimePoint nextProbe = lastProbe_ + probeInterval;

@@ -9,9 +9,10 @@ namespace quorvane::device {
 // Whether a client holds the port open, as far as the pty lets us know. The
 // master only reports a hang-up once the last client has closed the port; it
 // keeps reporting it until someone reopens it. So while nobody is there the
-// device holds the port end itself, which silences the hang-up and lets the
-// port be waited on. Only when that fails is the port looked at again every
-// probe interval instead.
+// device waits for the port to be opened (PortOpenWatch) and then looks, or
+// else holds the port end itself, which silences the hang-up and lets the
+// port be waited on. Only when neither works is the port looked at again
+// every probe interval instead.
 class ClientPresence
 {
 public:
@@ -26,16 +27,19 @@ public:
 
     void OnHangUp(TimePoint now);
     // The device holds the port end while the client is away: no probing.
-    void OnSlaveHeld() { held_ = true; }
+    void OnSlaveHeld() { woken_ = true; }
+    // The device is woken when the port is opened: no probing either.
+    void OnOpeningsWatched() { woken_ = true; }
     void OnReturn();
     void OnProbed(TimePoint now) { lastProbe_ = now; }
 
     bool ProbeDue(TimePoint now) const
     {
-        return Away() && !held_ && now >= lastProbe_ + probeInterval;
+        return Away() && !woken_ && now >= lastProbe_ + probeInterval;
     }
     // The next probe or the end of the linger time; none while a client may
-    // be there, or while the port end is held and the device keeps running.
+    // be there, or while its return wakes the device and the device keeps
+    // running.
     std::optional<TimePoint> NextDeadline() const;
     bool ShouldExit(TimePoint now) const;
 
@@ -43,7 +47,7 @@ private:
     std::optional<Milliseconds> linger_;
     std::optional<TimePoint> awaySince_;
     TimePoint lastProbe_{};
-    bool held_ = false;
+    bool woken_ = false; // the client's return wakes the device: no probing
 };
 
 } // namespace quorvane::device

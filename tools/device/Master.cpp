@@ -11,11 +11,22 @@ Master::Master(std::vector<std::uint8_t> request, Milliseconds every, std::uint6
 {
 }
 
-void Master::Start(TimePoint now)
+void Master::Start(TimePoint at)
 {
-    if (!next_ && figures_.sent == 0) {
-        next_ = now;
+    if (running_ || (count_ != 0 && figures_.sent >= count_)) {
+        return;
     }
+    next_ = next_ ? std::min(*next_, at) : at;
+}
+
+void Master::Pause()
+{
+    Finish();
+    answer_.clear();
+    answerStart_.reset();
+    sentAt_.reset();
+    next_.reset();
+    running_ = false;
 }
 
 std::optional<std::vector<std::uint8_t>> Master::Due(TimePoint now)
@@ -31,6 +42,7 @@ std::optional<std::vector<std::uint8_t>> Master::Due(TimePoint now)
         return std::nullopt;
     }
     ++figures_.sent;
+    running_ = true;
     pending_ = expected_.empty();
     sentAt_.reset();
     if (!expected_.empty()) {

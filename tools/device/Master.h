@@ -11,14 +11,15 @@
 
 namespace quorvane::device {
 
-// The device as a master: once a client has set the port's line up, it
-// writes one request every interval and times each answer, from the
-// request's last byte written to the answer's first byte read. With an
-// expected answer given, answers are cut at its length and given, in order,
-// to the oldest request still unanswered (a busy client may answer two
-// requests at once), each compared byte for byte; an answer with no request
-// left is an answer given twice. Without it, all that arrives before the
-// next request is its answer.
+// The device as a master: while a client has the port open, it writes one
+// request every interval and times each answer, from the request's last
+// byte written to the answer's first byte read. Requests stop while no
+// client has the port and go on, counting on, when one opens it again.
+// With an expected answer given, answers are cut at its length and given,
+// in order, to the oldest request still unanswered (a busy client may answer
+// two requests at once), each compared byte for byte; an answer with no
+// request left is an answer given twice. Without it, all that arrives before
+// the next request is its answer.
 class Master
 {
 public:
@@ -34,9 +35,15 @@ public:
     Master(std::vector<std::uint8_t> request, Milliseconds every, std::uint64_t count,
            std::vector<std::uint8_t> expected);
 
-    // The client has set the line up: requests start.
-    void Start(TimePoint now);
-    bool Started() const { return next_.has_value(); }
+    // A client has the port: requests start at `at`, or at once if it is
+    // past. Called again before they start, the earlier time counts; while
+    // they go, or once all were sent, nothing changes.
+    void Start(TimePoint at);
+    // The client has closed the port: requests stop until the next Start.
+    // The requests it left unanswered are counted so, and what came of an
+    // answer is dropped, like the bytes of the line itself.
+    void Pause();
+    bool Running() const { return running_; }
     // The next request is due (none before the start or after the last).
     std::optional<TimePoint> NextDeadline() const { return next_; }
     // The request to write now, if one is due; the last answer is judged.
@@ -74,6 +81,7 @@ private:
     void TakeAnswers(TimePoint arrived);
 
     std::optional<TimePoint> next_;
+    bool running_ = false; // requests go (the first one went since the last start)
     std::optional<TimePoint> sentAt_;
     bool pending_ = false; // a request is out and its answer not judged
     std::vector<std::uint8_t> answer_;

@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <utility>
@@ -59,6 +60,30 @@ bool AppendHexWord(std::string_view word, std::vector<std::uint8_t>& bytes)
         bytes.push_back(static_cast<std::uint8_t>(*high << 4 | *low));
     }
     return true;
+}
+
+// The words of an argument that holds several, split at blanks.
+std::vector<std::string_view> SpacedWords(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) {
+            words.push_back(text.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+    return words;
+}
+
+// An argument that is hex bytes and nothing else (never an option or a mode).
+bool IsHexArgument(std::string_view arg)
+{
+    const std::vector<std::string_view> words = SpacedWords(arg);
+    std::vector<std::uint8_t> bytes;
+    return !words.empty() && !arg.starts_with('-') &&
+           std::all_of(words.begin(), words.end(),
+                       [&](std::string_view word) { return AppendHexWord(word, bytes); });
 }
 
 // Walks the arguments once: options are applied as they come, the other
@@ -132,18 +157,21 @@ private:
             SetCount(name, inlineValue, 1, maxFloodLength, options.masterCount);
         } else if (name == "--expect") {
             const auto text = Value(name, inlineValue);
-            std::vector<std::string_view> words;
-            for (std::size_t at = 0; text && at < text->size();) {
-                const std::size_t end = std::min(text->find(' ', at), text->size());
-                if (end > at) {
-                    words.push_back(text->substr(at, end - at));
-                }
-                at = end + 1;
+            if (!text) {
+                return;
+            }
+            // Spaced hex, as the master's request: the words after the
+            // first that are hex bytes are the answer's too, up to the next
+            // option or mode word. One quoted word ('01 03 02') reads alike.
+            std::vector<std::string_view> words = SpacedWords(*text);
+            while (next_ + 1 < args_.size() && IsHexArgument(args_[next_ + 1])) {
+                const std::vector<std::string_view> more = SpacedWords(args_[++next_]);
+                words.insert(words.end(), more.begin(), more.end());
             }
             auto bytes = ParseHexBytes(words);
-            if (text && (!bytes || bytes->empty())) {
+            if (!bytes || bytes->empty()) {
                 Fail("--expect needs hex bytes such as '01 03 02 00 2A'");
-            } else if (bytes) {
+            } else {
                 options.masterExpected = std::move(*bytes);
             }
         } else if (name == "--linger") {
@@ -337,13 +365,14 @@ Modes:
                    (03) and write single register (06), with an exception reply
                    for an unknown function, a bad address or count; frames with
                    a wrong CRC or for another address get no answer
-  master HEX...    the other side: once a client has set the port's line up,
-                   write the request HEX every --every MS and time each answer
-                   (all that arrives before the next request), from the
-                   request's last byte to the answer's first; log each as
-                   "ANSWER 0.412ms" and end with a summary line: "master: sent
-                   N answered N unanswered 0 twice 0 wrong 0 median ... p99 ...
-                   max ..."
+  master HEX...    the other side: while a client has the port open (from
+                   100 ms after it opens it, or from when it sets its line up,
+                   whichever comes first), write the request HEX every --every
+                   MS and time each answer (all that arrives before the next
+                   request), from the request's last byte to the answer's
+                   first; log each as "ANSWER 0.412ms" and end with a summary
+                   line: "master: sent N answered N unanswered 0 twice 0 wrong
+                   0 median ... p99 ... max ..."
 
 A frame is what arrives before the line stays idle for the gap time.
 
@@ -357,8 +386,9 @@ Options:
   --every MS       master: the time between requests (default 100)
   --count N        master: end after N requests and their answers (default:
                    run until stopped)
-  --expect HEX     master: the right answer, compared byte for byte (twice it
-                   counts as an answer given twice)
+  --expect HEX...  master: the right answer, compared byte for byte (twice it
+                   counts as an answer given twice); hex bytes as the request's,
+                   --expect 01 03 02 00 2A 39 9B or --expect 0103 02002A399B
   --linger MS      exit when a client has closed the port and none reopens it
                    within MS milliseconds (default: keep running)
   --exit-on-close  exit as soon as a client that had the port open closes it

@@ -12,7 +12,7 @@ namespace quorvane::device {
 VirtualDevice::VirtualDevice(const Options& options, PseudoTerminal& port, const ReceiveLog& log,
                              int stopFd)
     : port_(port), log_(log), stopFd_(stopFd), responder_(options), presence_(options.linger),
-      settingsWatch_(port.MasterFd(), Clock::now())
+      settingsWatch_(port.MasterFd(), Clock::now()), openings_(port.SlavePath())
 {
     if (options.mode == Mode::Master) {
         master_.emplace(options.masterRequest, options.masterEvery, options.masterCount,
@@ -73,15 +73,23 @@ bool VirtualDevice::Step()
 }
 
 // While a client may be there, or the port end is held, the port itself is
-// waited on. While it is away and the port end could not be held, the master
-// keeps reporting the hang-up, so only the clock is waited on and the port is
-// probed afterwards.
+// waited on. While it is away and the port end is not held, the master
+// keeps reporting the hang-up, so the port's openings are waited on instead
+// (or, without them, only the clock, and the port is probed afterwards).
 void VirtualDevice::WaitForEvents()
 {
-    std::array<pollfd, 2> fds{};
-    fds[0] = {stopFd_, POLLIN, 0};
-    fds[1] = {port_.MasterFd(), static_cast<short>(POLLIN | (outgoing_.Empty() ? 0 : POLLOUT)), 0};
-    const nfds_t count = PortWatched() ? 2 : 1;
+    std::array<pollfd, 3> fds{};
+    nfds_t count = 0;
+    fds[count++] = {stopFd_, POLLIN, 0};
+    const nfds_t portAt = PortWatched() ? count++ : 0;
+    if (portAt != 0) {
+        fds[portAt] = {port_.MasterFd(),
+                       static_cast<short>(POLLIN | (outgoing_.Empty() ? 0 : POLLOUT)), 0};
+    }
+    const nfds_t openingsAt = openings_.Works() ? count++ : 0;
+    if (openingsAt != 0) {
+        fds[openingsAt] = {openings_.Fd(), POLLIN, 0};
+    }
     const std::optional<timespec> wait = WaitUntil(NextDeadline(), Clock::now());
     const int ready = ::ppoll(fds.data(), count, wait ? &*wait : nullptr, nullptr);
     if (ready < 0) {
@@ -94,8 +102,11 @@ void VirtualDevice::WaitForEvents()
         stopRequested_ = true;
         return;
     }
-    if (count == 2 && fds[1].revents != 0) {
-        ServePort(fds[1].revents);
+    if (portAt != 0 && fds[portAt].revents != 0) {
+        ServePort(fds[portAt].revents);
+    }
+    if (openingsAt != 0 && fds[openingsAt].revents != 0) {
+        OnPortOpened(Clock::now());
     }
 }
 
@@ -133,11 +144,11 @@ void VirtualDevice::ReadChunk(bool hungUp)
 {
     const auto read = port_.Read(readBuffer_);
     if (read.status == PseudoTerminal::Status::Done) {
+        const TimePoint now = Clock::now();
         if (presence_.Away()) {
-            OnClientBack(); // only a client writes while the port end is held
+            OnClientBack(now); // only a client writes while the port end is held
         }
         const std::span chunk(readBuffer_.data(), read.count);
-        const TimePoint now = Clock::now();
         if (master_) {
             if (const auto line = master_->Received(chunk, now)) {
                 log_.RecordNote(*line);
@@ -181,7 +192,23 @@ void VirtualDevice::ProbeForClient(TimePoint now)
     if (port_.ClientAway()) {
         DrainWhileAway();
     } else {
-        presence_.OnReturn();
+        OnClientBack(now);
+    }
+}
+
+// Someone opened the port. While the client is away, the port shows whether
+// it is back: the device's own opening (DiscardUnread), or a client that
+// closed it again at once, leaves it away. Otherwise a client has come (or
+// a second one): a master starts once it had time to set its line up.
+void VirtualDevice::OnPortOpened(TimePoint now)
+{
+    if (!openings_.TakeOpenings()) {
+        return;
+    }
+    if (presence_.Away()) {
+        ProbeForClient(now);
+    } else if (master_) {
+        master_->Start(now + clientSetUpTime);
     }
 }
 
@@ -199,30 +226,46 @@ void VirtualDevice::DrainWhileAway()
 }
 
 // Like on a real line, whatever was still to be sent, or sent and not yet
-// read, is lost with the listener.
+// read, is lost with the listener, and a master stops sending until a
+// client opens the port again. While the port's openings can be watched the
+// device waits for them; else it holds the port end, so that the port can
+// still be waited on.
 void VirtualDevice::OnClientGone()
 {
     presence_.OnHangUp(Clock::now());
     responder_.Reset();
     outgoing_.Clear();
-    if (port_.HoldSlave()) {
+    if (master_) {
+        master_->Pause();
+    }
+    if (openings_.Works()) {
+        presence_.OnOpeningsWatched();
+    } else if (port_.HoldSlave()) {
         presence_.OnSlaveHeld();
     }
     port_.DiscardUnread();
 }
 
-void VirtualDevice::OnClientBack()
+void VirtualDevice::OnClientBack(TimePoint now)
 {
     presence_.OnReturn();
     port_.ReleaseSlave();
+    if (master_) {
+        master_->Start(now + clientSetUpTime);
+    }
 }
 
+// Only a client changes the line settings: one that does is there, and has
+// set its line up.
 void VirtualDevice::ReportSettingsChange(TimePoint now)
 {
     if (const auto settings = settingsWatch_.Check(now)) {
         log_.RecordSettings(*settings);
+        if (presence_.Away()) {
+            OnClientBack(now);
+        }
         if (master_) {
-            master_->Start(now); // a client has set the line up
+            master_->Start(now);
         }
     }
 }

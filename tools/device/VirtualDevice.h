@@ -6,6 +6,7 @@
 #include "Master.h"
 #include "Options.h"
 #include "OutgoingStream.h"
+#include "PortOpenWatch.h"
 #include "PseudoTerminal.h"
 #include "ReceiveLog.h"
 #include "Responder.h"
@@ -21,10 +22,16 @@ namespace quorvane::device {
 // ends on a stop signal or when the client has gone for the linger time,
 // and logs the line settings each time a client changes them. It sleeps in
 // poll() whenever there is nothing to do, and wakes to the microsecond when
-// an answer falls due.
+// an answer falls due. As a master it sends while a client has the port
+// open: from a moment after the client opens it, or from the moment the
+// client sets its line up, whichever comes first.
 class VirtualDevice
 {
 public:
+    // How long a client that opened the port is given to set its line up
+    // (and flush it, as Quorvane does) before the master's first request.
+    static constexpr Milliseconds clientSetUpTime{100};
+
     VirtualDevice(const Options& options, PseudoTerminal& port, const ReceiveLog& log, int stopFd);
 
     // Returns when the device should end.
@@ -43,9 +50,10 @@ private:
     void ReadChunk(bool hungUp);
     void WriteAnswers();
     void ProbeForClient(TimePoint now);
+    void OnPortOpened(TimePoint now);
     void DrainWhileAway();
     void OnClientGone();
-    void OnClientBack();
+    void OnClientBack(TimePoint now);
     void ReportSettingsChange(TimePoint now);
     void SendRequestIfDue(TimePoint now);
 
@@ -55,6 +63,7 @@ private:
     Responder responder_;
     ClientPresence presence_;
     LineSettingsWatch settingsWatch_;
+    PortOpenWatch openings_;
     std::optional<Master> master_;
     OutgoingStream outgoing_;
     std::array<std::uint8_t, 4096> readBuffer_{};

@@ -41,14 +41,15 @@ int RunDevice(const Options& options)
     ::prctl(PR_SET_TIMERSLACK, 1UL);
     SignalPipe stopSignals;
     PseudoTerminal port;
+    const ReceiveLog log(stdout, options.quiet);
+    // Set up before a client can know the port (by its link or its path):
+    // the line settings it sees first are the device's own, and any the
+    // client sets are a change; its opening is seen.
+    VirtualDevice device(options, port, log, stopSignals.ReadFd());
     std::optional<SlaveLink> link;
     if (!options.linkPath.empty()) {
         link.emplace(options.linkPath, port.SlavePath());
     }
-    const ReceiveLog log(stdout, options.quiet);
-    // Set up before a client can know the port: the line settings it sees
-    // first are the device's own, and any the client sets are a change.
-    VirtualDevice device(options, port, log, stopSignals.ReadFd());
     AnnouncePort(port.SlavePath());
     device.Run();
     if (const auto& master = device.master()) {
