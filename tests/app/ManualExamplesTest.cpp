@@ -2,11 +2,15 @@
 // as a user runs them, so the manual and the program cannot drift apart: the
 // setup file and its Modbus request, `01 03 14 *`, an exception reply, the
 // `--run` and `--answer` command lines and their exit statuses, and the
-// 300 ms time-out example on the line engine.
+// 300 ms time-out example on the line engine. The facts that the README, the
+// help and the man pages each state (the rate tolerance, the port states, the
+// exit statuses, the options) are compared among them and with the programs.
 #include "DeviceProcess.h"
 #include "FakeSerialPort.h"
 #include "FakeSessionClock.h"
 #include "LineEngine.h"
+#include "LineSettings.h"
+#include "PortTexts.h"
 #include "SharedSettings.h"
 
 #include <QDir>
@@ -42,6 +46,66 @@ QString Flat(QString text)
     return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
 }
 
+// A man page's source with roff's escapes undone (the minus, the blank that
+// does not break, quotes, the arrow) and its font changes dropped; the
+// request lines (.B, .TP, ...) stay as they are.
+QString ManText(QString text)
+{
+    text.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    text.replace(QStringLiteral("\\ "), QStringLiteral(" "));
+    text.replace(QStringLiteral("\\(lq"), QStringLiteral("“"));
+    text.replace(QStringLiteral("\\(rq"), QStringLiteral("”"));
+    text.replace(QStringLiteral("\\(->"), QStringLiteral("→"));
+    return text.remove(QRegularExpression(QStringLiteral("\\\\f[BIPR]")));
+}
+
+// Every first capture of `pattern` in `text`, in order.
+QStringList Captures(const QString& text, const QString& pattern)
+{
+    QStringList found;
+    QRegularExpressionMatchIterator it = QRegularExpression(pattern).globalMatch(text);
+    while (it.hasNext()) {
+        found << it.next().captured(1);
+    }
+    return found;
+}
+
+// The words of Chinese text: runs of CJK characters, split at any other
+// character and at 或 ("or").
+QStringList ChineseWords(const QString& text)
+{
+    return text.split(QRegularExpression(QStringLiteral("[^\\x{4e00}-\\x{9fff}]+|或")),
+                      Qt::SkipEmptyParts);
+}
+
+// The options a program's --help lists: the lines that start with two
+// blanks and a dash, each with its names ("-h, --help": both).
+QStringList HelpOptions(const QString& usage)
+{
+    QStringList options;
+    for (const QString& line : usage.split(u'\n')) {
+        if (line.startsWith(QStringLiteral("  -"))) {
+            options << Captures(line.section(QStringLiteral("  "), 1, 1),
+                                QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)"));
+        }
+    }
+    options.sort();
+    return options;
+}
+
+// The options of a man page's OPTIONS section: the names on the line after
+// each .TP.
+QStringList ManOptions(const QString& page)
+{
+    const QString section = Between(page, QStringLiteral(".SH OPTIONS\n"), QStringLiteral("\n.SH "));
+    QStringList options;
+    for (const QString& head : Captures(section, QStringLiteral("(?m)^\\.TP\\n(\\.B.*)$"))) {
+        options << Captures(head, QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)"));
+    }
+    options.sort();
+    return options;
+}
+
 class Manual : public ::testing::Test {
 protected:
     struct Ran {
@@ -74,9 +138,21 @@ protected:
         file.write(text.toUtf8());
     }
 
+    // What a program prints for these arguments on standard output.
+    static QString Said(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(10000)) << program.toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << program.toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
     QTemporaryDir dir;
     const QString readme = Source(QStringLiteral("README.md"));
     const QString help = Source(QStringLiteral("resources/help/index.html"));
+    const QString man = ManText(Source(QStringLiteral("packaging/quorvane.1")));
+    const QString deviceMan = ManText(Source(QStringLiteral("packaging/quorvane-device.1")));
 };
 
 // The setup of both manuals is the Modbus request of slave 1; run with the
@@ -126,12 +202,23 @@ TEST_F(Manual, TheSetupAndItsModbusRequestRunAsPrinted)
     EXPECT_TRUE(failed.err.contains(QStringLiteral("字节: 失败 应为 01 03 14 * ") + refused));
 }
 
-// The exit statuses the README lists, each one, and the --answer line.
+// The exit statuses the README, the help and the man page list, each one,
+// and the --answer line.
 TEST_F(Manual, TheExitStatusesAreTheListedOnes)
 {
     EXPECT_TRUE(Flat(readme).contains(QStringLiteral(
-        "Exit status: 0 every step passed, 1 some failed, 2 bad setup or options, 3 the port would "
-        "not open, 128+N ended by signal N (SIGINT, SIGTERM).")));
+        "Exit status: 0 every step passed, 1 some failed or the port was lost, 2 bad setup or "
+        "options, 3 the port would not open, 128+N ended by signal N (SIGINT, SIGTERM, SIGHUP).")));
+    EXPECT_TRUE(help.contains(QStringLiteral(
+        "退出码：0 全部通过，1 有失败或串口断开，2 配置文件或选项有误，3 串口打不开，128+N 被信号 N 结束。")));
+    EXPECT_TRUE(Flat(man).contains(QStringLiteral(
+        "--run exits 0 when every step passed, 1 when some failed or the port was lost, 2 for a "
+        "bad setup or option, 3 when the port cannot be opened, and 128+N when ended by signal N.")));
+    EXPECT_TRUE(Flat(readme).contains(QStringLiteral(
+        "Exit status: 0, 2 bad setup or options, 3 the port would not open or was lost.")));
+    EXPECT_TRUE(help.contains(QStringLiteral("退出码 0（2 配置文件或选项有误，3 串口打不开或已断开）")));
+    EXPECT_TRUE(Flat(man).contains(QStringLiteral(
+        "--answer exits 0, 2 for a bad setup or option, 3 when the port cannot be opened or was lost.")));
     const QString setup = Between(readme, QStringLiteral("[quorvane]\nversion=2"), QStringLiteral("```"));
     writeSetup(QStringLiteral("board.qvs"), setup);
     DeviceProcess silent;
@@ -141,7 +228,8 @@ TEST_F(Manual, TheExitStatusesAreTheListedOnes)
     EXPECT_EQ(run({"--run", "board.qvs", "--port", "/nonexistent/ttyUSB9", "--junit", "no.xml"}).status, 3);
     QFile noPort(dir.filePath("no.xml"));
     ASSERT_TRUE(noPort.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(noPort.readAll().contains("<error type=\"run\" message=\"端口2已被占用或不存在"));
+    EXPECT_TRUE(noPort.readAll().contains(
+        "<error type=\"run\" message=\"端口 /nonexistent/ttyUSB9 已被占用或不存在"));
 
     // Stopped by SIGTERM: 128+15, and a JUnit file that says the run was cut.
     QProcess stopped;
@@ -156,11 +244,119 @@ TEST_F(Manual, TheExitStatusesAreTheListedOnes)
     ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
     EXPECT_TRUE(cut.readAll().contains("errors=\"1\""));
 
+    // A device that answers every step right, then goes away: 1.
+    DeviceProcess echo;
+    ASSERT_TRUE(echo.start({"echo"}));
+    QProcess lost;
+    run({"--run", "board.qvs", "--port", echo.path(), "--rounds", "0"}, &lost);
+    lost.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(lost.waitForReadyRead(10000));
+    echo.stop();
+    ASSERT_TRUE(lost.waitForFinished(10000));
+    EXPECT_EQ(lost.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(lost.readAllStandardError()).contains(QStringLiteral("串口已断开")));
+
     const QString answer = Between(readme, QStringLiteral("`quorvane --answer FILE.qvs"), QStringLiteral("`\n"));
     EXPECT_EQ(answer.mid(1).toStdString(), "quorvane --answer FILE.qvs [--port PORT] [--for SECONDS] [--reconnect]");
     const Ran answered = run({"--answer", "board.qvs", "--port", silent.path(), "--for", "1"});
     EXPECT_EQ(answered.status, 0) << answered.err.toStdString();
     EXPECT_EQ(answered.out, QStringLiteral("读寄存器: 0\n"));
+    EXPECT_EQ(run({"--answer", "board.qvs", "--for", "x"}).status, 2);
+    EXPECT_EQ(run({"--answer", "board.qvs", "--port", "/nonexistent/ttyUSB9"}).status, 3);
+}
+
+// The rate a driver may miss by with the port still opening is RateHeld's,
+// and every manual gives that figure wherever it gives one; the figure past
+// which the status bar shows both rates is the same in all three.
+TEST_F(Manual, TheManualsGiveTheCodesRateTolerance)
+{
+    int percent = 0;
+    while (percent < 50 && RateHeld(100000, 100000 + 1000 * (percent + 1), 0)) {
+        ++percent;
+    }
+    ASSERT_GT(percent, 0);
+    ASSERT_FALSE(RateHeld(100000, 100000 + 1000 * percent + 1, 0)) << "not a whole percent";
+    const QStringList tolerance{QString::number(percent)};
+    EXPECT_EQ(Captures(Flat(readme), QStringLiteral("more than (\\d+) % off, the port does not open")), tolerance);
+    EXPECT_EQ(Captures(Flat(man), QStringLiteral("more than (\\d+) % off the rate asked for, the port does not open")),
+              tolerance);
+    EXPECT_EQ(Captures(help, QStringLiteral("相差 (\\d+)% 以上(?:时，串口不打开|；)")), tolerance + tolerance);
+
+    const QStringList shown = Captures(Flat(readme), QStringLiteral("more than (\\d+) % off, it opens and the status bar shows both"));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_LT(shown.front().toInt(), percent);
+    EXPECT_EQ(Captures(Flat(man), QStringLiteral("more than (\\d+) % off, it opens and the status bar shows both")), shown);
+    EXPECT_EQ(Captures(help, QStringLiteral("相差 (\\d+)% 以上(?:时，串口照常打开|时，两者都显示)")), shown + shown);
+}
+
+// Every state and every source a port can have, as the program words them,
+// is named where each manual lists them.
+TEST_F(Manual, TheManualsNameEveryPortStateAndSource)
+{
+    const QStringList lists[] = {
+        ChineseWords(Between(readme, QStringLiteral("In the port dialog, rest the mouse"),
+                             QStringLiteral("`quorvane --list-ports` prints"))),
+        ChineseWords(Between(man, QStringLiteral("The tooltip of each port in the dialog"), QStringLiteral(".PP"))),
+        ChineseWords(Between(help, QStringLiteral("<tr><td>来源</td>"), QStringLiteral("</table>"))),
+    };
+    const char* names[] = {"README", "quorvane.1", "help"};
+    for (int i = 0; i < 3; ++i) {
+        for (DeviceState state : {DeviceState::Present, DeviceState::Missing, DeviceState::NoPermission,
+                                  DeviceState::Busy}) {
+            const QString word = QString::fromStdString(DeviceStateText(state));
+            EXPECT_TRUE(lists[i].contains(word)) << names[i] << " lacks the state " << word.toStdString();
+        }
+        for (PortSource source : {PortSource::Environment, PortSource::PortFile, PortSource::Found,
+                                  PortSource::Default}) {
+            const QString word = QString::fromStdString(PortSourceText(source));
+            EXPECT_TRUE(lists[i].contains(word)) << names[i] << " lacks the source " << word.toStdString();
+        }
+    }
+    // The README's --list-ports shows the program's heading.
+    const QString heading = QString::fromStdString(PortListing({}));
+    EXPECT_TRUE(readme.contains(QStringLiteral("$ quorvane --list-ports\n") + heading));
+}
+
+// The options quorvane --help lists are the man page's OPTIONS, each in its
+// SYNOPSIS, and each named in the README and the help; quorvane-device's are
+// its man page's, with the same defaults.
+TEST_F(Manual, TheOptionsAreTheProgramsOwn)
+{
+    const QStringList options = HelpOptions(Said(qEnvironmentVariable("QUORVANE_BIN"), {"--help"}));
+    ASSERT_GE(options.size(), 10);
+    EXPECT_EQ(ManOptions(man), options);
+    const QString synopsis = Between(man, QStringLiteral(".SH SYNOPSIS"), QStringLiteral(".SH DESCRIPTION"));
+    for (const QString& option : options) {
+        const QString named = QStringLiteral("(?<![\\w-])") + option + QStringLiteral("(?![\\w-])");
+        EXPECT_TRUE(synopsis.contains(QRegularExpression(named))) << "SYNOPSIS lacks " << option.toStdString();
+        EXPECT_TRUE(readme.contains(QRegularExpression(named))) << "README lacks " << option.toStdString();
+        EXPECT_TRUE(help.contains(QRegularExpression(named))) << "help lacks " << option.toStdString();
+    }
+
+    const QString deviceUsage = Said(qEnvironmentVariable("QUORVANE_DEVICE_BIN"), {"--help"});
+    const QStringList deviceOptions = HelpOptions(deviceUsage);
+    ASSERT_GE(deviceOptions.size(), 10);
+    EXPECT_EQ(ManOptions(deviceMan), deviceOptions);
+    const QString deviceHelp = Between(help, QStringLiteral("<a name=\"device\">"), QStringLiteral("<a name=\"messages\">"));
+    for (const QString& option : deviceOptions) {
+        if (option.startsWith(QStringLiteral("--"))) {
+            EXPECT_TRUE(deviceHelp.contains(option)) << "the help's virtual device lacks " << option.toStdString();
+        }
+    }
+    // "  --gap MS         idle time that ends a frame (default 5)": the man
+    // page's entry for --gap says "(default 5)" too.
+    const QString deviceSection = Between(deviceMan, QStringLiteral(".SH OPTIONS\n"), QStringLiteral("\n.SH "));
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(QStringLiteral("(?m)^  (--[a-z-]+)[^\\n]*\\(default (\\d+)\\)")).globalMatch(deviceUsage);
+    int defaults = 0;
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString entry = Flat(Between(deviceSection, QStringLiteral(".TP\n.BI ") + m.captured(1) + " ", QStringLiteral(".TP")));
+        EXPECT_TRUE(entry.contains(QStringLiteral("(default ") + m.captured(2) + ")"))
+            << m.captured(1).toStdString() << ": " << entry.toStdString();
+        ++defaults;
+    }
+    EXPECT_GE(defaults, 3);
 }
 
 // "With time-out 300 ms, frames at 0 and 201 ms and an answer at 351 ms,
