@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
-
-class QMainWindow;
+#include <QString>
+#include <functional>
 
 namespace quorvane {
 
@@ -23,17 +22,15 @@ public:
         AutoAnswer& answers;
         ReceiveCycle& receive;
         SessionRecord& record;
-        QMainWindow& window; // its status bar
+        // The status bar's panel for notes (made after this).
+        std::function<StatusPanel&()> notePanel;
     };
 
     AutoAnswerShow(Parts parts, QObject* parent = nullptr);
 
 private:
-    StatusPanel* NotePanel();
-
-    QMainWindow& window_;
-    QPointer<StatusPanel> note_; // where the pause is told, while it is
-    QString shown_;
+    std::function<StatusPanel&()> notePanel_;
+    QString shown_; // the pause's note, while it is told
 };
 
 } // namespace quorvane

@@ -226,7 +226,8 @@ void FrmMain::buildCycles()
     // After the receive cycle: a reception's bytes are shown before an
     // answer ends it.
     answers_ = new AutoAnswer(*engine_, *clock_, Shared(), this);
-    new AutoAnswerShow({*answers_, *receive_, *record_, *this}, this);
+    new AutoAnswerShow({*answers_, *receive_, *record_, [this]() -> StatusPanel& { return *notePanel_; }},
+                       this);
 }
 
 void FrmMain::buildMenu()
