@@ -50,9 +50,12 @@ FieldDialog::FieldDialog(const std::vector<ReplyField>& fields,
         AddRow(field);
     }
 
-    auto* add = new QPushButton(QStringLiteral("添加"));
+    table_->setTabKeyNavigation(false); // Tab leaves the list, the arrows move inside
+    auto* add = new QPushButton(QStringLiteral("添加(&A)"));
+    add->setAccessibleName(QStringLiteral("添加"));
     add->setObjectName(QStringLiteral("cmdAddField"));
-    auto* remove = new QPushButton(QStringLiteral("删除"));
+    auto* remove = new QPushButton(QStringLiteral("删除(&D)"));
+    remove->setAccessibleName(QStringLiteral("删除"));
     remove->setObjectName(QStringLiteral("cmdRemoveField"));
     connect(add, &QPushButton::clicked, this, [this] { AddRow(); });
     connect(remove, &QPushButton::clicked, this, &FieldDialog::RemoveRow);
