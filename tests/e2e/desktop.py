@@ -124,7 +124,7 @@ class Desktop:
             [os.path.join(self.bin_dir, "quorvane"), *self.app_args], env=env, cwd=self.home)
         self.processes.append(self.app_process)
         self.app = wait_for("quorvane on the accessibility bus", self._find_app)
-        self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
+        self.main = wait_for("the main window", self._find_main)
         wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
 
     def start_as_newcomer(self, script):
@@ -149,7 +149,7 @@ class Desktop:
         pid = wait_for("quorvane started by the script", program)
         self.app_process = Started(pid)
         self.app = wait_for("quorvane on the accessibility bus", self._find_app)
-        self.main = wait_for("the main window", lambda: self.find_in(self.app, "frame", "Quorvane"))
+        self.main = wait_for("the main window", self._find_main)
         wait_for("the main window showing", lambda: self.extents(self.main).width > 0)
 
     def stop(self):
@@ -167,6 +167,12 @@ class Desktop:
                     process.kill()
                     process.wait()
         shutil.rmtree(self.home, ignore_errors=True)
+
+    def _find_main(self):
+        """The main window: its title is Quorvane, or names the setup open."""
+        return pyatspi.findDescendant(
+            self.app, lambda o: o is not None and o.getRoleName() == "frame" and
+            (o.name == "Quorvane" or o.name.startswith("Quorvane - ")))
 
     def _find_app(self):
         if self.app_process.poll() is not None:
@@ -662,14 +668,19 @@ def reconnect_group(d):
              lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 2)
 
 
-def silent_setup():
-    """The README's setup, sending every 100 ms with a 300 ms time-out, its
-    command waiting 200 ms for a checked answer, run until stopped."""
+def readme_setup():
+    """The setup the README shows."""
     here = os.path.dirname(os.path.abspath(__file__))
     with open(os.path.join(here, "..", "..", "README.md"), encoding="utf-8") as readme:
         text = readme.read()
     setup = text[text.index("[quorvane]\nversion=2"):]
-    setup = setup[:setup.index("```")]
+    return setup[:setup.index("```")]
+
+
+def silent_setup():
+    """The README's setup, sending every 100 ms with a 300 ms time-out, its
+    command waiting 200 ms for a checked answer, run until stopped."""
+    setup = readme_setup()
     for old, new in (("RcvTimeoutMs=50", "RcvTimeoutMs=300"), ("mode=0", "mode=1"),
                      ("rounds=1", "rounds=0"), ("1.timeout=0", "1.timeout=200")):
         setup = setup.replace(old, new, 1)
@@ -714,7 +725,55 @@ def silent_group(d):
             d.start_app()
 
 
-GROUPS = {"silent": silent_group, "reconnect": reconnect_group, "find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
+def firstsight_group(d):
+    """What a newcomer reads first: the title names the setup, every figure
+    of the run summary stands inside the window at its opening size, and
+    常用命令 is worked from the keyboard: Tab leaves the list, Alt+A adds a
+    row, a double click on a cell that is not the name edits it."""
+    expect(d.main.name == "Quorvane - board.qvs", f"the title reads {d.main.name!r}")
+    d.click(d.find("push button", "发送", d.main))  # the setup's request
+    bar = d.find("status bar", root=d.main)
+    summary = wait_for("the run's figures", lambda: next(
+        (panel for panel in bar if (panel.name or "").startswith("发 1 收 1 超时 0")), None))
+    text = summary.queryText()
+    window = d.extents(d.main)
+    for offset in range(text.characterCount):
+        if text.getText(offset, offset + 1) == " ":
+            continue
+        x, y, width, height = text.getCharacterExtents(offset, pyatspi.DESKTOP_COORDS)
+        if width == 0:
+            break  # the spoken words go on past what is shown
+        expect(window.x <= x and x + width <= window.x + window.width and
+               window.y <= y and y + height <= window.y + window.height,
+               f"{text.getText(0, offset + 1)!r} runs out of the window")
+    expect(text.getCharacterExtents(text.getText(0, -1).index("超时 0") + 3,
+                                    pyatspi.DESKTOP_COORDS)[2] > 0, "the time-outs are not shown")
+
+    d.key("alt+p")
+    d.click(d.find("menu item", "常用命令..."))
+    commands = d.window("常用命令")
+    table = d.find("table", "常用命令列表", commands)
+    rows = table.queryTable().nRows
+    d.key("alt+a")
+    wait_for("Alt+A to add a row", lambda: table.queryTable().nRows == rows + 1)
+    d.key("Escape")  # leaves the new name as it is
+    d.click(table.queryTable().getAccessibleAt(rows, 5), dx=8)
+    d.key("Tab")
+    wait_for("Tab to leave the list", lambda: d.focused(d.find("push button", "添加", commands)))
+    wait_cell = d.extents(table.queryTable().getAccessibleAt(rows, 6))
+    d.xdotool("mousemove", str(wait_cell.x + 8), str(wait_cell.y + wait_cell.height // 2))
+    d.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    # The editor opens on the double click itself: the keys that follow it
+    # on the display's queue reach the editor.
+    d.key("ctrl+a")
+    d.type("25")
+    d.key("Return")
+    wait_for("the double-clicked wait edited",
+             lambda: table.queryTable().getAccessibleAt(rows, 6).name == "25")
+    expect(table.queryTable().getAccessibleAt(rows, 5).name == "0", "超时(ms) does not show 0")
+
+
+GROUPS = {"firstsight": firstsight_group, "silent": silent_group, "reconnect": reconnect_group, "find": find_group, "frontdoor": frontdoor_group, "commands": commands_group, "copy": copy_group, "paste": paste_group, "keys": keys_group, "reading": reading_group,
           "announce": announce_group}
 
 
@@ -755,11 +814,14 @@ GROUPS["answers"] = answers_group
 def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
     device_mode = {"announce": ("flood", "3000000"), "silent": ("silent",)}.get(group, ("echo",))
-    app_args = {"reading": ("--log", "session.log"), "silent": ("silent.qvs",)}.get(group, ())
+    app_args = {"reading": ("--log", "session.log"), "silent": ("silent.qvs",),
+                "firstsight": ("board.qvs",)}.get(group, ())
     system = FakeSystem() if group == "reconnect" else None
     desktop = Desktop(bin_dir, device_mode, app_args, system)
     with open(os.path.join(desktop.home, "silent.qvs"), "w") as setup:
         setup.write(silent_setup())
+    with open(os.path.join(desktop.home, "board.qvs"), "w") as setup:
+        setup.write(readme_setup())
     try:
         if group == "frontdoor":
             here = os.path.dirname(os.path.abspath(__file__))
