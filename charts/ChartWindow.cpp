@@ -309,7 +309,7 @@ QString ChartWindow::ExportTitle() const
     return parts.join(QStringLiteral("  "));
 }
 
-QSize ChartWindow::ExportSize(const QString&) const
+QSize ChartWindow::ExportSize() const
 {
     int height = 2 * fontMetrics().height();
     for (const ChartPane* pane : panes_) {
@@ -322,7 +322,7 @@ QSize ChartWindow::ExportSize(const QString&) const
 
 void ChartWindow::PaintExport(QPainter& painter, const QString& title) const
 {
-    const QSize size = ExportSize(title);
+    const QSize size = ExportSize();
     painter.fillRect(QRect(QPoint(), size), Qt::white);
     const int line = 2 * fontMetrics().height();
     painter.setPen(Qt::black);
@@ -342,7 +342,7 @@ bool ChartWindow::ExportImage(const QString& path)
 {
     bool written = false;
     const QString title = ExportTitle();
-    const QSize size = ExportSize(title);
+    const QSize size = ExportSize();
     if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
 #ifdef QUORVANE_HAVE_SVG
         QSvgGenerator svg;

@@ -81,10 +81,10 @@ private:
     void ShowStatus();
     // The line above an exported picture: port, setup, date and time, frames.
     QString ExportTitle() const;
-    // The panes shown, one under the other, under the title line: `size`
-    // is what it takes.
+    // The panes shown, one under the other, under the title line, and the
+    // size that takes.
     void PaintExport(QPainter& painter, const QString& title) const;
-    QSize ExportSize(const QString& title) const;
+    QSize ExportSize() const;
     QString ChooseFile(const QString& title, const QString& proposed, const QString& filter);
 
     ChartFeed& feed_;

@@ -74,18 +74,14 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
         QPushButton** button;
         const char* name;
         const char* caption;
-        char key;
-    } buttons[] = {{&cmdAdd, "cmdAddRule", "添加", 'A'},
-                   {&cmdRemove, "cmdRemoveRule", "删除", 'D'},
-                   {&cmdUp, "cmdRuleUp", "上移", 'U'},
-                   {&cmdDown, "cmdRuleDown", "下移", 'N'}};
+    } buttons[] = {{&cmdAdd, "cmdAddRule", "添加(&A)"},
+                   {&cmdRemove, "cmdRemoveRule", "删除(&D)"},
+                   {&cmdUp, "cmdRuleUp", "上移(&U)"},
+                   {&cmdDown, "cmdRuleDown", "下移(&N)"}};
     int x = 8;
     for (const auto& b : buttons) {
-        const QString caption = QString::fromUtf8(b.caption);
-        *b.button = MakeButton(this, QString::fromLatin1(b.name),
-                               caption + QStringLiteral("(&") + QChar::fromLatin1(b.key) + u')', x,
+        *b.button = MakeButton(this, QString::fromLatin1(b.name), QString::fromUtf8(b.caption), x,
                                258, 80, 24);
-        (*b.button)->setAccessibleName(caption);
         x += 91;
     }
     // Why answering paused, until 启用自动应答 is ticked again.
