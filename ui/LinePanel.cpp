@@ -1,5 +1,6 @@
 #include "LinePanel.h"
 
+#include "LatencyTimer.h"
 #include "PortPath.h"
 #include "SerialPort.h"
 
@@ -140,6 +141,7 @@ void LinePanel::portOpenChanged(bool open)
         if (link_ == Link::Lost || link_ == Link::Waiting) {
             link_ = Link::Normal;
         }
+        readAdapterLatency();
         poll_.start();
     } else {
         poll_.stop();
@@ -155,6 +157,22 @@ bool LinePanel::rtsIsTheDrivers() const
     return port_.handshaking() == SerialPort::Handshaking::RtsCts || port_.Rs485Held().has_value();
 }
 
+std::string LinePanel::devicePath() const
+{
+    const std::string path = port_.DevicePath();
+    return path.empty() ? ComDevicePath(port_.CommPort()) : path;
+}
+
+void LinePanel::readAdapterLatency()
+{
+    const std::optional<int> latency = LatencyTimer(CurrentSystemFolders()).Read(devicePath());
+    if (latency != latency_) {
+        latency_ = latency;
+        emit adapterLatencyChanged();
+    }
+    refresh();
+}
+
 void LinePanel::refreshClosed()
 {
     const QString port = QStringLiteral("COM%1 ").arg(port_.CommPort());
@@ -162,11 +180,13 @@ void LinePanel::refreshClosed()
     case Link::Lost:
         forms_.clear();
         setPanelTexts(Coloured(port + QStringLiteral("已断开"), "#c00"), port + QStringLiteral("已断开"));
+        setToolTipNote({});
         return;
     case Link::Waiting:
         forms_.clear();
         setPanelTexts(Coloured(port + QStringLiteral("等待重新连接…"), "#c60"),
                       port + QStringLiteral("等待重新连接…"));
+        setToolTipNote({});
         return;
     case Link::Normal:
     case Link::Reconnected:
@@ -174,6 +194,7 @@ void LinePanel::refreshClosed()
     }
     forms_.clear();
     setPanelTexts({}, {});
+    setToolTipNote({});
 }
 
 void LinePanel::refresh()
@@ -184,8 +205,7 @@ void LinePanel::refresh()
     }
     const SerialPort::ModemLines lines = port_.lastModemLines();
     const QString settings = SettingsAsSet(port_.Settings(), port_.BaudRate());
-    const std::string path = port_.DevicePath();
-    const QString device = QString::fromStdString(path.empty() ? ComDevicePath(port_.CommPort()) : path);
+    const QString device = QString::fromStdString(devicePath());
     const bool rtsDrivers = rtsIsTheDrivers();
     QString full = device + u' ' + settings;
     QString shown = settings.toHtmlEscaped();
@@ -213,6 +233,8 @@ void LinePanel::refresh()
     forms_ = {back + shown + outputs + inputs, back + shown + outputs,
               back + settings.toHtmlEscaped() + outputs, back + settings.toHtmlEscaped()};
     fullWords_ = full;
+    setToolTipNote(latency_ ? QStringLiteral("USB 适配器延迟 %1 ms（latency_timer）").arg(*latency_)
+                            : QString());
     showFittingForm();
 }
 

@@ -4,6 +4,9 @@
 
 #include <QTimer>
 
+#include <optional>
+#include <string>
+
 namespace quorvane {
 
 class SerialPort;
@@ -25,6 +28,9 @@ class SerialPort;
 // then it says "COM3 已断开" in red, or "COM3 等待重新连接…" while the
 // device is awaited, until the port opens again; after a reconnection it
 // begins with "COM3 已重新连接" for a few seconds.
+//
+// On an FTDI USB adapter the tooltip adds the adapter's latency timer,
+// read as the port opens: "USB 适配器延迟 16 ms（latency_timer）".
 class LinePanel : public StatusPanel {
     Q_OBJECT
 public:
@@ -39,9 +45,17 @@ public:
     // Narrow as the row needs: the panel then shows less.
     QSize minimumSizeHint() const override;
 
+    // The latency timer of the adapter the port was last opened on, in ms;
+    // nullopt for a device without one. It is kept after the port closes:
+    // the response times measured through it still hold it.
+    std::optional<int> adapterLatency() const { return latency_; }
+    // Reads the latency timer again (after it was changed).
+    void readAdapterLatency();
+
 signals:
     // "DTR" or "RTS" was clicked.
     void outputLineClicked(const QString& line);
+    void adapterLatencyChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +66,8 @@ private:
     void showFittingForm();
     void refreshClosed();
     bool rtsIsTheDrivers() const;
+    // The device the port has open or opens next.
+    std::string devicePath() const;
 
     SerialPort& port_;
     QTimer poll_;
@@ -59,6 +75,7 @@ private:
     Link link_ = Link::Normal;
     QStringList forms_; // what the panel may show, longest first
     QString fullWords_;
+    std::optional<int> latency_;
 };
 
 // The settings text with the rate the driver set, when it is more than 2 %

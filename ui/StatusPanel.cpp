@@ -157,12 +157,33 @@ void StatusPanel::setPanelTexts(const QString& shown, const QString& full)
     }
     const QString old = full_;
     full_ = full;
-    setToolTip(full == shown ? QString() : full);
     setText(shown); // tells screen readers of the new name
+    showToolTip();
     if (QAccessible::isActive() && old != full) {
         QAccessibleTextUpdateEvent event(this, 0, old, full);
         QAccessible::updateAccessibility(&event);
     }
+}
+
+void StatusPanel::setToolTipNote(const QString& note)
+{
+    if (note != note_) {
+        note_ = note;
+        showToolTip();
+    }
+}
+
+// The full words where the panel shows less, and the note under them.
+void StatusPanel::showToolTip()
+{
+    QStringList lines;
+    if (full_ != text()) {
+        lines << full_;
+    }
+    if (!note_.isEmpty()) {
+        lines << note_;
+    }
+    setToolTip(lines.join(u'\n'));
 }
 
 } // namespace quorvane

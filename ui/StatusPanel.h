@@ -20,6 +20,9 @@ public:
     // readers and the tooltip get the full words.
     void setPanelTexts(const QString& shown, const QString& full);
     QString fullText() const { return full_; }
+    // A line the tooltip adds under the full words (an empty one: none).
+    // It is not shown in the panel, and screen readers are not told of it.
+    void setToolTipNote(const QString& note);
     // The shown text without its markup.
     QString shownPlainText() const;
 
@@ -30,7 +33,10 @@ public:
     void doPanelAction(const QString& name);
 
 private:
+    void showToolTip();
+
     QString full_;
+    QString note_;
     QStringList actions_;
     std::function<void(const QString&)> act_;
 };

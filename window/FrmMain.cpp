@@ -341,6 +341,7 @@ void FrmMain::buildStatusBar()
     reconnection_ = new Reconnection(
         {*this, *receive_, *engine_, *record_, *linePanel_, *portMenu_->reconnectItem()}, this);
     summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
+    connect(linePanel_, &LinePanel::adapterLatencyChanged, this, &FrmMain::ShowSummary);
     // The window's three panels above; the line and the figures below, the
     // figures whole and the line giving way where the row is short.
     new StatusRows(*bar, {{{ComStatus, notePanel_, datePanel_, timePanel_}, 1},
@@ -503,6 +504,12 @@ void FrmMain::ShowSummary()
     const bool checking = Shared().CheckReply;
     summaryPanel_->setPanelTexts(QString::fromStdString(summary.ShortText(checking)),
                                  QString::fromStdString(summary.FullText(checking)));
+    // An FTDI adapter holds received bytes up to its latency timer, and a
+    // response is timed from the first byte the host sees.
+    const std::optional<int> latency = linePanel_->adapterLatency();
+    const bool late = latency && *latency > 1 && summary.ResponseTimes().Count() > 0;
+    summaryPanel_->setToolTipNote(
+        late ? QStringLiteral("响应时间含适配器延迟，最多 %1 ms").arg(*latency) : QString());
 }
 
 void FrmMain::setSendsetLabel(const QString& caption)
