@@ -60,6 +60,13 @@ Message MessageFor(MessageId id, int port)
         return {"无法保存配置文件", "警告", MessageIcon::Critical, {}};
     case MessageId::Rs485Refused:
         return PortMessageNaming(id, std::to_string(port));
+    case MessageId::LatencyTimerMissing:
+        return {"该串口没有可调的适配器延迟（latency_timer）", "提示", MessageIcon::None, {}};
+    case MessageId::LatencyTimerDenied:
+        return {"无权修改 latency_timer。可用 udev 规则每次插入时设为 1 ms，见 README。", "提示",
+                MessageIcon::Warning, {}};
+    case MessageId::LatencyTimerFailed:
+        return {"无法修改 latency_timer", "提示", MessageIcon::Warning, {}};
     }
     return {};
 }

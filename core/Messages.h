@@ -29,6 +29,9 @@ enum class MessageId {
     SetupInvalid,      // a setup file that cannot be opened (needs the first problem)
     SetupSaveFailed,   // a setup file that could not be written
     Rs485Refused,      // the port opened without RS-485 (needs the port number)
+    LatencyTimerMissing, // the port's device has no adapter latency timer to lower
+    LatencyTimerDenied,  // latency_timer is root's; a udev rule can lower it
+    LatencyTimerFailed,  // writing latency_timer failed otherwise (the detail says why)
 };
 
 struct Message {

@@ -69,6 +69,7 @@ const QString kCaptionStart = QStringLiteral("开始发送");
 const QString kCaptionStop = QStringLiteral("停止发送");
 const QString kPortClosed = QStringLiteral("串口状态：关闭");
 const QString kPortOpen = QStringLiteral("串口状态：打开");
+const QString kLatencyLowered = QStringLiteral("适配器延迟已设为 1 ms");
 
 const QStringList& ModeItems()
 {
@@ -342,6 +343,17 @@ void FrmMain::buildStatusBar()
         {*this, *receive_, *engine_, *record_, *linePanel_, *portMenu_->reconnectItem()}, this);
     summaryPanel_ = new StatusPanel(QStringLiteral("SummaryPanel"), QStringLiteral("收发统计"), bar);
     connect(linePanel_, &LinePanel::adapterLatencyChanged, this, &FrmMain::ShowSummary);
+    // 低延迟模式 done: said in the note panel until the port next opens or
+    // closes (by then the line panel's tooltip names the timer itself).
+    connect(portMenu_, &PortMenu::latencyLowered, this, [this] {
+        notePanel_->setPanelText(kLatencyLowered);
+        linePanel_->readAdapterLatency();
+    });
+    connect(MSComm1_.get(), &SerialPort::openChanged, this, [this] {
+        if (notePanel_->fullText() == kLatencyLowered) {
+            notePanel_->setPanelText({});
+        }
+    });
     // The window's three panels above; the line and the figures below, the
     // figures whole and the line giving way where the row is short.
     new StatusRows(*bar, {{{ComStatus, notePanel_, datePanel_, timePanel_}, 1},

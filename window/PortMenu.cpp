@@ -1,6 +1,9 @@
 #include "PortMenu.h"
 
+#include "LatencyTimer.h"
 #include "MainControls.h"
+#include "MessageSeam.h"
+#include "PortPath.h"
 #include "ReceiveCycle.h"
 #include "SendCycle.h"
 #include "SerialPort.h"
@@ -8,6 +11,8 @@
 
 #include <QAction>
 #include <QMenu>
+
+#include <cstring>
 
 namespace quorvane {
 
@@ -45,7 +50,8 @@ PortMenu::PortMenu(Parts parts, QMenu* menu, QAction* close) : QObject(menu), pa
     Reconnect = MakeItem(menu, QStringLiteral("断线自动重连"), QStringLiteral("Reconnect"));
     Reconnect->setCheckable(true);
     Reconnect->setChecked(true);
-    for (QAction* item : {DtrPulse, RtsPulse, Reconnect}) {
+    LowLatency = MakeItem(menu, QStringLiteral("低延迟模式"), QStringLiteral("LowLatency"));
+    for (QAction* item : {DtrPulse, RtsPulse, Reconnect, LowLatency}) {
         menu->addAction(item);
     }
 
@@ -61,6 +67,7 @@ PortMenu::PortMenu(Parts parts, QMenu* menu, QAction* close) : QObject(menu), pa
     connect(&pulseHeld_, &QTimer::timeout, this, &PortMenu::EndPulse);
     connect(DtrPulse, &QAction::triggered, this, [this] { Pulse_Click(Line::Dtr); });
     connect(RtsPulse, &QAction::triggered, this, [this] { Pulse_Click(Line::Rts); });
+    connect(LowLatency, &QAction::triggered, this, &PortMenu::LowLatency_Click);
 }
 
 // Opens the port as a frame written does and starts a reception without
@@ -158,6 +165,31 @@ void PortMenu::EndBreak()
 {
     parts_.main.port().setBreak(false);
     SendBreak->setEnabled(true);
+}
+
+void PortMenu::LowLatency_Click()
+{
+    const SerialPort& port = parts_.main.port();
+    const std::string path = port.DevicePath();
+    const std::string device = path.empty() ? ComDevicePath(port.CommPort()) : path;
+    using Outcome = LatencyTimer::Lowering::Outcome;
+    const LatencyTimer::Lowering lowering = LatencyTimer(CurrentSystemFolders()).LowerToOne(device);
+    switch (lowering.outcome) {
+    case Outcome::Lowered:
+        emit latencyLowered();
+        return;
+    case Outcome::NoTimer:
+        MessageSeam::instance().show(MessageId::LatencyTimerMissing);
+        return;
+    case Outcome::Denied:
+        MessageSeam::instance().show(MessageId::LatencyTimerDenied);
+        return;
+    case Outcome::Failed:
+        break;
+    }
+    Message message = MessageFor(MessageId::LatencyTimerFailed);
+    message.detail = std::strerror(lowering.error);
+    MessageSeam::instance().show(message);
 }
 
 } // namespace quorvane

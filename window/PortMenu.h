@@ -16,8 +16,9 @@ class SessionRecord;
 // The port's own items in "串口设置(S)": "打开串口" (open and listen
 // without writing), the output lines "DTR" and "RTS", "发送Break", the
 // pulses "DTR 脉冲" and "RTS 脉冲" (the line inverted for 100 ms and put
-// back, which resets most boards with an auto-reset circuit) and
-// "断线自动重连" (checked: a lost device is waited for and reopened).
+// back, which resets most boards with an auto-reset circuit),
+// "断线自动重连" (checked: a lost device is waited for and reopened) and
+// "低延迟模式" (an FTDI adapter's latency timer lowered to 1 ms).
 class PortMenu : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +40,10 @@ public:
     void Pulse_Click(Line line);
     // The port dialog has confirmed: under RTS/CTS the driver owns RTS.
     void PortSettingsApplied();
+    // Lowers the latency timer of the port's device (open, or the one COMn
+    // opens next) to 1 ms; a device without one, or a file the user may not
+    // write, is told in a message box.
+    void LowLatency_Click();
 
     QAction* openPortItem() const { return OpenPort; }
     QAction* dtrItem() const { return DTR; }
@@ -47,6 +52,11 @@ public:
     QAction* dtrPulseItem() const { return DtrPulse; }
     QAction* rtsPulseItem() const { return RtsPulse; }
     QAction* reconnectItem() const { return Reconnect; }
+    QAction* lowLatencyItem() const { return LowLatency; }
+
+signals:
+    // The latency timer is 1 ms now.
+    void latencyLowered();
 
 private:
     void EndBreak();
@@ -62,6 +72,7 @@ private:
     QAction* DtrPulse = nullptr;
     QAction* RtsPulse = nullptr;
     QAction* Reconnect = nullptr;
+    QAction* LowLatency = nullptr;
     QTimer breakHeld_; // how long the line stays in break
     QTimer pulseHeld_; // how long a pulsed line stays inverted
     Line pulsed_ = Line::Dtr;

@@ -1,11 +1,16 @@
 // The port's own menu items and its status panel, on a fake port: a
 // pseudo-terminal has no control lines and cannot carry a break.
+#include "FakeSystemTree.h"
 #include "LineEngine.h"
 #include "LinePanel.h"
 #include "MainWindowFixture.h"
+#include "PortPath.h"
 
 #include <QAction>
 #include <QMenu>
+
+#include <fstream>
+#include <iterator>
 
 using namespace quorvane;
 
@@ -24,7 +29,7 @@ TEST_F(PortItems, TheMenuListsThemAfterTheDocumentedItems)
         captions << a->text();
     }
     EXPECT_EQ(captions, (QStringList{"通信设置", "打开串口", "关闭串口", "DTR", "RTS", "发送Break",
-                                     "DTR 脉冲", "RTS 脉冲", "断线自动重连"}));
+                                     "DTR 脉冲", "RTS 脉冲", "断线自动重连", "低延迟模式"}));
     EXPECT_TRUE(item("Reconnect")->isChecked());
     EXPECT_TRUE(item("DTR")->isChecked());
     EXPECT_TRUE(item("RTS")->isChecked());
@@ -207,6 +212,64 @@ TEST_F(PortItems, APortWithoutRs485OpensAndSaysSoOnce)
     find<QAction>("Close")->trigger();
     item("OpenPort")->trigger();
     ASSERT_TRUE(WaitUntil([&] { return recorder.messages().size() == 2; }));
+}
+
+// COM2 on an FTDI adapter in a fake /sys whose latency timer is 16 ms.
+class AdapterLatency : public PortItems {
+protected:
+    void SetUp() override
+    {
+        tree.addUsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART");
+        tree.plug("ttyUSB0", "/dev/null");
+        tree.write(kTimer, "16\n");
+        UseSystemFolders(tree.folders());
+        qputenv("QUORVANE_COM2", QByteArray::fromStdString(tree.dev("ttyUSB0")));
+        RefreshPortMap();
+        PortItems::SetUp();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        qunsetenv("QUORVANE_COM2");
+        UseSystemFolders(std::nullopt);
+        RefreshPortMap();
+    }
+    QString tip(const char* panel) const { return find<QLabel>(panel)->toolTip(); }
+    std::string timer() const
+    {
+        std::ifstream in(tree.root() + "/" + kTimer);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    const std::string kTimer = "sys/class/tty/ttyUSB0/device/latency_timer";
+    test::FakeSystemTree tree;
+};
+
+TEST_F(AdapterLatency, TheTooltipsNameItAndLowLatencyModeLowersIt)
+{
+    item("OpenPort")->trigger();
+    EXPECT_TRUE(tip("LinePanel").endsWith("\nUSB 适配器延迟 16 ms（latency_timer）"))
+        << tip("LinePanel").toStdString();
+    typeSend("1");
+    clickSend();
+    port->raiseBytes({0x06});
+    ASSERT_TRUE(WaitUntil([&] { return tip("SummaryPanel").contains(" 响应"); }));
+    EXPECT_TRUE(tip("SummaryPanel").endsWith("\n响应时间含适配器延迟，最多 16 ms"))
+        << tip("SummaryPanel").toStdString();
+
+    item("LowLatency")->trigger();
+    EXPECT_EQ(timer(), "1");
+    EXPECT_EQ(find<StatusPanel>("NotePanel")->fullText(), "适配器延迟已设为 1 ms");
+    EXPECT_TRUE(tip("LinePanel").endsWith("\nUSB 适配器延迟 1 ms（latency_timer）"));
+    EXPECT_FALSE(tip("SummaryPanel").contains("适配器延迟"));
+    EXPECT_TRUE(recorder.texts().empty());
+
+    tree.remove(kTimer);
+    find<QAction>("Close")->trigger();
+    EXPECT_TRUE(find<StatusPanel>("NotePanel")->fullText().isEmpty());
+    item("LowLatency")->trigger();
+    EXPECT_EQ(recorder.texts(),
+              std::vector<std::string>{"该串口没有可调的适配器延迟（latency_timer）"});
 }
 
 } // namespace
