@@ -109,7 +109,7 @@ public:
     // before it started, has no time.
     static constexpr std::size_t kHandOversKept = 1024;
     std::uint64_t LastOutputNumber() const { return outputs_; }
-    std::optional<TimePoint> HandedOverAt(std::uint64_t frame) const;
+    virtual std::optional<TimePoint> HandedOverAt(std::uint64_t frame) const;
     // Closing lets the frame on the wire finish in the background; true until
     // it has (or its time is up).
     virtual bool Draining() const { return false; }
@@ -135,6 +135,14 @@ public:
     virtual std::size_t FlawedInInput() const { return 0; }
     // All such bytes since the port last opened.
     virtual std::uint64_t FlawedSinceOpen() const { return 0; }
+    // The framing the open line has, as far as the port knows it ("9600,n,8,1",
+    // the rate as asked for; BaudRate() tells the rate made): empty when the
+    // port cannot set the line at all (a raw network pipe).
+    virtual std::string SettingsInForce() const { return Settings(); }
+    // What the open line could not be given, for a note (UTF-8): settings a
+    // port server did not confirm, or a pipe that carries none. Empty when
+    // everything was; lineNoteChanged() when it changes.
+    virtual std::string LineNote() const { return {}; }
 
 protected:
     // Numbers the frame Output is taking now.
@@ -161,6 +169,8 @@ signals:
     void openChanged(bool open);
     // A closed port has finished sending its last frame (Draining() false).
     void drained();
+    // LineNote() changed.
+    void lineNoteChanged();
 };
 
 } // namespace quorvane
