@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "NetworkConnect.h"
 #include "PortPath.h"
 #include "PortTexts.h"
 
@@ -28,6 +29,11 @@ const Option kOptions[] = {
      "COM16 where something gives one), how it was chosen, its\n"
      "description and its state, then exit",
      [](ProgramOptions& o, const std::string&) { o.listPorts = true; }},
+    {"--probe", "", "",
+     "with --list-ports: connect to each port served over the network\n"
+     "(rfc2217:// or socket://, 3 s at most) and say 可连接, 拒绝连接,\n"
+     "无法解析 or 超时; without it no connection is made",
+     [](ProgramOptions& o, const std::string&) { o.probe = true; }},
     {"--log", "FILE", "文件名",
      "record the session to FILE (lines appended), as 记录 -> 记录到文件...\n"
      "does",
@@ -122,6 +128,17 @@ bool IsSetupFileName(std::string_view argument)
                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
+// Each network port is connected to and let go; a device is not opened.
+void ProbeNetworkPorts(PortMap& ports)
+{
+    using namespace std::chrono_literals;
+    for (ComPort& port : ports) {
+        if (const auto server = ParseNetworkAddress(port.device)) {
+            port.reached = ProbeServer(*server, 3s);
+        }
+    }
+}
+
 } // namespace
 
 CommandLine::CommandLine(int argc, char** argv)
@@ -164,6 +181,9 @@ CommandLine::CommandLine(int argc, char** argv)
     if (error_.empty() && (!options_.forSeconds.empty() || options_.reconnect) &&
         options_.answerFile.empty()) {
         error_ = "--for 和 --reconnect 只能与 --answer 一起使用";
+    }
+    if (error_.empty() && options_.probe && !options_.listPorts) {
+        error_ = "--probe 只能与 --list-ports 一起使用";
     }
     if (error_.empty() && !options_.port.empty() && !options_.withoutWindow()) {
         error_ = "--port 只能与 --run 或 --answer 一起使用";
@@ -213,7 +233,11 @@ std::optional<int> CommandLine::answerWithoutWindows(std::ostream& out, std::ost
     }
     if (options_.listPorts) {
         RefreshPortMap();
-        out << PortListing(HeldPortMap());
+        PortMap ports = HeldPortMap();
+        if (options_.probe) {
+            ProbeNetworkPorts(ports);
+        }
+        out << PortListing(ports);
         return 0;
     }
     return std::nullopt;

@@ -11,6 +11,7 @@ struct ProgramOptions {
     bool help = false;
     bool version = false;
     bool listPorts = false;
+    bool probe = false; // --probe: --list-ports connects to each network port
     std::string logFile; // --log: the session record's file, from the start
     std::string setupFile; // --setup FILE or a lone FILE: a setup opened at start
 

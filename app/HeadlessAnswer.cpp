@@ -9,7 +9,7 @@
 #include "Reconnector.h"
 #include "SessionRecord.h"
 #include "TerminationSignals.h"
-#include "TermiosPort.h"
+#include "RoutedPort.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -61,7 +61,7 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
         err << "无法写入 " << options.logFile << "\n";
         return kExitBadSetup;
     }
-    TermiosPort port;
+    RoutedPort port;
     const std::string portName = HeadlessPortName(read);
     if (!OpenHeadlessPort(port, read, err)) {
         return kExitPort;

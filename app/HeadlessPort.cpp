@@ -3,7 +3,8 @@
 #include "CommandLine.h"
 #include "PortPath.h"
 #include "SetupFile.h"
-#include "TermiosPort.h"
+#include "NetworkAddress.h"
+#include "SerialPort.h"
 
 #include <QString>
 
@@ -43,6 +44,11 @@ bool ApplyPortOption(const std::string& port, HeadlessSetup& into)
     if (port.empty()) {
         return false;
     }
+    if (IsNetworkPath(port)) {
+        // A port server's address is taken as written.
+        into.device = port;
+        return true;
+    }
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(port, error);
     if (error) {
@@ -63,6 +69,10 @@ std::optional<int> ReadHeadlessSetup(const std::string& file, const std::string&
         return kExitBadSetup;
     }
     into.setup = *reading.setup;
+    if (IsNetworkPath(port) && !ParseNetworkAddress(port)) {
+        err << OptionErrorLine("--port 网络端口应为 rfc2217://主机:端口 或 socket://主机:端口: " + port);
+        return kExitBadSetup;
+    }
     if (!port.empty() && !ApplyPortOption(port, into)) {
         err << OptionErrorLine("--port 应为 COM1-COM16 或设备路径(如 /dev/ttyUSB0): " + port);
         return kExitBadSetup;
@@ -89,7 +99,7 @@ std::string OpenedPortDetail(const std::string& name, const SerialPort& port)
     return name + (device == name ? "" : " " + device) + " " + port.Settings();
 }
 
-bool OpenHeadlessPort(TermiosPort& port, const HeadlessSetup& read, std::ostream& err)
+bool OpenHeadlessPort(SerialPort& port, const HeadlessSetup& read, std::ostream& err)
 {
     const Setup& setup = read.setup;
     RefreshPortMap();
@@ -116,6 +126,15 @@ bool OpenHeadlessPort(TermiosPort& port, const HeadlessSetup& read, std::ostream
             err << HeadlessPortMessage(MessageId::Rs485Refused, read).text << "\n"
                 << refusal << "\n";
         }
+        // What a port server left unset: told once, as it comes.
+        auto tellNote = [&port, &err, told = std::string()]() mutable {
+            if (const std::string note = port.LineNote(); !note.empty() && note != told) {
+                err << note << "\n" << std::flush;
+                told = note;
+            }
+        };
+        tellNote();
+        QObject::connect(&port, &SerialPort::lineNoteChanged, &port, tellNote);
         return true;
     }
     err << HeadlessPortMessage(MessageId::PortUnavailable, read).text << "\n";

@@ -11,7 +11,6 @@
 namespace quorvane {
 
 class SerialPort;
-class TermiosPort;
 
 // A setup read for a run without a window, with its settings record.
 struct HeadlessSetup {
@@ -42,6 +41,6 @@ std::string OpenedPortDetail(const std::string& name, const SerialPort& port);
 
 // Opens the setup's port with its line settings. False, after the port
 // message and its reason on `err`, when it cannot be opened.
-bool OpenHeadlessPort(TermiosPort& port, const HeadlessSetup& read, std::ostream& err);
+bool OpenHeadlessPort(SerialPort& port, const HeadlessSetup& read, std::ostream& err);
 
 } // namespace quorvane

@@ -10,7 +10,8 @@
 #include "SessionRecord.h"
 #include "SharedSettings.h"
 #include "TerminationSignals.h"
-#include "TermiosPort.h"
+#include "NetworkAddress.h"
+#include "RoutedPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -173,7 +174,7 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
         err << "无法写入 " << options.logFile << "\n";
         return kExitBadSetup;
     }
-    TermiosPort port;
+    RoutedPort port;
     SteadySessionClock clock;
     LineEngine engine(port, clock, plan.read.settings);
     SequenceRun run(engine, clock, plan.steps, plan.options);
@@ -218,6 +219,9 @@ int RunSequenceWithoutWindow(const ProgramOptions& options, std::ostream& out, s
         std::string error;
         if (ending == SequenceRun::Ending::PortLost) {
             error = "串口已断开";
+            if (const auto server = ParseNetworkAddress(port.DevicePath())) {
+                error += ": 与 " + server->hostAndPort() + " 的连接已断开";
+            }
             err << error << "\n";
         } else if (signalled != 0) {
             error = "被信号 " + SignalName(signalled) + " 结束,运行未完成";

@@ -7,7 +7,7 @@
 #include "SerialPort.h"
 #include "SetupMenu.h"
 #include "SharedSettings.h"
-#include "TermiosPort.h"
+#include "RoutedPort.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
     // COM1 to COM4 keep the devices found now until the port dialog opens.
     RefreshPortMap();
 
-    FrmMain frmMain(std::make_unique<TermiosPort>());
+    FrmMain frmMain(std::make_unique<RoutedPort>());
     // The program ends once the frame on the wire has gone out: the window
     // is gone at once, the port lets its last frame finish (at most its time
     // on the line plus 100 ms).

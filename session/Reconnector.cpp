@@ -1,7 +1,10 @@
 #include "Reconnector.h"
 
+#include "NetworkAddress.h"
 #include "PortPath.h"
 #include "SerialPort.h"
+
+#include <algorithm>
 
 namespace quorvane {
 
@@ -10,6 +13,9 @@ namespace {
 // A device that is there but does not open yet (udev still setting its
 // permissions, ModemManager probing it) is tried again this often.
 constexpr int kRetryMs = 200;
+// A port server is tried again after this pause, doubled after each
+// refusal up to the longest.
+constexpr int kLongestServerPauseMs = 5000;
 
 std::string PathOf(const SerialPort& port)
 {
@@ -22,7 +28,6 @@ std::string PathOf(const SerialPort& port)
 Reconnector::Reconnector(SerialPort& port, QObject* parent) : QObject(parent), port_(port)
 {
     retry_.setSingleShot(true);
-    retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, &Reconnector::RetryIfThere);
     connect(&watch_, &DeviceWatch::present, this, &Reconnector::TryReopen);
     connect(&port_, &SerialPort::openChanged, this, &Reconnector::PortOpenChanged);
@@ -52,9 +57,16 @@ void Reconnector::PortOpenChanged(bool open)
 
 void Reconnector::Wait()
 {
-    if (canWait()) {
-        watch_.watch(identity_);
+    if (!canWait()) {
+        return;
     }
+    if (IsNetworkPath(identity_.path)) {
+        serverWait_ = true;
+        serverPauseMs_ = kRetryMs;
+        retry_.start(serverPauseMs_);
+        return;
+    }
+    watch_.watch(identity_);
 }
 
 void Reconnector::Cancel()
@@ -66,11 +78,16 @@ void Reconnector::StopWaiting()
 {
     watch_.stop();
     retry_.stop();
+    serverWait_ = false;
 }
 
 void Reconnector::RetryIfThere()
 {
     if (!waiting()) {
+        return;
+    }
+    if (serverWait_) {
+        TryReopen(QString::fromStdString(identity_.path));
         return;
     }
     const std::string path = identity_.presentPath();
@@ -98,7 +115,12 @@ void Reconnector::TryReopen(const QString& path)
     const bool opened = port_.setPortOpen(true);
     reopening_ = false;
     if (!opened) {
-        retry_.start();
+        if (serverWait_) {
+            retry_.start(serverPauseMs_);
+            serverPauseMs_ = std::min(serverPauseMs_ * 2, kLongestServerPauseMs);
+        } else {
+            retry_.start(kRetryMs);
+        }
         return;
     }
     StopWaiting();

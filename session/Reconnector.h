@@ -16,7 +16,9 @@ class SerialPort;
 // away (the port has closed itself), waits for the same device (its by-id
 // name, else its path) on the file system's notifications and opens the
 // port with the same settings within a moment of its return, trying again
-// while udev or ModemManager still keep it. The window's 断线自动重连 and
+// while udev or ModemManager still keep it. A port served over the network
+// has nothing to watch: it is tried again after a pause that grows from
+// 0.2 s to 5 s while the server stays away. The window's 断线自动重连 and
 // `quorvane --answer --reconnect` share it.
 class Reconnector : public QObject {
     Q_OBJECT
@@ -33,7 +35,7 @@ public:
     // at once, when the device is already back).
     void Wait();
     void Cancel();
-    bool waiting() const { return watch_.watching(); }
+    bool waiting() const { return watch_.watching() || serverWait_; }
     void RetryIfThere();
 
     // The COMn the port had open last, and the device it waits for.
@@ -54,6 +56,8 @@ private:
     DeviceIdentity identity_; // of the device the port had open last
     int identityPort_ = 0;    // its COMn
     QTimer retry_;            // a device there that did not open yet (udev, ModemManager)
+    bool serverWait_ = false; // waiting for a port server to take the connection again
+    int serverPauseMs_ = 0;
     bool reopening_ = false;
     std::function<bool()> holdOff_;
 };
