@@ -67,6 +67,8 @@ Message MessageFor(MessageId id, int port)
                 MessageIcon::Warning, {}};
     case MessageId::LatencyTimerFailed:
         return {"无法修改 latency_timer", "提示", MessageIcon::Warning, {}};
+    case MessageId::NetworkAddressInvalid:
+        return {"网络端口应为 rfc2217://主机:端口 或 socket://主机:端口", "提示", MessageIcon::Warning, {}};
     }
     return {};
 }

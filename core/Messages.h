@@ -32,6 +32,7 @@ enum class MessageId {
     LatencyTimerMissing, // the port's device has no adapter latency timer to lower
     LatencyTimerDenied,  // latency_timer is root's; a udev rule can lower it
     LatencyTimerFailed,  // writing latency_timer failed otherwise (the detail says why)
+    NetworkAddressInvalid, // a network port typed in the port dialog that is no address
 };
 
 struct Message {

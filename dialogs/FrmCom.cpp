@@ -5,10 +5,14 @@
 #include "FrmCustomBaud.h"
 #include "FrmRs485.h"
 #include "MainControls.h"
+#include "MessageSeam.h"
+#include "NetworkAddress.h"
 #include "PortPath.h"
 #include "PortTexts.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QInputDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -91,6 +95,13 @@ FrmCom::FrmCom(MainControls& main, QWidget* parent) : QDialog(parent), main_(mai
     connect(cmdok, &QPushButton::clicked, this, &FrmCom::cmdok_Click);
     connect(cmdcancel, &QPushButton::clicked, this, &FrmCom::cmdcancel_Click);
     connect(Combo1[kBaudList], &QComboBox::currentIndexChanged, this, &FrmCom::BaudChosen);
+    // A port served over the network stands in for a COMn: from the port
+    // list's context menu (the menu key, or a right click).
+    auto* typeNetwork = new QAction(QStringLiteral("网络端口(&N)..."), Combo1[kPortList]);
+    typeNetwork->setObjectName(QStringLiteral("actNetworkPort"));
+    Combo1[kPortList]->addAction(typeNetwork);
+    Combo1[kPortList]->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(typeNetwork, &QAction::triggered, this, &FrmCom::TypeNetworkPort);
 
     ShowPortItems();
     SetPortDefaults();
@@ -151,6 +162,29 @@ void FrmCom::ShowPortItems()
             at < ports.size() ? QString::fromStdString(PortTooltip(ports[at])) : QString();
         list->setItemData(i, tooltip, Qt::ToolTipRole);
     }
+}
+
+void FrmCom::TypeNetworkPort()
+{
+    const int number = Combo1[kPortList]->currentIndex() + 1;
+    bool given = false;
+    const QString typed =
+        QInputDialog::getText(this, QStringLiteral("网络端口"),
+                              QStringLiteral("COM%1 的网络端口 (rfc2217://主机:端口 或 socket://主机:端口)，"
+                                             "留空恢复本机设备:")
+                                  .arg(number),
+                              QLineEdit::Normal, QString::fromStdString(TypedPort(number)), &given)
+            .trimmed();
+    if (!given) {
+        return;
+    }
+    if (!typed.isEmpty() && !ParseNetworkAddress(typed.toStdString())) {
+        MessageSeam::instance().show(MessageFor(MessageId::NetworkAddressInvalid));
+        return;
+    }
+    SetTypedPort(number, typed.toStdString());
+    RefreshPortMap();
+    ShowPortItems();
 }
 
 void FrmCom::SelectText(int list, const QString& text)

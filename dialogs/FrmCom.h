@@ -52,6 +52,9 @@ public:
     const Rs485Settings& SavedRs485() const { return savedRs485_; }
     // "RS-485...": the small dialog over this one.
     void cmdRs485_Click();
+    // Asks for a network port (rfc2217:// or socket://) for the COMn chosen
+    // in the list, kept until the program ends; empty text takes it back.
+    void TypeNetworkPort();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 #include "PortMap.h"
 
+#include "NetworkAddress.h"
 #include "PortHolders.h"
 
 #include <algorithm>
@@ -137,15 +138,54 @@ PortMap MapPorts(const PortChoices& environment, const PortChoices& portFile,
         if (same != found.end()) {
             port.description = same->description;
         }
+        if (IsNetworkPath(port.device)) {
+            const auto server = ParseNetworkAddress(port.device);
+            port.description = server ? server->kindText() + " " + server->hostAndPort()
+                                      : std::string("地址无效");
+            port.state = DeviceState::Network;
+            continue;
+        }
         port.state = DeviceStateOf(port.device);
     }
     return map;
 }
 
+namespace {
+
+PortChoices& Typed()
+{
+    static PortChoices typed;
+    return typed;
+}
+
+} // namespace
+
+void SetTypedPort(int number, const std::string& address)
+{
+    if (number >= 1 && number <= kMaxComPorts) {
+        Typed()[number - 1] = address;
+    }
+}
+
+std::string TypedPort(int number)
+{
+    return number >= 1 && number <= kMaxComPorts ? Typed()[number - 1] : std::string();
+}
+
 PortMap WorkOutPortMap(const SystemFolders& folders)
 {
-    PortMap map = MapPorts(EnvironmentChoices(), ReadPortFile(PortFilePath()),
-                           FindSerialDevices(folders), folders.dev);
+    PortChoices first = EnvironmentChoices();
+    for (int i = 0; i < kMaxComPorts; ++i) {
+        if (!Typed()[i].empty()) {
+            first[i] = Typed()[i];
+        }
+    }
+    PortMap map = MapPorts(first, ReadPortFile(PortFilePath()), FindSerialDevices(folders), folders.dev);
+    for (ComPort& port : map) {
+        if (!TypedPort(port.number).empty()) {
+            port.source = PortSource::Typed;
+        }
+    }
     for (ComPort& port : map) {
         if (port.state != DeviceState::Present) {
             continue;

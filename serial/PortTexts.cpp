@@ -13,6 +13,8 @@ std::string PortSourceText(PortSource source)
         return "配置文件";
     case PortSource::Found:
         return "自动检测";
+    case PortSource::Typed:
+        return "手动输入";
     case PortSource::Default:
         break;
     }
@@ -28,6 +30,8 @@ std::string DeviceStateText(DeviceState state)
         return "无权限";
     case DeviceState::Busy:
         return "被占用";
+    case DeviceState::Network:
+        return "网络端口";
     case DeviceState::Missing:
         break;
     }
@@ -37,7 +41,8 @@ std::string DeviceStateText(DeviceState state)
 std::string PortStateText(const ComPort& port)
 {
     const std::string state = DeviceStateText(port.state);
-    return port.holder.empty() ? state : state + " " + port.holder;
+    const std::string more = port.state == DeviceState::Network ? port.reached : port.holder;
+    return more.empty() ? state : state + " " + more;
 }
 
 std::string NoPermissionHint()

@@ -204,7 +204,11 @@ void LinePanel::refresh()
         return;
     }
     const SerialPort::ModemLines lines = port_.lastModemLines();
-    const QString settings = SettingsAsSet(port_.Settings(), port_.BaudRate());
+    // What the driver or the port server holds; a raw network pipe holds none.
+    const std::string inForce = port_.SettingsInForce();
+    const QString settings = inForce.empty()
+                                 ? QString::fromStdString(port_.Settings()) + QStringLiteral("(未应用)")
+                                 : SettingsAsSet(inForce, port_.BaudRate());
     const QString device = QString::fromStdString(devicePath());
     const bool rtsDrivers = rtsIsTheDrivers();
     QString full = device + u' ' + settings;

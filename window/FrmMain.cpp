@@ -27,6 +27,7 @@
 #include "Reconnection.h"
 #include "RecordControl.h"
 #include "RecordFormatMenu.h"
+#include "LineNoteShow.h"
 #include "Rs485Notice.h"
 #include "RunSummary.h"
 #include "SendCycle.h"
@@ -354,6 +355,7 @@ void FrmMain::buildStatusBar()
             notePanel_->setPanelText({});
         }
     });
+    new LineNoteShow(*MSComm1_, *notePanel_, this);
     // The window's three panels above; the line and the figures below, the
     // figures whole and the line giving way where the row is short.
     new StatusRows(*bar, {{{ComStatus, notePanel_, datePanel_, timePanel_}, 1},
