@@ -1,5 +1,6 @@
 #include "NetworkConnect.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -19,6 +20,12 @@ namespace quorvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How long a server is given to speak first, and the quiet that ends what
+// it says then.
+constexpr auto kFirstWordsTime = 100ms;
+constexpr auto kQuietTime = 10ms;
 
 int MillisecondsLeft(Deadline deadline)
 {
@@ -141,19 +148,27 @@ void Fail(Connection& connection, ConnectFailure failure)
 // is confirmed, the server closes, or the time is up.
 void SettleRfc2217(Connection& connection, const LineRequest& request, Deadline until)
 {
+    // The server speaks first (ser2net offers its options at once, or turns
+    // the client away with a line of text): heard before the client writes,
+    // so that a refusal's text is read before the server drops the
+    // connection it no longer reads from (which may reset it, and a reset
+    // loses what was not read).
+    ByteList first;
+    bool open = ReadSome(connection.fd, first, std::min(until, Clock::now() + kFirstWordsTime));
+    for (std::size_t heard = 0; open && first.size() > heard;) {
+        heard = first.size(); // more came: heard until a quiet spell
+        open = ReadSome(connection.fd, first, Clock::now() + kQuietTime);
+    }
     ByteList wire = connection.codec.opening();
     const ByteList line = LineCommands(request);
     wire.insert(wire.end(), line.begin(), line.end());
-    if (!WriteAll(connection.fd, wire, until)) {
-        Fail(connection, ConnectFailure::Closed);
-        return;
+    if (open && !WriteAll(connection.fd, wire, until)) {
+        open = false;
     }
-    while (!connection.confirmed.complete() && !connection.comPortRefused &&
-           Clock::now() < until) {
-        ByteList read;
-        const bool open = ReadSome(connection.fd, read, until);
+    while (true) {
         Rfc2217Codec::Decoded decoded;
-        connection.codec.feed(read.data(), read.size(), decoded);
+        connection.codec.feed(first.data(), first.size(), decoded);
+        first.clear();
         connection.data.insert(connection.data.end(), decoded.data.begin(), decoded.data.end());
         ByteList answers;
         for (const auto& negotiation : decoded.negotiations) {
@@ -167,15 +182,15 @@ void SettleRfc2217(Connection& connection, const LineRequest& request, Deadline 
         for (const auto& reply : decoded.replies) {
             NoteReply(reply, connection.confirmed, connection.modemState);
         }
-        if (!open) {
+        if (!open || (!answers.empty() && !WriteAll(connection.fd, answers, until))) {
             Fail(connection, SaysInUse(connection.data) ? ConnectFailure::InUse
                                                         : ConnectFailure::Closed);
             return;
         }
-        if (!answers.empty() && !WriteAll(connection.fd, answers, until)) {
-            Fail(connection, ConnectFailure::Closed);
+        if (connection.confirmed.complete() || connection.comPortRefused || Clock::now() >= until) {
             return;
         }
+        open = ReadSome(connection.fd, first, until);
     }
 }
 
