@@ -58,7 +58,8 @@ const Option kOptions[] = {
      "port that cannot be opened again ends the run with exit 3",
      [](ProgramOptions& o, const std::string&) { o.reconnect = true; }},
     {"--port", "PORT", "端口",
-     "with --run or --answer: COMn, or a device such as /dev/ttyUSB0,\n"
+     "with --run or --answer: COMn, a device such as /dev/ttyUSB0, or\n"
+     "a network port (rfc2217://HOST:PORT, socket://HOST:PORT),\n"
      "instead of the setup's port",
      [](ProgramOptions& o, const std::string& value) { o.port = value; }},
     {"--rounds", "N", "轮数",

@@ -302,12 +302,12 @@ TEST_F(Manual, TheManualsNameEveryPortStateAndSource)
     const char* names[] = {"README", "quorvane.1", "help"};
     for (int i = 0; i < 3; ++i) {
         for (DeviceState state : {DeviceState::Present, DeviceState::Missing, DeviceState::NoPermission,
-                                  DeviceState::Busy}) {
+                                  DeviceState::Busy, DeviceState::Network}) {
             const QString word = QString::fromStdString(DeviceStateText(state));
             EXPECT_TRUE(lists[i].contains(word)) << names[i] << " lacks the state " << word.toStdString();
         }
         for (PortSource source : {PortSource::Environment, PortSource::PortFile, PortSource::Found,
-                                  PortSource::Default}) {
+                                  PortSource::Default, PortSource::Typed}) {
             const QString word = QString::fromStdString(PortSourceText(source));
             EXPECT_TRUE(lists[i].contains(word)) << names[i] << " lacks the source " << word.toStdString();
         }

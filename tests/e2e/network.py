@@ -55,23 +55,32 @@ class Device:
         self.process.wait(DEADLINE)
 
 
-class Ser2net:
-    """ser2net on 127.0.0.1 in front of the device: RFC 2217 or raw TCP."""
+def readme_ser2net_config():
+    """The ser2net configuration the README prints."""
+    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), encoding="utf-8").read()
+    return readme.split("```yaml\n")[1].split("```")[0]
 
-    def __init__(self, folder, device, rfc2217=True, port=None):
+
+class Ser2net:
+    """ser2net on 127.0.0.1 in front of the device, configured as the README
+    shows: RFC 2217 on one port, raw TCP on another."""
+
+    def __init__(self, folder, device, port=None):
         self.port = port or free_port()
+        self.raw_port = free_port()
         config = os.path.join(folder, "ser2net.yaml")
-        accepter = ("telnet(rfc2217)," if rfc2217 else "") + f"tcp,127.0.0.1,{self.port}"
+        text = readme_ser2net_config()
+        assert "/dev/ttyUSB0" in text and "tcp,2001" in text and "tcp,2002" in text, text
         with open(config, "w", encoding="utf-8") as f:
-            f.write(f"connection: &rig\n  accepter: {accepter}\n"
-                    f"  connector: serialdev,{device},9600n81,local\n")
+            f.write(text.replace("/dev/ttyUSB0", device).replace("tcp,2001", f"tcp,127.0.0.1,{self.port}")
+                    .replace("tcp,2002", f"tcp,127.0.0.1,{self.raw_port}"))
         self.process = subprocess.Popen(["ser2net", "-n", "-d", "-c", config,
                                          "-P", os.path.join(folder, "ser2net.pid")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for("ser2net", lambda: listening(self.port))
+        wait_for("ser2net", lambda: listening(self.port) and listening(self.raw_port))
 
     def url(self, scheme="rfc2217"):
-        return f"{scheme}://127.0.0.1:{self.port}"
+        return f"{scheme}://127.0.0.1:{self.port if scheme == 'rfc2217' else self.raw_port}"
 
     def close(self):
         self.process.terminate()
