@@ -212,9 +212,9 @@ void NetworkPort::startSession(Connection connection)
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &NetworkPort::onWritable);
     if (address_.kind == NetworkAddress::Kind::Socket) {
-        setNote("原始 TCP 连接 " + address_.hostAndPort() + "：串口设置未应用，由服务器一端决定");
+        setNote("原始 TCP 连接：串口设置未应用");
     } else if (comPortRefused_) {
-        setNote("服务器 " + address_.hostAndPort() + " 不支持 RFC 2217 串口控制：串口设置未应用");
+        setNote("服务器不支持 RFC 2217：串口设置未应用");
     } else {
         setNote({});
         confirmWait_.start();
@@ -260,7 +260,7 @@ void NetworkPort::noteUnconfirmed()
         add(rtsConfirmed_, "RTS");
     }
     if (!missing.empty()) {
-        setNote("服务器 " + address_.hostAndPort() + " 未确认 " + missing + "，串口照常使用");
+        setNote("服务器未确认 " + missing);
     }
 }
 
