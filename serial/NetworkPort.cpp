@@ -128,6 +128,7 @@ std::string NetworkPort::DevicePath() const
 bool NetworkPort::setPortOpen(bool open)
 {
     if (!open) {
+        cancelOpening_ = connecting_; // a connection being made is let go once made
         closeConnection();
         return true;
     }
@@ -163,6 +164,7 @@ bool NetworkPort::openConnection()
     const auto settle = address_.kind == NetworkAddress::Kind::Rfc2217 ? kConfirmTime
                                                                        : kTurnedAwayTime;
     connecting_ = true;
+    cancelOpening_ = false;
     const QPointer<NetworkPort> alive(this);
     Connection made = EstablishOffThread(address_, {*line, dtr_, rts_},
                                          std::chrono::duration_cast<std::chrono::milliseconds>(settle));
@@ -173,6 +175,11 @@ bool NetworkPort::openConnection()
         return false;
     }
     connecting_ = false;
+    if (cancelOpening_ && made.fd >= 0) {
+        close(made.fd);
+        made.fd = -1;
+        made.failure = ConnectFailure::Closed;
+    }
     if (made.fd < 0) {
         openFailure_ = "无法连接 " + address_.hostAndPort() + ": " +
                        ConnectFailureText(made.failure, made.detail);
@@ -193,6 +200,7 @@ bool NetworkPort::openConnection()
 void NetworkPort::startSession(Connection connection)
 {
     fd_ = connection.fd;
+    ++session_;
     codec_ = connection.codec;
     confirmed_ = connection.confirmed;
     comPortRefused_ = connection.comPortRefused;
@@ -395,8 +403,8 @@ void NetworkPort::writeWaiting()
                 writeNotifier_->setEnabled(true);
                 return;
             }
-            // Reset or closed under the frame: the read side tells the loss.
-            QTimer::singleShot(0, this, &NetworkPort::hangUp);
+            // Reset or closed under the frame: the device is gone.
+            hangUpLater();
             waiting_.clear();
             return;
         }
@@ -457,7 +465,7 @@ void NetworkPort::onReadable()
     }
     // Closed by the server, or reset: the device has gone away.
     readNotifier_->setEnabled(false);
-    QTimer::singleShot(0, this, &NetworkPort::hangUp);
+    hangUpLater();
 }
 
 void NetworkPort::takeIn(const std::uint8_t* bytes, std::size_t count)
@@ -515,6 +523,17 @@ void NetworkPort::deliver()
     }
     arrived_ = false;
     delivering_ = false;
+}
+
+// Closing from inside Output or a read would surprise the caller; the
+// event loop finishes it, unless the port was opened anew meanwhile.
+void NetworkPort::hangUpLater()
+{
+    QTimer::singleShot(0, this, [this, session = session_] {
+        if (session == session_) {
+            hangUp();
+        }
+    });
 }
 
 void NetworkPort::hangUp()

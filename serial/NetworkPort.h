@@ -87,6 +87,7 @@ private:
     void takeIn(const std::uint8_t* bytes, std::size_t count);
     void deliver();
     void sendCommand(std::uint8_t command, std::uint8_t value);
+    void hangUpLater();
     void hangUp();
     void noteUnconfirmed();
     void setNote(std::string note);
@@ -102,6 +103,8 @@ private:
 
     int fd_ = -1;
     bool connecting_ = false;
+    bool cancelOpening_ = false; // closed while the connection was being made
+    std::uint64_t session_ = 0;  // counts openings
     NetworkAddress address_;
     std::string openedPath_;
     std::string openFailure_;
