@@ -811,6 +811,51 @@ def answers_group(d):
 GROUPS["answers"] = answers_group
 
 
+def network_group(d):
+    """A board behind ser2net from the window: COM3 typed as an rfc2217://
+    port in the port dialog's context menu, from the keyboard; a frame gets
+    its echo through the server; ser2net stopped is a lost device, and
+    started again is connected to again, and the next frame gets its echo."""
+    import network
+    folder = tempfile.mkdtemp(prefix="quorvane-ser2net-")
+    server = network.Ser2net(folder, d.port_path)
+    try:
+        box = d.find("text", "发送数据", d.main)
+        d.click(box)
+        wait_for("the send box to take the focus", lambda: d.focused(box))
+        d.key("ctrl+s")  # 通信设置
+        dialog = d.window("通信参数设置")
+        ports = d.find("combo box", "COM2", dialog)  # the port list reads as its port
+        d.focus(ports)
+        d.key("Down")  # COM2 to COM3
+        wait_for("COM3 chosen", lambda: ports.name == "COM3")
+        d.key("Menu")
+        d.key("n")  # 网络端口(&N)...
+        d.window("网络端口")
+        d.type(server.url())
+        d.key("Return")
+        d.window_gone("网络端口")
+        d.click(d.find("push button", "确定", dialog))
+        d.window_gone("通信参数设置")
+        receive = d.find("text", "接收数据显示区", d.main)
+        d.send("1 2")
+        wait_for("the echo through ser2net", lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 1)
+        expect(any(name.startswith(server.url() + " 9600,n,8,1") for name in d.status()),
+               f"the status bar reads {d.status()}")
+        server.close()
+        wait_for("the wait to show", lambda: "COM3 等待重新连接…" in d.status())
+        server = network.Ser2net(folder, d.port_path, port=server.port)
+        wait_for("the port to open again", lambda: d.port_status() == "串口状态：打开")
+        d.click(d.find("push button", "发 送", d.main))
+        wait_for("the echo after the return",
+                 lambda: d.text_of(receive).count("接收： 0 2 1 2 1 255") == 2)
+    finally:
+        server.close()
+
+
+GROUPS["network"] = network_group
+
+
 def main():
     bin_dir, group = sys.argv[1], sys.argv[2]
     device_mode = {"announce": ("flood", "3000000"), "silent": ("silent",)}.get(group, ("echo",))
