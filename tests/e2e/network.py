@@ -97,7 +97,7 @@ def setup_file(folder, text):
 def runs_over_rfc2217(folder):
     """A --run sequence passes over rfc2217://; its rate and framing reach
     the pty (the device logs its client's settings) and the record's port
-    line names the host."""
+    line names the host. A run whose server goes away fails, naming it."""
     device = Device(folder, "modbus")
     server = Ser2net(folder, device.link)
     setup = setup_file(folder, SETUP.replace("baud=9600", "baud=57600").replace("stopbits=1", "stopbits=2"))
@@ -105,9 +105,16 @@ def runs_over_rfc2217(folder):
     try:
         ran = subprocess.run([QUORVANE, "--run", setup, "--port", server.url(), "--log", record],
                              capture_output=True, text=True, timeout=60)
+        endless = subprocess.Popen([QUORVANE, "--run", setup, "--port", server.url(), "--rounds", "0"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        wait_for("the endless run", lambda: device.said().count("RX") >= 25)
+        server.close()  # the server goes away under the run
+        out, err = endless.communicate(timeout=DEADLINE)
     finally:
         server.close()
         device.close()
+    assert endless.returncode == 1, out + err
+    assert f"串口已断开: 与 127.0.0.1:{server.port} 的连接已断开" in err, err
     assert ran.returncode == 0, ran.stdout + ran.stderr
     assert ran.stdout.startswith("通过 10 失败 0 超时 0"), ran.stdout
     assert "settings 57600 8N2" in device.said(), device.said()
