@@ -125,37 +125,6 @@ void Settle(int ms)
     RunUntil([] { return false; }, ms);
 }
 
-// The longest time between two ticks of a 1 ms timer: how long the event
-// loop was kept from running since start().
-class TickGaps
-{
-public:
-    TickGaps()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-    }
-    void start()
-    {
-        longest_ = {};
-        last_ = Clock::now();
-        timer_.start();
-    }
-    void stop() { timer_.stop(); }
-    // Up to now: a loop kept busy since the last tick counts too.
-    double longestMs() const { return Ms(std::max(longest_, Clock::now() - last_)); }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    Clock::duration longest_{};
-};
-
 // A TCP port nobody listens on now (bound to 127.0.0.1 and let go).
 int FreeTcpPort()
 {
@@ -552,7 +521,7 @@ std::string Boxes(const MessageRecorder& recorder)
 
 // The main window on COM2 mapped to a fresh ser2net: idle, 打开串口, then
 // the server ended under the open port.
-WindowRun ConnectAndLose(const QString& echoLink, TickGaps& gaps)
+WindowRun ConnectAndLose(const QString& echoLink, StallProbe& gaps)
 {
     WindowRun run;
     PortServer server;
@@ -610,7 +579,7 @@ WindowRun ConnectAndLose(const QString& echoLink, TickGaps& gaps)
 void WindowFigures(const QString& echoLink)
 {
     Samples idle, open, openTime, loss, notice, after;
-    TickGaps gaps;
+    StallProbe gaps(1);
     for (int r = 0; r < kWindowRuns; ++r) {
         const WindowRun run = ConnectAndLose(echoLink, gaps);
         idle.add(run.idlePause, run.failure);

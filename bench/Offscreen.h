@@ -45,15 +45,16 @@ inline void ShowExposed(QWidget* window)
     }
 }
 
-// The longest time between two ticks of a 10 ms timer: how long the event
-// loop was kept from running. It measures from its making, or from start().
+// The longest time between two ticks of a timer (10 ms unless told): how
+// long the event loop was kept from running. It measures from its making,
+// or from start().
 class StallProbe
 {
 public:
-    StallProbe()
+    explicit StallProbe(int intervalMs = 10)
     {
         timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(10);
+        timer_.setInterval(intervalMs);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             const auto now = Clock::now();
             longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
@@ -67,6 +68,7 @@ public:
         last_ = Clock::now();
         timer_.start();
     }
+    void stop() { timer_.stop(); }
     // Up to now: a loop kept busy since the last tick counts too.
     double longestMs() const
     {
