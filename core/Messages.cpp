@@ -69,8 +69,19 @@ Message MessageFor(MessageId id, int port)
         return {"无法修改 latency_timer", "提示", MessageIcon::Warning, {}};
     case MessageId::NetworkAddressInvalid:
         return {"网络端口应为 rfc2217://主机:端口 或 socket://主机:端口", "提示", MessageIcon::Warning, {}};
+    case MessageId::ProtocolFrameInvalid:
+        return {"无法组成协议帧", "提示", MessageIcon::Warning, {}};
     }
     return {};
+}
+
+Message ProtocolFrameMessage(const std::string& problem)
+{
+    Message message = MessageFor(MessageId::ProtocolFrameInvalid);
+    if (!problem.empty()) {
+        message.text += ": " + problem;
+    }
+    return message;
 }
 
 Message SetupSaveFailedMessage(const std::string& problem)

@@ -33,6 +33,7 @@ enum class MessageId {
     LatencyTimerDenied,  // latency_timer is root's; a udev rule can lower it
     LatencyTimerFailed,  // writing latency_timer failed otherwise (the detail says why)
     NetworkAddressInvalid, // a network port typed in the port dialog that is no address
+    ProtocolFrameInvalid,  // the send text makes no frame of the chosen protocol (needs why)
 };
 
 struct Message {
@@ -55,6 +56,9 @@ Message DevicePortMessage(MessageId id, const std::string& device);
 // file is named before the problem ("配置文件无效: board.qvs: 无法读取文件"),
 // as the command line says it.
 Message SetupInvalidMessage(const std::string& problem, const std::string& file = {});
+
+// "无法组成协议帧: " and why ("无法组成协议帧: Modbus 帧缺少功能码").
+Message ProtocolFrameMessage(const std::string& problem);
 
 // "无法保存配置文件", and why where it is known: "无法保存配置文件: 命令 1 的名称为空".
 Message SetupSaveFailedMessage(const std::string& problem);

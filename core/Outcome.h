@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "ByteList.h"
 #include "Messages.h"
 
@@ -11,9 +13,10 @@ struct ByteOutcome {
     bool ok = false;
     ByteList bytes;
     MessageId message = MessageId::None;
+    std::string problem; // ProtocolFrameInvalid: why the protocol's frame cannot be made
 
-    static ByteOutcome Success(ByteList b) { return {true, std::move(b), MessageId::None}; }
-    static ByteOutcome Failure(MessageId m = MessageId::None) { return {false, {}, m}; }
+    static ByteOutcome Success(ByteList b) { return {true, std::move(b), MessageId::None, {}}; }
+    static ByteOutcome Failure(MessageId m = MessageId::None) { return {false, {}, m, {}}; }
 };
 
 // The main window's two rebuild flags: the latest rebuild failed on a value

@@ -188,6 +188,9 @@ std::string ReplyCheckText(const ReplyCheckResult& result)
 {
     switch (result.verdict) {
     case ReplyVerdict::Correct:
+        if (!result.reading.empty()) {
+            return " [校验正确 " + result.reading + "]";
+        }
         if (!result.modbusException) {
             return " [校验正确]";
         }

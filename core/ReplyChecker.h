@@ -30,6 +30,12 @@ struct ReplyCheckResult {
     // A right CRC-16/Modbus frame whose function byte has its high bit set:
     // the exception code the device answered with.
     std::optional<std::uint8_t> modbusException;
+    // Under a protocol: the short reading of a right frame that follows the
+    // verdict words ("读保持寄存器 10 个: 0 1 2", "异常 02 非法数据地址"), and,
+    // when the frame is right but no good answer (an exception, an abnormal
+    // meter reply, a frame from another slave), why: a step fails by it.
+    std::string reading;
+    std::string refusal;
 
     bool Correct() const { return verdict == ReplyVerdict::Correct; }
 };

@@ -71,12 +71,15 @@ StepVerdict ReceptionJudge::Finish() const
     case ExpectKind::Silence:
         return {false, "有应答"};
     case ExpectKind::CheckedFrame: {
-        const ReplyCheckResult result = checker_->Finish();
+        const ReplyCheckResult result = outside_ ? *outside_ : checker_->Finish();
         if (!result.Correct()) {
             return {false, Unbracketed(ReplyCheckText(result))};
         }
         if (result.modbusException) {
             return {false, ModbusExceptionText(*result.modbusException)};
+        }
+        if (!result.refusal.empty()) {
+            return {false, result.refusal};
         }
         return {};
     }
@@ -100,8 +103,8 @@ StepVerdict ReceptionJudge::FinishBytes() const
         }
         return {false, "应为 " + pattern_->Text() + " 收到 " + got};
     }
-    if (checker_) {
-        const ReplyCheckResult result = checker_->Finish();
+    if (checker_) { // 校验应答 is ticked
+        const ReplyCheckResult result = outside_ ? *outside_ : checker_->Finish();
         if (!result.Correct()) {
             return {false, Unbracketed(ReplyCheckText(result))};
         }

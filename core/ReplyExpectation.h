@@ -58,6 +58,9 @@ public:
     void Add(std::span<const std::uint8_t> bytes);
     void Flawed() { flawed_ = true; }
     void Overflowed() { overflowed_ = true; }
+    // The reception was checked by other rules (a protocol's): its result
+    // stands for the frame format's check.
+    void UseCheck(const ReplyCheckResult& result) { outside_ = result; }
     StepVerdict Finish() const;
 
     // The step's time-out passed with no reception: silence passes 无应答
@@ -72,6 +75,7 @@ private:
     ExpectKind kind_;
     std::optional<BytePattern> pattern_;
     std::optional<ReplyChecker> checker_;
+    std::optional<ReplyCheckResult> outside_;
     ByteList head_; // the first bytes, for the pattern and the failure text
     std::uint64_t count_ = 0;
     bool flawed_ = false;

@@ -39,6 +39,9 @@ std::optional<double> ReadReplyField(const ReplyField& field,
                                      std::span<const std::uint8_t> reception,
                                      std::optional<DataAreaSpan> data)
 {
+    if (field.area == FieldArea::Decoded) {
+        return std::nullopt;
+    }
     const auto offset = static_cast<std::size_t>(field.offset);
     const auto width = static_cast<std::size_t>(field.width);
     std::size_t at = offset;
@@ -58,10 +61,22 @@ std::optional<double> ReadReplyField(const ReplyField& field,
     return value * field.scale + field.shift;
 }
 
+std::optional<double> DecodedReplyField(const ReplyField& field, std::string_view name,
+                                        std::optional<double> value)
+{
+    if (field.area != FieldArea::Decoded || name != field.name || !value) {
+        return std::nullopt;
+    }
+    return *value * field.scale + field.shift;
+}
+
 std::size_t ReplyFieldsReach(std::span<const ReplyField> fields, std::size_t dataStart)
 {
     std::size_t reach = 0;
     for (const ReplyField& field : fields) {
+        if (field.area == FieldArea::Decoded) {
+            continue;
+        }
         const std::size_t start = field.area == FieldArea::DataArea ? dataStart : 0;
         reach = std::max(reach, start + static_cast<std::size_t>(field.offset) +
                                     static_cast<std::size_t>(field.width));

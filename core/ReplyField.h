@@ -10,8 +10,10 @@
 namespace quorvane {
 
 // Where a field's offset counts from: the reception's first byte, or the
-// first byte of the data area of a reply that 校验应答 accepted.
-enum class FieldArea : int { Reception = 0, DataArea = 1 };
+// first byte of the data area of a reply that 校验应答 accepted. Or, under
+// a protocol, no offset at all: the value the protocol's reading gives the
+// field's name ("寄存器 3", "正向有功总电能").
+enum class FieldArea : int { Reception = 0, DataArea = 1, Decoded = 2 };
 
 // A value the device reports in its replies (a register, a temperature):
 // `width` bytes at `offset`, read as a signed or unsigned number in the given
@@ -46,11 +48,17 @@ struct DataAreaSpan {
 // The field's value in a reception, or nothing when the reception is too
 // short for it (a data-area field: when its data area is, or when there is
 // none because the reply was not accepted). Never a value from a byte that
-// is not there. `reception` may hold only the reception's first bytes, as
+// is not there; nothing for a decoded value (DecodedReplyField reads it).
+// `reception` may hold only the reception's first bytes, as
 // long as it holds every byte the fields reach (ReplyFieldsReach).
 std::optional<double> ReadReplyField(const ReplyField& field,
                                      std::span<const std::uint8_t> reception,
                                      std::optional<DataAreaSpan> data);
+
+// A decoded value's field: the value named as the field is, scaled and
+// shifted; nothing when the reading has no value of that name.
+std::optional<double> DecodedReplyField(const ReplyField& field, std::string_view name,
+                                        std::optional<double> value);
 
 // How many of a reception's first bytes the fields read, the data area
 // starting at `dataStart`: a reception's bytes beyond it need not be kept.

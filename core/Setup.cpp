@@ -29,6 +29,7 @@ void EachSharedField(SetupRecord& s, Settings& r, Pass pass)
     pass(s.opt2, r.opt2);
     pass(s.TextEncoding, r.TextEncoding);
     pass(s.LineBreak, r.LineBreak);
+    pass(s.Protocol, r.protocol);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AnswerRule.h"
+#include "ProtocolChoice.h"
 #include "ReplyExpectation.h"
 #include "ReplyField.h"
 #include "SharedSettings.h"
@@ -29,7 +30,9 @@ struct SavedCommand {
 // time-out and pause, the rounds to run), 超时后继续 and the chart (its panes
 // and the fields of the replies); a file of version 1 opens with those at
 // their defaults.
-inline constexpr int kSetupVersion = 2;
+// 3 adds the protocol: a setup that keeps the frame format, with no table
+// of a simulated device, is still written as version 2.
+inline constexpr int kSetupVersion = 3;
 
 // Everything the user sets for one device, as plain data. The defaults are
 // the program's start-up defaults, so a fresh record applied changes nothing.
@@ -101,6 +104,12 @@ struct Setup {
     bool ChartThroughput = false;
     bool ChartValues = true;
     std::vector<ReplyField> ChartFields;
+
+    // The protocol (version 3), and 模拟从站: whether 自动应答 plays the
+    // protocol's device, and the tables it answers from.
+    ProtocolChoice Protocol;
+    bool Simulate = false;
+    SimulatedTables Tables;
 
     bool operator==(const Setup&) const = default;
 };

@@ -68,7 +68,7 @@ std::string ReadField(const ChartKeyLookup& lookup, std::size_t number, ReplyFie
         problem = ReadText(key(1), raw[1], field.unit);
     }
     if (problem.empty()) {
-        problem = WholeProblem(kChart, key(2), raw[2], 0, 1, area);
+        problem = WholeProblem(kChart, key(2), raw[2], 0, 2, area);
         field.area = static_cast<FieldArea>(area);
     }
     if (problem.empty()) {

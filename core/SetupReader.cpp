@@ -3,6 +3,7 @@
 #include "SetupAnswers.h"
 #include "SetupChartFields.h"
 #include "SetupFields.h"
+#include "SetupProtocol.h"
 #include "SetupValue.h"
 
 #include <algorithm>
@@ -94,6 +95,8 @@ std::string UnknownKeyProblem(std::string_view section, std::string_view key, in
         }
     } else if (section == kAnswersSection && version >= 2) {
         return AnswerKeyProblem(key);
+    } else if (section == kProtocolSection && version >= 3) {
+        return ProtocolKeyProblem(key);
     } else if (IsFixedKey(section, key, version)) {
         return {};
     } else if (std::int64_t number = 0; section == kChart && IsChartFieldKey(key, number)) {
@@ -165,6 +168,14 @@ std::string SetupReader::read()
         }
         problem = ReadAnswers(entries, setup_.AnswersEnabled, setup_.Answers);
     }
+    // The protocol's section is there only when something of it is set.
+    if (problem.empty() && known(3) && sections_.contains(kProtocolSection)) {
+        std::map<std::string_view, std::string_view, std::less<>> entries;
+        for (const auto& [key, entry] : sections_.at(kProtocolSection)) {
+            entries.emplace(key, entry.value);
+        }
+        problem = ReadProtocol(entries, setup_);
+    }
     return problem;
 }
 
@@ -213,7 +224,8 @@ std::string SetupReader::gatherLine(const SetupLine& line, std::string_view& sec
         return LineProblem(line.number, "含有控制字符");
     case SetupLine::Kind::Section:
         if (line.name != kHead && line.name != kCommands &&
-            !(line.name == kAnswersSection && known(2)) && !IsFixedSection(line.name, version_)) {
+            !(line.name == kAnswersSection && known(2)) &&
+            !(line.name == kProtocolSection && known(3)) && !IsFixedSection(line.name, version_)) {
             return "未知的节 [" + ShownText(line.name) + "]";
         }
         if (!sections_.try_emplace(line.name).second) {

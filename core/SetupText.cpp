@@ -3,6 +3,7 @@
 #include "SetupAnswers.h"
 #include "SetupChartFields.h"
 #include "SetupFields.h"
+#include "SetupProtocol.h"
 #include "SetupReader.h"
 #include "SetupValue.h"
 
@@ -57,7 +58,8 @@ bool TooLarge(std::string_view text)
 // than any file that reads as the same record.
 std::string WriteSetupText(const Setup& setup)
 {
-    std::string out = "[quorvane]\nversion=" + std::to_string(kSetupVersion) + "\n";
+    const bool protocol = NeedsProtocolSection(setup);
+    std::string out = "[quorvane]\nversion=" + std::to_string(protocol ? kSetupVersion : 2) + "\n";
     std::string_view section;
     for (const SetupField& field : SetupFields()) {
         if (field.section != section) {
@@ -69,6 +71,9 @@ std::string WriteSetupText(const Setup& setup)
     AppendChartFields(out, setup.ChartFields); // in [chart], the last fixed section
     AppendCommands(out, setup.Commands);
     AppendAnswers(out, setup.AnswersEnabled, setup.Answers);
+    if (protocol) {
+        AppendProtocol(out, setup);
+    }
     return out;
 }
 

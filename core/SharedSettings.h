@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProtocolChoice.h"
+
 #include <cstdint>
 #include <string>
 
@@ -61,8 +63,17 @@ struct SharedSettings {
     bool ContinueAfterTimeout = false;
     int TextEncoding = EncodingSingleByte; // string input and string display
     int LineBreak = BreakCrLf;              // a line break typed in string input
+    // 配置 → 协议: under a protocol its frames replace the frame format's, and
+    // every reception is checked and read by its rules.
+    ProtocolChoice protocol;
     bool FrameDirty = false;
 };
+
+// Whether receptions are checked: 校验应答 ticked, or a protocol chosen.
+inline bool ChecksReceptions(const SharedSettings& settings)
+{
+    return settings.CheckReply || settings.protocol.kind != ProtocolCustom;
+}
 
 // The process's one instance, reachable by every window.
 SharedSettings& Shared();

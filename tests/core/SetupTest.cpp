@@ -251,4 +251,51 @@ TEST(Setup, BadFilesAreRefusedWhole)
     }
 }
 
+// A protocol, 模拟从站 and its tables go into a [protocol] section of
+// version 3; a setup without them is written as before, as version 2.
+TEST(Setup, TheProtocolAndItsTablesSurviveTheRoundTripAsVersion3)
+{
+    Record plain;
+    EXPECT_NE(WriteSetupText(plain).find("version=2\n"), std::string::npos);
+    EXPECT_EQ(WriteSetupText(plain).find("[protocol]"), std::string::npos);
+
+    Record s;
+    s.Protocol = {ProtocolDlt645, 17, "000000001234", false};
+    s.Simulate = true;
+    s.Tables.registers = {{0, 0}, {2, 65535}, {10, 7}};
+    s.Tables.coils = {{5, true}, {65535, false}};
+    s.Tables.meter = {{0x00010000, "1234.56"}, {0x04000102, "12:30:00"}};
+    s.ChartFields = {{"寄存器 3", "", FieldArea::Decoded, 0, 2, false, true, 0.1, 0}};
+    const std::string text = WriteSetupText(s);
+    EXPECT_NE(text.find("version=3\n"), std::string::npos);
+    EXPECT_NE(text.find("register.2=65535\nregister.10=7\n"), std::string::npos);
+    const SetupReading back = ReadSetupText(text);
+    ASSERT_TRUE(back.setup) << back.problem;
+    EXPECT_EQ(*back.setup, s); // the tables in address order, however the keys came
+
+    struct Row {
+        std::string text;
+        std::string problem;
+    };
+    const std::vector<Row> rows = {
+        {Replaced(text, "version=3", "version=2"), "未知的节 [protocol]"},
+        {Replaced(text, "meter=000000001234", "meter=00000000123"),
+         "[protocol] meter=00000000123 表地址应为 12 位数字或 AAAAAAAAAAAA"},
+        {Replaced(text, "slave=17", "slave=248"), "[protocol] slave=248 超出范围(1-247)"},
+        {Replaced(text, "kind=3", "kind=4"), "[protocol] kind=4 超出范围(0-3)"},
+        {Replaced(text, "register.10=7", "register.10=65536"),
+         "[protocol] register.10=65536 超出范围(0-65535)"},
+        {Replaced(text, "register.10=7", "register.02=7"), "[protocol] 寄存器重复"},
+        {Replaced(text, "register.10=7", "register.x=7"), "[protocol] 未知的键 register.x"},
+        {Replaced(text, "meter.00010000", "meter.0001000G"), "[protocol] 未知的键 meter.0001000G"},
+        {Replaced(text, "simulate=1\n", ""), "[protocol] 缺少 simulate"},
+        {Replaced(text, "simulate=1\n", "simulate=1\nport=3\n"), "[protocol] 未知的键 port"},
+    };
+    for (const Row& row : rows) {
+        const SetupReading r = ReadSetupText(row.text);
+        EXPECT_FALSE(r.setup) << row.problem;
+        EXPECT_EQ(r.problem, row.problem);
+    }
+}
+
 } // namespace
