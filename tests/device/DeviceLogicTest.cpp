@@ -4,6 +4,7 @@
 
 #include "ClientLineSettings.h"
 #include "ClientPresence.h"
+#include "Dlt645Meter.h"
 #include "Master.h"
 #include "ModbusCrc.h"
 #include "ModbusSlave.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <numeric>
 #include <tuple>
 #include <optional>
 #include <fcntl.h>
@@ -97,7 +99,8 @@ TEST(DeviceOptions, ReadsEveryOptionInBothSpellingsAndAnyPlace)
     EXPECT_TRUE(parsed.options.quiet);
 }
 
-TEST(DeviceOptions, ModbusTakesItsAddressAndAnyModeCanBeCorrupted)
+// A meter's twelve digits go on the line last pair first.
+TEST(DeviceOptions, AddressIsTheSlavesOrTheMetersAndAnyModeCanBeCorrupted)
 {
     const auto parsed = Parse({"--address=17", "modbus", "--corrupt", "3"});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
@@ -105,6 +108,9 @@ TEST(DeviceOptions, ModbusTakesItsAddressAndAnyModeCanBeCorrupted)
     EXPECT_EQ(parsed.options.modbusAddress, 17);
     EXPECT_EQ(parsed.options.corruptEvery, 3u);
     EXPECT_EQ(Parse({"modbus"}).options.modbusAddress, 1);
+    EXPECT_EQ(Parse({"--address", "123456789012", "dlt645"}).options.meterAddress,
+              (Dlt645Meter::Address{0x12, 0x90, 0x78, 0x56, 0x34, 0x12}));
+    EXPECT_EQ(Parse({"dlt645"}).options.meterAddress, (Dlt645Meter::Address{0x34, 0x12}));
 }
 
 // --expect takes spaced hex as the master's request does, wherever it
@@ -169,7 +175,11 @@ TEST(DeviceOptions, RefusesWhatItCannotRead)
                                                     {"--address", "0"},
                                                     {"--address", "248"},
                                                     {"--corrupt", "0"},
-                                                    {"modbus", "1"}}) {
+                                                    {"modbus", "1"},
+                                                    {"modbus", "--address", "000000001234"},
+                                                    {"dlt645", "--address", "1234"},
+                                                    {"--address=00000000123A", "dlt645"},
+                                                    {"dlt645", "1"}}) {
         const auto parsed = Parse(args);
         EXPECT_FALSE(parsed.ok()) << args.front();
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
@@ -365,6 +375,89 @@ TEST(DeviceModbus, AnswersRequestsAndIgnoresWhatIsNotForIt)
     }
     EXPECT_EQ(slave.Register(5), 0x1234);
     EXPECT_EQ(slave.Register(7), 0xBEEF);
+}
+
+const Dlt645Meter::Address meter{0x34, 0x12, 0x00, 0x00, 0x00, 0x00};
+const Dlt645Meter::Address everyMeter{0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+
+// A frame as on the line: data raised by 33H, the sum, 16; `preamble` FE bytes first.
+Bytes Dlt645Frame(const Dlt645Meter::Address& to, std::uint8_t control, Bytes data,
+                  std::size_t preamble = 0)
+{
+    Bytes frame{0x68};
+    frame.insert(frame.end(), to.begin(), to.end());
+    frame.insert(frame.end(), {0x68, control, static_cast<std::uint8_t>(data.size())});
+    for (const std::uint8_t byte : data) {
+        frame.push_back(static_cast<std::uint8_t>(byte + 0x33));
+    }
+    frame.push_back(static_cast<std::uint8_t>(std::accumulate(frame.begin(), frame.end(), 0)));
+    frame.push_back(0x16);
+    frame.insert(frame.begin(), preamble, 0xFE);
+    return frame;
+}
+
+TEST(DeviceDlt645, AnswersReadsAndIgnoresWhatIsNotForIt)
+{
+    const Bytes readEnergy = Dlt645Frame(meter, 0x11, {0x00, 0x00, 0x01, 0x00});
+    Bytes wrongSum = readEnergy;
+    wrongSum[14] ^= 0x01;
+    const ModbusCase cases[] = {
+        {"read energy", readEnergy,
+         Bytes{0xFE, 0xFE, 0xFE, 0xFE, 0x68, 0x34, 0x12, 0x00, 0x00, 0x00, 0x00, 0x68,
+               0x91, 0x08, 0x33, 0x33, 0x34, 0x33, 0x89, 0x67, 0x45, 0x33, 0xE4, 0x16}},
+        {"read address", Dlt645Frame(everyMeter, 0x13, {}),
+         Dlt645Frame(meter, 0x93, {0x34, 0x12, 0x00, 0x00, 0x00, 0x00}, 4)},
+        {"unknown value", Dlt645Frame(meter, 0x11, {0x04, 0x03, 0x02, 0x01}),
+         Dlt645Frame(meter, 0xD1, {0x02}, 4)},
+        {"unknown command", Dlt645Frame(meter, 0x08, {}), Dlt645Frame(meter, 0xC8, {0x01}, 4)},
+        {"broadcast read", Dlt645Frame(everyMeter, 0x11, {0x00, 0x01, 0x01, 0x02}),
+         Dlt645Frame(meter, 0x91, {0x00, 0x01, 0x01, 0x02, 0x01, 0x22}, 4)},
+        {"wrong sum", wrongSum, std::nullopt},
+        {"other meter", Dlt645Frame({0x35, 0x12}, 0x11, {0x00, 0x00, 0x01, 0x00}), std::nullopt},
+        {"address asked by address", Dlt645Frame(meter, 0x13, {}), std::nullopt},
+        {"a meter's answer", Dlt645Frame(meter, 0x91, {0, 0, 1, 0, 0, 0, 0, 0}), std::nullopt},
+    };
+    Dlt645Meter device(meter);
+    for (const ModbusCase& c : cases) {
+        EXPECT_EQ(device.Answer(c.request), c.answer) << c.name;
+    }
+    // Each known value: its identifier low byte first, then its bytes.
+    const Bytes values[] = {
+        {0x00, 0x00, 0x00, 0x00, 0x56, 0x34, 0x12, 0x00}, {0, 0, 2, 0, 0x34, 0x12, 0x00, 0x00},
+        {0x00, 0x01, 0x02, 0x02, 0x34, 0x12, 0x00}, {0x00, 0x00, 0x03, 0x02, 0x16, 0x27, 0x00},
+        {0x02, 0x00, 0x80, 0x02, 0x00, 0x50}, {0x01, 0x01, 0x00, 0x04, 0x03, 0x09, 0x12, 0x26},
+        {0x02, 0x01, 0x00, 0x04, 0x00, 0x30, 0x12}, {1, 4, 0, 4, 0x34, 0x12, 0, 0, 0, 0},
+    };
+    for (const Bytes& data : values) {
+        EXPECT_EQ(device.Answer(Dlt645Frame(meter, 0x11, Bytes(data.begin(), data.begin() + 4))),
+                  Dlt645Frame(meter, 0x91, data, 4))
+            << int(data[3]) << ' ' << int(data[2]) << ' ' << int(data[1]) << ' ' << int(data[0]);
+    }
+}
+
+// Frames are cut where their length byte says, wherever the chunks split
+// them; junk, a stray head whose length never comes and a frame with a wrong
+// sum before one are passed over.
+TEST(DeviceDlt645, CutsFramesByTheirLengthAcrossChunks)
+{
+    const Bytes read = Dlt645Frame(meter, 0x11, {0x00, 0x00, 0x01, 0x00}, 2);
+    Bytes bad = read;
+    bad[bad.size() - 2] ^= 0x01;
+    Bytes stream{0x00, 0x68, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x68, 0x11, 0xF0, 0xFE};
+    for (const Bytes& one : {read, bad, read, read}) {
+        stream.insert(stream.end(), one.begin(), one.end());
+    }
+    const auto answer = Dlt645Meter(meter).Answer(std::span(read).subspan(2));
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, stream.size()}) {
+        Dlt645Meter device(meter);
+        std::vector<Bytes> answers;
+        for (std::size_t at = 0; at < stream.size(); at += piece) {
+            const auto chunk = std::span(stream).subspan(at, std::min(piece, stream.size() - at));
+            const auto some = device.Received(chunk);
+            answers.insert(answers.end(), some.begin(), some.end());
+        }
+        EXPECT_EQ(answers, std::vector<Bytes>(3, *answer)) << piece;
+    }
 }
 
 TEST(DeviceLineSettings, TextNamesRateFrameAndFlowControl)

@@ -485,6 +485,26 @@ TEST(DeviceModbus, AnswersReadRequestsAndCorruptsOnRequest)
     }
 }
 
+// A request in two pieces with a pause longer than the gap is one frame; every
+// second answer has its sum (before the closing 16) inverted.
+TEST(DeviceDlt645, AnswersARequestInPiecesAndCorruptsItsSum)
+{
+    RunningDevice device({"--quiet", "--corrupt", "2", "dlt645"});
+    PortClient client(device.path);
+    ASSERT_TRUE(client.IsOpen());
+    const Bytes head{0xFE, 0x68, 0x34, 0x12, 0x00, 0x00, 0x00, 0x00, 0x68};
+    const Bytes rest{0x11, 0x04, 0x33, 0x33, 0x34, 0x33, 0xF8, 0x16};
+    Bytes answer{0xFE, 0xFE, 0xFE, 0xFE, 0x68, 0x34, 0x12, 0x00, 0x00, 0x00, 0x00, 0x68,
+                 0x91, 0x08, 0x33, 0x33, 0x34, 0x33, 0x89, 0x67, 0x45, 0x33, 0xE4, 0x16};
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(client.Write(head));
+        LetTimePass(50ms);
+        ASSERT_TRUE(client.Write(rest));
+        EXPECT_EQ(client.Read(answer.size()), answer) << round;
+        answer[22] = static_cast<std::uint8_t>(~0xE4);
+    }
+}
+
 TEST(DeviceLog, ReportsTheLineSettingsAClientSets)
 {
     RunningDevice device({});
@@ -601,7 +621,8 @@ TEST(DeviceCommandLine, HelpExitsZeroAndExplainsHowToMapThePort)
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(status->exited);
     EXPECT_EQ(status->code, 0);
-    for (const char* word : {"QUORVANE_COM", "--link", "echo", "silent", "reply", "flood"}) {
+    for (const char* word :
+         {"QUORVANE_COM", "--link", "echo", "silent", "reply", "flood", "dlt645"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }
@@ -612,6 +633,7 @@ TEST(DeviceCommandLine, RefusesBadArgumentsWithOneLineAndStatusTwo)
         {"--bogus"},    {"--gap"},         {"--gap", "soon"}, {"--delay=-1"}, {"mystery"},
         {"reply"},      {"reply", "0G"},   {"reply", "123"},  {"flood"},      {"flood", "x"},
         {"flood", "0"}, {"echo", "extra"}, {"--quiet=yes"},   {"--link="},
+        {"dlt645", "--address", "12"},
     };
     for (const auto& args : bad) {
         DeviceProcess device(args);

@@ -21,6 +21,7 @@ struct Answer {
     std::uint64_t patternLength = 0;
     bool textLines = false; // the pattern is kTextLine over and over
     bool spoilLast = false; // the pattern's last byte goes out inverted
+    std::size_t checkFromEnd = 0; // fixed bytes: where the check byte is, 0 the last
     // When the request it answers was read (none for what no request asked for).
     std::optional<TimePoint> requestedAt;
 
@@ -51,11 +52,12 @@ struct Answer {
                                     : static_cast<std::uint8_t>(offset & 0xFF);
         return spoilLast && offset + 1 == patternLength ? static_cast<std::uint8_t>(~byte) : byte;
     }
-    // Inverts the last byte, so a check over the answer fails.
+    // Inverts the check byte (else the last), so a check over the answer fails.
     void Spoil()
     {
-        if (!bytes.empty()) {
-            bytes.back() = static_cast<std::uint8_t>(~bytes.back());
+        if (bytes.size() > checkFromEnd) {
+            std::uint8_t& check = bytes[bytes.size() - 1 - checkFromEnd];
+            check = static_cast<std::uint8_t>(~check);
         } else {
             spoilLast = true;
         }

@@ -106,6 +106,9 @@ public:
         if (Ok() && !result_.options.help) {
             ApplyMode();
         }
+        if (Ok() && !result_.options.help && addressText_) {
+            ApplyAddress(*addressText_);
+        }
         return result_;
     }
 
@@ -144,10 +147,8 @@ private:
         } else if (name == "--corrupt") {
             SetCount(name, inlineValue, 1, maxFloodLength, options.corruptEvery);
         } else if (name == "--address") {
-            std::uint64_t address = 0;
-            if (SetCount(name, inlineValue, 1, 247, address)) {
-                options.modbusAddress = static_cast<std::uint8_t>(address);
-            }
+            // Read once the mode is known: a slave number or a meter's digits.
+            addressText_ = Value(name, inlineValue);
         } else if (name == "--every") {
             SetMilliseconds(name, inlineValue, options.masterEvery);
             if (Ok() && options.masterEvery.count() == 0) {
@@ -262,6 +263,9 @@ private:
         } else if (mode == "modbus") {
             result_.options.mode = Mode::Modbus;
             RefuseModeArguments(mode, rest);
+        } else if (mode == "dlt645") {
+            result_.options.mode = Mode::Dlt645;
+            RefuseModeArguments(mode, rest);
         } else if (mode == "reply") {
             ApplyReply(rest);
         } else if (mode == "master") {
@@ -276,7 +280,32 @@ private:
             ApplyFlood(mode, rest);
         } else {
             Fail("unknown mode '" + std::string(mode) +
-                 "' (echo, silent, reply, flood, lines, modbus, master)");
+                 "' (echo, silent, reply, flood, lines, modbus, dlt645, master)");
+        }
+    }
+
+    void ApplyAddress(std::string_view text)
+    {
+        Options& options = result_.options;
+        if (options.mode != Mode::Dlt645) {
+            std::uint64_t address = 0;
+            if (SetCount("--address", text, 1, 247, address)) {
+                options.modbusAddress = static_cast<std::uint8_t>(address);
+            }
+            return;
+        }
+        // Twelve digits as printed on the meter; the last two are the first byte sent.
+        constexpr std::size_t digits = 2 * std::tuple_size_v<decltype(options.meterAddress)>;
+        const auto decimal = [](char ch) { return ch >= '0' && ch <= '9'; };
+        if (text.size() != digits || !std::all_of(text.begin(), text.end(), decimal)) {
+            Fail("--address in dlt645 mode needs the meter's 12 digits, e.g. 000000001234, not '" +
+                 std::string(text) + "'");
+            return;
+        }
+        for (std::size_t i = 0; i < options.meterAddress.size(); ++i) {
+            const std::size_t tens = digits - 2 * i - 2;
+            options.meterAddress[i] =
+                static_cast<std::uint8_t>((text[tens] - '0') << 4 | (text[tens + 1] - '0'));
         }
     }
 
@@ -318,6 +347,7 @@ private:
     std::span<const std::string_view> args_;
     std::size_t next_ = 0;
     std::vector<std::string_view> modeWords_;
+    std::optional<std::string_view> addressText_; // --address as given
     ParsedOptions result_;
 };
 
@@ -365,6 +395,15 @@ Modes:
                    (03) and write single register (06), with an exception reply
                    for an unknown function, a bad address or count; frames with
                    a wrong CRC or for another address get no answer
+  dlt645           a DL/T 645-2007 electricity meter (address 000000001234):
+                   answers reads (11) of energy 00000000 00010000 00020000,
+                   voltage 02010100, current 02020100, power 02030000,
+                   frequency 02800002, date 04000101, time 04000102 and
+                   address 04000401, and a read of its address (13) sent to
+                   AAAAAAAAAAAA; an unknown value or command gets an abnormal
+                   answer, a wrong sum or another address none. Frames are
+                   cut by their length byte, not by the gap; FE and other
+                   bytes before a 68 are skipped
   master HEX...    the other side: while a client has the port open (from
                    100 ms after it opens it, or from when it sets its line up,
                    whichever comes first), write the request HEX every --every
@@ -379,9 +418,11 @@ A frame is what arrives before the line stays idle for the gap time.
 Options:
   --gap MS         idle time that ends a frame (default 5)
   --delay MS       wait before answering, in every mode that answers (default 0)
-  --address N      the slave address in modbus mode, 1 to 247 (default 1)
-  --corrupt N      invert the last byte of every Nth answer, in every mode that
-                   answers, so checked replies can be tried
+  --address N      the slave address in modbus mode, 1 to 247 (default 1); in
+                   dlt645 mode the meter's 12 digits (default 000000001234)
+  --corrupt N      invert the last byte of every Nth answer (in dlt645 mode its
+                   sum byte), in every mode that answers, so checked replies
+                   can be tried
   --link PATH      keep a symbolic link at PATH to the port end, removed on exit
   --every MS       master: the time between requests (default 100)
   --count N        master: end after N requests and their answers (default:

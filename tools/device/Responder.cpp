@@ -14,7 +14,7 @@ constexpr std::size_t longestModbusFrame = 256;
 Responder::Responder(const Options& options)
     : mode_(options.mode), replyBytes_(options.replyBytes), floodLength_(options.floodLength),
       gap_(options.gap), delay_(options.delay), corruptEvery_(options.corruptEvery),
-      modbus_(options.modbusAddress)
+      modbus_(options.modbusAddress), meter_(options.meterAddress)
 {
 }
 
@@ -30,6 +30,14 @@ void Responder::OnReceived(std::span<const std::uint8_t> chunk, TimePoint now)
         Schedule(now + delay_, std::move(echo));
         break;
     }
+    case Mode::Dlt645:
+        for (auto& reply : meter_.Received(chunk)) {
+            Answer answer = Answer::Fixed(std::move(reply));
+            answer.checkFromEnd = 1; // the sum, before the closing 16
+            answer.requestedAt = now;
+            Schedule(now + delay_, std::move(answer));
+        }
+        break;
     case Mode::Modbus:
         KeepFrameBytes(chunk);
         frameEnd_ = now + gap_;
@@ -69,6 +77,7 @@ void Responder::Reset()
     scheduled_.clear();
     frame_.clear();
     frameTooLong_ = false;
+    meter_.Reset();
 }
 
 void Responder::CloseFrameIfIdle(TimePoint now)

@@ -2,6 +2,7 @@
 
 #include "Answer.h"
 #include "Clock.h"
+#include "Dlt645Meter.h"
 #include "ModbusSlave.h"
 #include "Options.h"
 #include "OutgoingStream.h"
@@ -15,7 +16,8 @@ namespace quorvane::device {
 
 // Decides what the device answers and when. Echo answers every chunk; reply,
 // flood, lines and modbus answer every frame, a frame being what arrived
-// before the line stayed idle for the gap time. Each answer is held back by
+// before the line stayed idle for the gap time; dlt645 answers each frame as
+// soon as its last byte is in, its length byte saying where it ends. Each answer is held back by
 // the delay, and every Nth answer can be spoilt on purpose.
 class Responder
 {
@@ -52,6 +54,7 @@ private:
     std::optional<TimePoint> frameEnd_; // when the frame in progress ends if nothing more comes
     std::deque<Scheduled> scheduled_;
     ModbusSlave modbus_;
+    Dlt645Meter meter_;
     std::vector<std::uint8_t> frame_; // Mode::Modbus: the frame in progress
     bool frameTooLong_ = false;
 };
