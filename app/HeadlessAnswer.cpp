@@ -52,7 +52,14 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
         return *refused;
     }
     const auto& rules = read.setup.Answers;
-    if (std::none_of(rules.begin(), rules.end(), [](const AnswerRule& r) { return r.enabled; })) {
+    // 模拟从站 under a protocol plays the device from its tables; otherwise the rules answer.
+    const bool simulate = read.setup.Simulate && read.setup.Protocol.kind != ProtocolCustom;
+    if (simulate) {
+        if (const std::string bad = SimulatedDevice::TablesProblem(read.setup.Tables); !bad.empty()) {
+            err << SetupInvalidMessage(bad, options.answerFile).text << "\n";
+            return kExitBadSetup;
+        }
+    } else if (std::none_of(rules.begin(), rules.end(), [](const AnswerRule& r) { return r.enabled; })) {
         err << SetupInvalidMessage("没有启用的自动应答规则", options.answerFile).text << "\n";
         return kExitBadSetup;
     }
@@ -71,7 +78,11 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     LineEngine engine(port, clock, read.settings);
     LineRecorder recorder(engine, record);
     AutoAnswer answers(engine, clock, read.settings);
-    answers.setRules(rules);
+    if (simulate) {
+        answers.setSimulation(SimulatedDevice(read.setup.Protocol, read.setup.Tables));
+    } else {
+        answers.setRules(rules);
+    }
     answers.setResumeAfterPause(std::chrono::seconds(1)); // nobody is there to tick it again
     QObject::connect(&answers, &AutoAnswer::answered, [&](const QString& rule, const ByteList& bytes) {
         record.note(RecordEvent::AutoAnswer, bytes, rule.toStdString() + ":");
@@ -123,7 +134,10 @@ int AnswerWithoutWindow(const ProgramOptions& options, std::ostream& out, std::o
     }
     QCoreApplication::exec();
 
-    for (std::size_t i = 0; i < rules.size(); ++i) {
+    if (simulate) {
+        out << AutoAnswer::SimulationName().toStdString() << ": " << answers.simulatedAnswers() << "\n";
+    }
+    for (std::size_t i = 0; i < rules.size() && !simulate; ++i) {
         out << rules[i].name << ": " << answers.counts()[i] << "\n";
     }
     if (answers.keptBack() > 0) {

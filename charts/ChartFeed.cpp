@@ -98,6 +98,20 @@ void ChartFeed::EventCame(const LineEvent& event)
     }
 }
 
+// A field that names a value the protocol read from a right frame.
+std::optional<double> ChartFeed::DecodedValue(const ReplyField& field, const ReceptionEnd& end)
+{
+    if (!end.decoded || !end.check || !end.check->Correct()) {
+        return std::nullopt;
+    }
+    for (const ProtocolValue& value : end.decoded->reading.values) {
+        if (value.name == field.name) {
+            return DecodedReplyField(field, value.name, value.value);
+        }
+    }
+    return std::nullopt;
+}
+
 void ChartFeed::ReceptionEnded(const ReceptionEnd& end)
 {
     if (!pending_.active) {
@@ -121,7 +135,8 @@ void ChartFeed::ReceptionEnded(const ReceptionEnd& end)
         }
     }
     for (std::size_t f = 0; f < fields_.size(); ++f) {
-        r.values[f] = ReadReplyField(fields_[f], pending_.kept, data);
+        r.values[f] = fields_[f].area == FieldArea::Decoded ? DecodedValue(fields_[f], end)
+                                                            : ReadReplyField(fields_[f], pending_.kept, data);
     }
     points_.AddReception(r);
     pending_ = {};

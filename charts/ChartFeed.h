@@ -66,6 +66,7 @@ private:
     void FrameWritten();
     void EventCame(const LineEvent& event);
     void ReceptionEnded(const ReceptionEnd& end);
+    static std::optional<double> DecodedValue(const ReplyField& field, const ReceptionEnd& end);
     void FrameTimedOut(const FrameTimeout& timeout);
     std::uint32_t MsSinceStart(SessionClock::TimePoint at);
     std::uint32_t FrameInRun(std::uint64_t id) const;

@@ -92,7 +92,8 @@ void FieldDialog::AddRow(const ReplyField& f)
     text(Offset, QString::number(f.offset));
     text(Scale, QString::fromStdString(WriteDecimal(f.scale)));
     text(Shift, QString::fromStdString(WriteDecimal(f.shift)));
-    table_->setCellWidget(row, Area, Choice({QStringLiteral("接收"), QStringLiteral("数据区")},
+    table_->setCellWidget(row, Area, Choice({QStringLiteral("接收"), QStringLiteral("数据区"),
+                                                    QStringLiteral("解码值")},
                                             static_cast<int>(f.area)));
     table_->setCellWidget(row, Width, Choice({QStringLiteral("1"), QStringLiteral("2"),
                                               QStringLiteral("4")},

@@ -1,6 +1,7 @@
 #include "AutoAnswer.h"
 
 #include "LineEngine.h"
+#include "ProtocolReading.h"
 #include "SerialPort.h"
 #include "SharedSettings.h"
 
@@ -43,6 +44,31 @@ void AutoAnswer::setRules(std::vector<AnswerRule> rules)
     counts_.resize(rules_.size()); // a rule edited keeps its count
 }
 
+void AutoAnswer::setSimulation(std::optional<SimulatedDevice> device)
+{
+    hearing_ = false;
+    deviceRequest_.clear();
+    answeredNow_ = false;
+    due_.clear();
+    send_->stop();
+    device_ = std::move(device);
+}
+
+QString AutoAnswer::SimulationName()
+{
+    return QStringLiteral("模拟从站");
+}
+
+QString AutoAnswer::NameOf(std::size_t rule) const
+{
+    return rule == kSimulated ? SimulationName() : QString::fromStdString(rules_[rule].name);
+}
+
+int AutoAnswer::DelayOf(std::size_t rule) const
+{
+    return rule == kSimulated ? 0 : rules_[rule].delayMs;
+}
+
 void AutoAnswer::setEnabled(bool enabled)
 {
     resume_->stop();
@@ -50,6 +76,8 @@ void AutoAnswer::setEnabled(bool enabled)
     enabled_ = enabled;
     if (!enabled_) {
         matcher_.reset();
+        hearing_ = false;
+        deviceRequest_.clear();
         answeredNow_ = false;
     }
     lastSecond_.clear();
@@ -62,11 +90,16 @@ void AutoAnswer::setEnabled(bool enabled)
 
 void AutoAnswer::EventCame(const LineEvent& event)
 {
-    if (!enabled_ || rules_.empty()) {
+    if (!enabled_ || (rules_.empty() && !device_)) {
         return;
     }
     if (event.first) {
-        matcher_.emplace(rules_, settings_);
+        if (device_) {
+            hearing_ = true;
+            deviceRequest_.clear();
+        } else {
+            matcher_.emplace(rules_, settings_);
+        }
         answeredNow_ = false;
         // The answers written since the last reception may be coming back.
         expected_ = std::exchange(written_, {});
@@ -75,7 +108,7 @@ void AutoAnswer::EventCame(const LineEvent& event)
         echo_ = false;
         heard_.clear();
     }
-    if (!matcher_ || event.bytes.empty()) {
+    if ((!matcher_ && !hearing_) || event.bytes.empty()) {
         return;
     }
     std::span<const std::uint8_t> rest(event.bytes);
@@ -86,6 +119,13 @@ void AutoAnswer::EventCame(const LineEvent& event)
     const std::size_t room = RequestMatcher::kMostKept - std::min(RequestMatcher::kMostKept, heard_.size());
     heard_.insert(heard_.end(), rest.begin(),
                   rest.begin() + static_cast<std::ptrdiff_t>(std::min(room, rest.size())));
+    if (hearing_) {
+        HearSimulated(rest);
+        if (answeredNow_ && deviceRequest_.empty()) {
+            engine_.EndReceptionAfterEvent();
+        }
+        return;
+    }
     // Requests a busy reader gets in one piece are answered one by one: a
     // request a rule is sure of ends where its bytes end, and what follows
     // starts the next one.
@@ -109,13 +149,50 @@ void AutoAnswer::EventCame(const LineEvent& event)
     }
 }
 
+// The simulated device answers each whole request as its last byte comes,
+// and what follows starts the next request.
+void AutoAnswer::HearSimulated(std::span<const std::uint8_t> bytes)
+{
+    for (const std::uint8_t byte : bytes) {
+        if (deviceRequest_.size() > kMostProtocolFrame) {
+            return; // longer than any request: not answered
+        }
+        deviceRequest_.push_back(byte);
+        if (WholeProtocolFrame(deviceRequest_, device_->choice())) {
+            AnswerSimulated();
+            deviceRequest_.clear();
+            answeredNow_ = true;
+        }
+    }
+}
+
+void AutoAnswer::AnswerSimulated()
+{
+    const SimulatedTables before = device_->tables();
+    std::optional<ByteList> reply = device_->Answer(deviceRequest_);
+    if (device_->tables() != before) {
+        emit tablesWritten();
+    }
+    if (reply) {
+        Decide({kSimulated, std::move(*reply)});
+    }
+}
+
 void AutoAnswer::ReceptionEnded(const ReceptionEnd&)
 {
-    if (!matcher_) {
+    if (!matcher_ && !hearing_) {
         return;
     }
-    std::optional<RequestMatcher::Answer> last = matcher_->AnswerAtEnd();
+    std::optional<RequestMatcher::Answer> last;
+    if (matcher_) {
+        last = matcher_->AnswerAtEnd();
+    } else if (!deviceRequest_.empty() && deviceRequest_.size() <= kMostProtocolFrame &&
+               enabled_ && !echo_) {
+        AnswerSimulated(); // a request its shape did not tell whole
+    }
     matcher_.reset();
+    hearing_ = false;
+    deviceRequest_.clear();
     answeredNow_ = false;
     if (!echo_ && expected_.empty()) {
         // A request, not an answer back: one other than the last, or one
@@ -201,14 +278,13 @@ void AutoAnswer::Decide(RequestMatcher::Answer answer)
     if (Storm()) {
         return;
     }
-    const AnswerRule& rule = rules_[answer.rule];
-    const QString name = QString::fromStdString(rule.name);
+    const QString name = NameOf(answer.rule);
     if (!answeredRules_.contains(name)) {
         answeredRules_ << name;
     }
     // Always through the alarm, at 0 ms too: an answer looped back is then
     // read on a later turn of the event loop, never inside this one.
-    const auto at = clock_.now() + std::chrono::milliseconds(rule.delayMs);
+    const auto at = clock_.now() + std::chrono::milliseconds(DelayOf(answer.rule));
     const auto later = std::upper_bound(due_.begin(), due_.end(), at,
                                         [](const auto& t, const Due& due) { return t < due.at; });
     due_.insert(later, {at, answer.rule, std::move(answer.bytes)});
@@ -222,8 +298,8 @@ void AutoAnswer::SendDue()
         Due next = std::move(due_.front());
         due_.pop_front();
         if (engine_.WriteAnswer(next.bytes)) {
-            ++counts_[next.rule];
-            emit answered(QString::fromStdString(rules_[next.rule].name), next.bytes);
+            ++(next.rule == kSimulated ? simulatedCount_ : counts_[next.rule]);
+            emit answered(NameOf(next.rule), next.bytes);
         }
     }
     if (!due_.empty()) {

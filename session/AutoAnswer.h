@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AnswerRule.h"
+#include "SimulatedDevice.h"
 #include "SessionClock.h"
 
 #include <QObject>
@@ -47,6 +48,16 @@ public:
 
     // The rules must be usable (AnswerRuleProblem empty).
     void setRules(std::vector<AnswerRule> rules);
+    // 模拟从站: the protocol's device answers every request instead of the
+    // rules (its tables must be usable: SimulatedDevice::TablesProblem
+    // empty); nothing gives the rules back.
+    void setSimulation(std::optional<SimulatedDevice> device);
+    // The device played, its tables as the requests have written them.
+    const SimulatedDevice* simulation() const { return device_ ? &*device_ : nullptr; }
+    std::uint64_t simulatedAnswers() const { return simulatedCount_; }
+    // What the answers of the simulated device are named in the record and
+    // the words after a reception.
+    static QString SimulationName();
     const std::vector<AnswerRule>& rules() const { return rules_; }
     void setEnabled(bool enabled);
     bool enabled() const { return enabled_; }
@@ -70,6 +81,8 @@ signals:
     // Answering was switched on or off by setEnabled (a pause ends when it
     // is switched on).
     void enabledChanged(bool enabled);
+    // The simulated device answered a request that wrote into its tables.
+    void tablesWritten();
 
 private:
     struct Due {
@@ -81,6 +94,10 @@ private:
     void EventCame(const LineEvent& event);
     void ReceptionEnded(const ReceptionEnd& end);
     void Decide(RequestMatcher::Answer answer);
+    void HearSimulated(std::span<const std::uint8_t> bytes);
+    void AnswerSimulated();
+    QString NameOf(std::size_t rule) const;
+    int DelayOf(std::size_t rule) const;
     bool Storm();
     void PauseFor(Pause why);
     bool Echoed(std::span<const std::uint8_t>& bytes, ByteList& joined);
@@ -93,6 +110,13 @@ private:
     std::vector<std::uint64_t> counts_;
     bool enabled_ = false;
     std::optional<RequestMatcher> matcher_;
+    // 模拟从站: the device, the request arriving (one past the longest frame
+    // at most) and the answers it gave.
+    static constexpr std::size_t kSimulated = static_cast<std::size_t>(-1);
+    std::optional<SimulatedDevice> device_;
+    bool hearing_ = false;
+    ByteList deviceRequest_;
+    std::uint64_t simulatedCount_ = 0;
     bool answeredNow_ = false;   // the reception had a request answered before it ended
     QStringList answeredRules_;  // the rules that answered the reception, for its words
     std::deque<Due> due_;

@@ -1,6 +1,7 @@
 #include "CommandFrame.h"
 
 #include "FrameBuilder.h"
+#include "ProtocolFrame.h"
 #include "SendTextParser.h"
 #include "SharedSettings.h"
 #include "TextCodec.h"
@@ -21,6 +22,9 @@ ByteOutcome ParseSendData(const QString& text, int format, const SharedSettings&
     if (format != ModeString || settings.TextEncoding == EncodingSingleByte) {
         SharedSettings asTyped = settings;
         asTyped.opt2 = format;
+        if (settings.protocol.kind != ProtocolCustom) {
+            asTyped.PreprocessOn = 0; // the frame format's preprocessing is not the protocol's
+        }
         return ParseSendText(ToUtf8(text), asTyped, flags);
     }
     std::optional<ByteList> bytes = EncodeText(settings.TextEncoding, text);
@@ -37,6 +41,15 @@ ByteOutcome BuildSendFrame(const QString& text, int format, const SharedSettings
     const ByteOutcome data = ParseSendData(text, format, settings, flags);
     if (!data.ok) {
         return data;
+    }
+    if (settings.protocol.kind != ProtocolCustom) {
+        ProtocolBuild built = BuildProtocolFrame(data.bytes, settings.protocol);
+        if (!built.frame) {
+            ByteOutcome failed = ByteOutcome::Failure(MessageId::ProtocolFrameInvalid);
+            failed.problem = std::move(built.problem);
+            return failed;
+        }
+        return ByteOutcome::Success(std::move(*built.frame));
     }
     ByteOutcome frame = BuildFrame(data.bytes, settings);
     if (!frame.ok) {

@@ -20,7 +20,8 @@ ByteOutcome ParseSendData(const QString& text, int format, const SharedSettings&
                           RangeFlags& flags);
 
 // The whole frame of a send text, as 发 送 builds it: its data area, then the
-// frame format around it.
+// frame format around it; under a protocol, the protocol's frame of the
+// typed bytes (a failure then says why in `problem`).
 ByteOutcome BuildSendFrame(const QString& text, int format, const SharedSettings& settings,
                            RangeFlags& flags);
 

@@ -71,7 +71,10 @@ bool LineEngine::WriteFrame(const ByteList& frame, const FrameOptions& options)
     // up now, so the frames waiting stay bounded.
     std::erase_if(waiting_, [](const Waiting& waiting) { return !waiting.deadline; });
     const int timeout = std::clamp(options.timeoutMs.value_or(receiveTimeoutMs()), 0, 65535);
-    Waiting waiting{++lastId_, port_.LastOutputNumber(), std::nullopt, options.expectation};
+    Waiting waiting{++lastId_, port_.LastOutputNumber(), std::nullopt, options.expectation, {}};
+    if (settings_.protocol.kind != ProtocolCustom) {
+        waiting.request = frame;
+    }
     if (timeout > 0) {
         waiting.deadline = clock_.now() + std::chrono::milliseconds(timeout);
     }
@@ -208,6 +211,12 @@ void LineEngine::PortEvent()
         if (current_.checker) {
             current_.checker->Add(kept);
         }
+        if (current_.protocol && current_.protocolBytes.size() <= kMostProtocolFrame) {
+            const std::size_t taken =
+                std::min(kept.size(), kMostProtocolFrame + 1 - current_.protocolBytes.size());
+            current_.protocolBytes.insert(current_.protocolBytes.end(), kept.begin(),
+                                          kept.begin() + static_cast<std::ptrdiff_t>(taken));
+        }
         if (current_.judge) {
             current_.judge->Add(kept);
         }
@@ -217,6 +226,7 @@ void LineEngine::PortEvent()
     }
     if (event.overflow != OverflowRule::None) {
         current_.checker.reset(); // a reception cut off at its limit is no frame to check
+        current_.protocol = false;
         if (current_.judge) {
             current_.judge->Overflowed();
         }
@@ -254,7 +264,7 @@ void LineEngine::StartReception(LineEvent& event)
     current_.active = true;
     event.first = true;
     if (!waiting_.empty()) {
-        const Waiting answered = std::move(waiting_.front());
+        Waiting answered = std::move(waiting_.front());
         waiting_.pop_front();
         const std::optional<TimePoint> handed = port_.HandedOverAt(answered.output);
         if (handed && event.arrival >= *handed) {
@@ -265,6 +275,7 @@ void LineEngine::StartReception(LineEvent& event)
         if (answered.expectation) {
             current_.judge.emplace(*answered.expectation, settings_);
         }
+        current_.request = std::move(answered.request);
         summary_.OnReply(current_.response);
         RearmDeadline();
     } else if (timedOut_ != 0) {
@@ -278,7 +289,9 @@ void LineEngine::StartReception(LineEvent& event)
         overflowed_ = false;
     }
     timedOut_ = 0;
-    if (settings_.CheckReply) {
+    if (settings_.protocol.kind != ProtocolCustom) {
+        current_.protocol = true; // every reception is read by the protocol
+    } else if (settings_.CheckReply) {
         current_.checker.emplace(settings_);
     }
     event.answers = current_.answers;
@@ -349,21 +362,49 @@ void LineEngine::EndReception()
     }
     Reception ended = std::move(current_);
     current_ = {};
-    ReceptionEnd end{ended.answers, ended.late, ended.bytes, ended.response, {}, {}, false};
+    ReceptionEnd end{ended.answers, ended.late, ended.bytes, ended.response, {}, {}, false, {}};
     end.markLate =
         ended.late && (settings_.ContinueAfterTimeout || mode_ == SendState::Sequence);
-    if (ended.checker) {
-        end.check = ended.flawed ? ReplyCheckResult{ReplyVerdict::ParityError, {}, {}, {}}
-                                 : ended.checker->Finish();
+    end.check = CheckEnded(ended, end);
+    if (end.check) {
         if (ended.counted && !end.check->Correct()) {
             summary_.OnCheckError();
             emit summaryChanged();
         }
     }
     if (ended.judge) {
+        if (ended.protocol && end.check) {
+            ended.judge->UseCheck(*end.check); // judged by the protocol's rules
+        }
         end.verdict = ended.judge->Finish();
     }
     emit receptionEnded(end);
+}
+
+// The check of a reception that has ended: by the frame format under
+// 校验应答, by the protocol's rules (with its reading) under a protocol.
+std::optional<ReplyCheckResult> LineEngine::CheckEnded(Reception& ended, ReceptionEnd& end) const
+{
+    const ReplyCheckResult kParity{ReplyVerdict::ParityError, {}, {}, {}, {}, {}};
+    if (ended.checker) {
+        return ended.flawed ? kParity : ended.checker->Finish();
+    }
+    if (!ended.protocol) {
+        return std::nullopt;
+    }
+    auto decoded = std::make_shared<DecodedReception>();
+    decoded->bytes = std::move(ended.protocolBytes);
+    if (decoded->bytes.size() > kMostProtocolFrame) {
+        decoded->reading.check.verdict = ReplyVerdict::WrongLength; // longer than any frame
+    } else {
+        decoded->reading = ReadProtocolFrame(decoded->bytes, settings_.protocol, ended.request);
+    }
+    if (ended.flawed) {
+        decoded->reading.check = kParity;
+    }
+    ReplyCheckResult check = decoded->reading.check;
+    end.decoded = std::move(decoded);
+    return check;
 }
 
 void LineEngine::ResetSummary()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteList.h"
+#include "ProtocolReading.h"
 #include "ReplyChecker.h"
 #include "ReplyExpectation.h"
 #include "RunSummary.h"
@@ -56,10 +57,18 @@ struct LineEvent {
     OverflowRule overflow = OverflowRule::None;
 };
 
+// A reception read by the chosen protocol: its bytes (at most
+// kMostProtocolFrame + 1 of them) and what they read as.
+struct DecodedReception {
+    ByteList bytes;
+    ProtocolReading reading;
+};
+
 // A reception has ended (the line went quiet, the next frame was written,
-// or a client knew it whole). Under reply checking it carries the check's
-// result; for a frame written with an expectation, the step's verdict.
-// `markLate`: the words after it end in " [超时后收到]".
+// or a client knew it whole). Under reply checking, or a protocol, it
+// carries the check's result (a protocol's with its reading, and the
+// reading whole in `decoded`); for a frame written with an expectation,
+// the step's verdict. `markLate`: the words after it end in " [超时后收到]".
 struct ReceptionEnd {
     std::uint64_t answers = 0;
     bool late = false;
@@ -68,6 +77,7 @@ struct ReceptionEnd {
     std::optional<ReplyCheckResult> check;
     std::optional<StepVerdict> verdict;
     bool markLate = false;
+    std::shared_ptr<const DecodedReception> decoded;
 };
 
 // The words that follow a reception: its check under 校验应答, a step's
@@ -187,6 +197,7 @@ private:
         std::uint64_t output = 0; // the port's number for it
         std::optional<TimePoint> deadline;
         std::optional<ReplyExpectation> expectation;
+        ByteList request; // under a protocol: the frame, to read its answer against
     };
     struct Reception {
         bool active = false;
@@ -198,9 +209,15 @@ private:
         std::optional<std::chrono::microseconds> response;
         std::optional<ReplyChecker> checker;
         std::optional<ReceptionJudge> judge;
+        // Under a protocol: the bytes so far (one past the longest frame at
+        // most) and the frame they answer.
+        bool protocol = false;
+        ByteList protocolBytes;
+        ByteList request;
     };
 
     void PortEvent();
+    std::optional<ReplyCheckResult> CheckEnded(Reception& ended, ReceptionEnd& end) const;
     void StartReception(LineEvent& event);
     void KeepWithinLimit(LineEvent& event);
     OverflowRule RuleForOverflow() const;

@@ -196,7 +196,8 @@ std::optional<std::vector<SequenceStep>> StepsOfCommands(const std::vector<Saved
         const ByteOutcome frame = text.isEmpty() ? ByteOutcome::Failure()
                                                  : BuildSendFrame(text, command.format, settings, flags);
         if (!frame.ok || frame.bytes.empty()) {
-            const std::string why = MessageFor(frame.message).text;
+            const std::string why = frame.problem.empty() ? MessageFor(frame.message).text
+                                                          : frame.problem;
             problem = which + "发送数据" + (why.empty() ? "为空" : "无效: " + why);
             return std::nullopt;
         }

@@ -76,7 +76,11 @@ bool SendCycle::RefreshSendFrame()
     }
     const ByteOutcome frame = BuildSendFrame(text, Shared().opt2, Shared(), flags_);
     if (!frame.ok) {
-        MessageSeam::instance().show(frame.message);
+        if (frame.message == MessageId::ProtocolFrameInvalid) {
+            MessageSeam::instance().show(ProtocolFrameMessage(frame.problem));
+        } else {
+            MessageSeam::instance().show(frame.message);
+        }
         return false;
     }
     SendFrame_ = frame.bytes;

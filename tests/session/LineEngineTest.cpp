@@ -4,6 +4,7 @@
 #include "FakeSerialPort.h"
 #include "FakeSessionClock.h"
 #include "LineEngine.h"
+#include "ProtocolFrame.h"
 #include "SequenceRun.h"
 #include "Setup.h"
 #include "SharedSettings.h"
@@ -193,6 +194,67 @@ TEST_F(Engine, StepsAreJudgedByWhatTheyExpect)
         EXPECT_TRUE(ending.empty()) << "judged before the line was quiet";
         clock.advanceMs(100);
         EXPECT_EQ(ending, row.ending);
+    }
+}
+
+// Under a protocol every reception is read by its rules, 校验应答 ticked or
+// not, and a step that expects a right answer passes only a reply to its own
+// request: not an exception, not another slave's frame, not its own echo.
+TEST_F(Engine, UnderAProtocolStepsAreJudgedByItsRules)
+{
+    const auto frame = [](std::initializer_list<std::uint8_t> typed, ProtocolChoice choice) {
+        return *BuildProtocolFrame(ByteList(typed), choice).frame;
+    };
+    const ProtocolChoice slave1{ProtocolModbusRtu, 1, "AAAAAAAAAAAA", true};
+    const ProtocolChoice slave2{ProtocolModbusRtu, 2, "AAAAAAAAAAAA", true};
+    const ProtocolChoice meter{ProtocolDlt645, 1, "000000001234", true};
+    const ByteList read2 = frame({0x03, 0x00, 0x00, 0x00, 0x02}, slave1);
+    const ByteList readEnergy = frame({0x11, 0x00, 0x01, 0x00, 0x00}, meter);
+    ByteList badCrc = frame({0x03, 0x04, 0x00, 0x01, 0x00, 0x02}, slave1);
+    badCrc.back() ^= 0x01;
+    struct Row {
+        const char* name;
+        ProtocolChoice choice;
+        ByteList request;
+        ByteList answer;
+        std::string ending;
+    };
+    const Row rows[] = {
+        {"right", slave1, read2, frame({0x03, 0x04, 0x00, 0x01, 0x00, 0x02}, slave1),
+         " [校验正确 读保持寄存器 2 个: 1 2] [通过]"},
+        {"exception", slave1, read2, frame({0x83, 0x02}, slave1),
+         " [校验正确 异常 02 非法数据地址] [失败 异常 02 非法数据地址]"},
+        {"another slave", slave1, read2, frame({0x03, 0x04, 0x00, 0x01, 0x00, 0x02}, slave2),
+         " [校验正确 从站地址不符 应为 01 收到 02] [失败 从站地址不符 应为 01 收到 02]"},
+        {"wrong check", slave1, read2, badCrc, ""},
+        {"its own echo", slave1, read2, read2, ""},
+        {"meter", meter, readEnergy,
+         frame({0x91, 0x00, 0x00, 0x01, 0x00, 0x56, 0x34, 0x12, 0x00}, meter), // the identifier low byte first
+         " [校验正确 表 000000001234 正向有功总电能 1234.56 kWh] [通过]"},
+        {"meter's echo", meter, readEnergy, readEnergy, ""},
+        {"abnormal", meter, readEnergy, frame({0xD1, 0x02}, meter), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        settings.CheckReply = false;
+        settings.protocol = row.choice;
+        FakeSerialPort other;
+        other.setClock([this] { return clock.now(); });
+        other.setPortOpen(true);
+        LineEngine step(other, clock, settings);
+        std::string ending;
+        QObject::connect(&step, &LineEngine::receptionEnded, [&](const ReceptionEnd& e) {
+            ending = (e.check ? ReplyCheckText(*e.check) : "") +
+                     (e.verdict ? StepVerdictText(*e.verdict) : "");
+        });
+        ASSERT_TRUE(step.WriteFrame(row.request, {50, ReplyExpectation{ExpectKind::CheckedFrame, ""}}));
+        other.raiseBytes(row.answer);
+        clock.advanceMs(100);
+        if (row.ending.empty()) {
+            EXPECT_NE(ending.find("[失败 "), std::string::npos) << ending;
+        } else {
+            EXPECT_EQ(ending, row.ending);
+        }
     }
 }
 
