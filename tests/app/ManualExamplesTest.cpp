@@ -11,6 +11,8 @@
 #include "LineEngine.h"
 #include "LineSettings.h"
 #include "PortTexts.h"
+#include "ProtocolFrame.h"
+#include "ProtocolReading.h"
 #include "SharedSettings.h"
 
 #include <QDir>
@@ -393,6 +395,67 @@ TEST_F(Manual, TheTimeOutExampleHoldsOnTheLine)
     EXPECT_EQ(timedOut, std::vector<std::uint64_t>{1});
     EXPECT_EQ(answered, std::vector<std::uint64_t>{2});
     EXPECT_EQ(engine.summary().ShortText(false), "发 2 收 1 超时 1 响应 150.0/150.0ms");
+}
+
+// The protocols' worked frames and readings, as the README and the help
+// print them, are what the protocol code builds and reads.
+TEST_F(Manual, TheProtocolExamplesFrameAndReadAsPrinted)
+{
+    const auto hex = [](const ByteList& bytes) {
+        QStringList pairs;
+        for (const std::uint8_t b : bytes) {
+            pairs << QStringLiteral("%1").arg(b, 2, 16, QChar(u'0')).toUpper();
+        }
+        return pairs.join(u' ');
+    };
+    const auto frame = [](const ByteList& typed, const ProtocolChoice& choice) {
+        const ProtocolBuild built = BuildProtocolFrame(typed, choice);
+        EXPECT_TRUE(built.frame) << built.problem;
+        return built.frame.value_or(ByteList{});
+    };
+    const ProtocolChoice rtu{ProtocolModbusRtu, 1, "AAAAAAAAAAAA", true};
+    const ProtocolChoice ascii{ProtocolModbusAscii, 1, "AAAAAAAAAAAA", true};
+    const ProtocolChoice meter{ProtocolDlt645, 1, "000000001234", true};
+    const ByteList read10 = {0x03, 0x00, 0x00, 0x00, 0x0A};
+    const ByteList readEnergy = {0x11, 0x00, 0x01, 0x00, 0x00};
+    const ByteList rtuFrame = frame(read10, rtu);
+    ByteList asciiFrame = frame(read10, ascii);
+    ASSERT_GE(asciiFrame.size(), 2u);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(asciiFrame.data() + asciiFrame.size() - 2), 2),
+              QByteArray("\r\n"));
+    const QString asciiText = QString::fromLatin1(
+        reinterpret_cast<const char*>(asciiFrame.data()), static_cast<qsizetype>(asciiFrame.size() - 2));
+    const ByteList meterFrame = frame(readEnergy, meter);
+
+    ByteList registers = {0x03, 0x14};
+    for (std::uint8_t i = 0; i < 10; ++i) {
+        registers.insert(registers.end(), {0x00, i});
+    }
+    const ProtocolReading tenRegisters = ReadProtocolFrame(frame(registers, rtu), rtu, rtuFrame);
+    const ProtocolReading energy = ReadProtocolFrame(
+        frame({0x91, 0x00, 0x00, 0x01, 0x00, 0x56, 0x34, 0x12, 0x00}, meter), meter, meterFrame);
+    const ByteList exception = frame({0x83, 0x02}, rtu);
+    const ProtocolReading refused = ReadProtocolFrame(exception, rtu, rtuFrame);
+
+    const QString flat = Flat(readme);
+    EXPECT_TRUE(flat.contains(QStringLiteral("`03 00 00 00 0A` is sent to slave 1 as `%1` under RTU "
+                                             "and as `%2` CR LF")
+                                  .arg(hex(rtuFrame), asciiText)));
+    EXPECT_TRUE(flat.contains(QStringLiteral("`11 00 01 00 00` to meter 000000001234 is `%1`")
+                                  .arg(hex(meterFrame))));
+    for (const ProtocolReading* reading : {&tenRegisters, &energy, &refused}) {
+        const QString words = QString::fromStdString(ReplyCheckText(reading->check));
+        EXPECT_TRUE(flat.contains(u'`' + words + u'`')) << words.toStdString();
+    }
+
+    const QString helpFlat = Flat(help);
+    for (const ByteList& bytes : {rtuFrame, meterFrame}) {
+        EXPECT_TRUE(helpFlat.contains(QStringLiteral("<code>%1</code>").arg(hex(bytes))));
+    }
+    EXPECT_TRUE(helpFlat.contains(QStringLiteral("<code>%1</code> 加 CR LF").arg(asciiText)));
+    EXPECT_TRUE(helpFlat.contains(hex(exception) + QString::fromStdString(ReplyCheckText(refused.check))));
+    EXPECT_TRUE(helpFlat.contains(QString::fromStdString(ReplyCheckText(tenRegisters.check))));
+    EXPECT_TRUE(helpFlat.contains(QString::fromStdString(ReplyCheckText(energy.check))));
 }
 
 } // namespace
