@@ -297,6 +297,7 @@ void FrmMain::buildMenu()
     help->setObjectName(QStringLiteral("help"));
     new EditMenu(menuBar(), help->menuAction(), txtSView, txtRView);
     view_ = new ViewMenu(menuBar(), help->menuAction(), *engine_, *clock_, this);
+    view_->setReceiveView(txtRView.widget);
     view_->describeRun = [this] {
         const std::string path = MSComm1_->DevicePath();
         QString text = QStringLiteral("COM%1 %2 %3")

@@ -1,8 +1,11 @@
 #include "ViewMenu.h"
 
 #include "ChartFeed.h"
+#include "AppendView.h"
 #include "ChartWindow.h"
+#include "LineEngine.h"
 #include "MessageSeam.h"
+#include "ProtocolTreeWindow.h"
 #include "SharedSettings.h"
 
 #include <QAction>
@@ -22,6 +25,33 @@ ViewMenu::ViewMenu(QMenuBar* bar, QAction* before, LineEngine& engine, SessionCl
     chart->setObjectName(QStringLiteral("Chart"));
     chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(chart, &QAction::triggered, this, &ViewMenu::Chart_Click);
+    QAction* reading = menu->addAction(QStringLiteral("解析..."));
+    reading->setObjectName(QStringLiteral("Parse"));
+    connect(reading, &QAction::triggered, this, &ViewMenu::ProtocolTree_Click);
+
+    connect(&engine, &LineEngine::receptionEnded, this, [this](const ReceptionEnd& end) {
+        if (!end.decoded) {
+            return; // not read by a protocol
+        }
+        latest_ = end.decoded;
+        if (tree_) {
+            tree_->showLatest(latest_);
+        }
+    });
+}
+
+void ViewMenu::setReceiveView(QWidget* view)
+{
+    receiveView_ = qobject_cast<AppendView*>(view);
+}
+
+void ViewMenu::ProtocolTree_Click()
+{
+    if (!tree_) {
+        tree_ = new ProtocolTreeWindow(receiveView_.data(), window_);
+        tree_->showLatest(latest_);
+    }
+    tree_->showAndRaise();
 }
 
 void ViewMenu::Chart_Click()
