@@ -4,6 +4,9 @@
 #include "Controls.h"
 #include "DialogWindow.h"
 #include "MessageSeam.h"
+#include "SharedSettings.h"
+#include "SimulatedDevice.h"
+#include "SimulationTables.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,7 +53,7 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmAnswers"));
     setWindowTitle(QStringLiteral("自动应答"));
-    SetUpDialogWindow(this, 720, 290);
+    SetUpDialogWindow(this, 720, 538);
 
     chkEnable = Place(new QCheckBox(QStringLiteral("启用自动应答"), this),
                       QStringLiteral("chkEnableAnswers"), 8, 8, 140, 20,
@@ -114,6 +117,27 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
         }
     });
     updateButtons();
+
+    // 模拟从站, under the rules.
+    chkSimulate = Place(new QCheckBox(QStringLiteral("模拟从站"), this),
+                        QStringLiteral("chkSimulate"), 8, 292, 90, 20, QStringLiteral("模拟从站"));
+    lblSimulation = MakeLabel(this, QStringLiteral("lblSimulation"), {}, 104, 292, 608, 20);
+    simTables = new SimulationTables(this, 8, 318);
+    connect(chkSimulate, &QCheckBox::toggled, this, &AnswerWindow::ApplySimulation);
+    connect(simTables, &SimulationTables::tablesEdited, this, &AnswerWindow::ApplySimulation);
+    tablesDue_.setSingleShot(true);
+    tablesDue_.setInterval(kCountsEveryMs);
+    connect(&tablesDue_, &QTimer::timeout, this, [this] {
+        if (const SimulatedDevice* device = answers_.simulation()) {
+            simTables->setTables(device->tables());
+        }
+    });
+    connect(&answers_, &AutoAnswer::tablesWritten, this, [this] {
+        if (!tablesDue_.isActive()) {
+            tablesDue_.start();
+        }
+    });
+    ProtocolChanged();
 }
 
 void AnswerWindow::ShowPause(const QString& note)
@@ -317,6 +341,71 @@ void AnswerWindow::cmdUp_Click()
 void AnswerWindow::cmdDown_Click()
 {
     moveSelected(1);
+}
+
+bool AnswerWindow::simulating() const
+{
+    return chkSimulate->isChecked();
+}
+
+// While the slave plays, as the masters have written them (the table shows
+// a write a moment later).
+SimulatedTables AnswerWindow::tables() const
+{
+    if (const SimulatedDevice* device = answers_.simulation()) {
+        return device->tables();
+    }
+    return simTables->tables();
+}
+
+// Played under the protocol in force, which a setup sets before.
+void AnswerWindow::setSimulation(bool on, const SimulatedTables& tables)
+{
+    const std::string problem = SimulatedDevice::TablesProblem(tables);
+    if (!problem.empty()) {
+        MessageSeam::instance().show({problem, "提示", MessageIcon::Warning, {}});
+        return;
+    }
+    tablesDue_.stop();
+    simTables->setTables(tables);
+    const QSignalBlocker quiet(chkSimulate);
+    chkSimulate->setChecked(on);
+    ProtocolChanged();
+}
+
+// Under the frame format there is no device to play: the tick is kept, for
+// when a protocol is chosen, and the rules answer.
+void AnswerWindow::ProtocolChanged()
+{
+    const ProtocolChoice& choice = Shared().protocol;
+    const bool chosen = choice.kind != ProtocolCustom;
+    const QString note = chosen ? QString::fromStdString(ProtocolCaption(choice)) +
+                                      QStringLiteral(": 勾选后按下表应答每个请求,不用上面的规则")
+                                : QStringLiteral("先在 配置 → 协议 中选择协议");
+    chkSimulate->setEnabled(chosen);
+    chkSimulate->setToolTip(chosen ? QString() : note);
+    chkSimulate->setAccessibleDescription(note);
+    lblSimulation->setText(note);
+    lblSimulation->setAccessibleName(note);
+    simTables->showProtocol(choice.kind);
+    ApplySimulation();
+}
+
+// The device starts from the tables shown, as the masters last wrote them.
+void AnswerWindow::ApplySimulation()
+{
+    const ProtocolChoice& choice = Shared().protocol;
+    if (chkSimulate->isChecked() && choice.kind != ProtocolCustom) {
+        tablesDue_.stop();
+        if (const SimulatedDevice* device = answers_.simulation()) {
+            if (device->choice() == choice && device->tables() == simTables->tables()) {
+                return;
+            }
+        }
+        answers_.setSimulation(SimulatedDevice(choice, simTables->tables()));
+    } else if (answers_.simulation() != nullptr) {
+        answers_.setSimulation(std::nullopt);
+    }
 }
 
 void AnswerWindow::updateButtons()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AnswerRule.h"
+#include "ProtocolChoice.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -15,6 +16,7 @@ class QTableWidgetItem;
 namespace quorvane {
 
 class AutoAnswer;
+class SimulationTables;
 
 // "自动应答": the rules that answer the device's master, and the switch
 // "启用自动应答" (off at start). Each row: 启用, 名称, 收到 (how: 字节 or
@@ -24,7 +26,12 @@ class AutoAnswer;
 // enabled rule that matches a reception answers it. An edit that cannot be
 // read, or whose reply its own pattern would match, is refused with the
 // reason. A pause (too many answers, answers echoed back) is told under the
-// table until 启用自动应答 is ticked again. Modeless; closing only hides it.
+// table until 启用自动应答 is ticked again.
+// Under them, "模拟从站": ticked under a protocol (配置 → 协议), the
+// protocol's device answers every request from the tables below instead of
+// the rules, while 启用自动应答 is on; what masters write shows in the tables
+// as it happens. Under the frame format it cannot be ticked. Modeless;
+// closing only hides it.
 class AnswerWindow : public QDialog {
     Q_OBJECT
 public:
@@ -35,6 +42,14 @@ public:
     bool answering() const;
     // As a setup holds them.
     void setRules(const std::vector<AnswerRule>& rules, bool enabled);
+    // 模拟从站 ticked, and its tables as shown.
+    bool simulating() const;
+    SimulatedTables tables() const;
+    // As a setup holds them; tables that cannot be used are refused with
+    // the reason and nothing changes.
+    void setSimulation(bool on, const SimulatedTables& tables);
+    // The protocol in force changed: 模拟从站 and its pages follow it.
+    void ProtocolChanged();
 
     void cmdAdd_Click();
     void cmdRemove_Click();
@@ -51,6 +66,7 @@ private:
     void ApplyRules();
     void ShowCounts();
     void updateButtons();
+    void ApplySimulation();
 
     AutoAnswer& answers_;
     QCheckBox* chkEnable = nullptr;
@@ -60,7 +76,11 @@ private:
     QPushButton* cmdUp = nullptr;
     QPushButton* cmdDown = nullptr;
     QLabel* lblPause = nullptr;
+    QCheckBox* chkSimulate = nullptr;
+    QLabel* lblSimulation = nullptr;
+    SimulationTables* simTables = nullptr;
     QTimer countsDue_;
+    QTimer tablesDue_; // the tables shown again after masters wrote
     bool shownBefore_ = false;
 };
 

@@ -128,6 +128,8 @@ Setup SetupMenu::Collect() const
     s.StopOnFail = parts_.sequence.stopOnFail();
     s.Answers = parts_.answers.rules();
     s.AnswersEnabled = parts_.answers.answering();
+    s.Simulate = parts_.answers.simulating();
+    s.Tables = parts_.answers.tables();
     const ChartChoices chart = parts_.chartChoices();
     s.ChartResponse = chart.response;
     s.ChartHistogram = chart.histogram;
@@ -180,6 +182,7 @@ void SetupMenu::Apply(const Setup& s)
     parts_.commands.setCommands(s.Commands);
     parts_.sequence.setChoices(s.SequenceRounds, s.StopOnFail);
     parts_.answers.setRules(s.Answers, s.AnswersEnabled);
+    parts_.answers.setSimulation(s.Simulate, s.Tables);
     parts_.applyChart({s.ChartResponse, s.ChartHistogram, s.ChartThroughput, s.ChartValues,
                        s.ChartFields});
 }

@@ -1,9 +1,13 @@
 // 自动应答 in the window: a rule answers what the device's master sends,
 // the answer shows as a frame written and the request as answered, an edit
 // that cannot be read is refused, a storm pauses answering until it is
-// ticked again, and the columns fit their headers.
+// ticked again, and the columns fit their headers. 模拟从站 answers from its
+// tables under the protocol in force, shows what masters write, gives the
+// rules back when unticked, refuses tables it cannot use and goes into and
+// out of a setup.
 #include "AnswerWindow.h"
 #include "AutoAnswer.h"
+#include "Dlt645Identifiers.h"
 #include "LineEngine.h"
 #include "MainWindowFixture.h"
 #include "SetupMenu.h"
@@ -13,6 +17,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableWidget>
 
 using namespace quorvane;
@@ -26,6 +31,14 @@ protected:
         MainWindowTest::SetUp();
         answers = window->findChild<AnswerWindow*>();
         find<QAction>("OpenPort")->trigger();
+    }
+    // The answers in force.
+    AutoAnswer& autoAnswer() const { return *window->findChild<AutoAnswer*>(); }
+    // A protocol chosen in 配置 → 协议.
+    void choose(const ProtocolChoice& choice)
+    {
+        Shared().protocol = choice;
+        answers->ProtocolChanged();
     }
     AnswerWindow* answers = nullptr;
 };
@@ -94,6 +107,129 @@ TEST_F(Answers, ColumnsFitTheirHeaders)
         }
     }
     QApplication::setFont(font);
+}
+
+// A Modbus RTU slave from its tables: a read answered, a write shown in the
+// table and in the setup, the rules answering again once it is unticked,
+// and the setup's tables taken back.
+TEST_F(Answers, TheSimulatedSlaveAnswersFromItsTables)
+{
+    auto* simulate = answers->findChild<QCheckBox*>("chkSimulate");
+    auto* registers = answers->findChild<QTableWidget*>("lstRegisters");
+    ASSERT_NE(simulate, nullptr);
+    ASSERT_NE(registers, nullptr);
+    EXPECT_FALSE(simulate->isEnabled());
+    EXPECT_EQ(simulate->toolTip(), QStringLiteral("先在 配置 → 协议 中选择协议"));
+
+    choose({ProtocolModbusRtu, 1, "AAAAAAAAAAAA", true});
+    answers->setRules({{true, "规则", AnswerRule::Match::Pattern, "01 03 ?? ?? ?? ?? ?? ??",
+                        AnswerRule::Reply::Hex, "AA BB", 0}},
+                      true);
+    answers->setSimulation(false, {{{0, 0}, {1, 42}}, {}, {}});
+    ASSERT_TRUE(simulate->isEnabled());
+    simulate->click();
+    ASSERT_NE(autoAnswer().simulation(), nullptr);
+
+    const auto answer = [&](const ByteList& request) {
+        const std::size_t before = port->outputs().size();
+        port->raiseBytes(request);
+        EXPECT_TRUE(WaitUntil([&] { return port->outputs().size() > before; }));
+        return port->outputs().empty() ? ByteList{} : port->outputs().back();
+    };
+    EXPECT_EQ(answer({0x01, 0x03, 0x00, 0x01, 0x00, 0x01, 0xD5, 0xCA}),
+              (ByteList{0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B}));
+    EXPECT_TRUE(rcvView().contains(AutoAnswer::SimulationName())) << rcvView().toStdString();
+
+    // A master writes register 1: the table shows it, and so does the setup.
+    EXPECT_EQ(answer({0x01, 0x06, 0x00, 0x01, 0x00, 0x07, 0x99, 0xC8}),
+              (ByteList{0x01, 0x06, 0x00, 0x01, 0x00, 0x07, 0x99, 0xC8}));
+    EXPECT_TRUE(WaitUntil([&] { return registers->item(1, 1)->text() == "7"; }));
+    const quorvane::Setup collected = window->setup().Collect();
+    EXPECT_TRUE(collected.Simulate);
+    EXPECT_EQ(collected.Tables.registers, (std::vector<RegisterEntry>{{0, 0}, {1, 7}}));
+
+    // Unticked, the rules answer again.
+    simulate->click();
+    EXPECT_EQ(autoAnswer().simulation(), nullptr);
+    EXPECT_EQ(answer({0x01, 0x03, 0x00, 0x01, 0x00, 0x01, 0xD5, 0xCA}), (ByteList{0xAA, 0xBB}));
+
+    // The setup collected before puts the slave back as the master left it.
+    window->setup().Apply(collected);
+    EXPECT_TRUE(answers->simulating());
+    EXPECT_EQ(answer({0x01, 0x03, 0x00, 0x01, 0x00, 0x01, 0xD5, 0xCA}),
+              (ByteList{0x01, 0x03, 0x02, 0x00, 0x07, 0xF9, 0x86}));
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+// Edits the tables cannot use are refused with the reason and change nothing
+// in force; the pages follow the protocol, and the frame format gives the
+// rules back.
+TEST_F(Answers, TheSimulatedTablesRefuseWhatTheyCannotUse)
+{
+    choose({ProtocolModbusRtu, 1, "AAAAAAAAAAAA", true});
+    const SimulatedTables start{{{0, 0}, {1, 42}}, {{0, true}}, {}};
+    answers->setSimulation(true, start);
+    auto* registers = answers->findChild<QTableWidget*>("lstRegisters");
+    auto* coils = answers->findChild<QTableWidget*>("lstCoils");
+    const auto inForce = [&] { return autoAnswer().simulation()->tables(); };
+
+    const struct {
+        QTableWidget* table;
+        int row, column;
+        const char* text;
+        const char* problem;
+    } refused[] = {{registers, 1, 0, "0", "地址 0 重复"},
+                   {registers, 1, 0, "65536", "地址应为0-65535之间的整数"},
+                   {registers, 1, 1, "70000", "寄存器值应为0-65535之间的整数"},
+                   {coils, 0, 1, "2", "线圈值应为0或1"}};
+    for (const auto& r : refused) {
+        recorder.clear();
+        const QString before = r.table->item(r.row, r.column)->text();
+        r.table->item(r.row, r.column)->setText(QString::fromUtf8(r.text));
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{r.problem}) << r.text;
+        EXPECT_EQ(r.table->item(r.row, r.column)->text(), before);
+        EXPECT_EQ(answers->tables(), start);
+        EXPECT_EQ(inForce(), start);
+    }
+    recorder.clear();
+    registers->item(1, 1)->setText("0x10");
+    EXPECT_EQ(inForce().registers, (std::vector<RegisterEntry>{{0, 0}, {1, 16}}));
+    answers->findChild<QPushButton*>("cmdAddEntry")->click();
+    EXPECT_EQ(inForce().registers.back(), (RegisterEntry{2, 0}));
+    registers->setCurrentCell(0, 0);
+    answers->findChild<QPushButton*>("cmdRemoveEntry")->click();
+    EXPECT_EQ(inForce().registers, (std::vector<RegisterEntry>{{1, 16}, {2, 0}}));
+
+    // Under DL/T 645 the meter page: a value its identifier cannot read is
+    // refused, and the identifier's name is shown.
+    choose({ProtocolDlt645, 1, "AAAAAAAAAAAA", true});
+    auto* tabs = answers->findChild<QTabWidget*>("tabSimulationTables");
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_FALSE(tabs->isTabEnabled(0));
+    answers->findChild<QPushButton*>("cmdAddEntry")->click();
+    auto* meter = answers->findChild<QTableWidget*>("lstMeterData");
+    ASSERT_EQ(meter->rowCount(), 1);
+    meter->item(0, 0)->setText("00010000");
+    EXPECT_EQ(meter->item(0, 2)->text().section(' ', 0, 0),
+              QString::fromStdString(FindDlt645Identifier(0x00010000)->name));
+    meter->item(0, 1)->setText("1234.56");
+    const SimulatedTables kept = inForce();
+    EXPECT_EQ(kept.meter, (std::vector<MeterEntry>{{0x00010000, "1234.56"}}));
+    EXPECT_TRUE(recorder.messages().empty());
+    meter->item(0, 1)->setText("12a4");
+    EXPECT_EQ(recorder.messages().size(), 1u);
+    EXPECT_EQ(meter->item(0, 1)->text(), "1234.56");
+    EXPECT_EQ(inForce(), kept);
+    // Tables a setup brings that cannot be used change nothing either.
+    answers->setSimulation(true, {{}, {}, {{0x00010000, "x"}}});
+    EXPECT_EQ(recorder.messages().size(), 2u);
+    EXPECT_EQ(answers->tables(), kept);
+
+    // Under the frame format the rules answer; the tick waits for a protocol.
+    choose({});
+    EXPECT_EQ(autoAnswer().simulation(), nullptr);
+    EXPECT_FALSE(answers->findChild<QCheckBox*>("chkSimulate")->isEnabled());
+    EXPECT_TRUE(answers->simulating());
 }
 
 } // namespace
