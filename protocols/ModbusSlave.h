@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ByteList.h"
+#include "ProtocolChoice.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace quorvane
+{
+
+// The simulated Modbus slave's answer to a reception, writing its tables;
+// see SimulatedDevice.
+std::optional<ByteList> AnswerAsModbusSlave(const ProtocolChoice& choice, SimulatedTables& tables,
+                                            std::span<const std::uint8_t> request);
+
+} // namespace quorvane
