@@ -154,8 +154,9 @@ private:
         if (CarriesIdentifier(control_) && data_.size() < kDlt645IdentifierBytes) {
             return false;
         }
-        return !(control_ == (Dlt645ReadAddress | kDlt645ReplyBit) &&
-                 data_.size() != kAddressBytes);
+        const bool addressReply =
+            IsReply(control_) && !IsAbnormal(control_) && FunctionOf(control_) == Dlt645ReadAddress;
+        return !addressReply || data_.size() == kAddressBytes;
     }
 
     void Field(std::size_t at, std::size_t length, std::string name, std::string value)

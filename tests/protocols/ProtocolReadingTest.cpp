@@ -205,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Hex("68 34 12 00 00 00 00 68 11 04 33 33 34 F8 16"),
                  {},
                  " [长度错误]"},
+        ReadCase{"ShortAddress", k645, Meter("000000001234", "B3", "34"), {}, " [长度错误]"},
         ReadCase{"NoIdentifier", k645, Meter("000000001234", "91", "00 00"), {}, " [长度错误]"},
         ReadCase{"NoEnd",
                  k645,
