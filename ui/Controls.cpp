@@ -6,6 +6,8 @@
 #include "PushButton.h"
 
 #include <QAbstractButton>
+
+#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -129,6 +131,18 @@ void SelectAllIn(const TextView& view)
 void CopyFrom(const TextView& view)
 {
     static_cast<AppendView*>(view.widget)->copy();
+}
+
+ViewSelection SelectionIn(const QWidget* view, qsizetype most)
+{
+    const auto* shown = qobject_cast<const AppendView*>(view);
+    if (!shown || !shown->hasSelection()) {
+        return {};
+    }
+    if (shown->selectionEnd() - shown->selectionBegin() > static_cast<std::uint64_t>(std::max<qsizetype>(most, 0))) {
+        return {std::nullopt, true};
+    }
+    return {shown->selectedText(), false};
 }
 
 } // namespace quorvane

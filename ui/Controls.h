@@ -86,6 +86,13 @@ void SelectAllIn(const TextView& view);
 void ColourCheckWords(const TextView& view);
 // Copies the view's selection (refused, with its message, above the copy limit).
 void CopyFrom(const TextView& view);
+// The text selected in a view's widget: none when nothing is, and none with
+// `tooLong` when more than `most` characters are.
+struct ViewSelection {
+    std::optional<QString> text;
+    bool tooLong = false;
+};
+ViewSelection SelectionIn(const QWidget* view, qsizetype most);
 
 } // namespace quorvane
 

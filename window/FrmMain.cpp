@@ -282,6 +282,21 @@ void FrmMain::buildMenu()
          [this] { return view_->choices(); },
          [this](const ChartChoices& chart) { view_->applyChoices(chart); }},
         menuBar(), log->menuAction(), this);
+    // The send area's title names the protocol its text is framed by.
+    connect(setup_, &SetupMenu::protocolChanged, this, [this] {
+        const std::string caption = ProtocolCaption(Shared().protocol);
+        const QString title = caption.empty()
+                                  ? QStringLiteral("发送区")
+                                  : QStringLiteral("发送区 - ") + QString::fromStdString(caption);
+        Frame1->setTitle(title);
+        Frame1->setAccessibleName(title);
+        ShowSummary();
+        if (ProtocolTreeWindow* tree = view_ ? view_->protocolTreeWindow() : nullptr) {
+            tree->Rebuild(); // read by the protocol now in force
+        }
+    });
+    // 模拟从站 plays the protocol in force.
+    connect(setup_, &SetupMenu::protocolChanged, answerWindow_, &AnswerWindow::ProtocolChanged);
     // The title names the setup open or saved last.
     connect(setup_, &SetupMenu::currentFileChanged, this, [this](const QString& path) {
         setWindowTitle(QStringLiteral("Quorvane - ") + QFileInfo(path).fileName());
@@ -516,7 +531,7 @@ void FrmMain::ShowSendCaption()
 void FrmMain::ShowSummary()
 {
     const RunSummary& summary = engine_->summary();
-    const bool checking = Shared().CheckReply;
+    const bool checking = ChecksReceptions(Shared());
     summaryPanel_->setPanelTexts(QString::fromStdString(summary.ShortText(checking)),
                                  QString::fromStdString(summary.FullText(checking)));
     // An FTDI adapter holds received bytes up to its latency timer, and a

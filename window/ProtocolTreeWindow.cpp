@@ -1,6 +1,6 @@
 #include "ProtocolTreeWindow.h"
 
-#include "AppendView.h"
+#include "Controls.h"
 #include "DialogWindow.h"
 #include "HexWords.h"
 #include "LineEngine.h"
@@ -69,7 +69,7 @@ SelectedBytes ReadSelectedHex(const QString& text)
     return out;
 }
 
-ProtocolTreeWindow::ProtocolTreeWindow(AppendView* receiveView, QWidget* parent)
+ProtocolTreeWindow::ProtocolTreeWindow(QWidget* receiveView, QWidget* parent)
     : QDialog(parent), receiveView_(receiveView)
 {
     setObjectName(QStringLiteral("ProtocolTree"));
@@ -153,13 +153,13 @@ void ProtocolTreeWindow::ReadSelection_Click()
     following_ = false;
     selectionProblem_.clear();
     selected_.reset();
-    const AppendView* view = receiveView_.data();
-    if (!view || !view->hasSelection()) {
-        selectionProblem_ = QStringLiteral("接收区未选择字节");
-    } else if (view->selectionEnd() - view->selectionBegin() > kMostSelectionText) {
+    const ViewSelection selection = SelectionIn(receiveView_.data(), kMostSelectionText);
+    if (selection.tooLong) {
         selectionProblem_ = QStringLiteral("所选过长: 一帧至多 %1 字节").arg(kMostProtocolFrame);
+    } else if (!selection.text) {
+        selectionProblem_ = QStringLiteral("接收区未选择字节");
     } else {
-        SelectedBytes read = ReadSelectedHex(view->selectedText());
+        SelectedBytes read = ReadSelectedHex(*selection.text);
         if (!read.problem.isEmpty()) {
             selectionProblem_ = read.problem;
         } else if (read.bytes.size() > kMostProtocolFrame) {

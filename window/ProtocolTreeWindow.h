@@ -16,7 +16,6 @@ class QTreeWidget;
 
 namespace quorvane {
 
-class AppendView;
 struct DecodedReception;
 
 // "解析": a reception read by the chosen protocol, field by field. A tree of
@@ -32,7 +31,7 @@ class ProtocolTreeWindow : public QDialog {
     Q_OBJECT
 public:
     // `receiveView`: the view whose selection "解析所选" reads (may be null).
-    ProtocolTreeWindow(AppendView* receiveView, QWidget* parent);
+    ProtocolTreeWindow(QWidget* receiveView, QWidget* parent);
     ~ProtocolTreeWindow() override;
 
     void showAndRaise();
@@ -63,7 +62,7 @@ private:
     void ShowNote(const QString& note);
     void ShowNothing(const QString& note);
 
-    QPointer<AppendView> receiveView_;
+    QPointer<QWidget> receiveView_;
     QLabel* note_;
     QTreeWidget* tree_;
     QPushButton* cmdSelection_;

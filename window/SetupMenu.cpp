@@ -2,6 +2,7 @@
 
 #include "CommandWindow.h"
 #include "FrmCom.h"
+#include "FrmProtocol.h"
 #include "FrmSendset.h"
 #include "IntervalTimer.h"
 #include "MainControls.h"
@@ -102,6 +103,8 @@ SetupMenu::SetupMenu(Parts parts, QMenuBar* bar, QAction* before, QWidget* dialo
             &SetupMenu::RunSequence_Click);
     connect(add(QStringLiteral("自动应答..."), "Answers", {}), &QAction::triggered, this,
             &SetupMenu::Answers_Click);
+    connect(add(QStringLiteral("协议..."), "Protocol", {}), &QAction::triggered, this,
+            &SetupMenu::Protocol_Click);
     LoadRecent();
     ShowRecent();
 }
@@ -185,6 +188,10 @@ void SetupMenu::Apply(const Setup& s)
     parts_.answers.setSimulation(s.Simulate, s.Tables);
     parts_.applyChart({s.ChartResponse, s.ChartHistogram, s.ChartThroughput, s.ChartValues,
                        s.ChartFields});
+    if (protocolDialog_) {
+        protocolDialog_->close();
+    }
+    emit protocolChanged();
 }
 
 bool SetupMenu::OpenSetup(const QString& path)
@@ -226,6 +233,35 @@ bool SetupMenu::SaveSetup(const QString& path)
     NoteRecent(current_);
     emit currentFileChanged(current_);
     return true;
+}
+
+FrmProtocol& SetupMenu::ProtocolDialog()
+{
+    if (!protocolDialog_) {
+        protocolDialog_ = new FrmProtocol(dialogParent_);
+        connect(protocolDialog_, &FrmProtocol::choiceConfirmed, this, &SetupMenu::ApplyProtocol);
+    }
+    return *protocolDialog_;
+}
+
+void SetupMenu::Protocol_Click()
+{
+    ProtocolDialog().ask(Shared().protocol);
+}
+
+// A protocol newly chosen takes its send text in hexadecimal, as its
+// function codes and identifiers are written.
+void SetupMenu::ApplyProtocol(const ProtocolChoice& choice)
+{
+    const bool newly = choice.kind != ProtocolCustom && Shared().protocol.kind == ProtocolCustom;
+    Shared().protocol = choice;
+    Shared().FrameDirty = true;
+    if (newly && Shared().opt2 != ModeHex) {
+        SendsetChoices choices = parts_.sendDialog().CommittedChoices();
+        choices.format = ModeHex;
+        parts_.sendDialog().ConfirmChoices(choices);
+    }
+    emit protocolChanged();
 }
 
 void SetupMenu::OpenSetup_Click()

@@ -17,6 +17,8 @@ class QWidget;
 
 namespace quorvane {
 
+class FrmProtocol;
+
 class AnswerWindow;
 class CommandWindow;
 class SequenceWindow;
@@ -69,6 +71,9 @@ public:
     void Commands_Click();
     void RunSequence_Click();
     void Answers_Click();
+    // 协议...: the protocol dialog; what it confirms is applied at once.
+    void Protocol_Click();
+    void ApplyProtocol(const ProtocolChoice& choice);
 
     Setup Collect() const;
     // The first problem that keeps a setup from being applied, or empty.
@@ -86,14 +91,18 @@ public:
 signals:
     // A setup was opened or saved: its absolute path.
     void currentFileChanged(const QString& path);
+    // The protocol was chosen in its dialog or by a setup opened.
+    void protocolChanged();
 
 private:
+    FrmProtocol& ProtocolDialog();
     void NoteRecent(const QString& path);
     void ShowRecent();
     void LoadRecent();
     void StoreRecent() const;
 
     Parts parts_;
+    FrmProtocol* protocolDialog_ = nullptr;
     QWidget* dialogParent_;
     QMenu* menu_ = nullptr;
     QMenu* recentMenu_ = nullptr;

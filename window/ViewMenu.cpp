@@ -1,7 +1,6 @@
 #include "ViewMenu.h"
 
 #include "ChartFeed.h"
-#include "AppendView.h"
 #include "ChartWindow.h"
 #include "LineEngine.h"
 #include "MessageSeam.h"
@@ -42,7 +41,7 @@ ViewMenu::ViewMenu(QMenuBar* bar, QAction* before, LineEngine& engine, SessionCl
 
 void ViewMenu::setReceiveView(QWidget* view)
 {
-    receiveView_ = qobject_cast<AppendView*>(view);
+    receiveView_ = view;
 }
 
 void ViewMenu::ProtocolTree_Click()

@@ -15,7 +15,6 @@ class QWidget;
 
 namespace quorvane {
 
-class AppendView;
 class ChartFeed;
 class LineEngine;
 class SessionClock;
@@ -58,7 +57,7 @@ private:
     QPointer<ChartWindow> chart_;
     ChartChoices panes_; // the panes shown; the fields are the feed's
     QPointer<ProtocolTreeWindow> tree_;
-    QPointer<AppendView> receiveView_;
+    QPointer<QWidget> receiveView_;
     std::shared_ptr<const DecodedReception> latest_; // the last reception read
 };
 
