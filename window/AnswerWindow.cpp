@@ -17,6 +17,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <map>
 
 namespace quorvane {
 
@@ -124,7 +125,7 @@ AnswerWindow::AnswerWindow(AutoAnswer& answers, QWidget* parent)
     lblSimulation = MakeLabel(this, QStringLiteral("lblSimulation"), {}, 104, 292, 608, 20);
     simTables = new SimulationTables(this, 8, 318);
     connect(chkSimulate, &QCheckBox::toggled, this, &AnswerWindow::ApplySimulation);
-    connect(simTables, &SimulationTables::tablesEdited, this, &AnswerWindow::ApplySimulation);
+    connect(simTables, &SimulationTables::tablesEdited, this, &AnswerWindow::TablesEdited);
     tablesDue_.setSingleShot(true);
     tablesDue_.setInterval(kCountsEveryMs);
     connect(&tablesDue_, &QTimer::timeout, this, [this] {
@@ -388,6 +389,60 @@ void AnswerWindow::ProtocolChanged()
     lblSimulation->setText(note);
     lblSimulation->setAccessibleName(note);
     simTables->showProtocol(choice.kind);
+    ApplySimulation();
+}
+
+namespace {
+
+// What the user changed from `before` to `after` (entries added, changed or
+// removed), laid over `live`: the tables as masters have written them since
+// they were last shown, so that none of their writes is lost.
+template <typename Entry, typename Key>
+void LayEdit(std::vector<Entry>& live, const std::vector<Entry>& before,
+             const std::vector<Entry>& after, Key key)
+{
+    using Keyed = std::map<decltype(key(Entry{})), Entry>;
+    const auto keyed = [&](const std::vector<Entry>& entries) {
+        Keyed map;
+        for (const Entry& e : entries) {
+            map.emplace(key(e), e);
+        }
+        return map;
+    };
+    Keyed merged = keyed(live);
+    const Keyed was = keyed(before);
+    const Keyed now = keyed(after);
+    for (const auto& [k, entry] : was) { // removed, or its key edited
+        if (!now.contains(k)) {
+            merged.erase(k);
+        }
+    }
+    for (const auto& [k, entry] : now) { // added or changed
+        const auto old = was.find(k);
+        if (old == was.end() || !(old->second == entry)) {
+            merged.insert_or_assign(k, entry);
+        }
+    }
+    live.clear();
+    for (const auto& [k, entry] : merged) {
+        live.push_back(entry);
+    }
+}
+
+} // namespace
+
+void AnswerWindow::TablesEdited(const SimulatedTables& before)
+{
+    const SimulatedDevice* device = answers_.simulation();
+    if (device && device->tables() != before) {
+        SimulatedTables live = device->tables();
+        const SimulatedTables& after = simTables->tables();
+        LayEdit(live.registers, before.registers, after.registers, [](const RegisterEntry& r) { return r.address; });
+        LayEdit(live.coils, before.coils, after.coils, [](const CoilEntry& c) { return c.address; });
+        LayEdit(live.meter, before.meter, after.meter, [](const MeterEntry& m) { return m.identifier; });
+        tablesDue_.stop();
+        simTables->setTables(live);
+    }
     ApplySimulation();
 }
 

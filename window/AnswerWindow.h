@@ -67,6 +67,7 @@ private:
     void ShowCounts();
     void updateButtons();
     void ApplySimulation();
+    void TablesEdited(const SimulatedTables& before);
 
     AutoAnswer& answers_;
     QCheckBox* chkEnable = nullptr;

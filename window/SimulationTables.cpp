@@ -13,6 +13,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <utility>
 #include <optional>
 
 namespace quorvane {
@@ -402,20 +403,19 @@ void SimulationTables::CellEdited(QTableWidgetItem* item)
             table->item(row, NameColumn)->setText(IdentifierName(*identifier));
         }
     }
-    tables_ = std::move(next);
-    emit tablesEdited();
+    emit tablesEdited(std::exchange(tables_, std::move(next)));
 }
 
 void SimulationTables::Take(const SimulatedTables& next, int page, int row)
 {
-    tables_ = next;
+    const SimulatedTables before = std::exchange(tables_, next);
     ShowPage(page);
     QTableWidget* table = pages_[page];
     if (table->rowCount() > 0) {
         table->setCurrentCell(std::clamp(row, 0, table->rowCount() - 1), ValueColumn);
     }
     updateButtons();
-    emit tablesEdited();
+    emit tablesEdited(before);
 }
 
 void SimulationTables::cmdAddEntry_Click()

@@ -40,7 +40,8 @@ public:
 
 signals:
     // The user changed the tables (an edit taken, a row added or removed).
-    void tablesEdited();
+    // The user changed the tables; `before`: as they were shown until then.
+    void tablesEdited(const SimulatedTables& before);
 
 private:
     enum Page { RegisterPage, CoilPage, MeterPage, PageCount };

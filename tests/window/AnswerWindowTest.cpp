@@ -148,6 +148,14 @@ TEST_F(Answers, TheSimulatedSlaveAnswersFromItsTables)
     EXPECT_TRUE(collected.Simulate);
     EXPECT_EQ(collected.Tables.registers, (std::vector<RegisterEntry>{{0, 0}, {1, 7}}));
 
+    // A master's write not shown yet survives an edit made in that moment.
+    answer({0x01, 0x06, 0x00, 0x00, 0x00, 0x05, 0x49, 0xC9});
+    registers->item(1, 1)->setText("8");
+    EXPECT_EQ(autoAnswer().simulation()->tables().registers, (std::vector<RegisterEntry>{{0, 5}, {1, 8}}));
+    EXPECT_EQ(registers->item(0, 1)->text(), "5");
+    answer({0x01, 0x06, 0x00, 0x01, 0x00, 0x07, 0x99, 0xC8});
+    EXPECT_TRUE(WaitUntil([&] { return registers->item(1, 1)->text() == "7"; }));
+
     // Unticked, the rules answer again.
     simulate->click();
     EXPECT_EQ(autoAnswer().simulation(), nullptr);
