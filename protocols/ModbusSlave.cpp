@@ -207,8 +207,9 @@ bool ServableShape(std::span<const std::uint8_t> body)
 } // namespace
 
 std::optional<ByteList> AnswerAsModbusSlave(const ProtocolChoice& choice, SimulatedTables& tables,
-                                            std::span<const std::uint8_t> request)
+                                            std::span<const std::uint8_t> request, bool& wrote)
 {
+    wrote = false;
     const bool ascii = choice.kind == ProtocolModbusAscii;
     const ModbusWire wire = UnwrapModbus(request, ascii);
     if (wire.fault != ReplyVerdict::Correct || !wire.CheckRight()) {
@@ -224,6 +225,9 @@ std::optional<ByteList> AnswerAsModbusSlave(const ProtocolChoice& choice, Simula
         return std::nullopt;
     }
     const Served served = ModbusServer(wire.body, tables).Serve();
+    const std::uint8_t function = wire.body[1];
+    wrote = std::holds_alternative<ByteList>(served) &&
+            (function == 0x05 || function == 0x06 || function == 0x0F || function == 0x10);
     if (to == kBroadcast) {
         return std::nullopt;
     }

@@ -40,7 +40,12 @@ std::optional<ByteList> SimulatedDevice::Answer(std::span<const std::uint8_t> re
     switch (choice_.kind) {
     case ProtocolModbusRtu:
     case ProtocolModbusAscii:
-        return AnswerAsModbusSlave(choice_, tables_, request);
+    {
+        bool wrote = false;
+        std::optional<ByteList> answer = AnswerAsModbusSlave(choice_, tables_, request, wrote);
+        writes_ += wrote ? 1 : 0;
+        return answer;
+    }
     case ProtocolDlt645:
         return AnswerAsDlt645Meter(choice_, tables_, request);
     default:

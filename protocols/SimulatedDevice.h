@@ -3,6 +3,7 @@
 #include "ByteList.h"
 #include "ProtocolChoice.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,11 +33,14 @@ public:
     std::optional<ByteList> Answer(std::span<const std::uint8_t> request);
     // The tables as the requests so far have written them.
     const SimulatedTables& tables() const { return tables_; }
+    // The requests so far that wrote into the tables.
+    std::uint64_t writes() const { return writes_; }
     const ProtocolChoice& choice() const { return choice_; }
 
 private:
     ProtocolChoice choice_;
     SimulatedTables tables_;
+    std::uint64_t writes_ = 0;
 };
 
 } // namespace quorvane

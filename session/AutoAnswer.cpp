@@ -168,9 +168,9 @@ void AutoAnswer::HearSimulated(std::span<const std::uint8_t> bytes)
 
 void AutoAnswer::AnswerSimulated()
 {
-    const SimulatedTables before = device_->tables();
+    const std::uint64_t writes = device_->writes();
     std::optional<ByteList> reply = device_->Answer(deviceRequest_);
-    if (device_->tables() != before) {
+    if (device_->writes() != writes) {
         emit tablesWritten();
     }
     if (reply) {

@@ -131,6 +131,7 @@ TEST(Writes, ChangeTheTablesAndAreReadBack)
     EXPECT_EQ(device.Answer(Rtu("01 01 00 00 00 10")), Rtu("01 01 02 54 D5"));
     EXPECT_EQ(device.tables().registers[2].value, 300);
     EXPECT_TRUE(device.tables().coils[15].on);
+    EXPECT_EQ(device.writes(), 5u); // the reads after them wrote nothing
 }
 
 TEST(Writes, OneThatFailsChangesNothing)
